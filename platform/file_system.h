@@ -1,0 +1,29 @@
+// Folders and the program's own files.
+#pragma once
+
+#include <string>
+
+#include "platform/platform_export.h"
+
+namespace platform {
+
+// The native path separator ('/' on POSIX, '\\' on Win32).
+inline constexpr wchar_t kPathSeparator = L'/';
+
+// The user's documents folder: the XDG documents folder, else $HOME/Documents.
+// Not created when missing.
+PLATFORM_API std::wstring DocumentsFolder();
+
+// True when a search of the folder finds any entry, like a search for
+// folder + "\*.*" (an existing folder always finds itself).
+PLATFORM_API bool DirectoryExists(const std::wstring& folder);
+
+// Creates one folder (its parent must exist). False on failure, with the
+// cause in LastPlatformError() (timer_queue.h).
+PLATFORM_API bool CreateDirectory(const std::wstring& folder);
+
+// Full path of the loaded module (shared library or program) that contains
+// address; empty when it cannot be found.
+PLATFORM_API std::wstring ModulePathOf(const void* address);
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+// The history load and the level-one watch as the exports call them. The
+// shipped plug-in binds them to the history and level-one subsystems; the
+// boundary's tests bind test doubles.
+#pragma once
+
+#include <string>
+
+namespace orvella {
+
+struct CHistoryRequestArgs {
+    std::wstring symbol;
+    std::wstring description;
+    std::wstring category;
+    double startDate = 0.0;
+    float interval = 0.0f;
+    // The column names as the host gave them, before any splitting.
+    std::wstring columnNames;
+};
+
+class CPluginParts {
+public:
+    virtual ~CPluginParts() = default;
+    // Creates the completion event and the history thread, runs the history
+    // request on the calling thread and returns once the worker thread has
+    // ended and both are destroyed.
+    virtual void LoadHistory(const CHistoryRequestArgs& request) = 0;
+    virtual bool WatchSymbol(const std::wstring& symbol, float interval) = 0;
+    virtual bool UnwatchSymbol(const std::wstring& symbol, float interval) = 0;
+    virtual bool ProbeLevelOne() = 0;
+    // The liveness timer's callback (runs on the timer queue's thread).
+    virtual void LivenessTimerProc(void* context, bool fired) = 0;
+};
+
+CPluginParts& PluginParts();
+void SetPluginParts(CPluginParts* parts);
+
+}  // namespace orvella

@@ -1,0 +1,29 @@
+// One watched symbol of the level-one watch list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvella {
+
+class CSymbolInfo {
+public:
+    struct IntervalData {
+        float m_fInterval = 0.0f;
+        int32_t m_bSummaryDone = 0;
+    };
+
+    std::vector<IntervalData> m_aIntervals;
+    int32_t m_bTodayInHistory = 0;
+    double m_dType4Price = -1.0;
+    double m_dType4Size = -1.0;
+    double m_dType2Price = -1.0;
+    double m_dType2Size = -1.0;
+};
+
+// The watch list's entry for symbol (exact, case-sensitive), or null. Host
+// thread only.
+CSymbolInfo* FindWatchedSymbol(const std::wstring& symbol);
+
+}  // namespace orvella
