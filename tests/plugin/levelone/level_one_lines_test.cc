@@ -226,7 +226,7 @@ TEST_F(LevelOneLines, UpdateLinesThatSendNothing) {
         std::vector<std::wstring> logged;
     };
     const Case cases[] = {
-        {Line(L'Q', {{1, L"XYZ"}, {3, L"Not Found"}}), {L"Symbol XYZ was Not Found"}},
+        {Line(L'Q', {{1, L"XYZ"}, {3, L"Not Found"}, {4, L""}}), {L"Symbol XYZ was Not Found"}},
         {Line(L'Q', {{1, L"ABC"}, {3, L"Not Found"}, {17, L"09:30:00t"}, {30, L"08/01/2011"}}),
          {L"Symbol ABC was Not Found"}},
         {Trade(L"ABC", L"09:30:00b"), {}},
