@@ -221,6 +221,8 @@ class Store {
     // Makes sure the connection to the configured database is open (reopening
     // when ORVELLA_REGISTRY names another file, or in a forked child).
     long Connect() {
+        if (m_closedForExit)
+            return kRegBadDatabase;
         std::string wanted = ConfiguredPath();
         if (m_pid == getpid() && wanted == m_path) {
             if (m_broken) {
@@ -284,6 +286,13 @@ class Store {
 
     bool Exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == 0; }
 
+    // Closing the last connection folds the write-ahead log back into the
+    // database file and removes it, so the file is whole after the process.
+    void CloseForExit() {
+        Disconnect();
+        m_closedForExit = true;
+    }
+
   private:
     long Configure() {
         // Switching to WAL needs a moment alone with the file; another
@@ -307,8 +316,14 @@ class Store {
         sqlite3_finalize(check);
         if (rc != SQLITE_ROW)
             return Broken(sqlite3_errmsg(m_db));
-        if (verdict != "ok")
+        if (verdict != "ok") {
+            // One line on standard error, however many faults the check found.
+            for (char& c : verdict)
+                c = c == '\n' ? ' ' : c;
+            if (verdict.size() > 160)
+                verdict = verdict.substr(0, 160) + "...";
             return Broken(("damaged: " + verdict).c_str());
+        }
         int version = 0;
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK &&
@@ -363,11 +378,20 @@ class Store {
     std::string m_path;
     pid_t m_pid = 0;
     bool m_broken = false;
+    bool m_closedForExit = false;
 };
 
+Store* const g_store = [] {
+    auto* store = new Store;  // never destroyed: other exit code may still call in
+    std::atexit([] {
+        std::lock_guard lock(g_store->mutex);
+        g_store->CloseForExit();
+    });
+    return store;
+}();
+
 Store& TheStore() {
-    static Store* store = new Store;  // lives as long as the process
-    return *store;
+    return *g_store;
 }
 
 long FindKey(Store& store, const std::string& folded, int64_t* id) {
