@@ -220,7 +220,8 @@ int main(int argc, char** argv) {
     store.SetObserver(nullptr);
 
     if (!options.chartDir.empty() && !nsthost::WriteCharts(store, options.chartDir, &error)) {
-        status = status != kExitOk ? status : Fail(kExitUsage, error);
+        const int failed = Fail(kExitUsage, error);
+        status = status != kExitOk ? status : failed;
     }
     if (!options.quiet && status != kExitLoad) {
         // The summary must not mix into a record written to standard output.
