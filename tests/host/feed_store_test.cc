@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "host/NSTFeed.h"
 #include "host/summary.h"
@@ -163,6 +165,41 @@ TEST_F(FeedStoreTest, ProgressAndRequirements) {
     EXPECT_EQ(FeedStore().RequireCount(), 1);
     EXPECT_EQ(FeedStore().PercentUpdates(), 2);
     EXPECT_EQ(FeedStore().LastPercent(), 100);
+}
+
+// Plug-ins may call from more than one thread (the platform's message boxes
+// and timer callbacks run elsewhere); the store must stay consistent.
+TEST_F(FeedStoreTest, CallsFromManyThreads) {
+    class CCounter : public CFeedObserver {
+      public:
+        void OnCommitRow(const char*, float) override { ++commits; }
+        int commits = 0;  // guarded by the store's lock
+    } counter;
+    FeedStore().SetObserver(&counter);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            const std::string symbol = "S" + std::to_string(t);
+            for (int i = 0; i < 500; ++i) {
+                NSTSETVALUE(symbol.c_str(), 1.0f, 1, i);
+                NSTCOMMITROW(symbol.c_str(), 1.0f);
+                UpdatePercent(i % 100);
+            }
+        });
+    }
+    std::string summary;
+    for (int i = 0; i < 20; ++i) {
+        summary = SummaryText(FeedStore());
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    FeedStore().SetObserver(nullptr);
+    EXPECT_EQ(counter.commits, 2000);
+    for (int t = 0; t < 4; ++t) {
+        EXPECT_EQ(Rows(("S" + std::to_string(t)).c_str(), 1.0f), 500u);
+    }
+    EXPECT_EQ(FeedStore().PercentUpdates(), 2000);
 }
 
 }  // namespace
