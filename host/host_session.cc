@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "host/feed_store.h"
@@ -20,6 +21,7 @@ CHostSession::CHostSession(CCallRecorder* recorder, std::string defaultPath)
     : m_recorder(recorder), m_defaultPath(std::move(defaultPath)) {}
 
 bool CHostSession::Load(const std::string& path, std::string* error) {
+    Unload();
     const bool loaded = m_plugin.Load(path, error);
     if (m_recorder != nullptr) {
         m_recorder->RecordLoad(path, loaded ? 1 : 0);
@@ -126,6 +128,7 @@ void CHostSession::PumpFor(double seconds) {
         } else if (waited == platform::WaitResult::kMessage) {
             platform::DispatchMessage(msg);
         } else if (waited == platform::WaitResult::kFailed) {
+            std::fputs("nst-host: waiting for messages failed; pump ended early\n", stderr);
             return;
         }
     }

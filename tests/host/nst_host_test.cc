@@ -314,10 +314,19 @@ TEST_F(NstHostTest, MalformedLineStopsBeforeLoading) {
     EXPECT_NE(quote.err.find("-c #2: unterminated quote"), std::string::npos) << quote.err;
 }
 
-TEST_F(NstHostTest, CommandAfterUnloadFails) {
+TEST_F(NstHostTest, UnloadAndLoadAgain) {
     const Outcome run = Run({"-c", "unload", "-c", "remove A 5", FAKE_PLUGIN_PATH});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("-c #2: the plug-in is not loaded"), std::string::npos) << run.err;
+
+    const std::string record = (m_dir / "record.jsonl").string();
+    const Outcome again = Run(
+        {"--record", record, "-c", "unload", "-c", "load", "-c", "remove A 5", FAKE_PLUGIN_PATH});
+    ASSERT_EQ(again.status, 0) << again.err;
+    const std::vector<std::string> expected = {
+        "RequireUserIDPassword", "Load",  "Unload", "RequireUserIDPassword", "Load",
+        "RemoveTicker",          "Unload"};
+    EXPECT_EQ(Calls(ParseRecords(ReadFile(record))), expected);
 }
 
 TEST_F(NstHostTest, LoadFailuresExitWithTwo) {
