@@ -52,6 +52,7 @@ void CFeedStore::EndRequest() {
 void CFeedStore::Clear() {
     std::lock_guard<std::mutex> hold(m_lock);
     m_series.clear();
+    m_last = nullptr;
     m_openRequests = 0;
     m_requireCount = 0;
     m_getCount = 0;
@@ -60,12 +61,19 @@ void CFeedStore::Clear() {
 }
 
 CSeries& CFeedStore::Find(const char* symbol, float interval) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &interval, sizeof bits);
+    if (m_last != nullptr && m_last->Key().intervalBits == bits &&
+        m_last->Key().symbol == std::string_view(symbol != nullptr ? symbol : "")) {
+        return *m_last;
+    }
     SeriesKey key = SeriesKey::Of(symbol, interval);
     auto it = m_series.find(key);
     if (it == m_series.end()) {
         it = m_series.emplace(key, CSeries(key, m_keepRows)).first;
     }
-    return it->second;
+    m_last = &it->second;
+    return *m_last;
 }
 
 void CFeedStore::RequireUserIDPassword() {

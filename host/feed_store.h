@@ -78,6 +78,9 @@ class NSTHOST_API CFeedStore {
 
     mutable std::mutex m_lock;
     std::map<SeriesKey, CSeries> m_series;
+    // The series of the previous call: consecutive calls nearly always name
+    // the same series, and map nodes stay where they are.
+    CSeries* m_last = nullptr;
     CFeedObserver* m_observer = nullptr;
     std::string m_user;
     std::string m_password;

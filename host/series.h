@@ -44,7 +44,6 @@ class NSTHOST_API CSeries {
     bool SetValue(int column, double value);
     // NSTCOMMITROW: appends the row under construction (also an empty one).
     void CommitRow(bool history);
-    void CountRejected() { ++m_rejectedCalls; }
 
     const SeriesKey& Key() const { return m_key; }
     bool Announced() const { return m_announcements > 0; }
