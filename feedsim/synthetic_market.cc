@@ -16,9 +16,12 @@ uint64_t Mix(uint64_t x) {
 
 double Unit(uint64_t h) { return static_cast<double>(h >> 11) * 0x1.0p-53; }
 
-// Roughly standard normal: the sum of four uniforms, scaled.
+// Roughly standard normal: the sum of the four 16-bit parts of a hash, as
+// four uniforms, scaled.
 double Gauss(uint64_t h) {
-    const double s = Unit(Mix(h)) + Unit(Mix(h + 1)) + Unit(Mix(h + 2)) + Unit(Mix(h + 3));
+    const double s = static_cast<double>((h & 0xFFFF) + ((h >> 16) & 0xFFFF) + ((h >> 32) & 0xFFFF) +
+                                         (h >> 48)) /
+                     65536.0;
     return (s - 2.0) * 1.7320508075688772;
 }
 
@@ -91,15 +94,21 @@ double CSyntheticMarket::LogAnchor(int64_t day) const {
 }
 
 void CSyntheticMarket::DayPath(int64_t day, std::array<double, kPathMinutes + 1>* path) const {
+    DayPath(day, path, 0, kPathMinutes);
+}
+
+void CSyntheticMarket::DayPath(int64_t day, std::array<double, kPathMinutes + 1>* path, int first,
+                               int last) const {
     const double from = LogAnchor(day);
     const double to = LogAnchor(day + 1);
     auto& p = *path;
     p[0] = 0.0;
+    const uint64_t seed = Mix(m_seed ^ static_cast<uint64_t>(day));
     for (int i = 1; i <= kPathMinutes; ++i) {
-        p[i] = p[i - 1] + kMinuteSigma * Gauss(HashValues(m_seed ^ 0x5A5A, day, i) * 4);
+        p[i] = p[i - 1] + kMinuteSigma * Gauss(Mix(seed + static_cast<uint64_t>(i)));
     }
     const double drift = p[kPathMinutes] - (to - from);
-    for (int i = 0; i <= kPathMinutes; ++i) {
+    for (int i = first; i <= last; ++i) {
         p[i] = std::exp(from + p[i] - drift * i / kPathMinutes);
     }
 }
@@ -176,7 +185,7 @@ bool CSyntheticMarket::DayBar(int64_t day, CivilSeconds until, CDayBar* out) con
         last = static_cast<int>((until - dayStart - kExtendedOpen) / 60);
     }
     std::array<double, kPathMinutes + 1> path;
-    DayPath(day, &path);
+    DayPath(day, &path, kRegularFirstMinute, last);
     out->day = day;
     out->openCents = RoundCents(path[kRegularFirstMinute]);
     out->closeCents = RoundCents(path[last]);

@@ -77,6 +77,9 @@ public:
     int64_t PriceAt(CivilSeconds t) const;
 
 private:
+    // The path with prices only at the minutes first to last (the others
+    // hold log offsets).
+    void DayPath(int64_t day, std::array<double, kPathMinutes + 1>* path, int first, int last) const;
     double LogAnchor(int64_t day) const;
 
     uint64_t m_seed;
