@@ -95,7 +95,9 @@ char* WriteClock(char* p, int secondOfDay) {
     return WriteTwoDigits(p, secondOfDay % 60);
 }
 
-char* WriteInteger(char* p, int64_t value) { return std::to_chars(p, p + 24, value).ptr; }
+char* WriteInteger(char* p, int64_t value) {
+    return std::to_chars(p, p + 24, value).ptr;
+}
 
 char* WriteCents(char* p, int64_t cents) {
     if (cents < 0) {

@@ -31,15 +31,17 @@ CivilSeconds MakeCivil(const CivilDateTime& dt);
 inline int64_t DayOf(CivilSeconds t) {
     return t >= 0 ? t / kSecondsPerDay : -((-t + kSecondsPerDay - 1) / kSecondsPerDay);
 }
-inline int SecondOfDay(CivilSeconds t) { return static_cast<int>(t - DayOf(t) * kSecondsPerDay); }
+inline int SecondOfDay(CivilSeconds t) {
+    return static_cast<int>(t - DayOf(t) * kSecondsPerDay);
+}
 
 // Writers: each writes at p and returns one past the last character written.
 char* WriteTwoDigits(char* p, int value);
-char* WriteIsoDate(char* p, int64_t days);                 // YYYY-MM-DD
-char* WriteIsoDateTime(char* p, CivilSeconds t);           // YYYY-MM-DD HH:MM:SS
-char* WriteUsDate(char* p, int64_t days);                  // MM/DD/YYYY
-char* WriteClock(char* p, int secondOfDay);                // HH:MM:SS
-char* WriteCents(char* p, int64_t cents);                  // 12.34, -0.05
+char* WriteIsoDate(char* p, int64_t days);        // YYYY-MM-DD
+char* WriteIsoDateTime(char* p, CivilSeconds t);  // YYYY-MM-DD HH:MM:SS
+char* WriteUsDate(char* p, int64_t days);         // MM/DD/YYYY
+char* WriteClock(char* p, int secondOfDay);       // HH:MM:SS
+char* WriteCents(char* p, int64_t cents);         // 12.34, -0.05
 char* WriteInteger(char* p, int64_t value);
 
 // Parsers; each returns false on text that is not exactly of its form.

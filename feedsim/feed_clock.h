@@ -12,7 +12,7 @@ namespace feedsim {
 int64_t MonotonicMicros();
 
 class CFeedClock {
-public:
+  public:
     // Local wall clock.
     CFeedClock();
     // Starts at start and runs on in real time.
@@ -20,7 +20,7 @@ public:
 
     CivilSeconds Now() const;
 
-private:
+  private:
     bool m_fixed = false;
     CivilSeconds m_start = 0;
     int64_t m_startMicros = 0;

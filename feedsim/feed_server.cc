@@ -25,7 +25,7 @@ namespace {
 
 constexpr size_t kHighWater = 256 * 1024;  // unsent bytes above which nothing new is made
 constexpr size_t kBatchBytes = 64 * 1024;
-constexpr size_t kMaxInput = 64 * 1024;    // longest request or command line kept
+constexpr size_t kMaxInput = 64 * 1024;  // longest request or command line kept
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 constexpr int64_t kStatusPeriodMicros = 1000000;
 
@@ -180,7 +180,8 @@ bool CFeedServer::Run(int stopFd) {
         int timeout = -1;
         if (next != kNever) {
             const int64_t wait = next - MonotonicMicros();
-            timeout = wait <= 0 ? 0 : static_cast<int>(std::min<int64_t>((wait + 999) / 1000, 60000));
+            timeout =
+                wait <= 0 ? 0 : static_cast<int>(std::min<int64_t>((wait + 999) / 1000, 60000));
         }
         const int n = epoll_wait(m_epoll, events, 64, timeout);
         if (n < 0) {
@@ -254,8 +255,8 @@ void CFeedServer::Accept(int listenFd, Port port) {
             return;
         }
         if (m_connections.size() >= m_maxConnections) {
-            m_log->Write("%s connection refused: %zu connections open", kNames[static_cast<int>(port)],
-                         m_connections.size());
+            m_log->Write("%s connection refused: %zu connections open",
+                         kNames[static_cast<int>(port)], m_connections.size());
             close(fd);
             continue;
         }
@@ -482,8 +483,8 @@ void CFeedServer::ProduceLevelOne(CConnection* c, bool timed) {
         return;
     }
     const size_t begin = c->out.size();
-    while (!c->streams.empty() && c->Pending() < kHighWater && c->out.size() - begin < kBatchBytes &&
-           AppendLevelOneLine(c)) {
+    while (!c->streams.empty() && c->Pending() < kHighWater &&
+           c->out.size() - begin < kBatchBytes && AppendLevelOneLine(c)) {
         c->streams[c->nextStream++ % c->streams.size()].AppendUpdate(&c->out, now,
                                                                      MonotonicMicros());
     }
@@ -585,15 +586,15 @@ void CFeedServer::Service(CConnection* c) {
             Close(c);
             return;
         }
-        const bool moreWork = (c->port == Port::kLookup && c->reply) ||
-                              (c->port == Port::kLevelOne && m_options.fastest && !c->stopped &&
-                               !c->streams.empty());
+        const bool moreWork =
+            (c->port == Port::kLookup && c->reply) ||
+            (c->port == Port::kLevelOne && m_options.fastest && !c->stopped && !c->streams.empty());
         if (blocked || !moreWork) {
             break;
         }
     }
-    if (c->Pending() == 0 &&
-        (c->closeWhenFlushed || (c->peerClosed && !c->reply && c->in.find('\n') == std::string::npos))) {
+    if (c->Pending() == 0 && (c->closeWhenFlushed || (c->peerClosed && !c->reply &&
+                                                      c->in.find('\n') == std::string::npos))) {
         m_log->Write("connection %d closed", c->fd);
         Close(c);
         return;
@@ -604,9 +605,9 @@ void CFeedServer::Service(CConnection* c) {
 void CFeedServer::UpdateInterest(CConnection* c) {
     uint32_t want = c->peerClosed ? 0 : EPOLLIN | EPOLLRDHUP;
     const bool trickle = c->port == Port::kLookup && m_options.oneByte;
-    const bool work = (c->port == Port::kLookup && c->reply && !c->stopped) ||
-                      (c->port == Port::kLevelOne && m_options.fastest && !c->stopped &&
-                       !c->streams.empty());
+    const bool work =
+        (c->port == Port::kLookup && c->reply && !c->stopped) ||
+        (c->port == Port::kLevelOne && m_options.fastest && !c->stopped && !c->streams.empty());
     if (!trickle && (c->Pending() > 0 || work)) {
         want |= EPOLLOUT;
     }

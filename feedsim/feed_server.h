@@ -20,7 +20,7 @@
 namespace feedsim {
 
 class CFeedServer {
-public:
+  public:
     // options must outlive the server; ports of -1 must have been resolved.
     CFeedServer(const CSimOptions& options, CServeLog* log);
     ~CFeedServer();
@@ -41,7 +41,7 @@ public:
     // false when the event loop itself fails.
     bool Run(int stopFd);
 
-private:
+  private:
     struct CConnection;
     enum class Port { kLookup, kLevelOne, kAdmin };
 

@@ -101,7 +101,7 @@ CWindow MakeWindow(const CHistoryRequest& request, const CReplySettings& setting
 
 // Walks the synthetic trades of a window day by day.
 class CTickWalker {
-public:
+  public:
     CTickWalker(std::string_view symbol, const CWindow& window)
         : m_market(symbol), m_window(window), m_day(DayOf(window.from) - 1) {}
 
@@ -124,7 +124,7 @@ public:
     }
     void Next() { ++m_index; }
 
-private:
+  private:
     CSyntheticMarket m_market;
     CWindow m_window;
     int64_t m_day;
@@ -133,7 +133,7 @@ private:
 };
 
 class CTickSource : public CReplySource {
-public:
+  public:
     CTickSource(std::string_view symbol, const CWindow& window) : m_walker(symbol, window) {}
 
     size_t Produce(std::string* out, size_t byteBudget, size_t maxLines) override {
@@ -154,13 +154,13 @@ public:
     }
     bool Exhausted() const override { return m_done; }
 
-private:
+  private:
     CTickWalker m_walker;
     bool m_done = false;
 };
 
 class CIntervalSource : public CReplySource {
-public:
+  public:
     CIntervalSource(std::string_view symbol, const CWindow& window, int seconds)
         : m_walker(symbol, window), m_seconds(seconds) {}
 
@@ -202,12 +202,12 @@ public:
     }
     bool Exhausted() const override { return m_done; }
 
-private:
+  private:
     void Emit(std::string* out) {
         char buffer[kMaxLineBytes];
-        out->append(buffer, WriteIntervalBarLine(buffer, m_start, m_highCents, m_lowCents,
-                                                 m_openCents, m_closeCents, m_dayVolume, m_volume,
-                                                 m_trades));
+        out->append(buffer,
+                    WriteIntervalBarLine(buffer, m_start, m_highCents, m_lowCents, m_openCents,
+                                         m_closeCents, m_dayVolume, m_volume, m_trades));
         m_open = false;
     }
 
@@ -222,7 +222,7 @@ private:
 
 // A reply rendered in full up front (day bars: a few thousand lines at most).
 class CTextSource : public CReplySource {
-public:
+  public:
     explicit CTextSource(std::string text) : m_text(std::move(text)) {}
 
     size_t Produce(std::string* out, size_t byteBudget, size_t maxLines) override {
@@ -239,7 +239,7 @@ public:
     }
     bool Exhausted() const override { return m_pos >= m_text.size(); }
 
-private:
+  private:
     std::string m_text;
     size_t m_pos = 0;
 };
@@ -289,7 +289,7 @@ std::string RenderDayBars(const CHistoryRequest& request, const CReplySettings& 
 // Exactly N lines for benchmarks: a cheap random walk ending at now, one
 // second (ticks), one interval (bars) or one day, week or month apart.
 class CForcedSource : public CReplySource {
-public:
+  public:
     CForcedSource(const CHistoryRequest& request, const CReplySettings& settings)
         : m_kind(request.kind),
           m_total(settings.forcedLines),
@@ -308,7 +308,8 @@ public:
             const int64_t open = m_cents;
             m_cents = std::max<int64_t>(100, m_cents + static_cast<int64_t>(h % 5) - 2);
             const int64_t high = std::max(open, m_cents) + static_cast<int64_t>((h >> 8) % 3);
-            const int64_t low = std::max<int64_t>(1, std::min(open, m_cents) - static_cast<int64_t>((h >> 10) % 3));
+            const int64_t low =
+                std::max<int64_t>(1, std::min(open, m_cents) - static_cast<int64_t>((h >> 10) % 3));
             const int64_t size = 100 * (1 + static_cast<int64_t>((h >> 12) % 5));
             m_volume += size;
             char* end = buffer;
@@ -336,8 +337,8 @@ public:
                     CivilFromDays(DayOf(m_now), &y, &m, &d);
                     const int64_t month = static_cast<int64_t>(y) * 12 + (m - 1) - back;
                     const int64_t yy = month >= 0 ? month / 12 : (month - 11) / 12;
-                    bar.day = DaysFromCivil(static_cast<int>(yy), static_cast<int>(month - yy * 12) + 1,
-                                            std::min(d, 28));
+                    bar.day = DaysFromCivil(static_cast<int>(yy),
+                                            static_cast<int>(month - yy * 12) + 1, std::min(d, 28));
                 }
                 bar.openCents = open;
                 bar.closeCents = m_cents;
@@ -354,7 +355,7 @@ public:
     }
     bool Exhausted() const override { return m_next >= m_total; }
 
-private:
+  private:
     HistoryKind m_kind;
     int64_t m_total;
     CivilSeconds m_now;
@@ -369,10 +370,11 @@ private:
 // Lines of tick and interval files are checked against the request's window
 // by their date field; lines whose date field cannot be read pass unchanged.
 class CFileSource : public CReplySource {
-public:
+  public:
     CFileSource(FILE* file, const CHistoryRequest& request, const CWindow& window)
-        : m_file(file), m_checkWindow(request.kind == HistoryKind::kTicks ||
-                                      request.kind == HistoryKind::kIntervalBars),
+        : m_file(file),
+          m_checkWindow(request.kind == HistoryKind::kTicks ||
+                        request.kind == HistoryKind::kIntervalBars),
           m_window(window) {}
     ~CFileSource() override {
         std::fclose(m_file);
@@ -403,7 +405,7 @@ public:
     }
     bool Exhausted() const override { return m_done; }
 
-private:
+  private:
     bool Admits(std::string_view line) const {
         if (!m_checkWindow) {
             return true;
@@ -429,8 +431,8 @@ private:
 
 std::unique_ptr<CReplySource> MakeReplySource(const CHistoryRequest& request,
                                               const CReplySettings& settings) {
-    const bool intraday = request.kind == HistoryKind::kTicks ||
-                          request.kind == HistoryKind::kIntervalBars;
+    const bool intraday =
+        request.kind == HistoryKind::kTicks || request.kind == HistoryKind::kIntervalBars;
     const int depth = request.kind == HistoryKind::kTicks ? settings.tickDays : settings.barDays;
     const CWindow window = MakeWindow(request, settings, intraday ? depth : settings.dailyDays);
     if (!settings.dataDir.empty()) {

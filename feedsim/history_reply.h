@@ -23,7 +23,7 @@
 namespace feedsim {
 
 class CReplySource {
-public:
+  public:
     virtual ~CReplySource() = default;
     // Appends whole lines to out until at least byteBudget bytes were added,
     // maxLines lines were added or the reply has no more lines. Returns the
@@ -33,12 +33,12 @@ public:
 };
 
 struct CReplySettings {
-    CivilSeconds now = 0;      // the history ends here
-    int tickDays = 10;         // depth of tick history, calendar days back from now
-    int barDays = 365;         // depth of intraday bar history
-    int dailyDays = 3650;      // depth of daily, weekly and monthly history
-    int64_t forcedLines = 0;   // when above 0, every reply has exactly this many lines
-    std::string dataDir;       // replay files are looked for here when not empty
+    CivilSeconds now = 0;     // the history ends here
+    int tickDays = 10;        // depth of tick history, calendar days back from now
+    int barDays = 365;        // depth of intraday bar history
+    int dailyDays = 3650;     // depth of daily, weekly and monthly history
+    int64_t forcedLines = 0;  // when above 0, every reply has exactly this many lines
+    std::string dataDir;      // replay files are looked for here when not empty
 };
 
 // The source for a request whose symbol is known. Never null.

@@ -13,7 +13,8 @@ std::vector<std::string_view> SplitKeepingEmpty(std::string_view line) {
     size_t pos = 0;
     while (true) {
         const size_t comma = line.find(',', pos);
-        fields.push_back(line.substr(pos, comma == std::string_view::npos ? line.npos : comma - pos));
+        fields.push_back(
+            line.substr(pos, comma == std::string_view::npos ? line.npos : comma - pos));
         if (comma == std::string_view::npos) {
             return fields;
         }

@@ -26,7 +26,7 @@ struct CHistoryRequest {
     CivilSeconds end = 0;
     int64_t maxPoints = 0;  // day bars only; 0 means all
     bool filtered = false;  // both filter times empty: no filter
-    int filterBegin = 0;     // seconds of the day, inclusive
+    int filterBegin = 0;    // seconds of the day, inclusive
     int filterEnd = kSecondsPerDay - 1;
 };
 

@@ -4,7 +4,8 @@
 
 namespace feedsim {
 
-bool ParseLauncherArgs(const std::vector<std::string>& args, CLauncherArgs* out, std::string* error) {
+bool ParseLauncherArgs(const std::vector<std::string>& args, CLauncherArgs* out,
+                       std::string* error) {
     *out = CLauncherArgs();
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-help")) {
         out->help = true;

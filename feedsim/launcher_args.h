@@ -15,7 +15,8 @@ struct CLauncherArgs {
 };
 
 // Parses argv[1..]. On failure returns false with a one-line message.
-bool ParseLauncherArgs(const std::vector<std::string>& args, CLauncherArgs* out, std::string* error);
+bool ParseLauncherArgs(const std::vector<std::string>& args, CLauncherArgs* out,
+                       std::string* error);
 
 // Splits the extra simulator options (environment ORVELLA_FEED_SIM_ARGS) at
 // blanks and tabs; there is no quoting. Null gives none.

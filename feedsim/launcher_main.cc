@@ -189,20 +189,22 @@ int main(int argc, char** argv) {
     }
     const std::string simulator = FindSimulator();
     if (simulator.empty()) {
-        std::fprintf(stderr, "Orvalink.exe: orvella-feed-sim not found next to Orvalink.exe or on PATH\n");
+        std::fprintf(stderr,
+                     "Orvalink.exe: orvella-feed-sim not found next to Orvalink.exe or on PATH\n");
         return 1;
     }
     // The password stays with the launcher: command lines are visible to every user.
     std::vector<std::string> simArgs = {simulator};
     simArgs.insert(simArgs.end(), extra.begin(), extra.end());
-    const std::vector<std::string> own = {"--login",        args.login,   "--product",
-                                          args.product,     "--product-version", args.version,
-                                          "--pid-file",     pidPath};
+    const std::vector<std::string> own = {
+        "--login",           args.login,   "--product",  args.product,
+        "--product-version", args.version, "--pid-file", pidPath};
     simArgs.insert(simArgs.end(), own.begin(), own.end());
     signal(SIGPIPE, SIG_IGN);
     const std::string answer = StartDetached(simArgs, logPath);
     if (answer.empty()) {
-        std::fprintf(stderr, "Orvalink.exe: orvella-feed-sim did not start; see %s\n", logPath.c_str());
+        std::fprintf(stderr, "Orvalink.exe: orvella-feed-sim did not start; see %s\n",
+                     logPath.c_str());
         return 1;
     }
     std::printf("Orvalink.exe: started %s\n", simulator.c_str());

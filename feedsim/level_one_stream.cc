@@ -46,7 +46,7 @@ void CLevelOneStream::AppendUpdate(std::string* out, CivilSeconds now, int64_t s
     if (h % 10 < 7) {
         m_lastCents = std::max<int64_t>(1, m_lastCents + static_cast<int64_t>((h >> 8) % 5) - 2);
         m_lastSize = (h >> 12) % 10 == 0 ? 1 + static_cast<int64_t>((h >> 16) % 99)
-                                           : 100 * (1 + static_cast<int64_t>((h >> 16) % 5));
+                                         : 100 * (1 + static_cast<int64_t>((h >> 16) % 5));
         m_volume += m_lastSize;
         m_highCents = std::max(m_highCents, m_lastCents);
         m_lowCents = std::min(m_lowCents, m_lastCents);

@@ -26,7 +26,7 @@ namespace feedsim {
 inline constexpr int kLevelOneFields = 62;
 
 class CLevelOneStream {
-public:
+  public:
     // Starts the symbol's day at the synthetic market's state at now.
     CLevelOneStream(std::string_view symbol, CivilSeconds now);
 
@@ -41,7 +41,7 @@ public:
     // The update line for a symbol the feed does not know: "Q,SYM,,Not Found".
     static void AppendNotFound(std::string* out, std::string_view symbol);
 
-private:
+  private:
     void AppendLine(std::string* out, char type, CivilSeconds now, char marker,
                     int64_t stampMicros) const;
     void Requote(uint64_t h);

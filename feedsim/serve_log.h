@@ -8,7 +8,7 @@
 namespace feedsim {
 
 class CServeLog {
-public:
+  public:
     // path "" or "-": standard error; "none": nothing is written.
     // False when the file cannot be opened (the log then writes nothing).
     bool Open(const std::string& path);
@@ -16,7 +16,7 @@ public:
 
     void Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-private:
+  private:
     FILE* m_file = nullptr;
     bool m_owned = false;
 };

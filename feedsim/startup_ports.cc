@@ -42,7 +42,9 @@ int ReadStartupPort(const wchar_t* valueName, int fallback) {
 
 #else
 
-int ReadStartupPort(const wchar_t*, int fallback) { return fallback; }
+int ReadStartupPort(const wchar_t*, int fallback) {
+    return fallback;
+}
 
 #endif
 

@@ -14,13 +14,15 @@ uint64_t Mix(uint64_t x) {
     return x ^ (x >> 31);
 }
 
-double Unit(uint64_t h) { return static_cast<double>(h >> 11) * 0x1.0p-53; }
+double Unit(uint64_t h) {
+    return static_cast<double>(h >> 11) * 0x1.0p-53;
+}
 
 // Roughly standard normal: the sum of the four 16-bit parts of a hash, as
 // four uniforms, scaled.
 double Gauss(uint64_t h) {
-    const double s = static_cast<double>((h & 0xFFFF) + ((h >> 16) & 0xFFFF) + ((h >> 32) & 0xFFFF) +
-                                         (h >> 48)) /
+    const double s = static_cast<double>((h & 0xFFFF) + ((h >> 16) & 0xFFFF) +
+                                         ((h >> 32) & 0xFFFF) + (h >> 48)) /
                      65536.0;
     return (s - 2.0) * 1.7320508075688772;
 }
@@ -28,13 +30,15 @@ double Gauss(uint64_t h) {
 constexpr int kOctaves = 12;
 constexpr double kDailySigma = 0.018;
 constexpr double kMinuteSigma = 0.012 / 31.0;  // about 1.2 % over a day's 960 minutes
-constexpr int kRegularFirstMinute = (kRegularOpen - kExtendedOpen) / 60;   // 330
-constexpr int kRegularLastMinute = (kRegularClose - kExtendedOpen) / 60;   // 720
+constexpr int kRegularFirstMinute = (kRegularOpen - kExtendedOpen) / 60;  // 330
+constexpr int kRegularLastMinute = (kRegularClose - kExtendedOpen) / 60;  // 720
 
 // Mean size of a regular-session trade as DayTicks draws it.
 constexpr int64_t kMeanRegularTradeSize = 430;
 
-int64_t RoundCents(double cents) { return std::max<int64_t>(1, std::llround(cents)); }
+int64_t RoundCents(double cents) {
+    return std::max<int64_t>(1, std::llround(cents));
+}
 
 }  // namespace
 
@@ -145,7 +149,8 @@ void CSyntheticMarket::DayTicks(int64_t day, CivilSeconds until, std::vector<CTi
             const double base = path[m] + (path[m + 1] - path[m]) * seconds[j] / 60.0;
             tick.time = t;
             tick.extended = !regular;
-            tick.priceCents = std::max<int64_t>(1, RoundCents(base) + static_cast<int64_t>(h % 3) - 1);
+            tick.priceCents =
+                std::max<int64_t>(1, RoundCents(base) + static_cast<int64_t>(h % 3) - 1);
             const int lot = static_cast<int>((h >> 8) % 100);
             const int64_t sizeBits = static_cast<int64_t>((h >> 16) % 100);
             if (lot < 70) {

@@ -56,7 +56,7 @@ struct CDayBar {
 };
 
 class CSyntheticMarket {
-public:
+  public:
     explicit CSyntheticMarket(std::string_view symbol);
 
     uint64_t Seed() const { return m_seed; }
@@ -76,10 +76,11 @@ public:
     // The path's price in cents at time t (clamped to the day's path).
     int64_t PriceAt(CivilSeconds t) const;
 
-private:
+  private:
     // The path with prices only at the minutes first to last (the others
     // hold log offsets).
-    void DayPath(int64_t day, std::array<double, kPathMinutes + 1>* path, int first, int last) const;
+    void DayPath(int64_t day, std::array<double, kPathMinutes + 1>* path, int first,
+                 int last) const;
     double LogAnchor(int64_t day) const;
 
     uint64_t m_seed;

@@ -31,7 +31,7 @@ bool Alive(long pid) {
 // A private runtime folder and simulator options for each test; the
 // simulator a test started is stopped when the test ends.
 class LauncherTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = MakeTempDir();
         setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
@@ -67,8 +67,9 @@ TEST_F(LauncherTest, StartsTheSimulatorDetachedAndFindsItRunningTheNextTime) {
     const std::string options = "--admin-port " + std::to_string(admin) +
                                 " --lookup-port 0 --level1-port 0 --login-delay 0";
     setenv("ORVELLA_FEED_SIM_ARGS", options.c_str(), 1);
-    const std::vector<std::string> args = {"-product", "NOVASCOPE_TRADER", "-version", "1.0.1.1",
-                                           "-login", "-john doe", "-password", "-secret word"};
+    const std::vector<std::string> args = {"-product",  "NOVASCOPE_TRADER", "-version",
+                                           "1.0.1.1",   "-login",           "-john doe",
+                                           "-password", "-secret word"};
     std::string output;
     ASSERT_EQ(Launch(args, &output), 0) << output;
     const long pid = std::atol(ReadFile(m_pidFile).c_str());
@@ -82,7 +83,8 @@ TEST_F(LauncherTest, StartsTheSimulatorDetachedAndFindsItRunningTheNextTime) {
     EXPECT_EQ(AdminState(lines[0]), "Connected");
     EXPECT_EQ(SplitAll(lines[0])[14], "-john doe") << "the login arrives as one argument";
     EXPECT_EQ(SplitAll(lines[0])[21], "NOVASCOPE_TRADER");
-    EXPECT_EQ(ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find("secret"), std::string::npos)
+    EXPECT_EQ(ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find("secret"),
+              std::string::npos)
         << "the password is not put on the simulator's command line";
 
     ASSERT_EQ(Launch(args, &output), 0) << output;
@@ -94,10 +96,13 @@ TEST_F(LauncherTest, StalePidFileStartsANewSimulator) {
     const pid_t gone = Spawn("/bin/true", {}, m_dir + "/true-output");
     WaitExit(gone, 5000);
     std::ofstream(m_pidFile) << gone << "\n";
-    setenv("ORVELLA_FEED_SIM_ARGS", ("--admin-port " + std::to_string(FreePort()) +
-                                     " --lookup-port 0 --level1-port 0").c_str(), 1);
+    setenv(
+        "ORVELLA_FEED_SIM_ARGS",
+        ("--admin-port " + std::to_string(FreePort()) + " --lookup-port 0 --level1-port 0").c_str(),
+        1);
     std::string output;
-    ASSERT_EQ(Launch({"-product", "P", "-version", "V", "-login", "u", "-password", "p"}, &output), 0)
+    ASSERT_EQ(Launch({"-product", "P", "-version", "V", "-login", "u", "-password", "p"}, &output),
+              0)
         << output;
     EXPECT_EQ(output.find("already running"), std::string::npos);
     EXPECT_NE(std::atol(ReadFile(m_pidFile).c_str()), static_cast<long>(gone));
@@ -123,14 +128,16 @@ TEST_F(LauncherTest, BadArgumentLinesFailWithAMessage) {
 TEST_F(LauncherTest, ReportsASimulatorThatCannotStart) {
     setenv("ORVELLA_FEED_SIM_ARGS", "--no-such-option", 1);
     std::string output;
-    EXPECT_EQ(Launch({"-product", "P", "-version", "V", "-login", "u", "-password", "p"}, &output), 1);
+    EXPECT_EQ(Launch({"-product", "P", "-version", "V", "-login", "u", "-password", "p"}, &output),
+              1);
     EXPECT_NE(output.find("did not start"), std::string::npos) << output;
 }
 
 TEST_F(LauncherTest, DefaultAdminPortIs9300) {
     setenv("ORVELLA_FEED_SIM_ARGS", "--lookup-port 0 --level1-port 0 --login-delay 0", 1);
     std::string output;
-    ASSERT_EQ(Launch({"-product", "P", "-version", "V", "-login", "u", "-password", "p"}, &output), 0)
+    ASSERT_EQ(Launch({"-product", "P", "-version", "V", "-login", "u", "-password", "p"}, &output),
+              0)
         << output;
     CClient client(9300);
     ASSERT_TRUE(client.Connected());

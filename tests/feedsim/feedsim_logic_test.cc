@@ -65,7 +65,8 @@ TEST(CivilTimeTest, RoundTripsAndRejects) {
         EXPECT_EQ(std::string(buffer, WriteIsoDateTime(buffer, At(text))), text);
     }
     CivilSeconds t;
-    for (const char* bad : {"2023-02-29 00:00:00", "2024-13-01", "2024-01-01 24:00:00", "2024-1-01"}) {
+    for (const char* bad :
+         {"2023-02-29 00:00:00", "2024-13-01", "2024-01-01 24:00:00", "2024-1-01"}) {
         EXPECT_FALSE(ParseIsoDateTime(bad, &t)) << bad;
     }
     EXPECT_TRUE(ParseCompactDateTime("20110801 093000", &t));
@@ -87,12 +88,13 @@ TEST(HistoryRequestTest, ParsesTheFiveRequests) {
     } cases[] = {
         {"HTT,ABC,20110801 093000,,,000000,235959,1", true, HistoryKind::kTicks, 0, true},
         {"HTT,ABC,20110801 093000,,,,,1", true, HistoryKind::kTicks, 0, false},
-        {"HIT,ABC,300,20110801 093000,,,093000,160000,1", true, HistoryKind::kIntervalBars, 300, true},
+        {"HIT,ABC,300,20110801 093000,,,093000,160000,1", true, HistoryKind::kIntervalBars, 300,
+         true},
         {"HIT,ABC,86399,20110801 093000,,,,,1", true, HistoryKind::kIntervalBars, 86399, false},
         {"HDX,ABC,,1", true, HistoryKind::kDailyBars, 0, false},
         {"HWX,ABC,,1", true, HistoryKind::kWeeklyBars, 0, false},
         {"HMX,ABC,12,1", true, HistoryKind::kMonthlyBars, 0, false},
-        {"HIT,ABC,0,20110801 093000,,,,,1", false, {}, 0, false},   // 0.01 minutes
+        {"HIT,ABC,0,20110801 093000,,,,,1", false, {}, 0, false},  // 0.01 minutes
         {"HTT,ABC,Invalid DateTime,,,000000,235959,1", false, {}, 0, false},
         {"HTT,ABC,20110801 093000,,,2400,235959,1", false, {}, 0, false},
         {"HDX,,,1", false, {}, 0, false},
@@ -118,8 +120,8 @@ TEST(SyntheticMarketTest, KnownSymbolRule) {
     for (const char* known : {"ABC", "A", "MSFT", "@ES#", "BRK.B", "EURUSD.FXCM", "X_1-2", "BA"}) {
         EXPECT_TRUE(IsKnownSymbol(known)) << known;
     }
-    for (const char* unknown : {"", "abc", "BAD", "BADSYM", "UNKNOWN1", "A B", "TOOLONGSYMBOL12345",
-                                "A,B", "A/B"}) {
+    for (const char* unknown :
+         {"", "abc", "BAD", "BADSYM", "UNKNOWN1", "A B", "TOOLONGSYMBOL12345", "A,B", "A/B"}) {
         EXPECT_FALSE(IsKnownSymbol(unknown)) << unknown;
     }
 }
@@ -210,11 +212,12 @@ TEST(HistoryReplyTest, StartEndAndFilterTimesAreHonoured) {
         const char* last;   // no line after this
         int filterBegin, filterEnd;
     } cases[] = {
-        {"HTT,ABC,20240305 150000,,,000000,235959,1", "2024-03-05 15:00:00", "2024-03-06 11:00:00", 0, 86399},
+        {"HTT,ABC,20240305 150000,,,000000,235959,1", "2024-03-05 15:00:00", "2024-03-06 11:00:00",
+         0, 86399},
         {"HTT,ABC,20240304 000000,20240305 120000,,093000,160000,1", "2024-03-04 00:00:00",
          "2024-03-05 12:00:00", 34200, 57600},
-        {"HIT,ABC,600,20240301 000000,,,100000,113000,1", "2024-03-01 00:00:00", "2024-03-06 11:00:00",
-         36000, 41400},
+        {"HIT,ABC,600,20240301 000000,,,100000,113000,1", "2024-03-01 00:00:00",
+         "2024-03-06 11:00:00", 36000, 41400},
     };
     for (const Case& c : cases) {
         const std::vector<std::string> lines = Lines(Reply(c.request, now));
@@ -355,10 +358,10 @@ TEST(AdminStatusTest, StateIsThe13thOfAtLeast21NonEmptyFields) {
 TEST(SimOptionsTest, ParsesValuesAndRejectsMistakes) {
     CSimOptions o;
     std::string error;
-    ASSERT_TRUE(ParseSimOptions({"--lookup-port", "0", "--login", "-dash user", "--update-rate", "max",
-                                 "--fault-garbage", "--no-listen", "admin", "--now",
-                                 "2024-03-06 11:00:00", "--login-delay", "1.5"},
-                                &o, &error))
+    ASSERT_TRUE(ParseSimOptions(
+        {"--lookup-port", "0", "--login", "-dash user", "--update-rate", "max", "--fault-garbage",
+         "--no-listen", "admin", "--now", "2024-03-06 11:00:00", "--login-delay", "1.5"},
+        &o, &error))
         << error;
     EXPECT_EQ(o.lookupPort, 0);
     EXPECT_EQ(o.level1Port, -1);
@@ -369,8 +372,8 @@ TEST(SimOptionsTest, ParsesValuesAndRejectsMistakes) {
     EXPECT_TRUE(o.fixedNow);
     EXPECT_DOUBLE_EQ(o.loginDelaySeconds, 1.5);
     const std::vector<std::vector<std::string>> bad = {
-        {"--lookup-port", "65536"}, {"--lookup-port"},           {"--bogus"},
-        {"--now", "yesterday"},     {"--no-listen", "web"},      {"--login-delay", "-1"},
+        {"--lookup-port", "65536"}, {"--lookup-port"},        {"--bogus"},
+        {"--now", "yesterday"},     {"--no-listen", "web"},   {"--login-delay", "-1"},
         {"--update-rate", "fast"},  {"--history-lines", "0"},
     };
     for (const auto& args : bad) {
@@ -387,17 +390,27 @@ TEST(LauncherArgsTest, FourOptionsEachOneArgument) {
         const char* login;
         const char* password;
     } cases[] = {
-        {{"-product", "NOVASCOPE_TRADER", "-version", "1.0.1.1", "-login", "u", "-password", "p"}, true, "u", "p"},
-        {{"-login", "john doe", "-password", "-secret word", "-product", "P", "-version", "V"}, true,
-         "john doe", "-secret word"},
-        {{"-product", "P", "-version", "", "-login", "-login", "-password", "-password"}, true, "-login",
+        {{"-product", "NOVASCOPE_TRADER", "-version", "1.0.1.1", "-login", "u", "-password", "p"},
+         true,
+         "u",
+         "p"},
+        {{"-login", "john doe", "-password", "-secret word", "-product", "P", "-version", "V"},
+         true,
+         "john doe",
+         "-secret word"},
+        {{"-product", "P", "-version", "", "-login", "-login", "-password", "-password"},
+         true,
+         "-login",
          "-password"},
         {{"-product", "P", "-version", "V", "-login", "", "-password", "p"}, false, "", ""},
         {{"-product", "P", "-version", "V", "-login", "u", "-password", ""}, false, "", ""},
         {{"-product", "P", "-version", "V", "-login", "u"}, false, "", ""},
         {{"-product", "P", "-version", "V", "-login", "u", "-password"}, false, "", ""},
         {{"-product", "P", "-product", "V", "-login", "u", "-password", "p"}, false, "", ""},
-        {{"-product", "P", "-version", "V", "-login", "u", "-password", "p", "extra"}, false, "", ""},
+        {{"-product", "P", "-version", "V", "-login", "u", "-password", "p", "extra"},
+         false,
+         "",
+         ""},
         {{"-product P -version V -login u -password p"}, false, "", ""},
         {{}, false, "", ""},
     };

@@ -35,7 +35,8 @@ TEST(FeedSimLookupTest, RepliesParseAndEndWithTheEndLine) {
         const char* notBefore;
     } cases[] = {
         {"HTT,ABC,20240305 093000,,,093000,160000,1", CheckTickLine, "2024-03-05 09:30:00"},
-        {"HIT,ABC,300,20240301 093000,,,000000,235959,1", CheckIntervalBarLine, "2024-03-01 09:30:00"},
+        {"HIT,ABC,300,20240301 093000,,,000000,235959,1", CheckIntervalBarLine,
+         "2024-03-01 09:30:00"},
         {"HDX,ABC,,1", CheckDayBarLine, "2014-01-01"},
         {"HWX,MSFT,,1", CheckDayBarLine, "2014-01-01"},
         {"HMX,@ES#,,1", CheckDayBarLine, "2014-01-01"},
@@ -133,13 +134,15 @@ TEST(FeedSimLookupTest, ManyClientsAtOnceAndForcedLineCount) {
 
 TEST(FeedSimLookupTest, ReplaysFilesFromTheDataDirectory) {
     const std::string dir = MakeTempDir();
-    std::ofstream(dir + "/ABC.HDX") << "# comment\n2024-03-04,11,9,10,10.5,1000,0,\n2024-03-05,12,10,10.5,11,2000,0,\r\n";
-    std::ofstream(dir + "/ABC.HIT300") << "2024-03-04 09:30:00,1,1,1,1,5,5,1,\n2024-03-05 09:30:00,2,2,2,2,5,5,1,\n";
+    std::ofstream(dir + "/ABC.HDX")
+        << "# comment\n2024-03-04,11,9,10,10.5,1000,0,\n2024-03-05,12,10,10.5,11,2000,0,\r\n";
+    std::ofstream(dir + "/ABC.HIT300")
+        << "2024-03-04 09:30:00,1,1,1,1,5,5,1,\n2024-03-05 09:30:00,2,2,2,2,5,5,1,\n";
     CSimProcess sim;
     ASSERT_TRUE(sim.Start({"--now", kNow, "--data-dir", dir}));
     EXPECT_EQ(Request(sim.lookup, "HDX,ABC,,1"),
-              (std::vector<std::string>{"2024-03-04,11,9,10,10.5,1000,0,", "2024-03-05,12,10,10.5,11,2000,0,",
-                                        "!ENDMSG!,"}));
+              (std::vector<std::string>{"2024-03-04,11,9,10,10.5,1000,0,",
+                                        "2024-03-05,12,10,10.5,11,2000,0,", "!ENDMSG!,"}));
     EXPECT_EQ(Request(sim.lookup, "HIT,ABC,300,20240305 000000,,,,,1"),
               (std::vector<std::string>{"2024-03-05 09:30:00,2,2,2,2,5,5,1,", "!ENDMSG!,"}));
     // No file for this interval: the synthetic market answers.
@@ -279,7 +282,8 @@ TEST(FeedSimFaultTest, LookupFaults) {
                 ASSERT_EQ(CheckTickLine(line), "") << line;
                 ++data;
             } else if (line != "!ENDMSG!,") {
-                EXPECT_FALSE(line[0] == 'E' || (line.size() > 1 && line[1] == ',')) << "looks like an end line";
+                EXPECT_FALSE(line[0] == 'E' || (line.size() > 1 && line[1] == ','))
+                    << "looks like an end line";
             }
         }
         EXPECT_EQ(data, 50);

@@ -90,7 +90,8 @@ inline std::string CheckIntervalBarLine(std::string_view line) {
     if (why.empty()) {
         const double high = std::atof(f[1].c_str()), low = std::atof(f[2].c_str()),
                      open = std::atof(f[3].c_str()), close = std::atof(f[4].c_str());
-        if (low > open || low > close || high < open || high < close || std::atof(f[6].c_str()) <= 0) {
+        if (low > open || low > close || high < open || high < close ||
+            std::atof(f[6].c_str()) <= 0) {
             why = "bar values out of order";
         }
     }
@@ -104,7 +105,8 @@ inline std::string CheckDayBarLine(std::string_view line) {
     if (why.empty()) {
         const double high = std::atof(f[1].c_str()), low = std::atof(f[2].c_str()),
                      open = std::atof(f[3].c_str()), close = std::atof(f[4].c_str());
-        if (low > open || low > close || high < open || high < close || std::atof(f[5].c_str()) <= 0) {
+        if (low > open || low > close || high < open || high < close ||
+            std::atof(f[5].c_str()) <= 0) {
             why = "bar values out of order";
         }
     }

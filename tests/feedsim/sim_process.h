@@ -87,14 +87,15 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 class CSimProcess {
-public:
+  public:
     // Starts the simulator on free ports (unless args name ports) with the
     // given extra options and waits until it listens.
     bool Start(std::vector<std::string> args) {
         m_dir = MakeTempDir();
         const std::string ready = m_dir + "/ready";
-        std::vector<std::string> all = {"--lookup-port", "0", "--level1-port", "0", "--admin-port", "0",
-                                        "--ready-file", ready, "--log", m_dir + "/log"};
+        std::vector<std::string> all = {"--lookup-port", "0",           "--level1-port", "0",
+                                        "--admin-port",  "0",           "--ready-file",  ready,
+                                        "--log",         m_dir + "/log"};
         all.insert(all.end(), args.begin(), args.end());
         m_pid = Spawn(ORVELLA_FEED_SIM_PATH, all, m_dir + "/output");
         for (int i = 0; i < 1000 && access(ready.c_str(), F_OK) != 0; ++i) {
@@ -135,14 +136,14 @@ public:
 
     int lookup = -1, level1 = -1, admin = -1;
 
-private:
+  private:
     pid_t m_pid = -1;
     std::string m_dir;
 };
 
 // Blocking client socket to 127.0.0.1 with bounded reads.
 class CClient {
-public:
+  public:
     explicit CClient(int port) {
         m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in addr{};
@@ -155,7 +156,8 @@ public:
 
     bool Connected() const { return m_connected; }
     bool Send(const std::string& text) {
-        return send(m_fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+        return send(m_fd, text.data(), text.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(text.size());
     }
 
     // Receives once, waiting up to timeoutMs. Returns the bytes (empty on
@@ -194,7 +196,7 @@ public:
     bool closed = false;
     int receives = 0;
 
-private:
+  private:
     int m_fd = -1;
     bool m_connected = false;
 };
