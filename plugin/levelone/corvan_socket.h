@@ -64,7 +64,7 @@ int CCorvanSocket<TOwner>::ReadAvailable() {
     if (n > 0) {
         m_receiveBuffer[static_cast<std::size_t>(n)] = '\0';
         // The chunk's text ends at its first zero byte.
-        const void* zero = std::memchr(m_receiveBuffer.data(), 0, static_cast<std::size_t>(n));
+        const void* zero = std::memchr(m_receiveBuffer.data(), 0, static_cast<std::size_t>(n) + 1);
         const std::size_t length =
             static_cast<std::size_t>(static_cast<const char*>(zero) - m_receiveBuffer.data());
         m_strChunk.clear();
