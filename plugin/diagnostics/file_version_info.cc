@@ -89,8 +89,8 @@ bool CFileVersionInfo::Load(const std::wstring& path) {
     for (int i = 0; i < kStringCount; ++i) {
         if (platform::VerQueryValue(block, prefix + kStringKeys[i], &value, &size) && size > 0) {
             // The size counts the terminating NUL.
-            const char* text = static_cast<const char*>(value);
-            m_strings[i] = platform::WidenText(std::string_view(text, strnlen(text, size)));
+            std::string_view text(static_cast<const char*>(value), size);
+            m_strings[i] = platform::WidenText(text.substr(0, text.find('\0')));
         }
     }
     return true;
