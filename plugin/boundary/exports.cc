@@ -1,5 +1,4 @@
 // The exports: each runs on the host's calling thread.
-#include "platform/registry.h"
 #include "platform/text.h"
 #include "plugin/boundary/OrvellaForNST.h"
 #include "plugin/boundary/column_layout.h"
@@ -11,13 +10,13 @@
 #include "plugin/boundary/plugin_parts.h"
 #include "plugin/boundary/trade_filter.h"
 #include "plugin/diagnostics/log.h"
+#include "settings/corvan_reg_base.h"
 #include "settings/registry_access.h"
+#include "settings/settings_keys.h"
 
 namespace orvella {
 
 namespace {
-
-constexpr wchar_t kSettingsPath[] = L"Software\\Corvan\\Orvella\\OrvellaForNST\\";
 
 // Size of each scratch buffer handed to GetUserIDPassword.
 constexpr int kCredentialBufferSize = 24;
@@ -33,12 +32,10 @@ std::wstring MaskedPassword(const std::wstring& password) {
 
 void ReadLoginSettings(CGlobalState& state) {
     COrvellaForNSTReg reg;
-    const std::wstring path(kSettingsPath);
-    constexpr platform::Hive kHive = platform::Hive::kCurrentUser;
-    state.streamingEnabled = ReadRegDword(path + L"Streaming", 0, kHive);
-    state.extendedTradesEnabled = ReadRegDword(path + L"ExtendedTrade", 0, kHive);
-    state.beginFilterText = ReadRegString(path + L"BeginFilterTime", L"000000", kHive);
-    state.endFilterText = ReadRegString(path + L"EndFilterTime", L"235959", kHive);
+    state.streamingEnabled = ReadRegDword(kStreamingPath, kDefaultStreaming);
+    state.extendedTradesEnabled = ReadRegDword(kExtendedTradePath, kDefaultExtendedTrade);
+    state.beginFilterText = ReadRegString(kBeginFilterTimePath, kDefaultBeginFilterTime);
+    state.endFilterText = ReadRegString(kEndFilterTimePath, kDefaultEndFilterTime);
 }
 
 }  // namespace

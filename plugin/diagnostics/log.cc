@@ -9,17 +9,17 @@
 
 #include "platform/file_system.h"
 #include "platform/message_box.h"
-#include "platform/registry.h"
 #include "platform/text.h"
 #include "plugin/boundary/host_date.h"
 #include "plugin/diagnostics/file_version_info.h"
+#include "settings/corvan_reg_base.h"
 #include "settings/registry_access.h"
+#include "settings/settings_keys.h"
 
 namespace orvella {
 
 namespace {
 
-constexpr wchar_t kSettingsPath[] = L"Software\\Corvan\\Orvella\\OrvellaForNST\\";
 constexpr wchar_t kStampPattern[] = L"%Y%m%d_%H%M%S";
 constexpr wchar_t kCaption[] = L"OrvellaForNST";
 // A format that cannot be expanded within this many characters (or at all,
@@ -71,11 +71,9 @@ void OpenLogFile() {
     }
     g_log.opening = true;
     COrvellaForNSTReg reg;
-    g_log.loggingEnabled =
-        ReadRegDword(std::wstring(kSettingsPath) + L"Logging", 0, platform::Hive::kCurrentUser);
+    g_log.loggingEnabled = ReadRegDword(kLoggingPath, kDefaultLogging);
     if (g_log.loggingEnabled != 0) {
-        const std::wstring root = ReadRegString(std::wstring(kSettingsPath) + L"NovaScopeRoot", L"",
-                                                platform::Hive::kCurrentUser);
+        const std::wstring root = ReadRegString(kNovaScopeRootPath, kDefaultNovaScopeRoot);
         const std::wstring name = root + platform::kPathSeparator + L"OrvellaForNST" +
                                   FormatDate(CurrentLocalDate(), kStampPattern) + L".log";
         errno = 0;
