@@ -72,6 +72,8 @@ class ExportsTest : public ::testing::Test {
         TimerQueueOps() = CTimerQueueOps{&FakeCreateQueue, &FakeCreateTimer, &FakeDeleteQueue};
         g_timers = FakeTimers{};
         test::LogInto(m_logDir.path());
+        // Credentials known, so that the host calls recorded are the series'.
+        Globals().credentialsKnown = -1;
     }
 
     void TearDown() override {
@@ -148,6 +150,7 @@ TEST_F(ExportsTest, TickRequestUsesNegatedZeroAndTickLabelsEitherWay) {
 }
 
 TEST_F(ExportsTest, AsksTheHostForCredentialsOnlyWhileNoneAreKnown) {
+    Globals().credentialsKnown = 0;
     EXPECT_EQ(Request("ABC", 5.0f), 1);
     EXPECT_EQ(m_host.Count("GetUserIDPassword"), 1);
     Globals().credentialsKnown = -1;

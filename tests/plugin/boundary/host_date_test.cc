@@ -15,8 +15,9 @@ TEST(HostDate, PartsRoundTripThroughEveryYear) {
                 const int hour = year % 24, minute = year % 60, second = (year * 7) % 60;
                 const HostDate date = DateFromParts(year, month, day, hour, minute, second);
                 ASSERT_EQ(date.status, kDateValid) << year << '-' << month << '-' << day;
+                // strftime writes the year without padding.
                 wchar_t expected[32];
-                swprintf(expected, 32, L"%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
+                swprintf(expected, 32, L"%d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
                          minute, second);
                 ASSERT_EQ(FormatDate(date, L"%Y-%m-%d %H:%M:%S"), expected);
             }
