@@ -35,4 +35,7 @@ class CLocalServer {
 // True when something accepts connections on 127.0.0.1:port.
 bool PortIsListening(uint16_t port);
 
+// A port of 127.0.0.1 that was free a moment ago (nothing listens on it).
+uint16_t UnusedPort();
+
 }  // namespace orvella::test
