@@ -238,9 +238,10 @@ TEST(HistoryProgressPercent, Values) {
         double day;
         std::optional<int> percent;
     } cases[] = {
-        {11, kAug1, std::nullopt},      {11, kAug1 + 1, 9},           {11, kAug1 + 10, 90},
-        {11, kAug1 + 11, std::nullopt}, {0, kAug1 + 1, std::nullopt}, {1, kAug1 + 10, std::nullopt},
-        {300, kAug1 + 10, 0},
+        {11, kAug1, std::nullopt},    {11, kAug1 + 1, 9},
+        {11, kAug1 + 10, 90},         {11, kAug1 + 12, std::nullopt},
+        {0, kAug1 + 1, std::nullopt}, {1, kAug1 + 10, std::nullopt},
+        {300, kAug1 - 288, 0},        {300, kAug1 + 10, std::nullopt},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(

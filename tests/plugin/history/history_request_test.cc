@@ -66,16 +66,14 @@ TEST(TotalRequestDays, TruncatesTowardZeroPlusOne) {
         double startOffsetDays;  // start date minus request time
         uint16_t total;
     } cases[] = {
-        {-(10.0 + 2.0 / 24), 11},
-        {2.0 / 24, 1},
-        {1.5, 0},
-        {0.0, 1},
-        {-65536.0, 1},  // low 16 bits of 65537
+        {-(10.0 + 2.0 / 24), 11}, {2.0 / 24, 1}, {1.5, 0}, {0.0, 1}, {0.4, 1},
     };
     for (const Case& c : cases) {
         const HostDate start{request.value + c.startOffsetDays, kDateValid};
         EXPECT_EQ(TotalRequestDays(request, start), c.total) << c.startOffsetDays;
     }
+    // Only the low 16 bits of 65537 remain.
+    EXPECT_EQ(TotalRequestDays(HostDate{100000.5, kDateValid}, HostDate{34464.5, kDateValid}), 1);
 }
 
 // An interval that names no request is logged and finished without a
