@@ -23,7 +23,7 @@ class CHistoryData {
     CLookupCSocket<CHistoryData*> m_socket;
     // ConnectLookup succeeded.
     bool m_bConnected = false;
-    // Received text after the last line feed.
+    // Received text after the last line feed (never holds a line feed).
     std::wstring m_strPending;
     // Not owned: the request's completion event and the thread object that
     // owns this request.
@@ -50,8 +50,9 @@ class CHistoryData {
     // The date of the last bar line of this reply, kept across chunks so
     // that an end line arriving in a later chunk still compares with it.
     double m_dLastBarDate = 0.0;
-    // m_strPending holds no line feed before this position.
-    size_t m_nScanFrom = 0;
+    // The first ten characters (the day) of the date field that progress
+    // was last worked out for; a line of the same day cannot advance it.
+    std::wstring m_strProgressDay;
     // m_strSymbol as 8-bit text for the host calls.
     std::string m_strSymbolBytes;
     // FinishHistory ran; the load reports 100 percent only once.

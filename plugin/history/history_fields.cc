@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -99,6 +100,45 @@ double NumberFromNarrow(const char* first, const char* last) {
     return negative ? -value : value;
 }
 
+// The common case of a price or size: an optional minus, at most 15 digits
+// with an optional point, no exponent, ended by the end of the text or a
+// character that cannot continue a number. Such a value is exact as an
+// integer and one division by an exact power of ten rounds it correctly, so
+// the result equals the full conversion's. False for anything else.
+bool ReadPlainDecimal(std::wstring_view text, double* value) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    size_t i = 0;
+    const bool negative = i < text.size() && text[i] == L'-';
+    if (negative) {
+        ++i;
+    }
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = -1;
+    for (; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (IsDigit(c)) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(c - L'0');
+            ++digits;
+            if (fraction >= 0) {
+                ++fraction;
+            }
+        } else if (c == L'.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || digits > 15 || (i < text.size() && (text[i] == L'e' || text[i] == L'E'))) {
+        return false;
+    }
+    const double magnitude =
+        static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
+    *value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 }  // namespace
 
 std::wstring_view SplitNextField(std::wstring_view line, std::ptrdiff_t* position) {
@@ -113,9 +153,10 @@ std::wstring_view SplitNextField(std::wstring_view line, std::ptrdiff_t* positio
         *position = kEndOfLine;
         return {};
     }
-    size_t to = line.find(L',', from);
-    if (to == std::wstring_view::npos) {
-        to = line.size();
+    // Fields are short: a plain loop beats a library search here.
+    size_t to = from;
+    while (to < line.size() && line[to] != L',') {
+        ++to;
     }
     *position = static_cast<std::ptrdiff_t>(to) + 1;
     return line.substr(from, to - from);
@@ -147,6 +188,10 @@ double ReadDecimalNumber(std::wstring_view text) {
     while (i < text.size() && IsBlank(text[i])) {
         ++i;
     }
+    double quick = 0.0;
+    if (ReadPlainDecimal(text.substr(i), &quick)) {
+        return quick;
+    }
     size_t end = i;
     if (end < text.size() && (text[end] == L'+' || text[end] == L'-')) {
         ++end;
@@ -171,14 +216,30 @@ double ReadDecimalNumber(std::wstring_view text) {
     return NumberFromNarrow(narrow, narrow + length);
 }
 
+// One part of a date field, characters from..to (to exclusive); the usual
+// all-digit part is read directly.
+int ReadDatePart(std::wstring_view text, size_t from, size_t to) {
+    if (to <= text.size()) {
+        int value = 0;
+        size_t i = from;
+        for (; i < to && IsDigit(text[i]); ++i) {
+            value = value * 10 + (text[i] - L'0');
+        }
+        if (i == to) {
+            return value;
+        }
+    }
+    return ReadDecimalInteger(Slice(text, from, to));
+}
+
 CDateFieldParts ReadDateFieldParts(std::wstring_view text) {
     CDateFieldParts parts;
-    parts.year = ReadDecimalInteger(Slice(text, 0, 4));
-    parts.month = ReadDecimalInteger(Slice(text, 5, 7));
-    parts.day = ReadDecimalInteger(Slice(text, 8, 10));
-    parts.hour = ReadDecimalInteger(Slice(text, 11, 13));
-    parts.minute = ReadDecimalInteger(Slice(text, 14, 16));
-    parts.second = ReadDecimalInteger(Slice(text, 17, 19));
+    parts.year = ReadDatePart(text, 0, 4);
+    parts.month = ReadDatePart(text, 5, 7);
+    parts.day = ReadDatePart(text, 8, 10);
+    parts.hour = ReadDatePart(text, 11, 13);
+    parts.minute = ReadDatePart(text, 14, 16);
+    parts.second = ReadDatePart(text, 17, 19);
     return parts;
 }
 

@@ -38,8 +38,9 @@ Family FamilyOf(std::wstring_view type) {
 }
 
 bool IsEndLine(std::wstring_view line) {
+    constexpr std::wstring_view kEndMessage = L"!ENDMSG!";
     return line[0] == L'E' || (line.size() > 1 && line[1] == L',') ||
-           line.find(L"!ENDMSG!") != std::wstring_view::npos;
+           line.find(kEndMessage) != std::wstring_view::npos;
 }
 
 std::wstring_view TrimBlanks(std::wstring_view text) {
@@ -122,7 +123,12 @@ void HandleEndLine(CHistoryData& data, Family family, std::wstring_view line) {
     data.m_pThread->m_bDone = 1;
 }
 
-void ProgressStep(CHistoryData& data, const CDateFieldParts& parts) {
+void ProgressStep(CHistoryData& data, std::wstring_view dateField, const CDateFieldParts& parts) {
+    const std::wstring_view day = dateField.substr(0, kShortestDateField);
+    if (day == data.m_strProgressDay) {
+        return;
+    }
+    data.m_strProgressDay.assign(day);
     const HostDate dayDate = DateFromParts(parts.year, parts.month, parts.day, 0, 0, 1);
     if (!DateIsAfter(dayDate, data.m_dtLastDay)) {
         return;
@@ -166,7 +172,7 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
         data.m_dType2Size = type2Size;
     }
     rows.Row({date.value, ReadDecimalNumber(f[1]), ReadDecimalNumber(f[2]), 0.0});
-    ProgressStep(data, parts);
+    ProgressStep(data, f[0], parts);
 }
 
 void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line, Family family) {
@@ -199,7 +205,27 @@ void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line,
     } else {
         rows.Row({date.value, open, high, low, close, volume});
     }
-    ProgressStep(data, parts);
+    ProgressStep(data, f[0], parts);
+}
+
+// Handles one line, its line feed included. False when it ended the reply.
+bool HandleLine(CHistoryData& data, Family family, CRowWriter& rows, std::wstring_view line) {
+    if (IsEndLine(line)) {
+        HandleEndLine(data, family, line);
+        return false;
+    }
+    switch (family) {
+        case Family::kTick:
+            HandleTickLine(data, rows, line);
+            break;
+        case Family::kIntervalBar:
+        case Family::kDayBar:
+            HandleBarLine(data, rows, line, family);
+            break;
+        case Family::kNone:
+            break;
+    }
+    return true;
 }
 
 }  // namespace
@@ -230,42 +256,38 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     if (data.m_bFinished) {
         return;
     }
-    data.m_strPending.append(chunk);
 
     const float seriesKey = HistorySeriesKey(data.m_fInterval, Globals().streamingEnabled != 0);
     data.m_strSymbolBytes = platform::NarrowText(data.m_strSymbol);
     CRowWriter rows(data.m_strSymbolBytes.c_str(), seriesKey);
     const Family family = FamilyOf(data.m_strRequestType);
 
-    const std::wstring_view pending(data.m_strPending);
-    size_t start = 0;
-    // The pending text before m_nScanFrom was searched with the last chunk.
-    size_t newline = pending.find(L'\n', data.m_nScanFrom);
-    while (newline != std::wstring_view::npos) {
-        const std::wstring_view line = pending.substr(start, newline - start + 1);
-        if (IsEndLine(line)) {
-            HandleEndLine(data, family, line);
+    // Lines are read where they lie in the chunk; only a line that began in
+    // an earlier chunk is completed in the pending text first. So each chunk
+    // is scanned once and the pending text only ever holds the incomplete
+    // last line, which has no line feed.
+    size_t position = 0;
+    if (!data.m_strPending.empty()) {
+        const size_t newline = chunk.find(L'\n');
+        if (newline == std::wstring_view::npos) {
+            data.m_strPending.append(chunk);
             return;
         }
-        switch (family) {
-            case Family::kTick:
-                HandleTickLine(data, rows, line);
-                break;
-            case Family::kIntervalBar:
-            case Family::kDayBar:
-                HandleBarLine(data, rows, line, family);
-                break;
-            case Family::kNone:
-                break;
+        data.m_strPending.append(chunk.substr(0, newline + 1));
+        if (!HandleLine(data, family, rows, data.m_strPending)) {
+            return;
         }
-        start = newline + 1;
-        newline = pending.find(L'\n', start);
+        data.m_strPending.clear();
+        position = newline + 1;
     }
-    // Compact once per chunk: only the incomplete last line stays.
-    if (start > 0) {
-        data.m_strPending.erase(0, start);
+    for (size_t newline = chunk.find(L'\n', position); newline != std::wstring_view::npos;
+         newline = chunk.find(L'\n', position)) {
+        if (!HandleLine(data, family, rows, chunk.substr(position, newline - position + 1))) {
+            return;
+        }
+        position = newline + 1;
     }
-    data.m_nScanFrom = data.m_strPending.size();
+    data.m_strPending.assign(chunk.substr(position));
 }
 
 }  // namespace orvella

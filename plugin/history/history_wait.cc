@@ -40,7 +40,6 @@ void FinishHistory(CHistoryData& data) {
     data.m_socket.ShutDown(platform::kShutdownBoth);
     data.m_socket.Close();
     data.m_strPending.clear();
-    data.m_nScanFrom = 0;
 }
 
 void WaitForHistory(CHistoryThread& thread) {
