@@ -14,6 +14,9 @@ namespace orvella {
 namespace {
 
 constexpr float kStallCheckSeconds = 2.0f;
+// A reply that has begun and then stays silent this long on a connection that
+// is still open will not end by itself (the feed client lost the request).
+constexpr float kSilentReplySeconds = 20.0f;
 // Short enough that a stall check falls due soon after two seconds even when
 // no other message arrives.
 constexpr int kWakeUpMs = 500;
@@ -46,6 +49,7 @@ void WaitForHistory(CHistoryThread& thread) {
     CHistoryData& data = thread.m_data;
     float lastCheck = 0.0f;
     float elapsed = 0.0f;
+    float lastChunkSeen = 0.0f;
     for (;;) {
         platform::Message msg;
         const platform::WaitResult waited = platform::WaitMessage(&msg, kWakeUpMs);
@@ -61,12 +65,13 @@ void WaitForHistory(CHistoryThread& thread) {
         if (lastCheck + kStallCheckSeconds < elapsed) {
             const int32_t chunks = thread.m_nChunks;
             if (chunks != 0 && chunks == thread.m_nLastChunks) {
-                if (ProbeLookup(data)) {
+                if (ProbeLookup(data) || elapsed - lastChunkSeen > kSilentReplySeconds) {
                     ReportHistoryFailure(kLoadAborted);
                     break;
                 }
             } else if (chunks != 0) {
                 thread.m_nLastChunks = chunks;
+                lastChunkSeen = elapsed;
             }
             lastCheck = elapsed;
         }
