@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/message_box.h"
 #include "platform/message_queue.h"
+#include "plugin/boundary/error_report.h"
 #include "plugin/boundary/host_feed.h"
 #include "plugin/diagnostics/log.h"
 #include "plugin/history/history_thread.h"
@@ -24,12 +24,6 @@ constexpr wchar_t kLoadAborted[] =
     L"Aborting the loading of historical data because of an error! Please reload this chart!";
 
 }  // namespace
-
-void ReportHistoryFailure(std::wstring_view text) {
-    WriteLogLine(text);
-    platform::MessageBox(std::wstring(text), L"OrvellaForNST",
-                         platform::kMbOk | platform::kMbIconError | platform::kMbSystemModal);
-}
 
 void FinishHistory(CHistoryData& data) {
     if (data.m_bFinished) {
@@ -66,7 +60,7 @@ void WaitForHistory(CHistoryThread& thread) {
             const int32_t chunks = thread.m_nChunks;
             if (chunks != 0 && chunks == thread.m_nLastChunks) {
                 if (ProbeLookup(data) || elapsed - lastChunkSeen > kSilentReplySeconds) {
-                    ReportHistoryFailure(kLoadAborted);
+                    ReportError(kLoadAborted);
                     break;
                 }
             } else if (chunks != 0) {
@@ -84,7 +78,7 @@ void WaitForHistory(CHistoryThread& thread) {
         // Closed by the feed client before any data: no stall check would
         // ever fire, so the load ends here.
         if (data.m_socket.m_bClosed && thread.m_nChunks == 0) {
-            ReportHistoryFailure(kLoadAborted);
+            ReportError(kLoadAborted);
             break;
         }
     }

@@ -2,7 +2,6 @@
 // the end of a load.
 #pragma once
 
-#include <string_view>
 
 #include "plugin/history/history_data.h"
 
@@ -24,8 +23,5 @@ void FinishHistory(CHistoryData& data);
 // seconds to check for a stall. However it ends, the load is finished
 // (FinishHistory), so the completion event is always signalled.
 void WaitForHistory(CHistoryThread& thread);
-
-// Logs text and shows it in an error box (system modal, OK button).
-void ReportHistoryFailure(std::wstring_view text);
 
 }  // namespace orvella
