@@ -1,0 +1,114 @@
+// Folders and module paths on POSIX.
+#include "platform/file_system.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <link.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "platform/posix/native_path.h"
+
+namespace platform {
+
+namespace {
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return home;
+    const passwd* pw = getpwuid(getuid());
+    return pw && pw->pw_dir ? pw->pw_dir : "";
+}
+
+// The value of an XDG_DOCUMENTS_DIR="..." line of user-dirs.dirs: "$HOME" at
+// its start stands for the home folder, a backslash quotes the next character.
+std::string ParseUserDirsValue(const std::string& quoted, const std::string& home) {
+    std::string value;
+    size_t i = 0;
+    if (quoted.compare(0, 5, "$HOME") == 0) {
+        value = home;
+        i = 5;
+    }
+    for (; i < quoted.size(); ++i) {
+        if (quoted[i] == '\\' && i + 1 < quoted.size())
+            ++i;
+        value.push_back(quoted[i]);
+    }
+    return value;
+}
+
+std::string DocumentsFromUserDirs(const std::string& home) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string file = config && config[0] == '/' ? config : home + "/.config";
+    std::ifstream in(file + "/user-dirs.dirs");
+    std::string line;
+    constexpr std::string_view kPrefix = "XDG_DOCUMENTS_DIR=\"";
+    while (std::getline(in, line)) {
+        size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line.compare(start, kPrefix.size(), kPrefix) != 0) {
+            continue;
+        }
+        start += kPrefix.size();
+        const size_t end = line.rfind('"');
+        if (end == std::string::npos || end < start)
+            continue;
+        std::string value = ParseUserDirsValue(line.substr(start, end - start), home);
+        if (!value.empty() && value[0] == '/')
+            return value;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::wstring DocumentsFolder() {
+    const char* explicitDir = std::getenv("XDG_DOCUMENTS_DIR");
+    if (explicitDir && explicitDir[0] == '/')
+        return posix::WidePath(explicitDir);
+    const std::string home = HomeFolder();
+    if (home.empty())
+        return {};
+    std::string folder = DocumentsFromUserDirs(home);
+    if (folder.empty())
+        folder = home + "/Documents";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return posix::WidePath(folder);
+}
+
+bool DirectoryExists(const std::wstring& folder) {
+    struct stat st;
+    return stat(posix::NativePath(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectory(const std::wstring& folder) {
+    return mkdir(posix::NativePath(folder).c_str(), 0777) == 0;
+}
+
+std::wstring ModulePathOf(const void* address) {
+    Dl_info info;
+    link_map* module = nullptr;
+    if (!dladdr1(address, &info, reinterpret_cast<void**>(&module), RTLD_DL_LINKMAP) || !module) {
+        return {};
+    }
+    // The main program's entry carries no name.
+    char resolved[PATH_MAX];
+    if (!module->l_name || !*module->l_name) {
+        const ssize_t n = readlink("/proc/self/exe", resolved, sizeof resolved - 1);
+        if (n <= 0)
+            return {};
+        return posix::WidePath(std::string_view(resolved, static_cast<size_t>(n)));
+    }
+    if (!realpath(module->l_name, resolved))
+        return posix::WidePath(module->l_name);
+    return posix::WidePath(resolved);
+}
+
+}  // namespace platform
