@@ -161,6 +161,10 @@ struct CCorvanInternetSession::Transfer {
     }
 };
 
+bool CCorvanInternetSession::InitializeLibrary() {
+    return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+}
+
 CCorvanInternetSession::CCorvanInternetSession(std::string agent, uintptr_t context,
                                                StatusSink statusSink)
     : m_agent(std::move(agent)),

@@ -66,6 +66,10 @@ class CCorvanInternetSession {
         kStoppedBySink,  // the sink stopped the transfer
     };
 
+    // Starts the client library; once per process, before the first session.
+    // False when it cannot start.
+    static bool InitializeLibrary();
+
     // agent is the client's own agent name; status lines go to statusSink.
     CCorvanInternetSession(std::string agent, uintptr_t context, StatusSink statusSink);
     virtual ~CCorvanInternetSession();

@@ -1,5 +1,6 @@
 #include "setup/setup_controller.h"
 
+#include "settings/settings_keys.h"
 #include "setup/internet_session.h"
 #include "setup/lst_builder.h"
 #include "setup/redirect_target.h"
@@ -8,8 +9,6 @@
 #include "setup/time_text.h"
 
 namespace orvella {
-
-const char kDefaultWebsite[] = "www.corvan.example/product/mktlist_v2.txt";
 
 namespace {
 
@@ -59,8 +58,8 @@ CSetupController::CSetupController(CSetupView* view, CSetupSettingsStore* store)
 void CSetupController::LoadSettings() {
     using Check = CSetupView::Check;
     m_store->EnsureProductFolder();
-    m_strWebsite = m_store->ReadString(kValueWebsite, kDefaultWebsite);
-    m_nPort = m_store->ReadDword(kValuePort, 80);
+    m_strWebsite = m_store->ReadString(kValueWebsite, kDefaultWebsiteA);
+    m_nPort = m_store->ReadDword(kValuePort, kDefaultPort);
     const std::pair<Check, const char*> boxes[] = {
         {Check::kExtendedTrade, kValueExtendedTrade},
         {Check::kStreaming, kValueStreaming},
@@ -71,9 +70,11 @@ void CSetupController::LoadSettings() {
     };
     for (const auto& [box, name] : boxes)
         m_view->SetChecked(box, m_store->ReadDword(name, 0) != 0);
-    m_view->SetTime(0, StoredTime(m_store, kValueBeginFilterTime, "000000", kDefaultBegin));
-    m_view->SetTime(1, StoredTime(m_store, kValueEndFilterTime, "235959", kDefaultEnd));
-    m_strDirectory = m_store->ReadString(kValueNovaScopeRoot, "");
+    m_view->SetTime(
+        0, StoredTime(m_store, kValueBeginFilterTime, kDefaultBeginFilterTimeA, kDefaultBegin));
+    m_view->SetTime(1,
+                    StoredTime(m_store, kValueEndFilterTime, kDefaultEndFilterTimeA, kDefaultEnd));
+    m_strDirectory = m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
     m_view->SetEditTexts(m_strWebsite, std::to_string(m_nPort), m_strDirectory);
 }
 
@@ -151,7 +152,7 @@ bool CSetupController::SaveAll() {
 
 std::string CSetupController::StoredRoot() {
     m_store->EnsureProductFolder();
-    return m_store->ReadString(kValueNovaScopeRoot, "");
+    return m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
 }
 
 void CSetupController::EndJob() {

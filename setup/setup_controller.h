@@ -13,8 +13,6 @@ namespace orvella {
 
 // The application's title, the caption of its own message boxes.
 inline constexpr char kSetupTitle[] = "OrvellaNSTSetup";
-// The Website value when none is stored.
-extern const char kDefaultWebsite[];
 
 class CSetupController {
   public:
