@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 
 namespace orvella::test {
 
@@ -62,7 +63,7 @@ int CHttpTestServer::UnusedPort() {
 
 void CHttpTestServer::Route(const std::string& path, Response response) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_routes[path] = std::move(response);
+    m_routes[path] = std::make_shared<const Response>(std::move(response));
 }
 
 std::vector<std::string> CHttpTestServer::Requests() {
@@ -101,17 +102,16 @@ void CHttpTestServer::Handle(int connection) {
     const std::string path = pathStart == std::string::npos || pathEnd == std::string::npos
                                  ? std::string()
                                  : head.substr(pathStart + 1, pathEnd - pathStart - 1);
-    Response response;
-    response.status = 404;
-    response.reason = "Not Found";
-    response.body = "not found";
+    static const Response kNotFound{404, "Not Found", {}, "not found"};
+    std::shared_ptr<const Response> route;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_requests.push_back(head);
         const auto found = m_routes.find(path);
         if (found != m_routes.end())
-            response = found->second;
+            route = found->second;
     }
+    const Response& response = route ? *route : kNotFound;
     std::string reply = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason +
                         "\r\nContent-Length: " + std::to_string(response.body.size()) +
                         "\r\nConnection: close\r\n";

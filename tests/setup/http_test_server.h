@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -45,7 +46,7 @@ class CHttpTestServer {
     int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
-    std::map<std::string, Response> m_routes;
+    std::map<std::string, std::shared_ptr<const Response>> m_routes;
     std::vector<std::string> m_requests;
     std::vector<std::thread> m_workers;
     std::thread m_acceptor;
