@@ -141,8 +141,8 @@ private:
     std::atomic<SocketHandle> m_handle{kInvalidSocket};
     // Guards m_handle against a concurrent zero-length probe while closing.
     std::mutex m_closeLock;
-    unsigned m_events = 0;
-    // Backend state (owning thread's poller registration and so on).
+    // Backend state: the selected notifications, the owning thread's queue,
+    // the connect phase. Used on the owning thread only.
     void* m_backend = nullptr;
 };
 

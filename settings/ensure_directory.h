@@ -16,8 +16,9 @@ class CDirectoryCalls {
 };
 
 // True when the whole path exists afterwards. An existing path is left alone.
-// Otherwise the root component (a drive, "" before a leading separator, or
-// a UNC prefix of two separators and a server name) is taken as given, and
+// Otherwise the root component (the first level: a drive, "" before a leading
+// separator, or a UNC prefix of two separators and a server name) is taken as
+// given, and
 // each deeper level is searched for and created when missing; the first
 // level that cannot be created stops the walk and gives false. An empty path
 // gives false. Levels are split at separator.

@@ -1,21 +1,24 @@
 // The three functions the plug-in exports to the charting host.
 #pragma once
 
+#define ORVELLA_EXPORT __attribute__((visibility("default")))
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 // -1 when the feed client was launched and the settings were read; 0 when a
 // credential is empty or the launch failed.
-int UserIDPasswordChanged(const char* userId, const char* password);
+ORVELLA_EXPORT int UserIDPasswordChanged(const char* userId, const char* password);
 
 // 1 when the request was served; 0 when the liveness timer could not be
 // created or the level-one watch failed. columnNames may be cut in place.
-int RequestTicker(const char* symbol, const char* description, const char* category,
-                  double startDate, float barInterval, char* columnNames);
+// Returns once the series' history has been delivered.
+ORVELLA_EXPORT int RequestTicker(const char* symbol, const char* description, const char* category,
+                                 double startDate, float barInterval, char* columnNames);
 
 // Always 1.
-int RemoveTicker(const char* symbol, float barInterval);
+ORVELLA_EXPORT int RemoveTicker(const char* symbol, float barInterval);
 
 typedef int (*UserIDPasswordChangedFn)(const char*, const char*);
 typedef int (*RequestTickerFn)(const char*, const char*, const char*, double, float, char*);

@@ -9,7 +9,7 @@
 namespace orvella {
 
 class CDataCache {
-public:
+  public:
     ~CDataCache();
 
     void Append(const std::wstring& line);
@@ -18,7 +18,7 @@ public:
     // from an empty store throws std::logic_error.
     std::wstring TakeFirst();
 
-private:
+  private:
     std::mutex m_lock;
     std::deque<std::wstring> m_lines;
 };

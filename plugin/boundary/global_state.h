@@ -31,6 +31,8 @@ struct CGlobalState {
     // liveness timer saw on its previous tick.
     std::atomic<int32_t> levelOneChunkCount{0};
     std::atomic<int32_t> lastSeenChunkCount{0};
+    // Set when the start-up failed: the exports then refuse every call.
+    bool pluginDisabled = false;
 };
 
 CGlobalState& Globals();

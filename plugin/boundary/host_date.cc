@@ -53,7 +53,9 @@ int DaysInMonth(int y, int m) {
 // Breaks a day count down to calendar parts at second resolution, rounding to
 // the nearest second. False outside years 100 to 9999.
 bool PartsFromValue(double value, std::tm* parts) {
-    if (!(value >= kMinDate && value <= kMaxDate + 1.0)) {
+    // Before the epoch the time of day lies below the whole day count, so
+    // 1 January 100 runs down to kMinDate - 1 (exclusive).
+    if (!(value > kMinDate - 1.0 && value < kMaxDate + 1.0)) {
         return false;
     }
     const double rounded = value + (value > 0 ? HalfSecond : -HalfSecond);

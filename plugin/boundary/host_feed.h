@@ -5,14 +5,13 @@
 namespace orvella {
 
 class CHostFeed {
-public:
+  public:
     virtual ~CHostFeed() = default;
     virtual void RequireUserIDPassword() = 0;
     virtual void GetUserIDPassword(char** userId, char** password) = 0;
     virtual void NSTSETUPDATA(const char* symbol, const char* description, float interval,
                               int columns, const char* category, double startDate) = 0;
-    virtual void NSTSETLABEL(const char* symbol, float interval, int column,
-                             const char* label) = 0;
+    virtual void NSTSETLABEL(const char* symbol, float interval, int column, const char* label) = 0;
     virtual void NSTSETVALUE(const char* symbol, float interval, int column, double value) = 0;
     virtual void NSTCOMMITROW(const char* symbol, float interval) = 0;
     virtual void UpdatePercent(int percent) = 0;

@@ -18,7 +18,7 @@ struct CHistoryRequestArgs {
 };
 
 class CPluginParts {
-public:
+  public:
     virtual ~CPluginParts() = default;
     // Creates the completion event and the history thread, runs the history
     // request on the calling thread and returns once the worker thread has

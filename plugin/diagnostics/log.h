@@ -8,17 +8,34 @@
 
 namespace orvella {
 
+// Reads Logging (and NovaScopeRoot) and, when logging is on, creates
+// <NovaScopeRoot>/OrvellaForNST<local time>.log. A file that cannot be
+// created is reported in a message box. Does nothing while a file is open.
 void OpenLogFile();
+
+// Writes one entry when logging is on, opening the file first if needed.
+// Host thread only.
 void WriteLogLine(std::wstring_view text);
-// printf-style entry; wide texts take %ls, 8-bit texts %s.
+
+// printf-style entry (FormatText conventions).
 void LogFormat(const wchar_t* format, ...);
+
+// Closes the file and ends logging: later entries are dropped until the next
+// OpenLogFile.
 void CloseLogFile();
 bool LogFileIsOpen();
+
+// The bytes of one entry: stamp, a comma, the text in 8-bit, ending in
+// exactly one CR LF (a trailing CR LF is kept, a trailing LF replaced).
+std::string BuildLogLine(std::wstring_view stamp, std::wstring_view text);
 // The plug-in's file version ("?.?.?.?" when it cannot be read); logs
 // "DLL is %s; version %s".
 std::wstring LogModuleVersion();
 
-// printf-style formatting into a wide text (no length limit).
+// printf-style formatting into a wide text, with the C library's wide
+// conventions: wide texts take %ls; %s takes 8-bit text the C locale can
+// encode, so the plug-in widens 8-bit texts first and passes them as %ls.
+// A format that cannot be expanded is returned as it stands.
 std::wstring FormatText(const wchar_t* format, ...);
 
 }  // namespace orvella

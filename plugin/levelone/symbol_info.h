@@ -8,7 +8,7 @@
 namespace orvella {
 
 class CSymbolInfo {
-public:
+  public:
     struct IntervalData {
         float m_fInterval = 0.0f;
         int32_t m_bSummaryDone = 0;

@@ -1,0 +1,78 @@
+// The stand-in feed's TCP server: one thread, one epoll loop, serving the
+// admin, lookup and level-one ports on 127.0.0.1 to any number of clients.
+//
+// Memory is bounded per connection: replies and update streams are produced
+// only while a connection's unsent output is below a high-water mark, so a
+// client that stops reading stops the generation for itself (timed level-one
+// updates that find the output full are dropped, not queued).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "feedsim/feed_clock.h"
+#include "feedsim/history_reply.h"
+#include "feedsim/serve_log.h"
+#include "feedsim/sim_options.h"
+
+namespace feedsim {
+
+class CFeedServer {
+  public:
+    // options must outlive the server; ports of -1 must have been resolved.
+    CFeedServer(const CSimOptions& options, CServeLog* log);
+    ~CFeedServer();
+    CFeedServer(const CFeedServer&) = delete;
+    CFeedServer& operator=(const CFeedServer&) = delete;
+
+    // Creates the listening sockets of the ports that are to be served.
+    // False with a message when one cannot be bound.
+    bool Listen(std::string* error);
+
+    // The bound ports (the chosen one when 0 was asked for), -1 when the
+    // port is not served.
+    int LookupPort() const { return m_lookupPort; }
+    int Level1Port() const { return m_level1Port; }
+    int AdminPort() const { return m_adminPort; }
+
+    // Serves until stopFd becomes readable (a signalfd or a pipe). Returns
+    // false when the event loop itself fails.
+    bool Run(int stopFd);
+
+  private:
+    struct CConnection;
+    enum class Port { kLookup, kLevelOne, kAdmin };
+
+    void Accept(int listenFd, Port port);
+    void OnReadable(CConnection* c);
+    void HandleLookupLine(CConnection* c, std::string_view line);
+    void HandleLevelOneLine(CConnection* c, std::string_view line);
+    void Service(CConnection* c);
+    void Produce(CConnection* c);
+    void ProduceLookup(CConnection* c);
+    void ProduceLevelOne(CConnection* c, bool timed);
+    bool AppendLevelOneLine(CConnection* c);
+    bool Flush(CConnection* c, bool* blocked);
+    void SendAdminStatus(CConnection* c);
+    void UpdateInterest(CConnection* c);
+    void Close(CConnection* c);
+    int64_t NextDue() const;
+    bool LoginDone(int64_t nowMicros) const;
+
+    const CSimOptions& m_options;
+    CServeLog* m_log;
+    CFeedClock m_clock;
+    CReplySettings m_replySettings;
+    int m_epoll = -1;
+    int m_lookupListen = -1, m_level1Listen = -1, m_adminListen = -1;
+    int m_lookupPort = -1, m_level1Port = -1, m_adminPort = -1;
+    int64_t m_startMicros;
+    CivilSeconds m_startCivil;
+    size_t m_maxConnections;
+    int64_t m_bytesSent = 0;
+    std::unordered_map<int, std::unique_ptr<CConnection>> m_connections;
+};
+
+}  // namespace feedsim

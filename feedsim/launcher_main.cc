@@ -1,0 +1,212 @@
+// Orvalink.exe: the feed client's launcher. Starts orvella-feed-sim in the
+// background unless one is already serving, then exits. See feedsim/README.md.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "feedsim/launcher_args.h"
+
+namespace {
+
+constexpr int kReadyTimeoutMs = 10000;
+
+const char* kUsage =
+    "Usage: Orvalink.exe -product P -version V -login U -password W\n"
+    "\n"
+    "Starts the stand-in feed client orvella-feed-sim in the background (found\n"
+    "next to this program, else on PATH) unless one is already serving, and\n"
+    "exits 0 once it listens. Each value is one argument. Extra simulator\n"
+    "options come from the environment variable ORVELLA_FEED_SIM_ARGS (split\n"
+    "at blanks). The process id is kept in\n"
+    "${XDG_RUNTIME_DIR:-/tmp}/orvella-feed-sim-<uid>.pid and the simulator's\n"
+    "output goes to orvella-feed-sim-<uid>.log in the same folder.\n";
+
+std::string RuntimeDir() {
+    const char* dir = std::getenv("XDG_RUNTIME_DIR");
+    return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+}
+
+bool AdminPortAccepts(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (!ok && errno == EINPROGRESS) {
+        pollfd p{fd, POLLOUT, 0};
+        int soError = 0;
+        socklen_t len = sizeof soError;
+        ok = poll(&p, 1, 2000) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) == 0 &&
+             soError == 0;
+    }
+    close(fd);
+    return ok;
+}
+
+// The pid of a simulator that is alive and whose admin port accepts, else 0.
+long RunningSimulator(const std::string& pidPath, int adminPort) {
+    std::ifstream file(pidPath);
+    long pid = 0;
+    if (!(file >> pid) || pid <= 0) {
+        return 0;
+    }
+    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) {
+        return 0;
+    }
+    return AdminPortAccepts(adminPort) ? pid : 0;
+}
+
+std::string FindSimulator() {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string path(self, static_cast<size_t>(n));
+        path = path.substr(0, path.rfind('/') + 1) + "orvella-feed-sim";
+        if (access(path.c_str(), X_OK) == 0) {
+            return path;
+        }
+    }
+    const char* searchPath = std::getenv("PATH");
+    std::string rest = searchPath != nullptr ? searchPath : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find(':', start);
+        if (end == std::string::npos) {
+            end = rest.size();
+        }
+        std::string dir = rest.substr(start, end - start);
+        const std::string candidate = (dir.empty() ? "." : dir) + "/orvella-feed-sim";
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        start = end + 1;
+    }
+    return "";
+}
+
+// Starts the simulator fully detached (own session, not our child) and
+// returns what it wrote on its readiness pipe: "ready..." or "" when it ended
+// or did not answer in time.
+std::string StartDetached(std::vector<std::string> argv, const std::string& logPath) {
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) {
+        return "";
+    }
+    // Keep both ends clear of the standard descriptors replaced below.
+    for (int& end : ready) {
+        if (end <= STDERR_FILENO) {
+            const int moved = fcntl(end, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+            close(end);
+            end = moved;
+        }
+    }
+    argv.push_back("--ready-fd");
+    argv.push_back(std::to_string(ready[1]));
+    const pid_t child = fork();
+    if (child < 0) {
+        return "";
+    }
+    if (child == 0) {
+        setsid();
+        if (fork() != 0) {
+            _exit(0);
+        }
+        const int devNull = open("/dev/null", O_RDWR);
+        int logFd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        if (logFd < 0) {
+            logFd = devNull;
+        }
+        dup2(devNull, STDIN_FILENO);
+        dup2(logFd, STDOUT_FILENO);
+        dup2(logFd, STDERR_FILENO);
+        // The write end goes to the simulator; --ready-fd names it.
+        fcntl(ready[1], F_SETFD, 0);
+        std::vector<char*> args;
+        for (const std::string& a : argv) {
+            args.push_back(const_cast<char*>(a.c_str()));
+        }
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        std::fprintf(stderr, "Orvalink.exe: cannot start %s: %s\n", args[0], std::strerror(errno));
+        _exit(127);
+    }
+    close(ready[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::string answer;
+    char buffer[256];
+    pollfd p{ready[0], POLLIN, 0};
+    while (poll(&p, 1, kReadyTimeoutMs) == 1) {
+        const ssize_t n = read(ready[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        answer.append(buffer, static_cast<size_t>(n));
+    }
+    close(ready[0]);
+    return answer.rfind("ready", 0) == 0 ? answer : "";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace feedsim;
+    CLauncherArgs args;
+    std::string error;
+    if (!ParseLauncherArgs(std::vector<std::string>(argv + 1, argv + argc), &args, &error)) {
+        std::fprintf(stderr, "Orvalink.exe: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    if (args.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    const std::vector<std::string> extra = SplitSimArgs(std::getenv("ORVELLA_FEED_SIM_ARGS"));
+    const std::string uid = std::to_string(getuid());
+    const std::string pidPath = RuntimeDir() + "/orvella-feed-sim-" + uid + ".pid";
+    const std::string logPath = RuntimeDir() + "/orvella-feed-sim-" + uid + ".log";
+    if (const long pid = RunningSimulator(pidPath, AdminPortOf(extra))) {
+        std::printf("Orvalink.exe: orvella-feed-sim is already running (pid %ld)\n", pid);
+        return 0;
+    }
+    const std::string simulator = FindSimulator();
+    if (simulator.empty()) {
+        std::fprintf(stderr,
+                     "Orvalink.exe: orvella-feed-sim not found next to Orvalink.exe or on PATH\n");
+        return 1;
+    }
+    // The password stays with the launcher: command lines are visible to every user.
+    std::vector<std::string> simArgs = {simulator};
+    simArgs.insert(simArgs.end(), extra.begin(), extra.end());
+    const std::vector<std::string> own = {
+        "--login",           args.login,   "--product",  args.product,
+        "--product-version", args.version, "--pid-file", pidPath};
+    simArgs.insert(simArgs.end(), own.begin(), own.end());
+    signal(SIGPIPE, SIG_IGN);
+    const std::string answer = StartDetached(simArgs, logPath);
+    if (answer.empty()) {
+        std::fprintf(stderr, "Orvalink.exe: orvella-feed-sim did not start; see %s\n",
+                     logPath.c_str());
+        return 1;
+    }
+    std::printf("Orvalink.exe: started %s\n", simulator.c_str());
+    return 0;
+}

@@ -1,0 +1,61 @@
+// Command-line options of orvella-feed-sim. Every option takes its value as
+// the next argument, taken as it is (so values may start with '-').
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "feedsim/civil_time.h"
+
+namespace feedsim {
+
+struct CSimOptions {
+    // Ports; -1 means "from the startup registry key, else the default".
+    int lookupPort = -1;
+    int level1Port = -1;
+    int adminPort = 9300;
+    bool listenLookup = true, listenLevel1 = true, listenAdmin = true;
+
+    double loginDelaySeconds = 0.5;
+    std::string login, product, productVersion;
+
+    // Updates per second and symbol; 0 sends none, fastest sends as fast as
+    // the client reads.
+    double updateRate = 4.0;
+    bool fastest = false;
+    int maxSymbols = 500;
+
+    int64_t historyLines = 0;
+    int tickDays = 10, barDays = 365, dailyDays = 3650;
+    bool fixedNow = false;
+    CivilSeconds now = 0;
+    std::string dataDir;
+
+    std::string logPath;  // empty: standard error; "none": no log
+    std::string readyFile, pidFile;
+    int readyFd = -1;
+
+    // Fault modes.
+    int64_t lookupCloseAfter = -1;
+    bool noEndLine = false;
+    bool oneByte = false;
+    int byteGapMicros = 200;
+    bool garbage = false;
+    int longLineBytes = 70000;
+    bool noCustomerInfo = false;
+    bool neverConnected = false;
+    bool adminClose = false;
+    int64_t level1CloseAfter = -1;
+
+    bool help = false;
+    bool version = false;
+};
+
+// Parses argv[1..]. On failure returns false with a one-line message.
+bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std::string* error);
+
+// The --help text.
+const char* SimUsage();
+
+}  // namespace feedsim

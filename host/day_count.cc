@@ -1,0 +1,132 @@
+#include "host/day_count.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+namespace nsthost {
+namespace {
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(int64_t z, int* year, int* month, int* day) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    *year = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
+    *month = static_cast<int>(m);
+    *day = static_cast<int>(d);
+}
+
+const int64_t kEpoch = DaysFromCivil(1899, 12, 30);
+
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+// Reads exactly `digits` decimal digits at text[pos].
+bool ReadDigits(std::string_view text, size_t pos, size_t digits, int* out) {
+    if (pos + digits > text.size()) {
+        return false;
+    }
+    int value = 0;
+    for (size_t i = pos; i < pos + digits; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    *out = value;
+    return true;
+}
+
+bool ParseCalendar(std::string_view text, double* dayCount) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (text.size() != 10 && text.size() != 19) {
+        return false;
+    }
+    if (!ReadDigits(text, 0, 4, &y) || text[4] != '-' || !ReadDigits(text, 5, 2, &mo) ||
+        text[7] != '-' || !ReadDigits(text, 8, 2, &d)) {
+        return false;
+    }
+    if (text.size() == 19 &&
+        (text[10] != 'T' || !ReadDigits(text, 11, 2, &h) || text[13] != ':' ||
+         !ReadDigits(text, 14, 2, &mi) || text[16] != ':' || !ReadDigits(text, 17, 2, &s))) {
+        return false;
+    }
+    if (y < 100 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h > 23 || mi > 59 ||
+        s > 59) {
+        return false;
+    }
+    *dayCount = DayCountFromParts(y, mo, d, h, mi, s);
+    return true;
+}
+
+}  // namespace
+
+double DayCountFromParts(int year, int month, int day, int hour, int minute, int second) {
+    const int64_t days =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpoch;
+    const double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+    // Before the epoch the fraction runs forward from a whole part that
+    // counts backwards: 29 December 1899 06:00 is -1.25.
+    return days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
+}
+
+bool ParseDayCount(std::string_view text, double* dayCount) {
+    if (text.size() >= 10 && text[4] == '-') {
+        return ParseCalendar(text, dayCount);
+    }
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || text.empty()) {
+        return false;
+    }
+    *dayCount = value;
+    return true;
+}
+
+std::string FormatDayCount(double dayCount) {
+    // Years 100 to 9999 lie well within these bounds.
+    if (!(dayCount > -700000.0 && dayCount < 3000000.0)) {
+        return "-";
+    }
+    int64_t whole = static_cast<int64_t>(std::trunc(dayCount));
+    int64_t seconds = std::llround(std::fabs(dayCount - static_cast<double>(whole)) * 86400.0);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        whole += 1;
+    }
+    int y = 0, mo = 0, d = 0;
+    CivilFromDays(whole + kEpoch, &y, &mo, &d);
+    if (y < 100 || y > 9999) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d,
+                  static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                  static_cast<int>(seconds % 60));
+    return text;
+}
+
+}  // namespace nsthost

@@ -1,0 +1,98 @@
+// What libNSTFeed records, and how the program that hosts a plug-in
+// configures it. The seven NSTFeed.h operations all land in the one store
+// returned by FeedStore(). Every member is safe from any thread (one lock).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "host/series.h"
+
+namespace nsthost {
+
+// Sees every feed call as it arrives, in call order, with the arguments as
+// the plug-in passed them. Called on the plug-in's calling thread with the
+// store's lock held: it must not call back into the store.
+class NSTHOST_API CFeedObserver {
+  public:
+    virtual ~CFeedObserver();
+    virtual void OnRequireUserIDPassword() {}
+    virtual void OnGetUserIDPassword() {}
+    virtual void OnSetupData(const char* symbol, const char* description, float interval,
+                             int columns, const char* category, double start) {}
+    virtual void OnSetLabel(const char* symbol, float interval, int column, const char* label) {}
+    virtual void OnSetValue(const char* symbol, float interval, int column, double value) {}
+    virtual void OnCommitRow(const char* symbol, float interval) {}
+    virtual void OnUpdatePercent(int percent) {}
+};
+
+// Size of each of GetUserIDPassword's buffers, the terminating NUL included.
+inline constexpr size_t kCredentialBufferSize = 24;
+
+class NSTHOST_API CFeedStore {
+  public:
+    // Answers of GetUserIDPassword; each is cut to 23 bytes when handed out.
+    void SetCredentials(const std::string& user, const std::string& password);
+    // false: keep only counts, first and last dates and the last row of each
+    // series (memory stays flat however many rows arrive). Applies to series
+    // created afterwards; set it before the plug-in is loaded.
+    void SetKeepRows(bool keepRows);
+    // Null stops observing. The observer must outlive its installation.
+    void SetObserver(CFeedObserver* observer);
+    // Rows committed while at least one request is open count as history.
+    void BeginRequest();
+    void EndRequest();
+    // Forgets every series and counter (not the configuration).
+    void Clear();
+
+    // The seven operations of the feed library.
+    void RequireUserIDPassword();
+    void GetUserIDPassword(char** user, char** password);
+    void SetupData(const char* symbol, const char* description, float interval, int columns,
+                   const char* category, double start);
+    void SetLabel(const char* symbol, float interval, int column, const char* label);
+    void SetValue(const char* symbol, float interval, int column, double value);
+    void CommitRow(const char* symbol, float interval);
+    void UpdatePercent(int percent);
+
+    // What was recorded.
+    int RequireCount() const;
+    int GetCredentialsCount() const;
+    int PercentUpdates() const;
+    // The last percentage; -1 before the first.
+    int LastPercent() const;
+    size_t SeriesCount() const;
+    // Visits every series in key order with the lock held; the visitor must
+    // not call back into the store.
+    void ForEachSeries(const std::function<void(const CSeries&)>& visit) const;
+    // Runs visit on one series under the lock; false when it does not exist.
+    bool WithSeries(const char* symbol, float interval,
+                    const std::function<void(const CSeries&)>& visit) const;
+
+  private:
+    // A series seen for the first time is created (as not announced).
+    CSeries& Find(const char* symbol, float interval);
+
+    mutable std::mutex m_lock;
+    std::map<SeriesKey, CSeries> m_series;
+    // The series of the previous call: consecutive calls nearly always name
+    // the same series, and map nodes stay where they are.
+    CSeries* m_last = nullptr;
+    CFeedObserver* m_observer = nullptr;
+    std::string m_user;
+    std::string m_password;
+    bool m_keepRows = true;
+    int m_openRequests = 0;
+    int m_requireCount = 0;
+    int m_getCount = 0;
+    int m_percentUpdates = 0;
+    int m_lastPercent = -1;
+};
+
+// The store behind the library's exported functions.
+NSTHOST_API CFeedStore& FeedStore();
+
+}  // namespace nsthost

@@ -1,0 +1,113 @@
+#include "host/series.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace nsthost {
+namespace {
+
+constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
+
+const std::string kNoLabel;
+
+}  // namespace
+
+SeriesKey SeriesKey::Of(const char* symbol, float interval) {
+    SeriesKey key;
+    key.symbol = symbol != nullptr ? symbol : "";
+    std::memcpy(&key.intervalBits, &interval, sizeof interval);
+    return key;
+}
+
+float SeriesKey::Interval() const {
+    float interval = 0.0f;
+    std::memcpy(&interval, &intervalBits, sizeof interval);
+    return interval;
+}
+
+bool SeriesKey::operator<(const SeriesKey& other) const {
+    if (symbol != other.symbol) {
+        return symbol < other.symbol;
+    }
+    return intervalBits < other.intervalBits;
+}
+
+CSeries::CSeries(SeriesKey key, bool keepRows)
+    : m_key(std::move(key)), m_keepRows(keepRows), m_firstDate(kUnset), m_lastDate(kUnset) {}
+
+void CSeries::Announce(const char* description, int columns, const char* category, double start) {
+    ++m_announcements;
+    m_description = description != nullptr ? description : "";
+    m_category = category != nullptr ? category : "";
+    m_startDate = start;
+    m_columns = columns;
+    m_labels.clear();
+}
+
+bool CSeries::SetLabel(int column, const char* label) {
+    if (column < 1 || column > kMaxColumn) {
+        ++m_rejectedCalls;
+        return false;
+    }
+    if (m_labels.size() < static_cast<size_t>(column)) {
+        m_labels.resize(column);
+    }
+    m_labels[column - 1] = label != nullptr ? label : "";
+    return true;
+}
+
+bool CSeries::SetValue(int column, double value) {
+    if (column < 1 || column > kMaxColumn) {
+        ++m_rejectedCalls;
+        return false;
+    }
+    if (m_pending.size() < static_cast<size_t>(column)) {
+        m_pending.resize(column, kUnset);
+    }
+    m_pending[column - 1] = value;
+    return true;
+}
+
+void CSeries::CommitRow(bool history) {
+    const double date = m_pending.empty() ? kUnset : m_pending[0];
+    if (m_rowCount == 0) {
+        m_firstDate = date;
+    }
+    m_lastDate = date;
+    ++m_rowCount;
+    if (history) {
+        ++m_historyRows;
+    }
+    if (m_keepRows) {
+        m_rows.push_back({m_cells.size(), static_cast<uint32_t>(m_pending.size()), history});
+        m_cells.insert(m_cells.end(), m_pending.begin(), m_pending.end());
+    }
+    // The buffers keep their capacity, so a steady stream of rows allocates
+    // nothing here once the widest row has been seen.
+    m_lastValues.assign(m_pending.begin(), m_pending.end());
+    std::fill(m_pending.begin(), m_pending.end(), kUnset);
+}
+
+const std::string& CSeries::Label(int column) const {
+    if (column < 1 || static_cast<size_t>(column) > m_labels.size()) {
+        return kNoLabel;
+    }
+    return m_labels[column - 1];
+}
+
+int CSeries::FindColumn(const std::string& label) const {
+    for (size_t i = 0; i < m_labels.size(); ++i) {
+        if (m_labels[i] == label) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return 0;
+}
+
+CSeries::RowView CSeries::Row(size_t index) const {
+    const RowRef& ref = m_rows[index];
+    return {std::span<const double>(m_cells.data() + ref.begin, ref.count), ref.history};
+}
+
+}  // namespace nsthost

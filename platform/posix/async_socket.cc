@@ -1,0 +1,445 @@
+#include "platform/async_socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/message_queue.h"
+#include "platform/posix/socket_error_map.h"
+#include "platform/posix/thread_queue.h"
+
+namespace platform {
+
+using posix::SocketErrorFromErrno;
+using posix::SocketState;
+using Phase = SocketState::Phase;
+
+namespace {
+
+thread_local int t_lastSocketError = 0;
+
+// The handle carries a creation number above the descriptor, so a handle
+// never names a later socket that reuses the descriptor.
+std::atomic<uint32_t> g_nextGeneration{1};
+
+int FdOf(SocketHandle handle) {
+    return static_cast<int>(handle & 0xFFFFFFFFu);
+}
+
+bool Fail(int code) {
+    SetLastSocketError(code);
+    return false;
+}
+
+int FailCount(int code) {
+    SetLastSocketError(code);
+    return -1;
+}
+
+// Connect failures the platform reports through the connect notification
+// rather than from the call itself.
+bool IsLateConnectFailure(int err) {
+    return err == ECONNREFUSED || err == ETIMEDOUT || err == ENETUNREACH || err == EHOSTUNREACH ||
+           err == ECONNRESET;
+}
+
+bool SetIntOption(SocketHandle handle, int option, int value) {
+    if (handle == kInvalidSocket) {
+        return Fail(kWsaNotSocket);
+    }
+    if (setsockopt(FdOf(handle), SOL_SOCKET, option, &value, sizeof(value)) != 0) {
+        return Fail(SocketErrorFromErrno(errno));
+    }
+    return true;
+}
+
+}  // namespace
+
+// Backend access for the blocking socket and the probe.
+class SocketRegistry {
+  public:
+    static SocketState* StateOf(const CAsyncSocket& socket) {
+        return static_cast<SocketState*>(socket.m_backend);
+    }
+
+    // Waits until the socket is ready for events or a message of the thread
+    // has been dispatched, so the caller retries its operation. 0, or the
+    // socket error that ends the wait (the socket closed meanwhile, a quit
+    // message, a failed wait).
+    static int Wait(CAsyncSocket& socket, short events);
+
+    static int Probe(CAsyncSocket& socket);
+};
+
+int SocketRegistry::Wait(CAsyncSocket& socket, short events) {
+    const SocketHandle handle = socket.handle();
+    SocketState* state = StateOf(socket);
+    if (handle == kInvalidSocket || state == nullptr) {
+        return kWsaNotSocket;
+    }
+    posix::ThreadQueue* queue = state->queue.get();
+    if (queue != posix::ThreadQueue::Current()) {
+        // Not the owning thread: there are no messages of this socket to run
+        // here, so wait on the descriptor alone.
+        pollfd one{FdOf(handle), events, 0};
+        if (poll(&one, 1, -1) < 0 && errno != EINTR) {
+            return SocketErrorFromErrno(errno);
+        }
+        return 0;
+    }
+    short saved = 0;
+    queue->WithLock([&] {
+        saved = state->waitEvents;
+        state->waitEvents = events;
+        state->waitSatisfied = false;
+    });
+    Message msg;
+    int result = 0;
+    switch (queue->Take(&msg, -1, handle)) {
+        case posix::TakeResult::kSocketReady:
+        case posix::TakeResult::kTimeout:
+            break;
+        case posix::TakeResult::kMessage:
+            DispatchMessage(msg);
+            break;
+        case posix::TakeResult::kQuit:
+            // Leave the quit message for the thread's own loop.
+            PostQuitMessage(static_cast<int>(msg.wparam));
+            result = posix::kWsaInterrupted;
+            break;
+        case posix::TakeResult::kFailed:
+            result = SocketErrorFromErrno(errno);
+            break;
+    }
+    if (socket.handle() != handle) {
+        return kWsaNotSocket;
+    }
+    queue->WithLock([&] { state->waitEvents = saved; });
+    return result;
+}
+
+int SocketRegistry::Probe(CAsyncSocket& socket) {
+    std::lock_guard<std::mutex> guard(socket.m_closeLock);
+    const SocketHandle handle = socket.m_handle.load();
+    if (handle == kInvalidSocket) {
+        return FailCount(kWsaNotSocket);
+    }
+    char byte;
+    const ssize_t n = recv(FdOf(handle), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        return 0;
+    }
+    const int code = n == 0 ? kWsaShutdown : SocketErrorFromErrno(errno);
+    // A reset already collected by the owner's queue is no longer in the
+    // descriptor; report it as the platform would.
+    SocketState* state = StateOf(socket);
+    int pending = 0;
+    state->queue->WithLock([&] { pending = state->pendingError; });
+    return FailCount(pending != 0 ? pending : code);
+}
+
+bool InitSockets() {
+    // Sends pass MSG_NOSIGNAL, so the process's SIGPIPE handling stays as
+    // the program set it; nothing else needs starting.
+    return true;
+}
+
+int LastSocketError() {
+    return t_lastSocketError;
+}
+
+void SetLastSocketError(int code) {
+    t_lastSocketError = code;
+}
+
+CAsyncSocket::CAsyncSocket() = default;
+
+CAsyncSocket::~CAsyncSocket() {
+    CAsyncSocket::Close();
+}
+
+bool CAsyncSocket::Create(unsigned events) {
+    if (m_backend != nullptr) {
+        return Fail(kWsaInvalidArgument);
+    }
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return Fail(SocketErrorFromErrno(errno));
+    }
+    auto* state = new SocketState;
+    state->fd = fd;
+    state->handle = (static_cast<SocketHandle>(g_nextGeneration.fetch_add(1)) << 32) |
+                    static_cast<uint32_t>(fd);
+    state->socket = this;
+    state->events = events;
+    state->queue = posix::ThreadQueue::CurrentShared();
+    m_backend = state;
+    state->queue->Register(state);
+    m_handle.store(state->handle);
+    return true;
+}
+
+bool CAsyncSocket::SetReceiveBufferSize(int bytes) {
+    return SetIntOption(handle(), SO_RCVBUF, bytes);
+}
+
+bool CAsyncSocket::SetSendBufferSize(int bytes) {
+    return SetIntOption(handle(), SO_SNDBUF, bytes);
+}
+
+bool CAsyncSocket::SetDontLinger(bool dontLinger) {
+    const SocketHandle h = handle();
+    if (h == kInvalidSocket) {
+        return Fail(kWsaNotSocket);
+    }
+    // Lingering never turns a close into a reset here: with lingering on, a
+    // close waits at most one second for the peer to take the unsent data.
+    linger value{dontLinger ? 0 : 1, dontLinger ? 0 : 1};
+    if (setsockopt(FdOf(h), SOL_SOCKET, SO_LINGER, &value, sizeof(value)) != 0) {
+        return Fail(SocketErrorFromErrno(errno));
+    }
+    return true;
+}
+
+bool CAsyncSocket::Connect(const char* address, uint16_t port) {
+    auto* state = static_cast<SocketState*>(m_backend);
+    if (state == nullptr) {
+        return Fail(kWsaNotSocket);
+    }
+    if (state->phase == Phase::kConnecting) {
+        return Fail(posix::kWsaAlready);
+    }
+    if (state->phase == Phase::kConnected) {
+        return Fail(kWsaIsConnected);
+    }
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(port);
+    if (address == nullptr || inet_pton(AF_INET, address, &peer.sin_addr) != 1) {
+        return Fail(kWsaInvalidArgument);
+    }
+    if (connect(state->fd, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) == 0) {
+        state->queue->WithLock([&] { state->phase = Phase::kConnected; });
+        state->queue->PostNotification(state, kSocketEventConnect, 0);
+        return true;
+    }
+    const int err = errno;
+    if (err == EINPROGRESS) {
+        state->queue->WithLock([&] { state->phase = Phase::kConnecting; });
+        return Fail(kWsaWouldBlock);
+    }
+    if (IsLateConnectFailure(err)) {
+        // The platform reports "would block" and then the failure through
+        // the connect notification, even when it is known at once.
+        const int code = SocketErrorFromErrno(err);
+        state->queue->WithLock([&] {
+            state->phase = Phase::kFailed;
+            state->connectError = code;
+        });
+        state->queue->PostNotification(state, kSocketEventConnect, code);
+        return Fail(kWsaWouldBlock);
+    }
+    return Fail(SocketErrorFromErrno(err));
+}
+
+int CAsyncSocket::Send(const void* data, int len, int flags) {
+    auto* state = static_cast<SocketState*>(m_backend);
+    if (state == nullptr) {
+        return FailCount(kWsaNotSocket);
+    }
+    if (len < 0 || (data == nullptr && len > 0)) {
+        return FailCount(kWsaFault);
+    }
+    const ssize_t n = send(state->fd, data, static_cast<size_t>(len),
+                           posix::NativeMessageFlags(flags) | MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) {
+        return static_cast<int>(n);
+    }
+    const int code = SocketErrorFromErrno(errno);
+    if (code == kWsaWouldBlock) {
+        state->queue->WithLock([&] { state->writeArmed = true; });
+    }
+    return FailCount(code);
+}
+
+int CAsyncSocket::Receive(void* buffer, int len, int flags) {
+    if (len == 0) {
+        return SocketRegistry::Probe(*this);
+    }
+    auto* state = static_cast<SocketState*>(m_backend);
+    if (state == nullptr) {
+        return FailCount(kWsaNotSocket);
+    }
+    if (len < 0 || buffer == nullptr) {
+        return FailCount(kWsaFault);
+    }
+    const ssize_t n = recv(state->fd, buffer, static_cast<size_t>(len),
+                           posix::NativeMessageFlags(flags) | MSG_DONTWAIT);
+    const int err = errno;
+    int pending = 0;
+    state->queue->WithLock([&] {
+        // One data notification per receive: the next one may come now.
+        state->readArmed = true;
+        if (n == 0 || (n < 0 && err == EAGAIN)) {
+            pending = state->pendingError;
+            state->pendingError = 0;
+        }
+    });
+    if (n > 0) {
+        return static_cast<int>(n);
+    }
+    if (pending != 0) {
+        return FailCount(pending);
+    }
+    if (n == 0) {
+        return 0;
+    }
+    return FailCount(SocketErrorFromErrno(err));
+}
+
+bool CAsyncSocket::ShutDown(int how) {
+    const SocketHandle h = handle();
+    if (h == kInvalidSocket) {
+        return Fail(kWsaNotSocket);
+    }
+    int native;
+    switch (how) {
+        case kShutdownReceive:
+            native = SHUT_RD;
+            break;
+        case kShutdownSend:
+            native = SHUT_WR;
+            break;
+        case kShutdownBoth:
+            native = SHUT_RDWR;
+            break;
+        default:
+            return Fail(kWsaInvalidArgument);
+    }
+    if (shutdown(FdOf(h), native) != 0) {
+        return Fail(SocketErrorFromErrno(errno));
+    }
+    return true;
+}
+
+void CAsyncSocket::Close() {
+    SocketState* state;
+    SocketHandle h;
+    {
+        // A probe on another thread holds this lock while it uses the
+        // descriptor, so the descriptor is never reused under it.
+        std::lock_guard<std::mutex> guard(m_closeLock);
+        h = m_handle.exchange(kInvalidSocket);
+        if (h == kInvalidSocket) {
+            return;
+        }
+        state = static_cast<SocketState*>(m_backend);
+        m_backend = nullptr;
+        state->queue->Unregister(h);
+        close(FdOf(h));
+    }
+    state->queue->Post(kSocketDeadMessage, h, 0);
+    delete state;
+}
+
+void CAsyncSocket::DispatchNotification(unsigned event, int error) {
+    switch (event) {
+        case kSocketEventRead:
+            OnReceive(error);
+            break;
+        case kSocketEventWrite:
+            OnSend(error);
+            break;
+        case kSocketEventOob:
+            OnOutOfBandData(error);
+            break;
+        case kSocketEventAccept:
+            OnAccept(error);
+            break;
+        case kSocketEventConnect:
+            OnConnect(error);
+            break;
+        case kSocketEventClose:
+            OnClose(error);
+            break;
+        default:
+            break;
+    }
+}
+
+bool CSocket::Connect(const char* address, uint16_t port) {
+    if (CAsyncSocket::Connect(address, port)) {
+        return true;
+    }
+    if (LastSocketError() != kWsaWouldBlock) {
+        return false;
+    }
+    const SocketHandle h = handle();
+    for (;;) {
+        SocketState* state = SocketRegistry::StateOf(*this);
+        Phase phase = Phase::kCreated;
+        int error = 0;
+        state->queue->WithLock([&] {
+            phase = state->phase;
+            error = state->connectError;
+        });
+        if (phase == Phase::kConnected) {
+            return true;
+        }
+        if (phase == Phase::kFailed) {
+            return Fail(error);
+        }
+        const int code = SocketRegistry::Wait(*this, POLLOUT);
+        if (code != 0) {
+            return Fail(code);
+        }
+        if (handle() != h) {
+            return Fail(kWsaNotSocket);
+        }
+    }
+}
+
+int CSocket::Send(const void* data, int len, int flags) {
+    if (len <= 0) {
+        return CAsyncSocket::Send(data, len, flags);
+    }
+    const auto* bytes = static_cast<const char*>(data);
+    int sent = 0;
+    while (sent < len) {
+        const int n = CAsyncSocket::Send(bytes + sent, len - sent, flags);
+        if (n > 0) {
+            sent += n;
+            continue;
+        }
+        if (n < 0 && LastSocketError() != kWsaWouldBlock) {
+            return -1;
+        }
+        const int code = SocketRegistry::Wait(*this, POLLOUT);
+        if (code != 0) {
+            return FailCount(code);
+        }
+    }
+    return len;
+}
+
+int CSocket::Receive(void* buffer, int len, int flags) {
+    if (len == 0) {
+        return CAsyncSocket::Receive(buffer, 0, flags);
+    }
+    for (;;) {
+        const int n = CAsyncSocket::Receive(buffer, len, flags);
+        if (n >= 0 || LastSocketError() != kWsaWouldBlock) {
+            return n;
+        }
+        const int code = SocketRegistry::Wait(*this, POLLIN);
+        if (code != 0) {
+            return FailCount(code);
+        }
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,143 @@
+// The exports: each runs on the host's calling thread.
+#include "platform/text.h"
+#include "plugin/boundary/OrvellaForNST.h"
+#include "plugin/boundary/column_layout.h"
+#include "plugin/boundary/error_report.h"
+#include "plugin/boundary/feed_launch.h"
+#include "plugin/boundary/global_state.h"
+#include "plugin/boundary/host_feed.h"
+#include "plugin/boundary/liveness_timer.h"
+#include "plugin/boundary/plugin_parts.h"
+#include "plugin/boundary/trade_filter.h"
+#include "plugin/diagnostics/log.h"
+#include "settings/corvan_reg_base.h"
+#include "settings/registry_access.h"
+#include "settings/settings_keys.h"
+
+namespace orvella {
+
+namespace {
+
+// Size of each scratch buffer handed to GetUserIDPassword.
+constexpr int kCredentialBufferSize = 24;
+
+std::wstring Widen(const char* text) {
+    return text == nullptr ? std::wstring() : platform::WidenText(text);
+}
+
+// The log shows whether a password was given, never the password.
+std::wstring MaskedPassword(const std::wstring& password) {
+    return password.empty() ? std::wstring() : std::wstring(L"********");
+}
+
+void ReadLoginSettings(CGlobalState& state) {
+    COrvellaForNSTReg reg;
+    state.streamingEnabled = ReadRegDword(kStreamingPath, kDefaultStreaming);
+    state.extendedTradesEnabled = ReadRegDword(kExtendedTradePath, kDefaultExtendedTrade);
+    state.beginFilterText = ReadRegString(kBeginFilterTimePath, kDefaultBeginFilterTime);
+    state.endFilterText = ReadRegString(kEndFilterTimePath, kDefaultEndFilterTime);
+}
+
+}  // namespace
+
+}  // namespace orvella
+
+using namespace orvella;
+
+int UserIDPasswordChanged(const char* userId, const char* password) {
+    CGlobalState& state = Globals();
+    if (state.pluginDisabled) {
+        return 0;
+    }
+    WriteLogLine(L"Beginning UserIDPasswordChanged");
+    state.userId = Widen(userId);
+    state.password = Widen(password);
+    LogFormat(L"UserID = %ls; Password = %ls", state.userId.c_str(),
+              MaskedPassword(state.password).c_str());
+    if (state.userId.empty() || state.password.empty()) {
+        state.credentialsKnown = 0;
+        ReportError(L"ERROR! We do not have the required UserID and Password to start Orvella.");
+        return 0;
+    }
+
+    state.credentialsKnown = -1;
+    WriteLogLine(L"Before launch and login of Orvella");
+    if (!LaunchAndLogin(state.userId, state.password)) {
+        state.credentialsKnown = 0;
+        return 0;
+    }
+    WriteLogLine(L"After login of Orvella");
+
+    ReadLoginSettings(state);
+    ApplyTradeFilter(state);
+    WriteLogLine(L"Read in registry settings");
+    WriteLogLine(L"Ending UserIDPasswordChanged");
+    return -1;
+}
+
+int RequestTicker(const char* symbol, const char* description, const char* category,
+                  double startDate, float barInterval, char* columnNames) {
+    CGlobalState& state = Globals();
+    if (state.pluginDisabled) {
+        return 0;
+    }
+    WriteLogLine(L"Beginning Request Symbol");
+    CHistoryRequestArgs request;
+    request.symbol = Widen(symbol);
+    request.description = Widen(description);
+    request.category = Widen(category);
+    request.startDate = startDate;
+    request.interval = barInterval;
+    request.columnNames = Widen(columnNames);
+    LogFormat(
+        L"symbol %ls; description %ls; category %ls; startdate %lf; BarInterval %f; "
+        L"columnNames %ls",
+        request.symbol.c_str(), request.description.c_str(), request.category.c_str(), startDate,
+        static_cast<double>(barInterval), request.columnNames.c_str());
+
+    if (state.credentialsKnown == 0) {
+        char userBuffer[kCredentialBufferSize] = {};
+        char passwordBuffer[kCredentialBufferSize] = {};
+        char* user = userBuffer;
+        char* pass = passwordBuffer;
+        HostFeed().GetUserIDPassword(&user, &pass);
+    }
+
+    const bool streaming = state.streamingEnabled != 0;
+    if (streaming) {
+        if (!EnsureLivenessTimer()) {
+            return 0;
+        }
+        state.historyInProgress = 1;
+        if (!PluginParts().WatchSymbol(request.symbol, barInterval)) {
+            ReportError(L"The symbol watch for level one streaming data failed");
+            state.historyInProgress = 0;
+            return 0;
+        }
+    }
+    AnnounceSeries(HostFeed(), ChooseLayout(streaming, barInterval), symbol, description, category,
+                   startDate, barInterval, columnNames);
+
+    PluginParts().LoadHistory(request);
+
+    state.historyInProgress = 0;
+    PluginParts().ProbeLevelOne();
+    WriteLogLine(L"Ending Request Symbol");
+    return 1;
+}
+
+int RemoveTicker(const char* symbol, float barInterval) {
+    CGlobalState& state = Globals();
+    if (state.pluginDisabled) {
+        return 1;
+    }
+    WriteLogLine(L"Beginning Remove Symbol");
+    const std::wstring wideSymbol = Widen(symbol);
+    LogFormat(L"symbol = %ls; BarInterval = %f", wideSymbol.c_str(),
+              static_cast<double>(barInterval));
+    if (state.streamingEnabled != 0) {
+        PluginParts().UnwatchSymbol(wideSymbol, barInterval);
+    }
+    WriteLogLine(L"Ending Remove Symbol");
+    return 1;
+}

@@ -1,0 +1,28 @@
+// Load and unload of the plug-in library: installs the bindings and runs the
+// application object's start-up and exit.
+#include "plugin/boundary/bindings.h"
+#include "plugin/boundary/global_state.h"
+#include "plugin/boundary/plugin_app.h"
+
+namespace {
+
+constinit orvella::COrvellaForNSTApp theApp;
+
+__attribute__((constructor)) void LoadPlugin() {
+    orvella::SetHostFeed(&orvella::BoundHostFeed());
+    orvella::SetPluginParts(&orvella::BoundPluginParts());
+    if (!theApp.InitInstance()) {
+        // The library cannot refuse to load here; it exits at once and its
+        // exports refuse every call instead.
+        theApp.ExitInstance();
+        orvella::Globals().pluginDisabled = true;
+    }
+}
+
+__attribute__((destructor)) void UnloadPlugin() {
+    if (!orvella::Globals().pluginDisabled) {
+        theApp.ExitInstance();
+    }
+}
+
+}  // namespace

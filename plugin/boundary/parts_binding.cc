@@ -1,0 +1,33 @@
+// The parts binding of the shipped plug-in: the history and level-one
+// subsystems.
+#include "plugin/boundary/bindings.h"
+#include "plugin/history/history_load.h"
+#include "plugin/levelone/level_one.h"
+
+namespace orvella {
+
+namespace {
+
+class CPartsBinding : public CPluginParts {
+  public:
+    void LoadHistory(const CHistoryRequestArgs& request) override { orvella::LoadHistory(request); }
+    bool WatchSymbol(const std::wstring& symbol, float interval) override {
+        return orvella::WatchSymbol(symbol, interval);
+    }
+    bool UnwatchSymbol(const std::wstring& symbol, float interval) override {
+        return orvella::UnwatchSymbol(symbol, interval);
+    }
+    bool ProbeLevelOne() override { return orvella::ProbeLevelOne(); }
+    void LivenessTimerProc(void* context, bool fired) override {
+        orvella::LivenessTimerProc(context, fired);
+    }
+};
+
+}  // namespace
+
+CPluginParts& BoundPluginParts() {
+    static CPartsBinding binding;
+    return binding;
+}
+
+}  // namespace orvella

@@ -1,0 +1,158 @@
+#include "plugin/diagnostics/log.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <filesystem>
+
+#include "platform/file_system.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
+#include "plugin/boundary/host_date.h"
+#include "plugin/diagnostics/file_version_info.h"
+#include "settings/corvan_reg_base.h"
+#include "settings/registry_access.h"
+#include "settings/settings_keys.h"
+
+namespace orvella {
+
+namespace {
+
+constexpr wchar_t kStampPattern[] = L"%Y%m%d_%H%M%S";
+constexpr wchar_t kCaption[] = L"OrvellaForNST";
+// A format that cannot be expanded within this many characters (or at all,
+// for text the C library cannot encode) is written as it stands.
+constexpr size_t kMaxFormattedChars = size_t{1} << 20;
+
+struct LogState {
+    int32_t loggingEnabled = 0;
+    std::FILE* file = nullptr;
+    // Set while an opening attempt runs, so that an entry written from
+    // inside it (a message box may dispatch the thread's messages) does not
+    // start another attempt and another box.
+    bool opening = false;
+};
+
+constinit LogState g_log;
+
+std::wstring FormatTextV(const wchar_t* format, va_list args) {
+    std::wstring out(256, L'\0');
+    for (;;) {
+        va_list copy;
+        va_copy(copy, args);
+        const int written = std::vswprintf(out.data(), out.size(), format, copy);
+        va_end(copy);
+        if (written >= 0) {
+            out.resize(static_cast<size_t>(written));
+            return out;
+        }
+        if (out.size() >= kMaxFormattedChars) {
+            return std::wstring(format);
+        }
+        out.resize(out.size() * 2);
+    }
+}
+
+}  // namespace
+
+std::wstring FormatText(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::wstring text = FormatTextV(format, args);
+    va_end(args);
+    return text;
+}
+
+void OpenLogFile() {
+    if (g_log.opening || g_log.file != nullptr) {
+        return;
+    }
+    g_log.opening = true;
+    COrvellaForNSTReg reg;
+    g_log.loggingEnabled = ReadRegDword(kLoggingPath, kDefaultLogging);
+    if (g_log.loggingEnabled != 0) {
+        const std::wstring root = ReadRegString(kNovaScopeRootPath, kDefaultNovaScopeRoot);
+        const std::wstring name = root + platform::kPathSeparator + L"OrvellaForNST" +
+                                  FormatDate(CurrentLocalDate(), kStampPattern) + L".log";
+        errno = 0;
+        g_log.file = std::fopen(std::filesystem::path(name).c_str(), "wb");
+        if (g_log.file == nullptr) {
+            const int cause = errno;
+            platform::MessageBox(
+                FormatText(L"Log File could not be opened (%d)", cause), kCaption,
+                platform::kMbOk | platform::kMbIconError | platform::kMbSystemModal);
+        }
+    }
+    g_log.opening = false;
+}
+
+std::string BuildLogLine(std::wstring_view stamp, std::wstring_view text) {
+    std::wstring line;
+    line.reserve(stamp.size() + text.size() + 3);
+    line.append(stamp);
+    line.push_back(L',');
+    line.append(text);
+    const size_t size = line.size();
+    const bool endsInCrLf = size >= 2 && line[size - 2] == L'\r' && line[size - 1] == L'\n';
+    if (!endsInCrLf) {
+        if (size > 0 && line[size - 1] == L'\n') {
+            line.pop_back();
+        }
+        line.append(L"\r\n");
+    }
+    return platform::NarrowText(line);
+}
+
+void WriteLogLine(std::wstring_view text) {
+    if (g_log.loggingEnabled == 0) {
+        return;
+    }
+    if (g_log.file == nullptr) {
+        OpenLogFile();
+        if (g_log.file == nullptr) {
+            return;
+        }
+    }
+    const std::string line = BuildLogLine(FormatDate(CurrentLocalDate(), kStampPattern), text);
+    std::fwrite(line.data(), 1, line.size(), g_log.file);
+    std::fflush(g_log.file);
+}
+
+void LogFormat(const wchar_t* format, ...) {
+    if (g_log.loggingEnabled == 0) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    const std::wstring text = FormatTextV(format, args);
+    va_end(args);
+    WriteLogLine(text);
+}
+
+void CloseLogFile() {
+    if (g_log.file != nullptr) {
+        std::fclose(g_log.file);
+        g_log.file = nullptr;
+    }
+    g_log.loggingEnabled = 0;
+}
+
+bool LogFileIsOpen() {
+    return g_log.file != nullptr;
+}
+
+std::wstring LogModuleVersion() {
+    std::wstring version = L"?.?.?.?";
+    const std::wstring path =
+        platform::ModulePathOf(reinterpret_cast<const void*>(&LogModuleVersion));
+    CFileVersionInfo info;
+    if (info.Load(path)) {
+        version = info.FileVersion();
+    }
+    LogFormat(L"DLL is %ls; version %ls", path.c_str(), version.c_str());
+    return version;
+}
+
+}  // namespace orvella

@@ -1,0 +1,70 @@
+// The state of one history request: the request as the host gave it, the
+// lookup connection and the reply parser's working values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/sync.h"
+#include "plugin/boundary/host_date.h"
+#include "plugin/history/lookup_socket.h"
+
+namespace orvella {
+
+class CHistoryThread;
+
+class CHistoryData {
+  public:
+    CHistoryData() = default;
+    CHistoryData(const CHistoryData&) = delete;
+    CHistoryData& operator=(const CHistoryData&) = delete;
+
+    CLookupCSocket<CHistoryData*> m_socket;
+    // ConnectLookup succeeded.
+    bool m_bConnected = false;
+    // Received text after the last line feed (never holds a line feed).
+    std::wstring m_strPending;
+    // Not owned: the request's completion event and the thread object that
+    // owns this request.
+    platform::CEvent* m_pCompletionEvent = nullptr;
+    CHistoryThread* m_pThread = nullptr;
+    std::wstring m_strRequestType;
+    std::wstring m_strSymbol;
+    std::wstring m_strDescription;
+    std::wstring m_strCategory;
+    double m_dStartDate = 0.0;
+    float m_fInterval = 0.0f;
+    std::wstring m_strColumnNames;
+    // The last quote values sent as tick-type-4 and tick-type-2 rows.
+    double m_dType4Price = -1.0;
+    double m_dType4Size = -1.0;
+    double m_dType2Price = -1.0;
+    double m_dType2Size = -1.0;
+    // Days from the start date to the request time, plus one.
+    uint16_t m_nTotalDays = 0;
+    HostDate m_dtRequestTime;
+    // The latest data day that progress was reported for.
+    HostDate m_dtLastDay;
+
+    // The date of the last bar line of this reply, kept across chunks so
+    // that an end line arriving in a later chunk still compares with it.
+    double m_dLastBarDate = 0.0;
+    // The first ten characters (the day) of the date field that progress
+    // was last worked out for; a line of the same day cannot advance it.
+    std::wstring m_strProgressDay;
+    // m_strSymbol as 8-bit text for the host calls.
+    std::string m_strSymbolBytes;
+    // FinishHistory ran; the load reports 100 percent only once.
+    bool m_bFinished = false;
+    // A malformed reply line was logged (only the first one of a load is).
+    bool m_bMalformedLogged = false;
+};
+
+// Hands one received chunk to the reply parser (history_parser.h).
+void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk);
+
+extern template class CLookupCSocket<CHistoryData*>;
+extern template int ReadAvailable(CLookupCSocket<CHistoryData*>& socket);
+
+}  // namespace orvella

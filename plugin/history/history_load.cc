@@ -1,0 +1,24 @@
+#include "plugin/history/history_load.h"
+
+#include <memory>
+
+#include "platform/sync.h"
+#include "plugin/history/history_request.h"
+#include "plugin/history/history_thread.h"
+
+namespace orvella {
+
+void LoadHistory(const CHistoryRequestArgs& request) {
+    auto completionEvent = std::make_unique<platform::CEvent>(false, false);
+    auto thread = std::make_unique<CHistoryThread>(completionEvent.get());
+    thread->Start();
+    RunHistoryRequest(*completionEvent, *thread, request.symbol, request.description,
+                      request.category, request.startDate, request.interval, request.columnNames);
+    thread->Join();
+    // The thread object (with its request state and socket) goes before the
+    // event it points to.
+    thread.reset();
+    completionEvent.reset();
+}
+
+}  // namespace orvella

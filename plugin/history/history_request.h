@@ -1,0 +1,59 @@
+// The front of a history load: turns the host's request into one of the five
+// lookup commands, sends it and waits for the reply to be delivered.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/sync.h"
+#include "plugin/boundary/host_date.h"
+#include "plugin/history/history_data.h"
+
+namespace orvella {
+
+class CHistoryThread;
+
+// The request type for a bar interval in minutes: "HTT" (0, negative zero
+// too), "HIT" (above 0 and below 1440), "HDX" (1440), "HWX" (10080), "HMX"
+// (43200 or 302400); empty for any other value, NaN included.
+std::wstring HistoryRequestType(float interval);
+
+// Whole seconds of an intraday interval, truncated toward zero.
+int IntervalSeconds(float interval);
+
+// Days from startDate to requestTime plus one, as an unsigned 16-bit count.
+uint16_t TotalRequestDays(const HostDate& requestTime, const HostDate& startDate);
+
+// The 8-bit request lines, each ending in CR LF. Wide texts are written as
+// 8-bit text.
+std::string FormatTickRequest(std::wstring_view symbol, std::wstring_view startText,
+                              std::wstring_view beginFilter, std::wstring_view endFilter);
+std::string FormatIntervalRequest(std::wstring_view symbol, int seconds,
+                                  std::wstring_view startText, std::wstring_view beginFilter,
+                                  std::wstring_view endFilter);
+// type is "HDX", "HWX" or "HMX".
+std::string FormatDayRequest(std::wstring_view type, std::wstring_view symbol);
+
+// The request builders: each connects the lookup connection if needed,
+// formats its request (the tick and intraday ones with the plug-in's filter
+// texts) and returns whether it went out.
+bool RequestTicks(CHistoryData& data, std::wstring_view symbol, std::wstring_view startText);
+bool RequestIntervalBars(CHistoryData& data, std::wstring_view symbol, int seconds,
+                         std::wstring_view startText);
+bool RequestDailyBars(CHistoryData& data, std::wstring_view symbol);
+bool RequestWeeklyBars(CHistoryData& data, std::wstring_view symbol);
+bool RequestMonthlyBars(CHistoryData& data, std::wstring_view symbol);
+
+// Runs one history load on the calling (host) thread: records the request in
+// the thread's CHistoryData, sends the request for the interval and waits
+// until the reply has been delivered. Returns when the load has ended, failed
+// or was abandoned; the completion event has been signalled then in every
+// case. An interval that names no request is logged and finished at once; a
+// request that could not be sent is logged and shown in an error box.
+void RunHistoryRequest(platform::CEvent& completionEvent, CHistoryThread& thread,
+                       const std::wstring& symbol, const std::wstring& description,
+                       const std::wstring& category, double startDate, float interval,
+                       const std::wstring& columnNames);
+
+}  // namespace orvella

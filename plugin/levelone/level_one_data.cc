@@ -1,0 +1,386 @@
+#include "plugin/levelone/level_one_data.h"
+
+#include <algorithm>
+
+#include "platform/async_socket.h"
+#include "platform/sync.h"
+#include "platform/text.h"
+#include "plugin/boundary/data_cache.h"
+#include "plugin/boundary/global_state.h"
+#include "plugin/boundary/host_feed.h"
+#include "plugin/diagnostics/log.h"
+#include "plugin/levelone/message_pump.h"
+#include "plugin/levelone/socket_errors.h"
+
+namespace orvella {
+
+namespace {
+
+// Field positions of summary (P) and update (Q) lines.
+constexpr std::size_t kFieldSymbol = 1;
+constexpr std::size_t kFieldNotFound = 3;
+constexpr std::size_t kFieldSummaryLastPrice = 3;
+constexpr std::size_t kFieldSummaryVolume = 6;
+constexpr std::size_t kFieldTradeVolume = 7;
+constexpr std::size_t kFieldSummarySecondPrice = 8;
+constexpr std::size_t kFieldSummaryThirdPrice = 9;
+constexpr std::size_t kFieldType2Price = 10;
+constexpr std::size_t kFieldType4Price = 11;
+constexpr std::size_t kFieldType2Size = 12;
+constexpr std::size_t kFieldType4Size = 13;
+constexpr std::size_t kFieldTime = 17;
+constexpr std::size_t kFieldSummaryFirstPrice = 19;
+constexpr std::size_t kFieldDate = 30;
+constexpr std::size_t kFieldTradePrice = 32;
+
+constexpr double kTickTypeTrade = 0.0;
+constexpr double kTickTypeBid = 2.0;
+constexpr double kTickTypeAsk = 4.0;
+
+bool IsDayOrLonger(float interval) {
+    return interval == 1440.0f || interval == 10080.0f || interval == 43200.0f ||
+           interval == 302400.0f;
+}
+
+bool Contains(std::wstring_view text, std::wstring_view part) {
+    return text.find(part) != std::wstring_view::npos;
+}
+
+// One row: the columns in ascending order, then the commit.
+void SendRow(const char* symbol, float series, const HostDate& when, double price, double size) {
+    CHostFeed& feed = HostFeed();
+    feed.NSTSETVALUE(symbol, series, 1, when.value);
+    feed.NSTSETVALUE(symbol, series, 2, price);
+    feed.NSTSETVALUE(symbol, series, 3, size);
+    feed.NSTCOMMITROW(symbol, series);
+}
+
+void SendTickRow(const char* symbol, float series, const HostDate& when, double price, double size,
+                 double type) {
+    CHostFeed& feed = HostFeed();
+    feed.NSTSETVALUE(symbol, series, 1, when.value);
+    feed.NSTSETVALUE(symbol, series, 2, price);
+    feed.NSTSETVALUE(symbol, series, 3, size);
+    feed.NSTSETVALUE(symbol, series, 4, type);
+    feed.NSTCOMMITROW(symbol, series);
+}
+
+}  // namespace
+
+CLevelOneData::CLevelOneData() = default;
+
+CLevelOneData::~CLevelOneData() {
+    for (auto& entry : m_mapSymbols) {
+        entry.second->m_aIntervals.clear();
+    }
+    m_mapSymbols.clear();
+}
+
+void CLevelOneData::AddInterval(CSymbolInfo& info, float interval) {
+    info.m_aIntervals.push_back(CSymbolInfo::IntervalData{interval, 0});
+}
+
+CSymbolInfo* CLevelOneData::FindSymbol(std::wstring_view symbol) {
+    const auto found = m_mapSymbols.find(symbol);
+    return found == m_mapSymbols.end() ? nullptr : found->second.get();
+}
+
+void CLevelOneData::Pump() {
+    PumpSocketMessages(m_socket, m_socket.m_bClosed);
+}
+
+bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
+    LogFormat(L"Watching symbol %ls; interval %f", symbol.c_str(), static_cast<double>(interval));
+    CSymbolInfo* info = FindSymbol(symbol);
+    if (info == nullptr) {
+        auto created = std::make_unique<CSymbolInfo>();
+        AddInterval(*created, interval);
+        m_mapSymbols.emplace(symbol, std::move(created));
+    } else {
+        const bool listed = std::any_of(info->m_aIntervals.begin(), info->m_aIntervals.end(),
+                                        [interval](const CSymbolInfo::IntervalData& entry) {
+                                            return entry.m_fInterval == interval;
+                                        });
+        if (!listed) {
+            AddInterval(*info, interval);
+        }
+    }
+
+    for (int attempt = 0; !m_bLevelOneUp && attempt < m_nWaitAttempts; ++attempt) {
+        if (!ConnectLevelOne()) {
+            platform::Sleep(m_nWaitSleepMs);
+        }
+        Pump();
+    }
+    // The feed client answers no watch before its customer-information line.
+    for (int attempt = 0; m_bCustomerInfo == 0 && attempt < m_nWaitAttempts; ++attempt) {
+        platform::Sleep(m_nWaitSleepMs);
+        Pump();
+    }
+
+    if (m_bCustomerInfo == 0) {
+        WriteLogLine(L"No watch command sent since Level One socket was not ready!");
+        return false;
+    }
+    const std::string command = "w" + platform::NarrowText(symbol) + "\r\n";
+    const int sent = m_socket.Send(command.data(), static_cast<int>(command.size()), 0);
+    if (sent > 0) {
+        WriteLogLine(L"Level One sucessful SendRequest");
+        return true;
+    }
+    if (sent == -1) {
+        WriteLogLine(SocketErrorText(platform::LastSocketError()));
+    }
+    return false;
+}
+
+bool CLevelOneData::UnwatchSymbol(const std::wstring& symbol, float interval) {
+    const auto found = m_mapSymbols.find(symbol);
+    if (found == m_mapSymbols.end()) {
+        return false;
+    }
+    std::vector<CSymbolInfo::IntervalData>& intervals = found->second->m_aIntervals;
+    const auto entry = std::find_if(
+        intervals.begin(), intervals.end(),
+        [interval](const CSymbolInfo::IntervalData& e) { return e.m_fInterval == interval; });
+    if (entry != intervals.end()) {
+        intervals.erase(entry);
+    }
+    if (!intervals.empty()) {
+        return true;
+    }
+
+    m_mapSymbols.erase(found);
+    if (!m_bLevelOneUp) {
+        ConnectLevelOne();
+    }
+    Pump();
+    if (m_socket.m_bConnected) {
+        const std::string command = "r" + platform::NarrowText(symbol) + "\r\n";
+        if (m_socket.Send(command.data(), static_cast<int>(command.size()), 0) == -1) {
+            WriteLogLine(SocketErrorText(platform::LastSocketError()));
+        }
+    }
+    return true;
+}
+
+bool CLevelOneData::ConnectLevelOne() {
+    if (!m_bLevelOneUp) {
+        const uint16_t port = LevelOnePort();
+        m_socket.m_pOwner = this;
+        if (ConnectLevelOneSocket(m_socket, port)) {
+            m_bLevelOneUp = true;
+        }
+    }
+    Pump();
+    return m_bLevelOneUp;
+}
+
+bool CLevelOneData::ProbeLevelOne() {
+    if (m_socket.Receive(nullptr, 0, 0) != -1) {
+        return false;
+    }
+    return platform::LastSocketError() != platform::kWsaWouldBlock;
+}
+
+void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
+    Globals().levelOneChunkCount.fetch_add(1);
+    // The text already pending holds no line feed; the search starts after it.
+    std::size_t search = m_strPending.size();
+    m_strPending.append(chunk);
+    std::size_t lineStart = 0;
+    for (;;) {
+        const std::size_t feed = m_strPending.find(L'\n', search);
+        if (feed == std::wstring::npos) {
+            break;
+        }
+        DispatchLevelOneLine(std::wstring_view(m_strPending).substr(lineStart, feed - lineStart));
+        lineStart = feed + 1;
+        search = lineStart;
+    }
+    m_strPending.erase(0, lineStart);
+    Pump();
+}
+
+void CLevelOneData::DispatchLevelOneLine(std::wstring_view line) {
+    if (line.empty()) {
+        return;
+    }
+    switch (line[0]) {
+        case L'E':
+            LogFormat(L"Level1 error message %ls",
+                      std::wstring(line.substr(std::min<std::size_t>(2, line.size()))).c_str());
+            break;
+        case L'S': {
+            const std::wstring_view field = SystemLineField(line);
+            if (Contains(field, L"CUST")) {
+                m_bCustomerInfo = 1;
+            }
+            if (Contains(field, L"CONNECTED") || Contains(field, L"SYMBOL LIMIT REACHED") ||
+                Contains(field, L"SERVER RECONNECT FAILED")) {
+                WriteLogLine(field);
+            }
+            break;
+        }
+        case L'P':
+        case L'Q':
+            if (Globals().historyInProgress.load() != 0) {
+                DataCache().Append(std::wstring(line));
+                break;
+            }
+            // Lines held during the last history load go first, oldest first.
+            while (DataCache().Count() > 0) {
+                const std::wstring held = DataCache().TakeFirst();
+                HandleHeldOrNewLine(held);
+            }
+            HandleHeldOrNewLine(line);
+            break;
+        default:
+            break;
+    }
+}
+
+void CLevelOneData::HandleHeldOrNewLine(std::wstring_view line) {
+    if (line[0] == L'P') {
+        HandleSummaryMessage(line);
+    } else {
+        HandleUpdateMessage(line);
+    }
+}
+
+void CLevelOneData::HandleUpdateMessage(std::wstring_view line) {
+    const CLineFields fields = SplitFields(line);
+    if (fields[kFieldNotFound] == L"Not Found") {
+        LogFormat(L"Symbol %ls was %ls", std::wstring(fields[kFieldSymbol]).c_str(),
+                  std::wstring(fields[kFieldNotFound]).c_str());
+        return;
+    }
+    const wchar_t marker = FindTradeMarker(fields[kFieldTime]);
+    if (marker == 0) {
+        return;
+    }
+    // T marks an extended trade, delivered only when the user asked for them.
+    if (marker == L'T' && Globals().extendedTradesEnabled == 0) {
+        return;
+    }
+    const CLineDateTime parts = ReadLineDateTime(fields[kFieldTime], fields[kFieldDate]);
+    const HostDate when =
+        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
+    if (when.status != kDateValid) {
+        NoteInvalidDate(line);
+        return;
+    }
+    if (!PassesTradeFilter(parts, when)) {
+        return;
+    }
+    CSymbolInfo* info = FindSymbol(fields[kFieldSymbol]);
+    if (info == nullptr) {
+        return;
+    }
+    SendUpdateRows(*info, fields, when);
+}
+
+void CLevelOneData::HandleSummaryMessage(std::wstring_view line) {
+    const CLineFields fields = SplitFields(line);
+    const CLineDateTime parts = ReadLineDateTime(fields[kFieldTime], fields[kFieldDate]);
+    const HostDate when =
+        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
+    if (when.status != kDateValid) {
+        NoteInvalidDate(line);
+        return;
+    }
+    CSymbolInfo* info = FindSymbol(fields[kFieldSymbol]);
+    if (info == nullptr) {
+        return;
+    }
+    SendSummaryRows(*info, fields, when);
+}
+
+bool CLevelOneData::PassesTradeFilter(const CLineDateTime& parts, const HostDate& when) {
+    const CGlobalState& globals = Globals();
+    if (globals.tradeFilterOn != 1) {
+        return true;
+    }
+    // The window lies on the trade's own date.
+    m_dtFilterBegin = DateFromParts(parts.year, parts.month, parts.day, globals.filterBeginHour,
+                                    globals.filterBeginMinute, globals.filterBeginSecond);
+    m_dtFilterEnd = DateFromParts(parts.year, parts.month, parts.day, globals.filterEndHour,
+                                  globals.filterEndMinute, globals.filterEndSecond);
+    if (DateIsAfter(m_dtFilterBegin, when)) {
+        return false;
+    }
+    return !DateIsAfter(when, m_dtFilterEnd);
+}
+
+void CLevelOneData::SendUpdateRows(CSymbolInfo& info, const CLineFields& fields,
+                                   const HostDate& when) {
+    const double volume = ReadFieldNumber(fields[kFieldTradeVolume]);
+    const double price = ReadFieldNumber(fields[kFieldTradePrice]);
+    const double type2Price = ReadFieldNumber(fields[kFieldType2Price]);
+    const double type4Price = ReadFieldNumber(fields[kFieldType4Price]);
+    const double type2Size = ReadFieldNumber(fields[kFieldType2Size]);
+    const double type4Size = ReadFieldNumber(fields[kFieldType4Size]);
+    SetHostSymbol(fields[kFieldSymbol]);
+    const char* symbol = m_strHostSymbol.c_str();
+
+    for (const CSymbolInfo::IntervalData& entry : info.m_aIntervals) {
+        const float series = -entry.m_fInterval;
+        if (series != 0.0f) {
+            SendRow(symbol, series, when, price, volume);
+            continue;
+        }
+        // Quote pairs are sent only when they changed since the last row.
+        if (type4Price != info.m_dType4Price || type4Size != info.m_dType4Size) {
+            SendTickRow(symbol, series, when, type4Price, type4Size, kTickTypeAsk);
+            info.m_dType4Price = type4Price;
+            info.m_dType4Size = type4Size;
+        }
+        if (type2Price != info.m_dType2Price || type2Size != info.m_dType2Size) {
+            SendTickRow(symbol, series, when, type2Price, type2Size, kTickTypeBid);
+            info.m_dType2Price = type2Price;
+            info.m_dType2Size = type2Size;
+        }
+        SendTickRow(symbol, series, when, price, volume, kTickTypeTrade);
+    }
+}
+
+void CLevelOneData::SendSummaryRows(CSymbolInfo& info, const CLineFields& fields,
+                                    const HostDate& when) {
+    const double lastPrice = ReadFieldNumber(fields[kFieldSummaryLastPrice]);
+    const double volume = ReadFieldNumber(fields[kFieldSummaryVolume]);
+    const double secondPrice = ReadFieldNumber(fields[kFieldSummarySecondPrice]);
+    const double thirdPrice = ReadFieldNumber(fields[kFieldSummaryThirdPrice]);
+    const double firstPrice = ReadFieldNumber(fields[kFieldSummaryFirstPrice]);
+    // The history just loaded already holds today's bar.
+    if (info.m_bTodayInHistory != 0) {
+        return;
+    }
+    for (CSymbolInfo::IntervalData& entry : info.m_aIntervals) {
+        if (!IsDayOrLonger(entry.m_fInterval) || entry.m_bSummaryDone != 0) {
+            continue;
+        }
+        entry.m_bSummaryDone = 1;
+        SetHostSymbol(fields[kFieldSymbol]);
+        const char* symbol = m_strHostSymbol.c_str();
+        const float series = -entry.m_fInterval;
+        SendRow(symbol, series, when, firstPrice, 0.0);
+        SendRow(symbol, series, when, secondPrice, 0.0);
+        SendRow(symbol, series, when, thirdPrice, 0.0);
+        SendRow(symbol, series, when, lastPrice, volume);
+        return;
+    }
+}
+
+void CLevelOneData::NoteInvalidDate(std::wstring_view line) {
+    // The day count of such a line is undefined, so it sends no rows.
+    if (m_nInvalidDateLines++ == 0) {
+        LogFormat(L"Level1 line without a valid date and time dropped: %ls",
+                  std::wstring(line).c_str());
+    }
+}
+
+void CLevelOneData::SetHostSymbol(std::wstring_view symbol) {
+    m_strHostSymbol = platform::NarrowText(symbol);
+}
+
+}  // namespace orvella

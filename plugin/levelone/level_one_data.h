@@ -1,0 +1,114 @@
+// The level-one data object: the one streaming connection, the text that
+// waits for the rest of its line, the watch list, and the handling of the
+// lines the feed client sends on it. Everything but ProbeLevelOne runs on the
+// thread that created the socket (the host's calling thread).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "plugin/boundary/host_date.h"
+#include "plugin/levelone/corvan_socket.h"
+#include "plugin/levelone/level_one_fields.h"
+#include "plugin/levelone/symbol_info.h"
+
+namespace orvella {
+
+class CLevelOneData {
+  public:
+    // Connect attempts and customer-information waits of one watch, and the
+    // sleep between them.
+    static constexpr int kWaitAttempts = 320;
+    static constexpr uint32_t kWaitSleepMs = 250;
+
+    // No socket is created until the first watch or unwatch.
+    CLevelOneData();
+    // Empties the watch list; the socket closes if it is still open.
+    ~CLevelOneData();
+
+    CLevelOneData(const CLevelOneData&) = delete;
+    CLevelOneData& operator=(const CLevelOneData&) = delete;
+
+    // Adds the interval to the symbol's entry (creating it), waits for the
+    // connection and the feed client's customer-information line (at most
+    // kWaitAttempts sleeps each), and sends "w<symbol>\r\n". True when the
+    // command was sent. The entry stays whatever the outcome.
+    bool WatchSymbol(const std::wstring& symbol, float interval);
+
+    // Removes the first entry equal to interval; when the symbol has none
+    // left it leaves the list and "r<symbol>\r\n" is sent if the socket is
+    // connected. False when the symbol was not watched.
+    bool UnwatchSymbol(const std::wstring& symbol, float interval);
+
+    // Appends an entry for interval (summary not yet delivered).
+    static void AddInterval(CSymbolInfo& info, float interval);
+
+    // Opens the connection unless that succeeded once already; runs the pump
+    // and returns whether it ever succeeded. There is no reconnection.
+    bool ConnectLevelOne();
+
+    // A zero-length receive: true when it failed with a code other than
+    // would-block. Safe from any thread.
+    bool ProbeLevelOne();
+
+    // Takes one received chunk: cuts it into lines at line feeds (a carriage
+    // return stays on its line), dispatches each, keeps the unfinished rest,
+    // then runs the pump.
+    void OnLevelOneData(std::wstring_view chunk);
+
+    // Handles one line by its first character: E logged, S checked for the
+    // customer-information and connection texts, P and Q handled (or held in
+    // the deferred-line queue while a history load runs); others ignored.
+    void DispatchLevelOneLine(std::wstring_view line);
+
+    // An update line: a trade that passes the extended-trade rule and the
+    // trade-time filter becomes rows in every watched series of its symbol.
+    void HandleUpdateMessage(std::wstring_view line);
+
+    // A summary line: four day-summary rows for the symbol's first daily or
+    // longer entry that has not had them.
+    void HandleSummaryMessage(std::wstring_view line);
+
+    // The watch list entry of symbol (exact, case-sensitive), or null.
+    CSymbolInfo* FindSymbol(std::wstring_view symbol);
+
+    // Summary and update lines dropped because their time and date fields do
+    // not name a valid moment.
+    int64_t InvalidDateLineCount() const { return m_nInvalidDateLines; }
+
+  private:
+    friend class CLevelOneTestHelper;
+
+    bool PassesTradeFilter(const CLineDateTime& parts, const HostDate& when);
+    void SendUpdateRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
+    void SendSummaryRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
+    void HandleHeldOrNewLine(std::wstring_view line);
+    void NoteInvalidDate(std::wstring_view line);
+    void SetHostSymbol(std::wstring_view symbol);
+    uint16_t LevelOnePort();
+    void Pump();
+
+    CCorvanSocket<CLevelOneData*> m_socket;
+    bool m_bLevelOneUp = false;
+    std::wstring m_strPending;
+    std::map<std::wstring, std::unique_ptr<CSymbolInfo>, std::less<>> m_mapSymbols;
+    int32_t m_bCustomerInfo = 0;
+    HostDate m_dtFilterBegin;
+    HostDate m_dtFilterEnd;
+
+    // The current line's symbol as 8-bit text for the host; reused.
+    std::string m_strHostSymbol;
+    int64_t m_nInvalidDateLines = 0;
+
+    // Shipped values; CLevelOneTestHelper shortens them.
+    int m_nWaitAttempts = kWaitAttempts;
+    uint32_t m_nWaitSleepMs = kWaitSleepMs;
+    // 0: read the port from the settings.
+    uint16_t m_nPortOverride = 0;
+};
+
+}  // namespace orvella

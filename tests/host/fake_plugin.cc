@@ -1,0 +1,139 @@
+// A tiny data-pump plug-in for the host's tests. It answers the three exports
+// through the feed library and the platform's message boxes and queue. The
+// words of a request's description steer it:
+//   rows=N       commit N rows while the request runs (default 2)
+//   post=N       post N messages; each commits one row when dispatched
+//   negzero      every value cell is -0.0
+//   unannounced  also commit a row to SYMBOL at the interval as given,
+//                which is never announced
+//   box          show a message box with Latin-1 text
+//   fail         return 0
+// The series interval is the request's interval times -1 (ticks: -0.0), the
+// columns are the host's names cut at commas in place.
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/NSTFeed.h"
+#include "platform/message_box.h"
+#include "platform/message_queue.h"
+#include "platform/text.h"
+
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+constexpr uint32_t kStreamMessage = platform::kUserMessage + 7;
+
+bool g_credentialsKnown = false;
+std::string g_streamSymbol;
+float g_streamInterval = 0.0f;
+int g_streamColumns = 0;
+int g_streamed = 0;
+
+void CommitRow(const std::string& symbol, float interval, int columns, double date, int index,
+               bool negZero) {
+    NSTSETVALUE(symbol.c_str(), interval, 1, date);
+    for (int c = 2; c <= columns; ++c) {
+        NSTSETVALUE(symbol.c_str(), interval, c, negZero ? -0.0 : 10.0 + index + c / 4.0);
+    }
+    NSTCOMMITROW(symbol.c_str(), interval);
+}
+
+void OnStreamMessage(const platform::Message& msg, void*) {
+    CommitRow(g_streamSymbol, g_streamInterval, g_streamColumns, 40756.5 + g_streamed, 100, false);
+    ++g_streamed;
+}
+
+struct Lifetime {
+    Lifetime() {
+        RequireUserIDPassword();
+        platform::SetMessageHandler(kStreamMessage, OnStreamMessage, nullptr);
+    }
+    ~Lifetime() { platform::SetMessageHandler(kStreamMessage, nullptr, nullptr); }
+};
+Lifetime g_lifetime;
+
+int Word(const std::string& description, const std::string& name, int fallback) {
+    std::istringstream words(description);
+    std::string word;
+    while (words >> word) {
+        if (word == name) {
+            return 1;
+        }
+        if (word.rfind(name + "=", 0) == 0) {
+            return std::stoi(word.substr(name.size() + 1));
+        }
+    }
+    return fallback;
+}
+
+}  // namespace
+
+FAKE_EXPORT int UserIDPasswordChanged(const char* userId, const char* password) {
+    if (*userId == '\0' || *password == '\0') {
+        g_credentialsKnown = false;
+        platform::MessageBox(L"ERROR! No credentials.", L"FakePlugin",
+                             platform::kMbIconError | platform::kMbSystemModal);
+        return 0;
+    }
+    g_credentialsKnown = true;
+    return -1;
+}
+
+FAKE_EXPORT int RequestTicker(const char* symbol, const char* description, const char* category,
+                              double startDate, float barInterval, char* columnNames) {
+    if (!g_credentialsKnown) {
+        char user[24], password[24];
+        std::memset(user, 'X', sizeof user);
+        std::memset(password, 'X', sizeof password);
+        char* userPtr = user;
+        char* passwordPtr = password;
+        GetUserIDPassword(&userPtr, &passwordPtr);
+        platform::MessageBox(
+            platform::WidenText(std::string("user=") + user + " password=" + password),
+            L"FakePlugin", platform::kMbIconInformation);
+    }
+    const std::string desc = description;
+    const float series = barInterval * -1.0f;
+    std::vector<const char*> labels;
+    for (char* p = columnNames; *p != '\0';) {
+        labels.push_back(p);
+        char* comma = std::strchr(p, ',');
+        if (comma == nullptr) {
+            break;
+        }
+        *comma = '\0';  // the host's text is writable
+        p = comma + 1;
+    }
+    const int columns = static_cast<int>(labels.size());
+    NSTSETUPDATA(symbol, description, series, columns, category, startDate);
+    for (int c = 1; c <= columns; ++c) {
+        NSTSETLABEL(symbol, series, c, labels[c - 1]);
+    }
+    const int rows = Word(desc, "rows", 2);
+    for (int i = 0; i < rows; ++i) {
+        CommitRow(symbol, series, columns, startDate + i / 1440.0, i, Word(desc, "negzero", 0));
+        UpdatePercent(100 * (i + 1) / (rows + 1));
+    }
+    UpdatePercent(100);
+    if (Word(desc, "unannounced", 0)) {
+        CommitRow(symbol, barInterval, 2, startDate, 0, false);
+    }
+    if (Word(desc, "box", 0)) {
+        platform::MessageBox(platform::WidenText("Caf\xE9 \"quoted\"\n"), L"FakePlugin",
+                             platform::kMbIconError | platform::kMbSystemModal);
+    }
+    g_streamSymbol = symbol;
+    g_streamInterval = series;
+    g_streamColumns = columns;
+    for (int i = Word(desc, "post", 0); i > 0; --i) {
+        platform::PostMessage(kStreamMessage, 0, 0);
+    }
+    return Word(desc, "fail", 0) ? 0 : 1;
+}
+
+FAKE_EXPORT int RemoveTicker(const char* symbol, float barInterval) {
+    return 1;
+}

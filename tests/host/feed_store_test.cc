@@ -1,0 +1,206 @@
+#include "host/feed_store.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "host/NSTFeed.h"
+#include "host/summary.h"
+#include "host/svg_chart.h"
+
+namespace nsthost {
+namespace {
+
+class FeedStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FeedStore().Clear();
+        FeedStore().SetKeepRows(true);
+        FeedStore().SetCredentials("", "");
+    }
+    void TearDown() override { FeedStore().Clear(); }
+
+    static uint64_t Rows(const char* symbol, float interval) {
+        uint64_t rows = 0;
+        EXPECT_TRUE(FeedStore().WithSeries(symbol, interval,
+                                           [&](const CSeries& s) { rows = s.RowCount(); }));
+        return rows;
+    }
+};
+
+TEST_F(FeedStoreTest, NegativeAndPositiveZeroAreTwoSeries) {
+    NSTSETUPDATA("ABC", "d", -0.0f, 4, "c", 40756.0);
+    NSTSETVALUE("ABC", -0.0f, 1, 40756.5);
+    NSTCOMMITROW("ABC", -0.0f);
+    NSTSETVALUE("ABC", 0.0f, 1, 40756.5);
+    NSTCOMMITROW("ABC", 0.0f);
+    NSTCOMMITROW("ABC", 0.0f);
+    EXPECT_EQ(FeedStore().SeriesCount(), 2u);
+    EXPECT_EQ(Rows("ABC", -0.0f), 1u);
+    EXPECT_EQ(Rows("ABC", 0.0f), 2u);
+    FeedStore().WithSeries("ABC", 0.0f, [](const CSeries& s) { EXPECT_FALSE(s.Announced()); });
+    FeedStore().WithSeries("ABC", -0.0f, [](const CSeries& s) { EXPECT_TRUE(s.Announced()); });
+    EXPECT_EQ(ChartFileName(SeriesKey::Of("ABC", -0.0f)), "ABC_-0.0.svg");
+    EXPECT_EQ(ChartFileName(SeriesKey::Of("A/B \xE9", 5.0f)), "A%2FB%20%E9_5.svg");
+}
+
+TEST_F(FeedStoreTest, RowsWithoutAnnouncementAreKept) {
+    NSTSETVALUE("XYZ", 5.0f, 1, 40756.0);
+    NSTSETVALUE("XYZ", 5.0f, 3, 7.5);
+    NSTCOMMITROW("XYZ", 5.0f);
+    FeedStore().WithSeries("XYZ", 5.0f, [](const CSeries& s) {
+        EXPECT_FALSE(s.Announced());
+        ASSERT_EQ(s.StoredRows(), 1u);
+        const auto row = s.Row(0);
+        ASSERT_EQ(row.cells.size(), 3u);
+        EXPECT_EQ(row.cells[0], 40756.0);
+        EXPECT_TRUE(std::isnan(row.cells[1]));  // never set
+        EXPECT_EQ(row.cells[2], 7.5);
+        EXPECT_FALSE(row.history);
+    });
+    EXPECT_NE(SummaryText(FeedStore()).find("series XYZ 5: never announced, 1 rows"),
+              std::string::npos);
+}
+
+TEST_F(FeedStoreTest, LayoutLabelsAndHistoryRows) {
+    NSTSETUPDATA("ABC", "desc", -5.0f, 3, "cat", 40756.0);
+    NSTSETLABEL("ABC", -5.0f, 1, "Date/Time");
+    NSTSETLABEL("ABC", -5.0f, 2, "Close");
+    NSTSETLABEL("ABC", -5.0f, 3, "Volume");
+    FeedStore().BeginRequest();
+    for (int i = 0; i < 3; ++i) {
+        NSTSETVALUE("ABC", -5.0f, 1, 40756.0 + i);
+        NSTSETVALUE("ABC", -5.0f, 2, 10.0 + i);
+        NSTCOMMITROW("ABC", -5.0f);
+    }
+    FeedStore().EndRequest();
+    NSTSETVALUE("ABC", -5.0f, 2, 99.0);
+    NSTCOMMITROW("ABC", -5.0f);
+    FeedStore().WithSeries("ABC", -5.0f, [](const CSeries& s) {
+        EXPECT_EQ(s.Columns(), 3);
+        EXPECT_EQ(s.Label(2), "Close");
+        EXPECT_EQ(s.FindColumn("Volume"), 3);
+        EXPECT_EQ(s.RowCount(), 4u);
+        EXPECT_EQ(s.HistoryRowCount(), 3u);
+        EXPECT_TRUE(s.Row(2).history);
+        EXPECT_FALSE(s.Row(3).history);
+        EXPECT_EQ(s.FirstDate(), 40756.0);
+        EXPECT_TRUE(std::isnan(s.LastDate()));  // the last row set no date
+        EXPECT_EQ(s.LastValues()[1], 99.0);
+    });
+}
+
+TEST_F(FeedStoreTest, ColumnsOutOfRangeAreRejected) {
+    for (int column : {0, -1, kMaxColumn + 1, 2000000000}) {
+        NSTSETVALUE("ABC", 1.0f, column, 1.0);
+        NSTSETLABEL("ABC", 1.0f, column, "x");
+    }
+    NSTCOMMITROW("ABC", 1.0f);
+    FeedStore().WithSeries("ABC", 1.0f, [](const CSeries& s) {
+        EXPECT_EQ(s.RejectedCalls(), 8u);
+        EXPECT_TRUE(s.Row(0).cells.empty());
+        EXPECT_TRUE(s.Labels().empty());
+    });
+}
+
+TEST_F(FeedStoreTest, CountOnlyKeepsCountsAndLastRow) {
+    FeedStore().SetKeepRows(false);
+    for (int i = 0; i < 1000; ++i) {
+        NSTSETVALUE("ABC", -1.0f, 1, 40000.0 + i);
+        NSTSETVALUE("ABC", -1.0f, 2, i);
+        NSTCOMMITROW("ABC", -1.0f);
+    }
+    FeedStore().WithSeries("ABC", -1.0f, [](const CSeries& s) {
+        EXPECT_EQ(s.RowCount(), 1000u);
+        EXPECT_EQ(s.StoredRows(), 0u);
+        EXPECT_EQ(s.FirstDate(), 40000.0);
+        EXPECT_EQ(s.LastDate(), 40999.0);
+        EXPECT_EQ(s.LastValues()[1], 999.0);
+    });
+}
+
+TEST_F(FeedStoreTest, CredentialsAreCutToTheBuffers) {
+    struct Case {
+        std::string user;
+        std::string password;
+        std::string userOut;
+        std::string passwordOut;
+    };
+    const Case cases[] = {
+        {"", "", "", ""},
+        {"demo", "secret", "demo", "secret"},
+        {std::string(23, 'u'), std::string(24, 'p'), std::string(23, 'u'), std::string(23, 'p')},
+        {std::string(100, 'u'), "p", std::string(23, 'u'), "p"},
+    };
+    for (const Case& c : cases) {
+        FeedStore().SetCredentials(c.user, c.password);
+        char user[kCredentialBufferSize + 8];
+        char password[kCredentialBufferSize + 8];
+        std::memset(user, '#', sizeof user);
+        std::memset(password, '#', sizeof password);
+        char* u = user;
+        char* p = password;
+        GetUserIDPassword(&u, &p);
+        EXPECT_EQ(std::string(user), c.userOut);
+        EXPECT_EQ(std::string(password), c.passwordOut);
+        // Nothing is written beyond the 24 bytes.
+        for (size_t i = kCredentialBufferSize; i < sizeof user; ++i) {
+            EXPECT_EQ(user[i], '#');
+            EXPECT_EQ(password[i], '#');
+        }
+    }
+    char* none = nullptr;
+    GetUserIDPassword(&none, nullptr);  // tolerated
+    EXPECT_EQ(FeedStore().GetCredentialsCount(), 5);
+}
+
+TEST_F(FeedStoreTest, ProgressAndRequirements) {
+    EXPECT_EQ(FeedStore().LastPercent(), -1);
+    RequireUserIDPassword();
+    UpdatePercent(12);
+    UpdatePercent(100);
+    EXPECT_EQ(FeedStore().RequireCount(), 1);
+    EXPECT_EQ(FeedStore().PercentUpdates(), 2);
+    EXPECT_EQ(FeedStore().LastPercent(), 100);
+}
+
+// Plug-ins may call from more than one thread (the platform's message boxes
+// and timer callbacks run elsewhere); the store must stay consistent.
+TEST_F(FeedStoreTest, CallsFromManyThreads) {
+    class CCounter : public CFeedObserver {
+      public:
+        void OnCommitRow(const char*, float) override { ++commits; }
+        int commits = 0;  // guarded by the store's lock
+    } counter;
+    FeedStore().SetObserver(&counter);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            const std::string symbol = "S" + std::to_string(t);
+            for (int i = 0; i < 500; ++i) {
+                NSTSETVALUE(symbol.c_str(), 1.0f, 1, i);
+                NSTCOMMITROW(symbol.c_str(), 1.0f);
+                UpdatePercent(i % 100);
+            }
+        });
+    }
+    std::string summary;
+    for (int i = 0; i < 20; ++i) {
+        summary = SummaryText(FeedStore());
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    FeedStore().SetObserver(nullptr);
+    EXPECT_EQ(counter.commits, 2000);
+    for (int t = 0; t < 4; ++t) {
+        EXPECT_EQ(Rows(("S" + std::to_string(t)).c_str(), 1.0f), 500u);
+    }
+    EXPECT_EQ(FeedStore().PercentUpdates(), 2000);
+}
+
+}  // namespace
+}  // namespace nsthost

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/sync.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+TEST(TextTest, EveryByteWidensAndNarrowsBack) {
+    std::string bytes;
+    for (int b = 0; b < 256; ++b) {
+        bytes.push_back(static_cast<char>(b));
+    }
+    const std::wstring wide = WidenText(bytes);
+    ASSERT_EQ(wide.size(), 256u);
+    EXPECT_EQ(wide[0xE9], L'\u00E9');
+    EXPECT_EQ(wide[0xFF], L'\u00FF');
+    EXPECT_EQ(NarrowText(wide), bytes);
+}
+
+TEST(TextTest, UnmappableCharactersNarrowToQuestionMarks) {
+    struct Case {
+        std::wstring wide;
+        std::string narrow;
+    } cases[] = {
+        {L"", ""},
+        {L"abc", "abc"},
+        {L"\u20AC5", "?5"},
+        {L"a\u0100b\U0001F600", "a?b?"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(NarrowText(c.wide), c.narrow);
+    }
+}
+
+TEST(TextTest, AppendWidenedKeepsWhatIsThere) {
+    std::wstring out = L"ab";
+    out.reserve(64);
+    const wchar_t* before = out.data();
+    AppendWidened("c\xE9", &out);
+    EXPECT_EQ(out, L"abc\u00E9");
+    EXPECT_EQ(out.data(), before);
+}
+
+TEST(ClockTest, LocalTimeAndCounterAreSane) {
+    const LocalTime now = CurrentLocalTime();
+    EXPECT_GE(now.year, 2024);
+    EXPECT_TRUE(now.month >= 1 && now.month <= 12);
+    EXPECT_TRUE(now.day >= 1 && now.day <= 31);
+    EXPECT_TRUE(now.hour >= 0 && now.hour <= 23);
+    EXPECT_TRUE(now.minute >= 0 && now.minute <= 59);
+    EXPECT_TRUE(now.second >= 0 && now.second <= 60);
+    EXPECT_TRUE(now.milliseconds >= 0 && now.milliseconds <= 999);
+
+    int64_t frequency = 0;
+    int64_t first = 0;
+    int64_t second = 0;
+    ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
+    ASSERT_TRUE(QueryPerformanceCounter(&first));
+    Sleep(20);
+    ASSERT_TRUE(QueryPerformanceCounter(&second));
+    EXPECT_GE(second - first, frequency / 50);
+}
+
+TEST(EventTest, AutoAndManualResetSemantics) {
+    CEvent automatic;
+    EXPECT_FALSE(automatic.Wait(0));
+    automatic.Set();
+    EXPECT_TRUE(automatic.Wait(0));
+    EXPECT_FALSE(automatic.Wait(0));  // the successful wait reset it
+
+    CEvent manual(true, true);
+    EXPECT_TRUE(manual.Wait(0));
+    EXPECT_TRUE(manual.Wait(0));
+    manual.Reset();
+    EXPECT_FALSE(manual.Wait(10));
+}
+
+TEST(EventTest, SetWakesAWaiterOnAnotherThread) {
+    CEvent event;
+    bool woke = false;
+    std::thread waiter([&] { woke = event.Wait(kInfinite); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    event.Set();
+    waiter.join();
+    EXPECT_TRUE(woke);
+}
+
+struct SeenBox {
+    std::wstring caption;
+    std::wstring text;
+    unsigned flags = 0;
+    int count = 0;
+    static void Observe(const std::wstring& caption, const std::wstring& text, unsigned flags,
+                        void* context) {
+        auto* self = static_cast<SeenBox*>(context);
+        self->caption = caption;
+        self->text = text;
+        self->flags = flags;
+        ++self->count;
+    }
+};
+
+TEST(MessageBoxTest, ReturnsAtOnceAndTellsTheObserver) {
+    SeenBox seen;
+    SetMessageBoxObserver(&SeenBox::Observe, &seen);
+    EXPECT_EQ(MessageBox(L"Please reload this chart!", L"History", kMbIconError | kMbSystemModal),
+              kIdOk);
+    SetMessageBoxObserver(nullptr, nullptr);
+    EXPECT_EQ(MessageBox(L"unseen", L"caption", kMbOk), kIdOk);
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_EQ(seen.caption, L"History");
+    EXPECT_EQ(seen.text, L"Please reload this chart!");
+    EXPECT_EQ(seen.flags, kMbIconError | kMbSystemModal);
+}
+
+}  // namespace
+}  // namespace platform

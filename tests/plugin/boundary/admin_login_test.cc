@@ -1,0 +1,162 @@
+// The launch of the feed client and the wait on its admin port, against a
+// recording launcher script and small local servers.
+#include "plugin/boundary/admin_login.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "plugin/boundary/OrvellaForNST.h"
+#include "plugin/boundary/global_state.h"
+#include "tests/plugin/boundary/boundary_test_support.h"
+#include "tests/plugin/boundary/local_server.h"
+
+namespace orvella {
+namespace {
+
+std::string StatusLine(const std::string& state, int count = 21) {
+    std::string line;
+    for (int i = 1; i <= count; ++i) {
+        line += (i > 1 ? "," : "") + (i == 13 ? state : "f" + std::to_string(i));
+    }
+    return line;
+}
+
+TEST(AdminLogin, WaitEndsWhenConnectedIsReported) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> chunks;
+        bool endsByItself;
+    };
+    const std::string connected = StatusLine("Connected");
+    const Case cases[] = {
+        {"one line", {connected + "\n"}, true},
+        {"line split across receives",
+         {connected.substr(0, 25), connected.substr(25) + "\n"},
+         true},
+        {"only twenty fields", {StatusLine("Connected", 20) + "\n"}, false},
+        {"other case", {StatusLine("CONNECTED") + "\n"}, false},
+        {"no line end", {connected}, false},
+    };
+    for (const Case& c : cases) {
+        test::CLocalServer server(0, c.chunks, 400);
+        ASSERT_TRUE(server.listening());
+        CAdminLogin login;
+        EXPECT_EQ(login.ConnectAndSend(std::string(), server.port()), 1) << c.name;
+        login.WaitUntilConnected();
+        EXPECT_EQ(server.ClientClosedFirst(), c.endsByItself) << c.name;
+    }
+}
+
+TEST(AdminLogin, WaitEndsAtOnceWithoutAConnection) {
+    CAdminLogin login;
+    EXPECT_EQ(login.ConnectAndSend("x", test::UnusedPort()), 0);
+    login.WaitUntilConnected();
+}
+
+// Logs into a private folder and puts a launcher on PATH that records its
+// arguments, one per line.
+class LoginTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::UsePrivateRegistry();
+        test::ResetPluginState();
+        SetHostFeed(&m_host);
+        test::LogInto(m_logDir.path());
+        m_argvFile = m_launcherDir.path() / "argv";
+        const std::filesystem::path script = m_launcherDir.path() / "Orvalink.exe";
+        std::ofstream(script) << "#!/bin/sh\n"
+                                 "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.part\"\n"
+                                 "mv \"$0.part\" \"$(dirname \"$0\")/argv\"\n";
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        m_savedPath = getenv("PATH");
+        setenv("PATH", (m_launcherDir.path().string() + ":" + m_savedPath).c_str(), 1);
+    }
+
+    void TearDown() override {
+        setenv("PATH", m_savedPath.c_str(), 1);
+        test::ResetPluginState();
+    }
+
+    std::string LauncherArgv() {
+        for (int i = 0; i < 500 && !std::filesystem::exists(m_argvFile); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::ifstream in(m_argvFile);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    test::CRecordingHostFeed m_host;
+    test::CBoxRecorder m_boxes;
+    test::CTempDir m_logDir;
+    test::CTempDir m_launcherDir;
+    std::filesystem::path m_argvFile;
+    std::string m_savedPath;
+};
+
+TEST_F(LoginTest, LaunchesWithEachCredentialAsOneArgumentAndReadsTheSettings) {
+    const std::string connected = StatusLine("Connected");
+    test::CLocalServer admin(
+        kAdminPort, {"1,2,3\n" + connected.substr(0, 40), connected.substr(40) + "\n"}, 5000);
+    if (!admin.listening()) {
+        GTEST_SKIP() << "port 9300 is taken on this machine";
+    }
+    test::WriteSettingDword(L"Streaming", 1);
+    test::WriteSettingDword(L"ExtendedTrade", 1);
+    test::WriteSettingText(L"BeginFilterTime", L"093000");
+    test::WriteSettingText(L"EndFilterTime", L"160000");
+
+    const char* password = "-x secret word";
+    EXPECT_EQ(UserIDPasswordChanged("trader one", password), -1);
+    EXPECT_TRUE(admin.ClientClosedFirst());
+
+    EXPECT_EQ(LauncherArgv(), "-product\nNOVASCOPE_TRADER\n-version\n" ORVELLA_TEST_VERSION
+                              "\n-login\ntrader one\n-password\n-x secret word\n");
+    CGlobalState& state = Globals();
+    EXPECT_EQ(state.credentialsKnown, -1);
+    EXPECT_EQ(state.userId, L"trader one");
+    EXPECT_EQ(state.password, L"-x secret word");
+    EXPECT_EQ(state.streamingEnabled, 1);
+    EXPECT_EQ(state.extendedTradesEnabled, 1);
+    EXPECT_EQ(state.tradeFilterOn, 1);
+    EXPECT_EQ(state.filterBeginHour, 9);
+    EXPECT_EQ(state.filterBeginMinute, 30);
+    EXPECT_EQ(state.filterEndHour, 16);
+    EXPECT_TRUE(m_boxes.boxes.empty());
+
+    const std::string log = test::ReadLogs(m_logDir.path());
+    EXPECT_EQ(log.find("secret"), std::string::npos);
+    size_t at = 0;
+    for (const char* line :
+         {",Beginning UserIDPasswordChanged\r\n", ",UserID = trader one; Password = ********\r\n",
+          ",Before launch and login of Orvella\r\n", "; version " ORVELLA_TEST_VERSION "\r\n",
+          ",After login of Orvella\r\n", ",Read in registry settings\r\n",
+          ",Ending UserIDPasswordChanged\r\n"}) {
+        at = log.find(line, at);
+        ASSERT_NE(at, std::string::npos) << line;
+    }
+}
+
+TEST_F(LoginTest, NothingListeningEndsTheLoginAtOnceWithDefaults) {
+    if (test::PortIsListening(kAdminPort)) {
+        GTEST_SKIP() << "something listens on port 9300 on this machine";
+    }
+    EXPECT_EQ(UserIDPasswordChanged("trader", "pw"), -1);
+    EXPECT_EQ(Globals().streamingEnabled, 0);
+    EXPECT_EQ(Globals().beginFilterText, L"000000");
+    EXPECT_EQ(Globals().endFilterText, L"235959");
+    EXPECT_EQ(Globals().tradeFilterOn, 0);
+    EXPECT_NE(LauncherArgv().find("-login\ntrader\n-password\npw\n"), std::string::npos);
+    EXPECT_NE(test::ReadLogs(m_logDir.path()).find(",After login of Orvella\r\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvella

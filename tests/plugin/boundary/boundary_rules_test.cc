@@ -1,0 +1,216 @@
+// The boundary's pure rules: column layouts and the series key, the column
+// name split, the trade-time filter and the admin status line.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/boundary/admin_login.h"
+#include "plugin/boundary/column_layout.h"
+#include "plugin/boundary/global_state.h"
+#include "plugin/boundary/trade_filter.h"
+#include "tests/plugin/boundary/boundary_test_support.h"
+
+namespace orvella {
+namespace {
+
+TEST(ColumnNames, SplitInPlaceAtEveryComma) {
+    struct Case {
+        const char* names;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"Date,Open,High,Low,Close,Volume", {"Date", "Open", "High", "Low", "Close", "Volume"}},
+        {"Date,,Close", {"Date", "", "Close"}},
+        {",Close", {"", "Close"}},
+        {"Close,", {"Close"}},
+        {"Close,,", {"Close", ""}},
+        {",", {""}},
+        {"", {}},
+        {"One", {"One"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<char> buffer(c.names, c.names + std::strlen(c.names) + 1);
+        const std::vector<const char*> names = SplitColumnNames(buffer.data());
+        std::vector<std::string> got(names.begin(), names.end());
+        EXPECT_EQ(got, c.expected) << '"' << c.names << '"';
+        for (const char& ch : buffer) {
+            EXPECT_NE(ch, ',') << "a comma was left in " << c.names;
+        }
+    }
+    EXPECT_TRUE(SplitColumnNames(nullptr).empty());
+}
+
+TEST(SeriesKey, NegatedInStreamingLayoutsAndForTicks) {
+    struct Case {
+        bool streaming;
+        float interval;
+        float key;
+        LayoutStyle style;
+    };
+    const Case cases[] = {
+        {true, 5.0f, -5.0f, LayoutStyle::kStreaming},
+        {true, 1440.0f, -1440.0f, LayoutStyle::kStreaming},
+        {false, 5.0f, 5.0f, LayoutStyle::kHistory},
+        {false, 43200.0f, 43200.0f, LayoutStyle::kHistory},
+        {true, 0.0f, -0.0f, LayoutStyle::kTickStreaming},
+        {false, 0.0f, -0.0f, LayoutStyle::kTickStreaming},
+    };
+    for (const Case& c : cases) {
+        const float key = SeriesKey(c.streaming, c.interval);
+        EXPECT_EQ(key, c.key) << c.streaming << ' ' << c.interval;
+        EXPECT_EQ(std::signbit(key), std::signbit(c.key)) << c.streaming << ' ' << c.interval;
+        EXPECT_EQ(ChooseLayout(c.streaming, c.interval), c.style);
+    }
+}
+
+TEST(AnnounceSeries, EachStyleAnnouncesItsColumns) {
+    struct Case {
+        LayoutStyle style;
+        float interval;
+        const char* names;
+        float key;
+        std::vector<std::string> labels;
+    };
+    const Case cases[] = {
+        {LayoutStyle::kStreaming, 5.0f, "A,B", -5.0f, {"Date/Time", "Close", "Volume"}},
+        {LayoutStyle::kTickStreaming,
+         0.0f,
+         "A,B",
+         -0.0f,
+         {"Date/Time", "TickPrice", "TickVol", "TickType"}},
+        {LayoutStyle::kHistory,
+         5.0f,
+         "Date,Open,High,Low,Close,Volume",
+         5.0f,
+         {"Date", "Open", "High", "Low", "Close", "Volume"}},
+        {LayoutStyle::kHistory, 1440.0f, "Date,,Close", 1440.0f, {"Date", "", "Close"}},
+        {LayoutStyle::kHistory, 1440.0f, "", 1440.0f, {}},
+    };
+    for (const Case& c : cases) {
+        test::CRecordingHostFeed host;
+        std::vector<char> names(c.names, c.names + std::strlen(c.names) + 1);
+        AnnounceSeries(host, c.style, "ABC", "Abc Corp", "Stocks", 40000.5, c.interval,
+                       names.data());
+        ASSERT_EQ(host.calls.size(), c.labels.size() + 1) << c.names;
+        const test::HostCall& setup = host.calls[0];
+        EXPECT_EQ(setup.op, "NSTSETUPDATA");
+        EXPECT_EQ(setup.symbol, "ABC");
+        EXPECT_EQ(setup.text, "Abc Corp");
+        EXPECT_EQ(setup.column, static_cast<int>(c.labels.size()));
+        EXPECT_EQ(setup.value, 40000.5);
+        for (size_t i = 0; i < host.calls.size(); ++i) {
+            EXPECT_EQ(host.calls[i].interval, c.key);
+            EXPECT_EQ(std::signbit(host.calls[i].interval), std::signbit(c.key));
+        }
+        for (size_t i = 0; i < c.labels.size(); ++i) {
+            const test::HostCall& label = host.calls[i + 1];
+            EXPECT_EQ(label.op, "NSTSETLABEL");
+            EXPECT_EQ(label.column, static_cast<int>(i + 1));
+            EXPECT_EQ(label.text, c.labels[i]);
+        }
+    }
+}
+
+TEST(TradeFilter, OnOnlyWhenBothEndsDifferFromTheWholeDay) {
+    struct Case {
+        const wchar_t* begin;
+        const wchar_t* end;
+        int on;
+        int bh, bm, bs, eh, em, es;
+    };
+    const Case cases[] = {
+        {L"000000", L"235959", 0, 0, 0, 0, 23, 59, 59},
+        {L"093000", L"160000", 1, 9, 30, 0, 16, 0, 0},
+        {L"093000", L"235959", 0, 9, 30, 0, 23, 59, 59},
+        {L"000000", L"160000", 0, 0, 0, 0, 16, 0, 0},
+        {L"0930", L"16", 1, 9, 30, 0, 16, 0, 0},
+        {L"", L"", 1, 0, 0, 0, 0, 0, 0},
+        {L"9a3x05", L" 7-1+2", 1, 9, 3, 5, 7, -1, 2},
+    };
+    for (const Case& c : cases) {
+        CGlobalState state;
+        state.beginFilterText = c.begin;
+        state.endFilterText = c.end;
+        ApplyTradeFilter(state);
+        EXPECT_EQ(state.tradeFilterOn, c.on) << c.begin << ' ' << c.end;
+        EXPECT_EQ(std::vector<int>({state.filterBeginHour, state.filterBeginMinute,
+                                    state.filterBeginSecond, state.filterEndHour,
+                                    state.filterEndMinute, state.filterEndSecond}),
+                  std::vector<int>({c.bh, c.bm, c.bs, c.eh, c.em, c.es}))
+            << c.begin << ' ' << c.end;
+    }
+}
+
+// Builds a status line of count non-empty fields with state as the 13th.
+std::wstring StatusLine(int count, const std::wstring& state) {
+    std::wstring line;
+    for (int i = 1; i <= count; ++i) {
+        if (i > 1) {
+            line += L',';
+        }
+        line += i == 13 ? state : L"f" + std::to_wstring(i);
+    }
+    return line;
+}
+
+TEST(AdminStatusLine, TwentyOneFieldsWithConnectedThirteenth) {
+    struct Case {
+        std::wstring line;
+        bool connected;
+    };
+    std::wstring withGaps = StatusLine(21, L"Connected");
+    withGaps.insert(0, L",,");
+    withGaps.insert(withGaps.find(L"f5"), L",,,");
+    const Case cases[] = {
+        {StatusLine(21, L"Connected"), true},
+        {StatusLine(30, L"Connected"), true},
+        {StatusLine(20, L"Connected"), false},
+        {StatusLine(21, L"connected"), false},
+        {StatusLine(21, L"Connected "), false},
+        {StatusLine(21, L"Not Connected"), false},
+        {withGaps, true},
+        {StatusLine(21, L"Connected") + L",,,", true},
+        {L"", false},
+        {L",,,,", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsConnectedStatusLine(c.line), c.connected)
+            << std::string(c.line.begin(), c.line.end());
+    }
+    // An empty 13th field is skipped: the line has 20 fields and the 13th
+    // is the next one.
+    EXPECT_FALSE(IsConnectedStatusLine(StatusLine(21, L"")));
+}
+
+TEST(AdminStatusReader, JudgesOnlyCompleteLines) {
+    const std::wstring wide = StatusLine(21, L"Connected");
+    const std::string line(wide.begin(), wide.end());
+    const std::wstring wideOther = StatusLine(21, L"Disconnected");
+    const std::string other(wideOther.begin(), wideOther.end());
+    struct Case {
+        const char* name;
+        std::vector<std::string> chunks;
+        std::vector<bool> results;
+    };
+    const Case cases[] = {
+        {"whole line", {line + "\n"}, {true}},
+        {"no line feed yet", {line}, {false}},
+        {"split across receives", {line.substr(0, 30), line.substr(30) + "\n"}, {false, true}},
+        {"line feed alone later", {line, "\n"}, {false, true}},
+        {"other lines first", {"\n\n" + other + "\n" + line + "\n"}, {true}},
+        {"later chunk after non-matching", {other + "\n", line + "\r\n"}, {false, true}},
+        {"empty lines", {"\n", "\n\n"}, {false, false}},
+    };
+    for (const Case& c : cases) {
+        CAdminStatusReader reader;
+        for (size_t i = 0; i < c.chunks.size(); ++i) {
+            EXPECT_EQ(reader.Append(c.chunks[i]), c.results[i]) << c.name << " chunk " << i;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvella
