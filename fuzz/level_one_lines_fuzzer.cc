@@ -65,8 +65,9 @@ void DrainHeldLines() {
     }
 }
 
-// A line with no trade and no known symbol: releases the held lines.
-constexpr wchar_t kRelease[] = L"Q\n";
+// Ends an unfinished last line, then a line with no trade and no known
+// symbol releases the held lines.
+constexpr wchar_t kRelease[] = L"\nQ\n";
 
 }  // namespace
 }  // namespace orvella::fuzz

@@ -51,8 +51,11 @@ struct CScratch {
 
 const CScratch& Scratch() {
     static const CScratch scratch = [] {
-        char pattern[] = "/tmp/orvella-lst-fuzz-XXXXXX";
-        FUZZ_CHECK(mkdtemp(pattern) != nullptr);
+        // Memory-backed when the machine has it: the build creates many files.
+        std::string pattern =
+            fs::is_directory("/dev/shm") ? "/dev/shm/orvella-lst-fuzz-XXXXXX"
+                                         : "/tmp/orvella-lst-fuzz-XXXXXX";
+        FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
         CScratch s;
         s.top = pattern;
         s.root = s.top / "a" / "b" / "root";

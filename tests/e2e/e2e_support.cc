@@ -296,6 +296,14 @@ CHostRun RunHost(const CPrivateEnvironment& env, const std::vector<std::string>&
     return ReadHostRun(env, WaitHost(pid, timeoutSeconds * 1000));
 }
 
+bool ProcessEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const size_t paren = text.rfind(')');
+    return paren == std::string::npos || paren + 2 >= text.size() || text[paren + 2] == 'Z';
+}
+
 long ResidentKb(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);) {

@@ -101,6 +101,9 @@ pid_t StartHost(const CPrivateEnvironment& env, const std::vector<std::string>& 
 int WaitHost(pid_t pid, int timeoutMs);
 CHostRun ReadHostRun(const CPrivateEnvironment& env, int status);
 
+// True when the process has exited (a zombie not yet waited for).
+bool ProcessEnded(pid_t pid);
+
 // Resident memory in kB and open descriptors of a process (-1 when gone).
 long ResidentKb(pid_t pid);
 int OpenDescriptors(pid_t pid);
