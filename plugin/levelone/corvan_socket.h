@@ -63,10 +63,8 @@ int CCorvanSocket<TOwner>::ReadAvailable() {
     const int n = Receive(m_receiveBuffer.data(), kLevelOneBufferSize - 1, 0);
     if (n > 0) {
         m_receiveBuffer[static_cast<std::size_t>(n)] = '\0';
-        // The chunk's text ends at its first zero byte (at the latest the one
-        // just put after the data).
-        const void* zero =
-            std::memchr(m_receiveBuffer.data(), 0, static_cast<std::size_t>(n) + 1);
+        // The chunk's text ends at its first zero byte.
+        const void* zero = std::memchr(m_receiveBuffer.data(), 0, static_cast<std::size_t>(n) + 1);
         const std::size_t length =
             static_cast<std::size_t>(static_cast<const char*>(zero) - m_receiveBuffer.data());
         m_strChunk.clear();

@@ -42,6 +42,15 @@ bool IsDayOrLonger(float interval) {
            interval == 302400.0f;
 }
 
+// The carriage return that ends a line is no part of its last field, so
+// "Q,SYM,,Not Found" compares equal whether the feed ends it with CR LF or LF.
+std::wstring_view WithoutLineEnd(std::wstring_view line) {
+    if (!line.empty() && line.back() == L'\r') {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
 bool Contains(std::wstring_view text, std::wstring_view part) {
     return text.find(part) != std::wstring_view::npos;
 }
@@ -249,7 +258,7 @@ void CLevelOneData::HandleHeldOrNewLine(std::wstring_view line) {
 }
 
 void CLevelOneData::HandleUpdateMessage(std::wstring_view line) {
-    const CLineFields fields = SplitFields(line);
+    const CLineFields fields = SplitFields(WithoutLineEnd(line));
     if (fields[kFieldNotFound] == L"Not Found") {
         LogFormat(L"Symbol %ls was %ls", std::wstring(fields[kFieldSymbol]).c_str(),
                   std::wstring(fields[kFieldNotFound]).c_str());
@@ -281,7 +290,7 @@ void CLevelOneData::HandleUpdateMessage(std::wstring_view line) {
 }
 
 void CLevelOneData::HandleSummaryMessage(std::wstring_view line) {
-    const CLineFields fields = SplitFields(line);
+    const CLineFields fields = SplitFields(WithoutLineEnd(line));
     const CLineDateTime parts = ReadLineDateTime(fields[kFieldTime], fields[kFieldDate]);
     const HostDate when =
         DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);

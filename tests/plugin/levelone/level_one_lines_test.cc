@@ -227,6 +227,8 @@ TEST_F(LevelOneLines, UpdateLinesThatSendNothing) {
     };
     const Case cases[] = {
         {Line(L'Q', {{1, L"XYZ"}, {3, L"Not Found"}, {4, L""}}), {L"Symbol XYZ was Not Found"}},
+        // The feed's own form: the words end the line, before its CR LF.
+        {Line(L'Q', {{1, L"XYZ"}, {3, L"Not Found"}}), {L"Symbol XYZ was Not Found"}},
         {Line(L'Q', {{1, L"ABC"}, {3, L"Not Found"}, {17, L"09:30:00t"}, {30, L"08/01/2011"}}),
          {L"Symbol ABC was Not Found"}},
         {Trade(L"ABC", L"09:30:00b"), {}},
