@@ -187,13 +187,12 @@ int main(int argc, char** argv) {
     std::printf("request: %s", request.c_str());
     std::printf("baseline (loopback, count lines): %.3f s, %ld lines\n", baselineSeconds,
                 baselineLines);
-    std::printf("nst-host + plug-in (--count-only): %.3f s (%s)\n", load.seconds,
-                summary.c_str());
+    std::printf("nst-host + plug-in (--count-only): %.3f s (%s)\n", load.seconds, summary.c_str());
     std::printf("ratio: %.2fx the baseline's time\n", load.seconds / baselineSeconds);
-    std::printf("nst-host peak memory: %.1f MB with the load, %.1f MB with an empty load, "
-                "%.1f MB for the load\n",
-                load.peakKb / 1024.0, empty.peakKb / 1024.0,
-                (load.peakKb - empty.peakKb) / 1024.0);
+    std::printf(
+        "nst-host peak memory: %.1f MB with the load, %.1f MB with an empty load, "
+        "%.1f MB for the load\n",
+        load.peakKb / 1024.0, empty.peakKb / 1024.0, (load.peakKb - empty.peakKb) / 1024.0);
 
     kill(sim, SIGTERM);
     waitpid(sim, nullptr, 0);
