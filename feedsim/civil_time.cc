@@ -160,8 +160,9 @@ bool ParseIsoDateTime(std::string_view text, CivilSeconds* out) {
         return false;
     }
     if (text.size() != 10) {
-        if (text.size() != 19 || text[10] != ' ' || !ReadDigits(text, 11, 2, &dt.hour) ||
-            text[13] != ':' || !ReadDigits(text, 14, 2, &dt.minute) || text[16] != ':' ||
+        if (text.size() != 19 || (text[10] != ' ' && text[10] != 'T') ||
+            !ReadDigits(text, 11, 2, &dt.hour) || text[13] != ':' ||
+            !ReadDigits(text, 14, 2, &dt.minute) || text[16] != ':' ||
             !ReadDigits(text, 17, 2, &dt.second)) {
             return false;
         }

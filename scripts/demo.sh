@@ -56,7 +56,13 @@ export XDG_DOCUMENTS_DIR="$out/home/Documents"
 export XDG_RUNTIME_DIR="$out/run"
 export ORVELLA_REGISTRY="$out/registry.db"
 export PATH="$bin:$PATH"
-export ORVELLA_FEED_SIM_ARGS="--update-rate 5 --log $out/feed-sim.log"
+# The feed's clock starts at 11:00 of the last trading day, so trades stream
+# whatever the time of day the demo runs.
+trading_day=$(date +%Y-%m-%d)
+while [ "$(date -d "$trading_day" +%u)" -gt 5 ]; do
+    trading_day=$(date -d "$trading_day - 1 day" +%Y-%m-%d)
+done
+export ORVELLA_FEED_SIM_ARGS="--update-rate 5 --now ${trading_day}T11:00:00 --log $out/feed-sim.log"
 
 key='HKCU\Software\Corvan\Orvella\OrvellaForNST'
 orvella-reg add "$key" /v Streaming /t REG_DWORD /d 1 /f >/dev/null
@@ -78,9 +84,16 @@ stop_feed() {
 }
 trap stop_feed EXIT
 
-week_ago=$(date -d '7 days ago' +%Y-%m-%d)
-days_ago=$(date -d '3 days ago' +%Y-%m-%d)
-year_ago=$(date -d '1 year ago' +%Y-%m-%d)
+# The feed client must be listening before the plug-in connects: the plug-in
+# does not wait for the launcher, and it opens its level-one connection only
+# once per process. Starting it through the launcher first is what a user
+# does by starting the feed client before the charting host; the plug-in's
+# own launch then finds it running.
+Orvalink.exe -product NOVASCOPE_TRADER -version demo -login demo -password demo-password
+
+week_ago=$(date -d "$trading_day - 7 days" +%Y-%m-%d)
+days_ago=$(date -d "$trading_day - 3 days" +%Y-%m-%d)
+year_ago=$(date -d "$trading_day - 1 year" +%Y-%m-%d)
 
 echo "demo: loading the plug-in into nst-host; live updates for $seconds s"
 nst-host "$plugin" \

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "plugin/boundary/error_report.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/diagnostics/log.h"
 #include "plugin/history/history_thread.h"
@@ -178,7 +179,7 @@ void RunHistoryRequest(platform::CEvent& completionEvent, CHistoryThread& thread
         return;
     }
     if (!sent) {
-        ReportHistoryFailure(
+        ReportError(
             L"Aborting because we were unable to make a history request. Please reload this "
             L"chart!");
         FinishHistory(data);

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/message_box.h"
 #include "platform/message_queue.h"
+#include "plugin/boundary/error_report.h"
 #include "plugin/boundary/host_feed.h"
 #include "plugin/diagnostics/log.h"
 #include "plugin/history/history_thread.h"
@@ -14,6 +14,9 @@ namespace orvella {
 namespace {
 
 constexpr float kStallCheckSeconds = 2.0f;
+// A reply that has begun and then stays silent this long on a connection that
+// is still open will not end by itself (the feed client lost the request).
+constexpr float kSilentReplySeconds = 20.0f;
 // Short enough that a stall check falls due soon after two seconds even when
 // no other message arrives.
 constexpr int kWakeUpMs = 500;
@@ -21,12 +24,6 @@ constexpr wchar_t kLoadAborted[] =
     L"Aborting the loading of historical data because of an error! Please reload this chart!";
 
 }  // namespace
-
-void ReportHistoryFailure(std::wstring_view text) {
-    WriteLogLine(text);
-    platform::MessageBox(std::wstring(text), L"OrvellaForNST",
-                         platform::kMbOk | platform::kMbIconError | platform::kMbSystemModal);
-}
 
 void FinishHistory(CHistoryData& data) {
     if (data.m_bFinished) {
@@ -46,6 +43,7 @@ void WaitForHistory(CHistoryThread& thread) {
     CHistoryData& data = thread.m_data;
     float lastCheck = 0.0f;
     float elapsed = 0.0f;
+    float lastChunkSeen = 0.0f;
     for (;;) {
         platform::Message msg;
         const platform::WaitResult waited = platform::WaitMessage(&msg, kWakeUpMs);
@@ -58,18 +56,24 @@ void WaitForHistory(CHistoryThread& thread) {
             platform::Sleep(10);
         }
         thread.m_stopwatch.ElapsedSeconds(&elapsed);
+        bool stalled = false;
         if (lastCheck + kStallCheckSeconds < elapsed) {
             const int32_t chunks = thread.m_nChunks;
             if (chunks != 0 && chunks == thread.m_nLastChunks) {
-                if (ProbeLookup(data)) {
-                    ReportHistoryFailure(kLoadAborted);
-                    break;
-                }
+                stalled = ProbeLookup(data) || elapsed - lastChunkSeen > kSilentReplySeconds;
             } else if (chunks != 0) {
                 thread.m_nLastChunks = chunks;
+                lastChunkSeen = elapsed;
             }
             lastCheck = elapsed;
         }
+        if (stalled) {
+            ReportError(kLoadAborted);
+            FinishHistory(data);
+        }
+        // A message taken is always dispatched (the level-one connection's
+        // notifications come here too); after a stall the lookup socket is
+        // closed and its notifications are dropped.
         if (waited == platform::WaitResult::kMessage) {
             platform::DispatchMessage(msg);
         }
@@ -79,7 +83,7 @@ void WaitForHistory(CHistoryThread& thread) {
         // Closed by the feed client before any data: no stall check would
         // ever fire, so the load ends here.
         if (data.m_socket.m_bClosed && thread.m_nChunks == 0) {
-            ReportHistoryFailure(kLoadAborted);
+            ReportError(kLoadAborted);
             break;
         }
     }

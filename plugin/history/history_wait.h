@@ -2,8 +2,6 @@
 // the end of a load.
 #pragma once
 
-#include <string_view>
-
 #include "plugin/history/history_data.h"
 
 namespace orvella {
@@ -18,13 +16,11 @@ void FinishHistory(CHistoryData& data);
 // Runs on the host's calling thread after the request went out: dispatches
 // the thread's messages (so the socket notifications and the reply parser
 // run) until the reply has been handled, the load stalled on a broken
-// connection, the connection closed before any data, or a quit message came
-// (it is posted again for the thread's own loop). Wakes at least every two
+// connection, a begun reply stayed silent for 20 seconds, the connection
+// closed before any data, or a quit message came (it is posted again for the
+// thread's own loop). The failures are logged and shown in an error box. Wakes at least every two
 // seconds to check for a stall. However it ends, the load is finished
 // (FinishHistory), so the completion event is always signalled.
 void WaitForHistory(CHistoryThread& thread);
-
-// Logs text and shows it in an error box (system modal, OK button).
-void ReportHistoryFailure(std::wstring_view text);
 
 }  // namespace orvella

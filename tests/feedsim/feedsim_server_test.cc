@@ -53,6 +53,7 @@ TEST(FeedSimLookupTest, RepliesParseAndEndWithTheEndLine) {
         }
         EXPECT_EQ(lines.back().substr(0, 10), "2024-03-06") << c.request << ": ends now";
     }
+    EXPECT_EQ(sim.Stop(), 0);
 }
 
 TEST(FeedSimLookupTest, SameRequestSameReplyAcrossRuns) {
@@ -130,6 +131,7 @@ TEST(FeedSimLookupTest, ManyClientsAtOnceAndForcedLineCount) {
         ASSERT_EQ(lines.size(), 20001u);
         EXPECT_EQ(lines.back(), "!ENDMSG!,");
     }
+    EXPECT_EQ(sim.Stop(), 0);
 }
 
 TEST(FeedSimLookupTest, ReplaysFilesFromTheDataDirectory) {
@@ -190,6 +192,7 @@ TEST(FeedSimLevelOneTest, CustomerLineFirstThenWatchAndUnwatch) {
     for (const std::string& line : lines) {
         EXPECT_EQ(line.substr(0, 7), "Q,MSFT,") << "updates after the unwatch";
     }
+    EXPECT_EQ(sim.Stop(), 0);
 }
 
 TEST(FeedSimLevelOneTest, FastestRateKeepsMemoryBoundedForAClientThatDoesNotRead) {
@@ -213,6 +216,7 @@ TEST(FeedSimLevelOneTest, FastestRateKeepsMemoryBoundedForAClientThatDoesNotRead
     const size_t rss = status.find("VmRSS:");
     ASSERT_NE(rss, std::string::npos);
     EXPECT_LT(std::atol(status.c_str() + rss + 6), 64 * 1024) << "kB resident";
+    EXPECT_EQ(sim.Stop(), 0);
 }
 
 TEST(FeedSimAdminTest, NotConnectedUntilTheLoginDelayThenConnected) {
@@ -288,6 +292,7 @@ TEST(FeedSimFaultTest, LookupFaults) {
         }
         EXPECT_EQ(data, 50);
         EXPECT_GT(longest, 65536);
+        EXPECT_EQ(sim.Stop(), 0);
     }
 }
 

@@ -1,0 +1,216 @@
+// setup_bench [lst [LINES]] [download [MEGABYTES]]
+//
+// Times the setup program's headless jobs beside a baseline in the same run:
+//   lst       "OrvellaNSTSetup --headless build-lst" on a generated symbol
+//             file against an equivalent split by exchange and type in mawk
+//             (awk when mawk is missing); also the program's peak memory.
+//   download  "OrvellaNSTSetup --headless download" of a file from a local
+//             HTTP server against "curl -o" of the same file.
+// Each side runs three times, interleaved; the best time counts.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "bench/setup/symbol_file_generator.h"
+#include "platform/file_limits.h"
+#include "settings/registry_access.h"
+#include "settings/settings_keys.h"
+#include "tests/setup/http_test_server.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using orvella::WriteRegDword;
+using orvella::WriteRegString;
+
+constexpr int kRounds = 3;
+
+struct Timing {
+    double seconds = 0;
+    long peakKb = 0;
+    int exitCode = -1;
+};
+
+// Runs argv with standard output and error thrown away.
+Timing RunTimed(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    Timing timing;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return timing;
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    timing.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    timing.peakKb = usage.ru_maxrss;
+    timing.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return timing;
+}
+
+bool OnPath(const char* program) {
+    const std::string command = std::string("command -v ") + program + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+bool SameFiles(const fs::path& a, const fs::path& b, size_t* count) {
+    *count = 0;
+    for (const auto& entry : fs::directory_iterator(a)) {
+        const fs::path other = b / entry.path().filename();
+        if (!fs::exists(other) || fs::file_size(other) != fs::file_size(entry.path())) return false;
+        std::ifstream x(entry.path(), std::ios::binary), y(other, std::ios::binary);
+        if (!std::equal(std::istreambuf_iterator<char>(x), {}, std::istreambuf_iterator<char>(y))) {
+            return false;
+        }
+        ++*count;
+    }
+    return *count == static_cast<size_t>(std::distance(fs::directory_iterator(b), {}));
+}
+
+constexpr char kAwkSplit[] = R"(BEGIN { FS = "\t" }
+NR == 1 { next }
+{
+    $0 = substr($0, 1, length($0) - 1)
+    t = $5
+    if (t == "FOPTION") t = "FUTREOPT"; else if (t == "IEOPTION") t = "STOCKOPT"; else if (t == "EQUITY") t = "STOCK"
+    k = $3 "_" t
+    if (t == "STOCKOPT" || t == "FUTREOPT") k = k "_" substr($1, 1, 1)
+    print $1 ",\"" $2 "\"\r" > (dir k ".LST")
+})";
+
+int BenchLst(const fs::path& work, uint64_t lines) {
+    const fs::path nst = work / "nst";
+    const fs::path awkOut = work / "awk" / "";
+    fs::create_directories(nst);
+    const std::string symbolFile = (nst / "mktlist_v2.txt").string();
+    const uint64_t size = orvella::bench::GenerateSymbolFile(symbolFile, lines);
+    std::printf("symbol file: %llu lines, %.1f MB\n", static_cast<unsigned long long>(lines),
+                size / 1e6);
+    WriteRegString(orvella::kNovaScopeRootPathA, nst.string());
+    WriteRegString(orvella::kWebsitePathA, "symbols.example/product/mktlist_v2.txt");
+
+    const char* awk = OnPath("mawk") ? "mawk" : (OnPath("awk") ? "awk" : nullptr);
+    if (awk == nullptr) std::printf("no mawk or awk on PATH: the baseline is skipped\n");
+    Timing best{1e9, 0, 0}, bestAwk{1e9, 0, 0};
+    for (int round = 0; round < kRounds; ++round) {
+        const Timing ours = RunTimed({ORVELLA_SETUP_PROGRAM, "--headless", "build-lst"});
+        if (ours.exitCode != 0) {
+            std::printf("build-lst failed with exit code %d\n", ours.exitCode);
+            return 1;
+        }
+        if (ours.seconds < best.seconds) best.seconds = ours.seconds;
+        if (ours.peakKb > best.peakKb) best.peakKb = ours.peakKb;
+        if (awk == nullptr) continue;
+        fs::remove_all(awkOut);
+        fs::create_directories(awkOut);
+        const Timing split =
+            RunTimed({awk, "-v", "dir=" + awkOut.string(), std::string(kAwkSplit), symbolFile});
+        if (split.seconds < bestAwk.seconds) bestAwk.seconds = split.seconds;
+    }
+    std::printf("build-lst: best %.3f s, peak RSS %.1f MB\n", best.seconds, best.peakKb / 1024.0);
+    if (awk != nullptr) {
+        size_t files = 0;
+        const bool same = SameFiles(nst / "Servers" / "OrvellaForNST", awkOut, &files);
+        std::printf("%s split: best %.3f s; %zu LST files, %s\n", awk, bestAwk.seconds, files,
+                    same ? "identical" : "DIFFERENT");
+        std::printf("build-lst is %.2fx as fast as the %s split (target 2.5x)\n",
+                    bestAwk.seconds / best.seconds, awk);
+        if (!same) return 1;
+    }
+    return 0;
+}
+
+int BenchDownload(const fs::path& work, uint64_t megabytes) {
+    if (!OnPath("curl")) {
+        std::printf("no curl on PATH: the download baseline is skipped\n");
+        return 0;
+    }
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+        unsetenv(name);
+    }
+    const fs::path nst = work / "dl";
+    fs::create_directories(nst);
+    orvella::test::CHttpTestServer server;
+    std::string body(megabytes * 1000 * 1000, '\0');
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('A' + i % 23);
+    server.Route("/big.txt", {200, "OK", {}, std::move(body)});
+    WriteRegString(orvella::kNovaScopeRootPathA, nst.string());
+    WriteRegString(orvella::kWebsitePathA, "127.0.0.1/big.txt");
+    WriteRegDword(server.Port(), orvella::kPortPathA);
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/big.txt";
+    double best = 1e9, bestCurl = 1e9;
+    for (int round = 0; round < kRounds; ++round) {
+        const Timing ours = RunTimed({ORVELLA_SETUP_PROGRAM, "--headless", "download"});
+        if (ours.exitCode != 0 || fs::file_size(nst / "big.txt") != megabytes * 1000 * 1000) {
+            std::printf("download failed with exit code %d\n", ours.exitCode);
+            return 1;
+        }
+        best = std::min(best, ours.seconds);
+        const Timing curl = RunTimed({"curl", "-s", "-o", (nst / "curl.txt").string(), url});
+        bestCurl = std::min(bestCurl, curl.seconds);
+    }
+    const double mb = static_cast<double>(megabytes);
+    std::printf("download %llu MB: best %.3f s (%.0f MB/s); curl -o: best %.3f s (%.0f MB/s)\n",
+                static_cast<unsigned long long>(megabytes), best, mb / best, bestCurl,
+                mb / bestCurl);
+    std::printf("download runs at %.0f%% of curl -o (target 80%%)\n", 100.0 * bestCurl / best);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::RaiseOpenFileLimit();
+    char pattern[] = "/tmp/orvella-setup-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return 1;
+    const fs::path work = pattern;
+    setenv("ORVELLA_REGISTRY", (work / "registry.db").c_str(), 1);
+    setenv("HOME", work.c_str(), 1);
+
+    bool lst = argc == 1, download = argc == 1;
+    uint64_t lines = 1600000, megabytes = 100;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "lst") == 0) {
+            lst = true;
+            if (i + 1 < argc && std::isdigit(static_cast<unsigned char>(argv[i + 1][0]))) {
+                lines = std::strtoull(argv[++i], nullptr, 10);
+            }
+        } else if (std::strcmp(argv[i], "download") == 0) {
+            download = true;
+            if (i + 1 < argc && std::isdigit(static_cast<unsigned char>(argv[i + 1][0]))) {
+                megabytes = std::strtoull(argv[++i], nullptr, 10);
+            }
+        }
+    }
+    int result = 0;
+    if (lst) result |= BenchLst(work, lines);
+    if (download) result |= BenchDownload(work, megabytes);
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    return result;
+}

@@ -1,0 +1,119 @@
+// The setup program's HTTP client: one session per download, one GET at a
+// time, the client's progress turned into status lines
+// ("dwInternetStatus %ld; %s") and the body handed on in blocks of at most
+// 131071 bytes. Built on libcurl; its own redirect following stays off, so
+// the caller sees 301, 302 and 303 and decides itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvella {
+
+// Receives one response.
+class CHttpResponseSink {
+  public:
+    virtual ~CHttpResponseSink() = default;
+    // The headers of the final response are complete. False stops the
+    // transfer.
+    virtual bool OnResponse(long status) = 0;
+    // The next block of the body, 1 to kReadBlockSize bytes; every block but
+    // the last is full. False stops the transfer.
+    virtual bool OnBodyBlock(const char* data, size_t size) = 0;
+};
+
+class CCorvanInternetSession {
+  public:
+    // Status codes of the notifications.
+    static constexpr long kResolvingName = 10;
+    static constexpr long kNameResolved = 11;
+    static constexpr long kConnectingToServer = 20;
+    static constexpr long kConnectedToServer = 21;
+    static constexpr long kSendingRequest = 30;
+    static constexpr long kRequestSent = 31;
+    static constexpr long kReceivingResponse = 40;
+    static constexpr long kResponseReceived = 41;
+    static constexpr long kClosingConnection = 50;
+    static constexpr long kConnectionClosed = 51;
+    static constexpr long kHandleCreated = 60;
+    static constexpr long kHandleClosing = 70;
+    static constexpr long kRequestComplete = 100;
+    static constexpr long kRedirect = 110;
+
+    static constexpr size_t kReadBufferSize = 131072;
+    static constexpr size_t kReadBlockSize = 131071;
+    static constexpr long kConnectTimeoutMs = 30000;
+    static constexpr long kConnectBackoffMs = 1000;
+    static constexpr int kConnectRetries = 1;
+    static constexpr size_t kMaxErrorText = 1024;
+
+    using StatusSink = std::function<void(const std::string& line)>;
+
+    struct Request {
+        std::string host;
+        long port = 0;  // 0: the standard HTTP port
+        std::string objectPath;
+        std::vector<std::string> headers;  // each "Name: value" with its CR LF
+    };
+
+    enum class Result {
+        kCompleted,      // a response arrived in full
+        kFailed,         // the client raised an error (ErrorText)
+        kStoppedBySink,  // the sink stopped the transfer
+    };
+
+    // Starts the client library; once per process, before the first session.
+    // False when it cannot start.
+    static bool InitializeLibrary();
+
+    // agent is the client's own agent name; status lines go to statusSink.
+    CCorvanInternetSession(std::string agent, uintptr_t context, StatusSink statusSink);
+    virtual ~CCorvanInternetSession();
+    CCorvanInternetSession(const CCorvanInternetSession&) = delete;
+    CCorvanInternetSession& operator=(const CCorvanInternetSession&) = delete;
+
+    // Sends one GET and receives its response into sink. Status() and
+    // Headers() describe the final response afterwards. The connection is
+    // closed (with its notifications) when the call returns.
+    Result Get(const Request& request, CHttpResponseSink* sink);
+
+    long Status() const { return m_status; }
+    // All headers of the final response, each line ended by CR LF.
+    const std::string& Headers() const { return m_headers; }
+    // The description of the last error, at most kMaxErrorText characters,
+    // "Some crazy unknown error" when the client gave none.
+    const std::string& ErrorText() const { return m_errorText; }
+    // Body bytes handed to the sink by the last Get.
+    long long BodyBytes() const { return m_bodyBytes; }
+
+    // The status line for a notification.
+    static std::string StatusLine(long code, const std::string& information);
+
+  protected:
+    // Called for every notification; passes the status line on.
+    virtual void OnStatusCallback(uintptr_t context, long code, const std::string& information);
+
+  private:
+    // One request on the wire; its libcurl callbacks live there.
+    struct Transfer;
+
+    Result GetOnce(const Request& request, CHttpResponseSink* sink, int* curlCode);
+    void Notify(long code, const std::string& information = std::string());
+
+    std::string m_agent;
+    uintptr_t m_context;
+    StatusSink m_statusSink;
+    std::unique_ptr<char[]> m_buffer;  // one block plus a terminating NUL
+
+    // The response of the last Get.
+    long m_status = 0;
+    std::string m_headers;
+    std::string m_errorText;
+    long long m_bodyBytes = 0;
+};
+
+}  // namespace orvella

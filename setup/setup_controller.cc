@@ -1,0 +1,301 @@
+#include "setup/setup_controller.h"
+
+#include "settings/settings_keys.h"
+#include "setup/internet_session.h"
+#include "setup/lst_builder.h"
+#include "setup/redirect_target.h"
+#include "setup/symbol_file_location.h"
+#include "setup/symbol_file_writer.h"
+#include "setup/time_text.h"
+
+namespace orvella {
+
+namespace {
+
+constexpr char kAcceptHeader[] =
+    "Accept: audio/x-aiff, audio/basic, audio/midi, audio/mpeg, audio/wav, image/jpeg, "
+    "image/gif, image/jpg, image/png, image/mng, image/bmp, text/plain, text/html, text/htm\r\n";
+constexpr char kUserAgentHeader[] = "User-Agent: GetWebFile/1.0\r\n";
+constexpr char kAgentName[] = "OrvellaNSTSetup";
+constexpr uintptr_t kSessionContext = 1;
+
+constexpr SetupTime kDefaultBegin{0, 0, 0};
+constexpr SetupTime kDefaultEnd{23, 59, 59};
+
+// "%s" of format filled with text.
+std::string Fill(const char* format, const std::string& text) {
+    std::string line(format);
+    line.replace(line.find("%s"), 2, text);
+    return line;
+}
+
+std::string Trim(const std::string& text) {
+    constexpr char kSpace[] = " \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(kSpace);
+    if (first == std::string::npos)
+        return std::string();
+    const size_t last = text.find_last_not_of(kSpace);
+    return text.substr(first, last - first + 1);
+}
+
+int Switch(const CSetupView& view, CSetupView::Check box) {
+    return view.IsChecked(box) ? 1 : 0;
+}
+
+SetupTime StoredTime(CSetupSettingsStore* store, const char* name, const char* defaultText,
+                     const SetupTime& fallback) {
+    SetupTime time = fallback;
+    if (!ParseTimeText(store->ReadString(name, defaultText), &time))
+        time = fallback;
+    return time;
+}
+
+}  // namespace
+
+CSetupController::CSetupController(CSetupView* view, CSetupSettingsStore* store)
+    : m_view(view), m_store(store) {}
+
+void CSetupController::LoadSettings() {
+    using Check = CSetupView::Check;
+    m_store->EnsureProductFolder();
+    m_strWebsite = m_store->ReadString(kValueWebsite, kDefaultWebsiteA);
+    m_nPort = m_store->ReadDword(kValuePort, kDefaultPort);
+    const std::pair<Check, const char*> boxes[] = {
+        {Check::kExtendedTrade, kValueExtendedTrade},
+        {Check::kStreaming, kValueStreaming},
+        {Check::kContinuous, kValueContinuous},
+        {Check::kMeridexSpot, kValueMeridexSpot},
+        {Check::kMeridexSpotComposite, kValueMeridexSpotComposite},
+        {Check::kLogging, kValueLogging},
+    };
+    for (const auto& [box, name] : boxes)
+        m_view->SetChecked(box, m_store->ReadDword(name, 0) != 0);
+    m_view->SetTime(
+        0, StoredTime(m_store, kValueBeginFilterTime, kDefaultBeginFilterTimeA, kDefaultBegin));
+    m_view->SetTime(1,
+                    StoredTime(m_store, kValueEndFilterTime, kDefaultEndFilterTimeA, kDefaultEnd));
+    m_strDirectory = m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
+    m_view->SetEditTexts(m_strWebsite, std::to_string(m_nPort), m_strDirectory);
+}
+
+void CSetupController::MoveEditsIntoFields() {
+    m_strWebsite = m_view->WebsiteText();
+    int port = 0;
+    if (!ParseDialogInteger(m_view->PortText(), &port)) {
+        if (!m_promptShown) {
+            m_promptShown = true;
+            m_view->ShowMessage("Please enter an integer.", kSetupTitle, kSetupMbIconWarning);
+        }
+        return;
+    }
+    m_nPort = port;
+    m_strDirectory = m_view->DirectoryText();
+}
+
+bool CSetupController::SaveTradeSettings() {
+    using Check = CSetupView::Check;
+    bool result = true;
+    MoveEditsIntoFields();
+    m_store->EnsureProductFolder();
+    m_store->WriteDword(kValueExtendedTrade, Switch(*m_view, Check::kExtendedTrade));
+    m_store->WriteDword(kValueStreaming, Switch(*m_view, Check::kStreaming));
+    SetupTime begin, end;
+    const bool beginValid = m_view->GetTime(0, &begin);
+    const bool endValid = m_view->GetTime(1, &end);
+    if (beginValid) {
+        m_store->WriteString(kValueBeginFilterTime, FormatTimeText(begin));
+    } else {
+        result = false;
+    }
+    if (endValid) {
+        m_store->WriteString(kValueEndFilterTime, FormatTimeText(end));
+    } else {
+        result = false;
+    }
+    if (beginValid && endValid && begin.SecondsOfDay() >= end.SecondsOfDay()) {
+        m_view->ShowMessage("The begin time must be less then the end time!", "INVALID TIMES ERROR",
+                            kSetupMbIconError | kSetupMbSystemModal);
+        result = false;
+    }
+    return result;
+}
+
+bool CSetupController::SaveSymbolSettings() {
+    using Check = CSetupView::Check;
+    MoveEditsIntoFields();
+    m_store->EnsureProductFolder();
+    m_store->WriteString(kValueWebsite, m_strWebsite);
+    m_store->WriteDword(kValuePort, m_nPort);
+    m_store->WriteDword(kValueContinuous, Switch(*m_view, Check::kContinuous));
+    m_store->WriteDword(kValueMeridexSpot, Switch(*m_view, Check::kMeridexSpot));
+    m_store->WriteDword(kValueMeridexSpotComposite, Switch(*m_view, Check::kMeridexSpotComposite));
+    const std::string directory = Trim(m_strDirectory);
+    if (!directory.empty() && m_store->DirectoryExists(directory)) {
+        m_store->WriteString(kValueNovaScopeRoot, directory);
+        return true;
+    }
+    m_view->ShowMessage("Is not a valid directory!", kSetupTitle, kSetupMbSystemModal);
+    return false;
+}
+
+bool CSetupController::SaveLoggingSetting() {
+    MoveEditsIntoFields();
+    m_store->EnsureProductFolder();
+    m_store->WriteDword(kValueLogging, Switch(*m_view, CSetupView::Check::kLogging));
+    return true;
+}
+
+bool CSetupController::SaveAll() {
+    m_promptShown = false;
+    return SaveTradeSettings() && SaveSymbolSettings() && SaveLoggingSetting();
+}
+
+std::string CSetupController::StoredRoot() {
+    m_store->EnsureProductFolder();
+    return m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
+}
+
+void CSetupController::EndJob() {
+    m_view->EndWaitCursor();
+    m_view->EnableButtons();
+}
+
+bool CSetupController::DownloadSymbolFile() {
+    m_promptShown = false;
+    m_stored = false;
+    m_view->ClearStatus();
+    if (!SaveSymbolSettings())
+        return false;
+    m_view->BeginWaitCursor();
+    m_view->DisableButtons();
+    const std::string folder = LstFolder(StoredRoot());
+    if (!m_store->EnsureDirectory(folder)) {
+        m_view->AppendStatus(Fill("Failed to create or find the %s directory!", folder));
+        EndJob();
+        return false;
+    }
+    const SymbolFileLocation location = LocateSymbolFile(m_view->WebsiteText());
+    const int port = PortFromText(m_view->PortText());
+    m_view->AppendStatus("Begining download of symbol file....");
+    const int status =
+        GetWebFile(location.objectPath, location.extension, location.host, port, location.baseName);
+    m_view->AppendStatus("Status Code " + std::to_string(status) + " was returned.");
+    m_view->AppendStatus("Download of symbol file is complete....");
+    EndJob();
+    return m_stored;
+}
+
+int CSetupController::GetWebFile(const std::string& objectPath, const std::string& extension,
+                                 const std::string& host, int port, const std::string& baseName) {
+    m_stored = false;
+    if (IsRefusedExtension(extension)) {
+        m_view->AppendStatus(Fill("Illegal file extension %s", extension));
+        return 0;
+    }
+    m_view->BeginWaitCursor();
+    CCorvanInternetSession session(kAgentName, kSessionContext,
+                                   [this](const std::string& line) { m_view->AppendStatus(line); });
+
+    SymbolFileLocation location;
+    location.baseName = baseName;
+    location.extension = extension;
+    CSymbolFileWriter writer(m_view, SymbolFilePath(StoredRoot(), location));
+
+    // Ends the call: progress back to 0, cursor restored.
+    auto finish = [this](int status) {
+        m_view->SetProgress(0);
+        m_view->EndWaitCursor();
+        return status;
+    };
+    // The internet client raised an error: its description, then 0.
+    auto failed = [&]() {
+        m_view->AppendStatus(session.ErrorText());
+        writer.Abandon();
+        m_view->EndWaitCursor();
+        return 0;
+    };
+
+    CCorvanInternetSession::Request request;
+    request.host = host;
+    request.port = port;
+    request.objectPath = objectPath;
+    request.headers = {kAcceptHeader, kUserAgentHeader};
+    CCorvanInternetSession::Result result = session.Get(request, &writer);
+    if (result == CCorvanInternetSession::Result::kFailed)
+        return failed();
+    if (result == CCorvanInternetSession::Result::kStoppedBySink) {
+        writer.Abandon();
+        return finish(0);
+    }
+    long status = session.Status();
+    if (status == 401) {
+        m_view->AppendStatus(std::to_string(status) + "; HTTP_STATUS_DENIED");
+        return finish(401);
+    }
+    if (status == 301 || status == 302 || status == 303) {
+        std::string target;
+        if (!FindLocation(session.Headers(), &target)) {
+            m_view->AppendStatus("Find did not find 'Location: '");
+            return finish(0);
+        }
+        UrlParts parts;
+        if (!CrackUrl(target, &parts)) {
+            m_view->AppendStatus("URL was empty or does not contain a known Internet service type");
+            return finish(0);
+        }
+        request.host = parts.server;
+        request.port = parts.port;
+        request.objectPath = parts.objectPath;
+        request.headers = {kAcceptHeader};
+        result = session.Get(request, &writer);
+        if (result == CCorvanInternetSession::Result::kFailed)
+            return failed();
+        if (result == CCorvanInternetSession::Result::kStoppedBySink) {
+            writer.Abandon();
+            return finish(0);
+        }
+        status = session.Status();
+        if (status != 200) {
+            m_view->AppendStatus(std::to_string(status) + "; HTTP_STATUS was not OK!");
+            return finish(static_cast<int>(status));
+        }
+    }
+    if (status == 200) {
+        m_stored = writer.Commit();
+        if (!m_stored)
+            return finish(0);
+    }
+    return finish(static_cast<int>(status));
+}
+
+bool CSetupController::BuildLstFiles() {
+    using Check = CSetupView::Check;
+    m_promptShown = false;
+    m_view->ClearStatus();
+    if (!SaveSymbolSettings())
+        return false;
+    m_view->BeginWaitCursor();
+    m_view->DisableButtons();
+    const std::string root = StoredRoot();
+    const std::string folder = LstFolder(root);
+    if (!m_store->EnsureDirectory(folder)) {
+        m_view->AppendStatus(Fill("Failed to create or find the %s directory!", folder));
+        EndJob();
+        return false;
+    }
+    m_view->AppendStatus("Beginning to process the symbol file!");
+    const std::string symbolFile = SymbolFilePath(root, LocateSymbolFile(m_view->WebsiteText()));
+    LstOptions options;
+    options.continuous = m_view->IsChecked(Check::kContinuous);
+    options.meridexSpot = m_view->IsChecked(Check::kMeridexSpot);
+    options.meridexSpotComposite = m_view->IsChecked(Check::kMeridexSpotComposite);
+    CLstBuilder builder(m_view, folder, options);
+    const bool built = builder.Build(symbolFile);
+    if (built)
+        m_view->AppendStatus("We finished building the Novascope LST files!");
+    m_view->SetProgress(0);
+    EndJob();
+    return built;
+}
+
+}  // namespace orvella

@@ -1,0 +1,73 @@
+// The setup dialog's logic, free of any widget toolkit: loading and saving
+// the settings, the symbol file download and the LST build. It drives the
+// dialog through CSetupView and reaches the settings through
+// CSetupSettingsStore. Everything runs on the dialog's one thread.
+#pragma once
+
+#include <string>
+
+#include "setup/settings_store.h"
+#include "setup/setup_view.h"
+
+namespace orvella {
+
+// The application's title, the caption of its own message boxes.
+inline constexpr char kSetupTitle[] = "OrvellaNSTSetup";
+
+class CSetupController {
+  public:
+    // view and store outlive the controller.
+    CSetupController(CSetupView* view, CSetupSettingsStore* store);
+
+    // Dialog initialisation: the stored settings (or their defaults) go into
+    // the controls.
+    void LoadSettings();
+
+    // Stores ExtendedTrade, Streaming and both filter times. False when a
+    // picker holds no valid time, or when the begin time is not earlier than
+    // the end time (after a message box; both times are stored anyway).
+    bool SaveTradeSettings();
+    // Stores Website, Port and the three optional LST switches, then the
+    // trimmed host directory when it names an existing directory. False,
+    // after "Is not a valid directory!", when it does not.
+    bool SaveSymbolSettings();
+    // Stores Logging; always true.
+    bool SaveLoggingSetting();
+    // "Save/Quit": the three saves in order, stopping at the first false.
+    // True when the dialog may close.
+    bool SaveAll();
+
+    // "Download Symbol File". True when the symbol file was stored.
+    bool DownloadSymbolFile();
+    // Fetches the file and stores it as baseName.extension in NovaScopeRoot.
+    // Returns the HTTP status that decided the outcome, 0 when the request
+    // was not made, was refused or failed.
+    int GetWebFile(const std::string& objectPath, const std::string& extension,
+                   const std::string& host, int port, const std::string& baseName);
+
+    // "Generate LST Files". True when every LST file was written.
+    bool BuildLstFiles();
+
+    // Whether the last GetWebFile stored the symbol file.
+    bool SymbolFileStored() const { return m_stored; }
+
+  private:
+    // The dialog's data exchange: the edits into the fields, in the order
+    // website, port, directory. A port that is not an integer stops the
+    // exchange there (after the framework's prompt, shown once per action),
+    // so the port and directory last accepted stay.
+    void MoveEditsIntoFields();
+    // Ends a job: cursor back, buttons on.
+    void EndJob();
+    std::string StoredRoot();
+
+    CSetupView* m_view;
+    CSetupSettingsStore* m_store;
+    std::string m_strWebsite;
+    int m_nPort = 80;
+    std::string m_strDirectory;
+    bool m_promptShown = false;
+    bool m_stored = false;
+};
+
+}  // namespace orvella

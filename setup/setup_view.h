@@ -1,0 +1,96 @@
+// The setup dialog as its jobs see it: the status window, the progress bar,
+// the buttons, the busy cursor, message boxes and the values of the fields.
+// The Qt dialog, the headless runner and the tests each implement it; the
+// jobs and the settings logic (setup_controller.h) talk only to this.
+#pragma once
+
+#include <string>
+
+namespace orvella {
+
+// A time of day as the time pickers hold it.
+struct SetupTime {
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    int SecondsOfDay() const { return hour * 3600 + minute * 60 + second; }
+    bool operator==(const SetupTime&) const = default;
+};
+
+// Message-box styles the jobs use (the platform's values).
+inline constexpr unsigned kSetupMbIconError = 0x10;
+inline constexpr unsigned kSetupMbIconWarning = 0x30;
+inline constexpr unsigned kSetupMbSystemModal = 0x1000;
+
+// The progress bar's scale and step are never set, so they keep the
+// platform's defaults; a step past the end starts again from the start.
+inline constexpr int kProgressMin = 0;
+inline constexpr int kProgressMax = 100;
+inline constexpr int kProgressStep = 10;
+
+// Position after one step from position.
+inline int NextProgressPosition(int position) {
+    int next = position + kProgressStep;
+    if (next > kProgressMax) {
+        next = kProgressMin + (next - kProgressMin) % (kProgressMax - kProgressMin);
+    }
+    return next;
+}
+
+class CSetupView {
+  public:
+    virtual ~CSetupView() = default;
+
+    // Status window: one line added at the end and scrolled into view;
+    // ClearStatus empties it.
+    virtual void AppendStatus(const std::string& line) = 0;
+    virtual void ClearStatus() = 0;
+
+    // Progress bar: one step (NextProgressPosition), or back to position.
+    virtual void StepProgress() = 0;
+    virtual void SetProgress(int position) = 0;
+
+    // "Save/Quit", "Quit", "Download Symbol File" and "Generate LST Files"
+    // together.
+    virtual void DisableButtons() = 0;
+    virtual void EnableButtons() = 0;
+
+    // Busy cursor; calls nest, the cursor comes back after the last End.
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    // A message box with an OK button; returns when it is dismissed.
+    virtual void ShowMessage(const std::string& text, const std::string& caption,
+                             unsigned flags) = 0;
+
+    // Lets waiting window messages run (repaint, status lines). Used between
+    // blocks of a download; the build does not call it.
+    virtual void PumpEvents() = 0;
+
+    // The three edits, as text.
+    virtual std::string WebsiteText() const = 0;
+    virtual std::string PortText() const = 0;
+    virtual std::string DirectoryText() const = 0;
+    virtual void SetEditTexts(const std::string& website, const std::string& port,
+                              const std::string& directory) = 0;
+
+    // Check boxes, read and set directly on the controls.
+    enum class Check {
+        kExtendedTrade,
+        kStreaming,
+        kContinuous,
+        kMeridexSpot,
+        kMeridexSpotComposite,
+        kLogging
+    };
+    virtual bool IsChecked(Check box) const = 0;
+    virtual void SetChecked(Check box, bool checked) = 0;
+
+    // Time pickers (0 begin, 1 end). GetTime returns false when the picker
+    // holds no valid time.
+    virtual bool GetTime(int picker, SetupTime* time) const = 0;
+    virtual void SetTime(int picker, const SetupTime& time) = 0;
+};
+
+}  // namespace orvella

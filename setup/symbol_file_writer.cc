@@ -1,0 +1,104 @@
+#include "setup/symbol_file_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "setup/lst_output_file.h"
+
+namespace orvella {
+
+namespace {
+
+int LastError() {
+    return errno != 0 ? errno : EIO;
+}
+
+std::string Describe(int error) {
+    return std::to_string(error) + "; " + FileErrorText(error);
+}
+
+}  // namespace
+
+CSymbolFileWriter::CSymbolFileWriter(CSetupView* view, std::string destination)
+    : m_view(view), m_destination(std::move(destination)), m_temporary(m_destination + ".part") {}
+
+CSymbolFileWriter::~CSymbolFileWriter() {
+    Abandon();
+}
+
+bool CSymbolFileWriter::OnResponse(long status) {
+    CloseTemporary();
+    if (status != 200)
+        return true;
+    errno = 0;
+    m_file = std::fopen(m_temporary.c_str(), "wb");
+    if (m_file == nullptr) {
+        m_view->AppendStatus("The symbol file could not be created " + m_temporary + " (" +
+                             Describe(LastError()) + ")");
+        return false;
+    }
+    std::setvbuf(m_file, nullptr, _IONBF, 0);
+    m_total = 0;
+    return true;
+}
+
+bool CSymbolFileWriter::OnBodyBlock(const char* data, size_t size) {
+    if (m_file == nullptr)
+        return true;
+    errno = 0;
+    if (std::fwrite(data, 1, size, m_file) != size) {
+        m_view->AppendStatus("The symbol file could not be written " + m_temporary + " (" +
+                             Describe(LastError()) + ")");
+        return false;
+    }
+    m_total += static_cast<long>(size);
+    char line[64];
+    std::snprintf(line, sizeof(line), "Total Bytes received %ld", m_total);
+    m_view->AppendStatus(line);
+    m_view->StepProgress();
+    m_view->PumpEvents();
+    return true;
+}
+
+bool CSymbolFileWriter::Commit() {
+    if (m_file == nullptr)
+        return false;
+    errno = 0;
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    if (!closed) {
+        m_view->AppendStatus("The symbol file could not be written " + m_temporary + " (" +
+                             Describe(LastError()) + ")");
+        std::remove(m_temporary.c_str());
+        return false;
+    }
+    errno = 0;
+    if (std::rename(m_temporary.c_str(), m_destination.c_str()) != 0) {
+        m_view->AppendStatus("The symbol file could not be replaced " + m_destination + " (" +
+                             Describe(LastError()) + ")");
+        std::remove(m_temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+void CSymbolFileWriter::Abandon() {
+    if (m_file == nullptr)
+        return;
+    CloseTemporary();
+    char line[160];
+    std::snprintf(line, sizeof(line),
+                  "The download failed after %ld bytes; the symbol file was left as it was.",
+                  m_total);
+    m_view->AppendStatus(line);
+}
+
+void CSymbolFileWriter::CloseTemporary() {
+    if (m_file == nullptr)
+        return;
+    std::fclose(m_file);
+    m_file = nullptr;
+    std::remove(m_temporary.c_str());
+}
+
+}  // namespace orvella

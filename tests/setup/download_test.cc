@@ -1,0 +1,218 @@
+// The symbol file download through the dialog's handler against a local
+// HTTP server.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "setup/setup_controller.h"
+#include "setup/symbol_file_location.h"
+#include "tests/setup/fake_settings_store.h"
+#include "tests/setup/http_test_server.h"
+#include "tests/setup/test_view.h"
+
+namespace orvella {
+namespace {
+
+using test::CFakeSettingsStore;
+using test::CHttpTestServer;
+using test::CTempFolder;
+using test::CTestView;
+using Response = CHttpTestServer::Response;
+
+constexpr char kOldContent[] = "the symbol file of yesterday\r\n";
+
+std::string Body(size_t size) {
+    std::string body(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        body[i] = static_cast<char>('A' + (i * 7 + i / 13) % 26);
+    return body;
+}
+
+Response Redirect(int status, const std::string& location) {
+    Response response;
+    response.status = status;
+    response.reason = "Moved";
+    if (!location.empty())
+        response.headers.push_back("Location: " + location);
+    response.body = "moved";
+    return response;
+}
+
+class DownloadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+            ::unsetenv(name);
+        }
+        view.port = std::to_string(server.Port());
+        view.directory = root.Path();
+        destination = root.Path() + "/mktlist_v2.txt";
+        test::WriteFile(destination, kOldContent);
+    }
+
+    // Where the download of path stores its file.
+    std::string Target(const std::string& path) const {
+        return SymbolFilePath(root.Path(), LocateSymbolFile("h" + path));
+    }
+
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
+    }
+
+    bool Download(const std::string& path) {
+        view.website = "127.0.0.1" + path;
+        CSetupController controller(&view, &store);
+        const bool stored = controller.DownloadSymbolFile();
+        EXPECT_TRUE(view.buttonsEnabled);
+        EXPECT_EQ(view.waitDepth, 0);
+        return stored;
+    }
+
+    CHttpTestServer server;
+    CTempFolder root;
+    CTestView view;
+    CFakeSettingsStore store;
+    std::string destination;
+};
+
+TEST_F(DownloadTest, StoresTheFileAndReportsEveryStep) {
+    const std::string body = Body(300000);
+    server.Route("/product/mktlist_v2.txt", {200, "OK", {}, body});
+    EXPECT_TRUE(Download("/product/mktlist_v2.txt"));
+    EXPECT_EQ(test::ReadFile(destination), body);
+    EXPECT_FALSE(test::FileExists(destination + ".part"));
+    EXPECT_TRUE(std::filesystem::is_directory(root.Path() + "/Servers/OrvellaForNST"));
+    const std::vector<std::string> expected = {
+        "Begining download of symbol file....",
+        "dwInternetStatus 10; Resolving name 127.0.0.1",
+        "dwInternetStatus 11; Name resolved 127.0.0.1",
+        "dwInternetStatus 20; Connecting to socket address",
+        "dwInternetStatus 21; Connected to socket address",
+        "dwInternetStatus 30; Sending request",
+        "dwInternetStatus 31; Request sent",
+        "dwInternetStatus 41; Response received",
+        "Total Bytes received 131071",
+        "Total Bytes received 262142",
+        "Total Bytes received 300000",
+        "dwInternetStatus 100; Request complete",
+        "dwInternetStatus 50; Closing the connection to the server",
+        "dwInternetStatus 51; Connection to the server closed",
+        "Status Code 200 was returned.",
+        "Download of symbol file is complete....",
+    };
+    EXPECT_EQ(view.status, expected);
+    EXPECT_EQ(view.steps, 3);
+    EXPECT_EQ(view.pumps, 3);
+    EXPECT_EQ(view.progress, 0);
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].substr(0, 36), "GET /product/mktlist_v2.txt HTTP/1.1");
+    EXPECT_NE(requests[0].find("\r\nUser-Agent: GetWebFile/1.0\r\n"), std::string::npos);
+    EXPECT_NE(requests[0].find("\r\nAccept: audio/x-aiff, audio/basic, audio/midi, audio/mpeg, "
+                               "audio/wav, image/jpeg, image/gif, image/jpg, image/png, "
+                               "image/mng, image/bmp, text/plain, text/html, text/htm\r\n"),
+              std::string::npos);
+}
+
+TEST_F(DownloadTest, FollowsOneRedirect) {
+    const std::string body = Body(5000);
+    server.Route("/new.txt", {200, "OK", {}, body});
+    for (int status : {301, 302, 303}) {
+        SCOPED_TRACE(status);
+        test::WriteFile(destination, kOldContent);
+        server.Route("/moved.txt", Redirect(status, Url("/new.txt")));
+        EXPECT_TRUE(Download("/moved.txt"));
+        EXPECT_EQ(test::ReadFile(Target("/moved.txt")), body);
+        EXPECT_TRUE(view.HasStatus("dwInternetStatus 110; Being redirected"));
+        EXPECT_EQ(view.status[view.status.size() - 2], "Status Code 200 was returned.");
+    }
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 6u);
+    // The redirected request carries the client's own agent name.
+    EXPECT_NE(requests[1].find("\r\nUser-Agent: OrvellaNSTSetup\r\n"), std::string::npos);
+    EXPECT_NE(requests[1].find("\r\nAccept: audio/x-aiff"), std::string::npos);
+}
+
+TEST_F(DownloadTest, OutcomesThatStoreNothing) {
+    server.Route("/denied.txt", {401, "Unauthorized", {}, "no"});
+    server.Route("/noloc.txt", Redirect(302, ""));
+    server.Route("/relative.txt", Redirect(302, "/new.txt"));
+    server.Route("/gone.txt", Redirect(301, Url("/missing.txt")));
+    server.Route("/cut.txt", {200, "OK", {}, Body(1000000), 300000});
+    struct Case {
+        const char* path;
+        std::vector<std::string> lastLines;  // ending with "Status Code ..."
+    } cases[] = {
+        {"/denied.txt", {"401; HTTP_STATUS_DENIED", "Status Code 401 was returned."}},
+        {"/missing.txt",
+         {"dwInternetStatus 51; Connection to the server closed", "Status Code 404 was returned."}},
+        {"/noloc.txt", {"Find did not find 'Location: '", "Status Code 0 was returned."}},
+        {"/relative.txt",
+         {"URL was empty or does not contain a known Internet service type",
+          "Status Code 0 was returned."}},
+        {"/gone.txt", {"404; HTTP_STATUS was not OK!", "Status Code 404 was returned."}},
+        {"/program.exe",
+         {"Begining download of symbol file....", "Illegal file extension exe",
+          "Status Code 0 was returned."}},
+        {"/cut.txt",
+         {"dwInternetStatus 51; Connection to the server closed",
+          "transfer closed with 700000 bytes remaining to read",
+          "The download failed after 262142 bytes; the symbol file was left as it was.",
+          "Status Code 0 was returned."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string target = Target(c.path);
+        test::WriteFile(target, kOldContent);
+        EXPECT_FALSE(Download(c.path));
+        EXPECT_EQ(test::ReadFile(target), kOldContent);
+        EXPECT_FALSE(test::FileExists(target + ".part"));
+        ASSERT_GE(view.status.size(), c.lastLines.size() + 1);
+        const std::vector<std::string> last(view.status.end() - 1 - c.lastLines.size(),
+                                            view.status.end() - 1);
+        EXPECT_EQ(last, c.lastLines);
+        EXPECT_EQ(view.status.back(), "Download of symbol file is complete....");
+    }
+}
+
+TEST_F(DownloadTest, ClientErrorsAreDescribed) {
+    struct Case {
+        std::string website;
+        std::string port;
+        std::string description;  // part of the client's error description
+    } cases[] = {
+        {"127.0.0.1/mktlist_v2.txt", std::to_string(CHttpTestServer::UnusedPort()),
+         "Couldn't connect to server"},
+        {"no-host-in-this-text", view.port, "URL"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.website);
+        view.website = c.website;
+        view.port = c.port;
+        CSetupController controller(&view, &store);
+        EXPECT_FALSE(controller.DownloadSymbolFile());
+        ASSERT_GE(view.status.size(), 4u);
+        EXPECT_NE(view.status[view.status.size() - 3].find(c.description), std::string::npos)
+            << view.status[view.status.size() - 3];
+        EXPECT_EQ(view.status[view.status.size() - 2], "Status Code 0 was returned.");
+        EXPECT_EQ(test::ReadFile(destination), kOldContent);
+        EXPECT_TRUE(view.buttonsEnabled);
+        EXPECT_EQ(view.waitDepth, 0);
+    }
+}
+
+TEST_F(DownloadTest, ADestinationThatCannotBeCreatedEndsTheJob) {
+    server.Route("/mktlist_v2.txt", {200, "OK", {}, Body(1000)});
+    std::filesystem::create_directories(destination + ".part");
+    EXPECT_FALSE(Download("/mktlist_v2.txt"));
+    EXPECT_TRUE(view.HasStatus("The symbol file could not be created " + Target("/mktlist_v2.txt") +
+                               ".part"))
+        << ::testing::PrintToString(view.status);
+    EXPECT_EQ(view.status[view.status.size() - 2], "Status Code 0 was returned.");
+    EXPECT_EQ(test::ReadFile(destination), kOldContent);
+}
+
+}  // namespace
+}  // namespace orvella

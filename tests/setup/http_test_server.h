@@ -1,0 +1,55 @@
+// A small threaded HTTP/1.1 server on 127.0.0.1 for the download tests and
+// benchmark: fixed responses by path, one connection per request.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvella::test {
+
+class CHttpTestServer {
+  public:
+    struct Response {
+        int status = 200;
+        std::string reason = "OK";
+        std::vector<std::string> headers;  // "Name: value", without line end
+        std::string body;
+        // Sends only this many body bytes (Content-Length still announces
+        // the whole body) and closes the connection.
+        size_t cutAfter = std::string::npos;
+    };
+
+    // Binds an ephemeral port on 127.0.0.1 and starts serving.
+    CHttpTestServer();
+    ~CHttpTestServer();
+
+    int Port() const { return m_port; }
+    // Answers GET path with response; unknown paths get 404.
+    void Route(const std::string& path, Response response);
+    // Request heads received so far, in order.
+    std::vector<std::string> Requests();
+
+    // A port on 127.0.0.1 where nothing listens.
+    static int UnusedPort();
+
+  private:
+    void Serve();
+    void Handle(int connection);
+
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::map<std::string, std::shared_ptr<const Response>> m_routes;
+    std::vector<std::string> m_requests;
+    std::vector<std::thread> m_workers;
+    std::thread m_acceptor;
+};
+
+}  // namespace orvella::test

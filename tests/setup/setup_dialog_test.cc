@@ -1,0 +1,381 @@
+// The Qt dialog, offscreen, driven by clicks and key presses on its real
+// widgets, with the settings in a fresh registry for every test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "settings/registry_access.h"
+#include "settings/settings_keys.h"
+#include "setup/qt/about_dlg.h"
+#include "setup/qt/setup_dlg.h"
+#include "tests/settings/settings_env.h"
+#include "tests/setup/fake_settings_store.h"
+#include "tests/setup/http_test_server.h"
+
+namespace orvella {
+namespace {
+
+struct Box {
+    std::string caption;
+    std::string text;
+};
+
+// Answers every modal box that opens with OK, recording its caption and text
+// (for the About box, the text of its line 1018).
+class CModalAnswerer {
+  public:
+    CModalAnswerer() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start(5);
+    }
+    std::vector<Box> boxes;
+
+  private:
+    void Poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        } else if (auto* about = qobject_cast<CAboutDlg*>(modal)) {
+            boxes.push_back({about->windowTitle().toStdString(),
+                             about->findChild<QLabel*>("1018")->text().toStdString()});
+            QTest::mouseClick(about->findChild<QPushButton*>("1"), Qt::LeftButton);
+        }
+    }
+    QTimer m_timer;
+};
+
+class SetupDialogTest : public testing::SettingsEnvTest {
+  protected:
+    void SetUp() override {
+        testing::SettingsEnvTest::SetUp();
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+            ::unsetenv(name);
+        }
+        m_nst = (m_root / "nst").string();
+        std::filesystem::create_directories(m_nst);
+        m_store = MakeRegistrySettingsStore();
+    }
+
+    void TearDown() override {
+        m_dialog.reset();
+        testing::SettingsEnvTest::TearDown();
+    }
+
+    COrvellaNSTSetupDlg& Open() {
+        m_dialog = std::make_unique<COrvellaNSTSetupDlg>(m_store.get());
+        m_dialog->show();
+        return *m_dialog;
+    }
+
+    template <typename Widget>
+    Widget* Find(const char* id) {
+        auto* widget = m_dialog->findChild<Widget*>(id);
+        EXPECT_NE(widget, nullptr) << id;
+        return widget;
+    }
+
+    void Click(const char* id) { QTest::mouseClick(Find<QAbstractButton>(id), Qt::LeftButton); }
+    void Tick(const char* id) {
+        auto* box = Find<QCheckBox>(id);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    }
+    void Type(const char* id, const QString& text) {
+        auto* edit = Find<QLineEdit>(id);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+    std::string StatusText() { return Find<QPlainTextEdit>("1008")->toPlainText().toStdString(); }
+
+    std::string m_nst;
+    std::unique_ptr<CSetupSettingsStore> m_store;
+    std::unique_ptr<COrvellaNSTSetupDlg> m_dialog;
+};
+
+constexpr char kUnset[] = "<unset>";
+
+std::string Stored(const char* path) {
+    return ReadRegString(path, kUnset);
+}
+
+TEST_F(SetupDialogTest, ControlsCarryTheirIdentifiersAndCaptions) {
+    Open();
+    struct Control {
+        const char* id;
+        const char* className;
+        const char* caption;
+    } controls[] = {
+        {"1", "QPushButton", "Save/Quit"},
+        {"2", "QPushButton", "Quit"},
+        {"1000", "QCheckBox", "Include Extended Trades"},
+        {"1001", "QTimeEdit", ""},
+        {"1002", "QTimeEdit", ""},
+        {"1003", "QCheckBox", "Allow Streaming Updates"},
+        {"1004", "QProgressBar", ""},
+        {"1005", "QLineEdit", ""},
+        {"1006", "QLineEdit", ""},
+        {"1008", "QPlainTextEdit", ""},
+        {"1009", "QPushButton", "Download Symbol File"},
+        {"1010", "QPushButton", "Generate LST Files"},
+        {"1011", "QLineEdit", ""},
+        {"1014", "QCheckBox", "Continuous"},
+        {"1015", "QCheckBox", "Meridex Spot"},
+        {"1016", "QCheckBox", "Meridex Spot Composite"},
+        {"1017", "QCheckBox", "Logging"},
+    };
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.id);
+        QWidget* widget = m_dialog->findChild<QWidget*>(c.id);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_STREQ(widget->metaObject()->className(), c.className);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            EXPECT_EQ(button->text().toStdString(), c.caption);
+        }
+    }
+    EXPECT_EQ(m_dialog->windowTitle().toStdString(), "OrvellaNSTSetup");
+    EXPECT_TRUE(Find<QPushButton>("1")->isDefault());
+    EXPECT_EQ(Find<QTimeEdit>("1001")->displayFormat().toStdString(), "HH:mm:ss");
+    EXPECT_TRUE(Find<QPlainTextEdit>("1008")->isReadOnly());
+    // The groups, top to bottom.
+    std::vector<std::pair<int, std::string>> groups;
+    for (QGroupBox* group : m_dialog->findChildren<QGroupBox*>()) {
+        groups.emplace_back(group->mapTo(m_dialog.get(), QPoint(0, 0)).y(),
+                            group->title().toStdString());
+    }
+    std::sort(groups.begin(), groups.end());
+    std::vector<std::string> titles;
+    for (const auto& group : groups)
+        titles.push_back(group.second);
+    EXPECT_EQ(titles, (std::vector<std::string>{
+                          "Charting Options", "Orvella and Novascope LST File Build Process",
+                          "Additional LST File Types to Generate", "Additional Options"}));
+    for (const char* id : {"1000", "1003", "1001", "1002"}) {
+        EXPECT_EQ(Find<QWidget>(id)->parentWidget()->property("title").toString().toStdString(),
+                  "Charting Options");
+    }
+}
+
+TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
+    Open();
+    EXPECT_EQ(Find<QLineEdit>("1005")->text().toStdString(), kDefaultWebsiteA);
+    EXPECT_EQ(Find<QLineEdit>("1006")->text().toStdString(), "80");
+    EXPECT_EQ(Find<QLineEdit>("1011")->text().toStdString(), "");
+    for (const char* id : {"1000", "1003", "1014", "1015", "1016", "1017"}) {
+        EXPECT_FALSE(Find<QCheckBox>(id)->isChecked()) << id;
+    }
+    EXPECT_EQ(Find<QTimeEdit>("1001")->time(), QTime(0, 0, 0));
+    EXPECT_EQ(Find<QTimeEdit>("1002")->time(), QTime(23, 59, 59));
+
+    CModalAnswerer answerer;
+    Click("1");
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "OrvellaNSTSetup");
+    EXPECT_EQ(answerer.boxes[0].text, "Is not a valid directory!");
+    EXPECT_TRUE(m_dialog->isVisible());
+    // The trade and symbol settings were stored; the directory and Logging not.
+    EXPECT_EQ(ReadRegDword(kPortPathA, -1), 80);
+    EXPECT_EQ(Stored(kBeginFilterTimePathA), "000000");
+    EXPECT_EQ(Stored(kNovaScopeRootPathA), kUnset);
+    EXPECT_EQ(ReadRegDword(kLoggingPathA, -1), -1);
+}
+
+TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
+    Open();
+    CModalAnswerer answerer;
+    for (const char* id : {"1003", "1014", "1016", "1017"})
+        Tick(id);
+    Find<QTimeEdit>("1001")->setTime(QTime(9, 30, 0));
+    Find<QTimeEdit>("1002")->setTime(QTime(16, 15, 5));
+    Type("1005", "files.example/lists/symbols.txt");
+    Type("1006", "8080");
+    Type("1011", QString::fromStdString("  " + m_nst + " \t"));
+    Click("1");
+    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+
+    EXPECT_EQ(ReadRegDword(kStreamingPathA, -1), 1);
+    EXPECT_EQ(ReadRegDword(kExtendedTradePathA, -1), 0);
+    EXPECT_EQ(ReadRegDword(kContinuousPathA, -1), 1);
+    EXPECT_EQ(ReadRegDword(kMeridexSpotPathA, -1), 0);
+    EXPECT_EQ(ReadRegDword(kMeridexSpotCompositePathA, -1), 1);
+    EXPECT_EQ(ReadRegDword(kLoggingPathA, -1), 1);
+    EXPECT_EQ(ReadRegDword(kPortPathA, -1), 8080);
+    EXPECT_EQ(Stored(kBeginFilterTimePathA), "093000");
+    EXPECT_EQ(Stored(kEndFilterTimePathA), "161505");
+    EXPECT_EQ(Stored(kWebsitePathA), "files.example/lists/symbols.txt");
+    EXPECT_EQ(Stored(kNovaScopeRootPathA), m_nst);
+
+    Open();
+    EXPECT_TRUE(Find<QCheckBox>("1003")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("1000")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>("1017")->isChecked());
+    EXPECT_EQ(Find<QTimeEdit>("1001")->time(), QTime(9, 30, 0));
+    EXPECT_EQ(Find<QLineEdit>("1006")->text().toStdString(), "8080");
+    EXPECT_EQ(Find<QLineEdit>("1011")->text().toStdString(), m_nst);
+}
+
+TEST_F(SetupDialogTest, BeginTimeNotBeforeEndTimeIsRefused) {
+    WriteRegString(kNovaScopeRootPathA, m_nst);
+    for (QTime begin : {QTime(10, 0, 0), QTime(11, 0, 0)}) {
+        Open();
+        CModalAnswerer answerer;
+        if (!Find<QCheckBox>("1000")->isChecked())
+            Tick("1000");
+        Find<QTimeEdit>("1001")->setTime(begin);
+        Find<QTimeEdit>("1002")->setTime(QTime(10, 0, 0));
+        Click("1");
+        ASSERT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.boxes[0].caption, "INVALID TIMES ERROR");
+        EXPECT_EQ(answerer.boxes[0].text, "The begin time must be less then the end time!");
+        EXPECT_TRUE(m_dialog->isVisible());
+        // Both times and the switches are stored; nothing after them.
+        EXPECT_EQ(Stored(kBeginFilterTimePathA), begin.toString("HHmmss").toStdString());
+        EXPECT_EQ(ReadRegDword(kExtendedTradePathA, -1), 1);
+        EXPECT_EQ(Stored(kWebsitePathA), kUnset);
+    }
+}
+
+TEST_F(SetupDialogTest, QuitStoresNothing) {
+    Open();
+    Tick("1003");
+    Type("1011", QString::fromStdString(m_nst));
+    Click("2");
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(m_dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(ReadRegDword(kStreamingPathA, -1), -1);
+    EXPECT_EQ(Stored(kNovaScopeRootPathA), kUnset);
+}
+
+TEST_F(SetupDialogTest, APortThatIsNoIntegerKeepsTheLastAcceptedValues) {
+    WriteRegString(kNovaScopeRootPathA, m_nst);
+    WriteRegDword(8080, kPortPathA);
+    Open();
+    CModalAnswerer answerer;
+    Type("1006", "80x");
+    Type("1011", "/nowhere/at/all");
+    Click("1");
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Please enter an integer.");
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(ReadRegDword(kPortPathA, -1), 8080);
+    EXPECT_EQ(Stored(kNovaScopeRootPathA), m_nst);
+}
+
+TEST_F(SetupDialogTest, GenerateLstFilesReportsInTheStatusWindow) {
+    WriteRegString(kNovaScopeRootPathA, m_nst);
+    WriteRegString(kWebsitePathA, "h.example/mktlist_v2.txt");
+    test::WriteFile(m_nst + "/mktlist_v2.txt",
+                    "head\r\nABC\tAbc Corp\tNYSE\tNYSE\tEQUITY\t0\t\t0\r\n");
+    Open();
+    Find<QPlainTextEdit>("1008")->setPlainText("text of an earlier job\n");
+    Click("1010");
+    EXPECT_EQ(StatusText(),
+              "Beginning to process the symbol file!\n"
+              "We have read in 42 bytes in from the symbol file.\n"
+              "We finished building the Novascope LST files!\n");
+    EXPECT_EQ(test::ReadFile(m_nst + "/Servers/OrvellaForNST/NYSE_STOCK.LST"),
+              "ABC,\"Abc Corp\"\r\n");
+    EXPECT_TRUE(Find<QPushButton>("1010")->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(Find<QProgressBar>("1004")->value(), 0);
+}
+
+TEST_F(SetupDialogTest, DownloadKeepsButtonsOffAndTheCursorBusyUntilItEnds) {
+    test::CHttpTestServer server;
+    std::string body(600000, 'x');
+    server.Route("/mktlist_v2.txt", {200, "OK", {}, body});
+    WriteRegString(kNovaScopeRootPathA, m_nst);
+    WriteRegString(kWebsitePathA, "127.0.0.1/mktlist_v2.txt");
+    WriteRegDword(server.Port(), kPortPathA);
+    Open();
+
+    // Looks at the dialog whenever the download lets events run, and asks it
+    // to close once.
+    std::vector<bool> buttonsOn;
+    std::vector<bool> busy;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        for (const char* id : {"1", "2", "1009", "1010"}) {
+            buttonsOn.push_back(Find<QPushButton>(id)->isEnabled());
+        }
+        busy.push_back(QApplication::overrideCursor() != nullptr &&
+                       QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        if (busy.size() == 1)
+            m_dialog->close();
+    });
+    probe.start(0);
+    Click("1009");
+    probe.stop();
+
+    EXPECT_EQ(test::ReadFile(m_nst + "/mktlist_v2.txt"), body);
+    ASSERT_FALSE(busy.empty());
+    EXPECT_EQ(std::count(busy.begin(), busy.end(), false), 0);
+    EXPECT_EQ(std::count(buttonsOn.begin(), buttonsOn.end(), true), 0);
+    EXPECT_NE(StatusText().find("Total Bytes received 600000\n"), std::string::npos);
+    EXPECT_NE(StatusText().find("Status Code 200 was returned.\n"), std::string::npos);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // The close asked for during the job came once it had ended.
+    EXPECT_FALSE(m_dialog->isVisible());
+}
+
+TEST_F(SetupDialogTest, AboutShowsTheProgramVersion) {
+    Open();
+    CModalAnswerer answerer;
+    Click(COrvellaNSTSetupDlg::kAboutButtonName);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].caption, "About OrvellaNSTSetup");
+    EXPECT_EQ(answerer.boxes[0].text, "OrvellaNSTSetup Version " ORVELLA_VERSION);
+}
+
+TEST_F(SetupDialogTest, RendersAScreenshot) {
+    WriteRegString(kNovaScopeRootPathA, m_nst);
+    Open();
+    m_dialog->AppendStatus("Beginning to process the symbol file!");
+    m_dialog->AppendStatus("We finished building the Novascope LST files!");
+    QApplication::processEvents();
+    const std::string path = std::string(ORVELLA_SCREENSHOT_DIR) + "/OrvellaNSTSetup-dialog.png";
+    ASSERT_TRUE(m_dialog->grab().save(QString::fromStdString(path)));
+    EXPECT_GT(std::filesystem::file_size(path), 1000u);
+    EXPECT_GE(m_dialog->width(), 453);
+    EXPECT_GE(m_dialog->height(), 616);
+}
+
+}  // namespace
+}  // namespace orvella
+
+#if defined(__SANITIZE_ADDRESS__)
+// The offscreen platform plug-in never frees its screen; full stacks let the
+// suppression name where that happens and nothing else.
+extern "C" [[gnu::visibility("default"), gnu::used]] const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}
+extern "C" [[gnu::visibility("default"), gnu::used]] const char* __lsan_default_suppressions() {
+    return "leak:createPlatformIntegration\n";
+}
+#endif
+
+int main(int argc, char** argv) {
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
