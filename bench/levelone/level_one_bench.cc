@@ -22,7 +22,7 @@ constexpr int kLines = 20000;
 constexpr std::size_t kChunkBytes = 131071;
 
 class CCountingHostFeed : public CHostFeed {
-public:
+  public:
     void RequireUserIDPassword() override {}
     void GetUserIDPassword(char**, char**) override {}
     void NSTSETUPDATA(const char*, const char*, float, int, const char*, double) override {}

@@ -21,6 +21,7 @@ class CPartsBinding : public CPluginParts {
     void LivenessTimerProc(void* context, bool fired) override {
         orvella::LivenessTimerProc(context, fired);
     }
+    void ReleaseLevelOne() override { orvella::DestroyLevelOne(); }
 };
 
 }  // namespace

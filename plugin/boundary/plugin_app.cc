@@ -4,6 +4,7 @@
 #include "plugin/boundary/error_report.h"
 #include "plugin/boundary/host_feed.h"
 #include "plugin/boundary/liveness_timer.h"
+#include "plugin/boundary/plugin_parts.h"
 #include "plugin/diagnostics/log.h"
 
 namespace orvella {
@@ -29,6 +30,7 @@ bool COrvellaForNSTApp::InitInstance() {
 int COrvellaForNSTApp::ExitInstance() {
     if (--m_initCount == 0) {
         DeleteLivenessTimerQueue();
+        PluginParts().ReleaseLevelOne();
         WriteLogLine(L"Closing Logfile");
         CloseLogFile();
     }

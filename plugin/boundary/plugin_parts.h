@@ -29,6 +29,9 @@ class CPluginParts {
     virtual bool ProbeLevelOne() = 0;
     // The liveness timer's callback (runs on the timer queue's thread).
     virtual void LivenessTimerProc(void* context, bool fired) = 0;
+    // Destroys the level-one connection and its watch list at unload, once
+    // the timer queue is gone (a probe still running is waited for).
+    virtual void ReleaseLevelOne() = 0;
 };
 
 CPluginParts& PluginParts();

@@ -12,8 +12,16 @@ void LoadHistory(const CHistoryRequestArgs& request) {
     auto completionEvent = std::make_unique<platform::CEvent>(false, false);
     auto thread = std::make_unique<CHistoryThread>(completionEvent.get());
     thread->Start();
-    RunHistoryRequest(*completionEvent, *thread, request.symbol, request.description,
-                      request.category, request.startDate, request.interval, request.columnNames);
+    try {
+        RunHistoryRequest(*completionEvent, *thread, request.symbol, request.description,
+                          request.category, request.startDate, request.interval,
+                          request.columnNames);
+    } catch (...) {
+        // The worker must not be left waiting for an event nobody will set.
+        completionEvent->Set();
+        thread->Join();
+        throw;
+    }
     thread->Join();
     // The thread object (with its request state and socket) goes before the
     // event it points to.

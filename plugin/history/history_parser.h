@@ -20,7 +20,8 @@ namespace orvella {
 // characters, too few fields, a date that names no real day) are skipped and
 // the first of a load is logged. The end line or an error line finishes the
 // load (FinishHistory) and sets the thread's m_bDone; text after it is
-// ignored.
+// ignored. Lines are read in place, so the chunk must stay unchanged until
+// the call returns (the host library's calls do not dispatch messages).
 
 // The key that names the request's host series: the interval negated in the
 // streaming layouts and for ticks (negative zero), else the interval.

@@ -56,19 +56,24 @@ void WaitForHistory(CHistoryThread& thread) {
             platform::Sleep(10);
         }
         thread.m_stopwatch.ElapsedSeconds(&elapsed);
+        bool stalled = false;
         if (lastCheck + kStallCheckSeconds < elapsed) {
             const int32_t chunks = thread.m_nChunks;
             if (chunks != 0 && chunks == thread.m_nLastChunks) {
-                if (ProbeLookup(data) || elapsed - lastChunkSeen > kSilentReplySeconds) {
-                    ReportError(kLoadAborted);
-                    break;
-                }
+                stalled = ProbeLookup(data) || elapsed - lastChunkSeen > kSilentReplySeconds;
             } else if (chunks != 0) {
                 thread.m_nLastChunks = chunks;
                 lastChunkSeen = elapsed;
             }
             lastCheck = elapsed;
         }
+        if (stalled) {
+            ReportError(kLoadAborted);
+            FinishHistory(data);
+        }
+        // A message taken is always dispatched (the level-one connection's
+        // notifications come here too); after a stall the lookup socket is
+        // closed and its notifications are dropped.
         if (waited == platform::WaitResult::kMessage) {
             platform::DispatchMessage(msg);
         }

@@ -2,7 +2,6 @@
 // the end of a load.
 #pragma once
 
-
 #include "plugin/history/history_data.h"
 
 namespace orvella {

@@ -208,7 +208,14 @@ void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
         search = lineStart;
     }
     m_strPending.erase(0, lineStart);
-    Pump();
+    // A chunk that arrives inside this pump is handled by a nested call,
+    // which leaves the pumping to this one: under a steady stream the nesting
+    // would otherwise grow by one level per chunk and never unwind.
+    if (!m_bPumpingData) {
+        m_bPumpingData = true;
+        Pump();
+        m_bPumpingData = false;
+    }
 }
 
 void CLevelOneData::DispatchLevelOneLine(std::wstring_view line) {

@@ -103,6 +103,8 @@ class CLevelOneData {
     // The current line's symbol as 8-bit text for the host; reused.
     std::string m_strHostSymbol;
     int64_t m_nInvalidDateLines = 0;
+    // OnLevelOneData is running its pump.
+    bool m_bPumpingData = false;
 
     // Shipped values; CLevelOneTestHelper shortens them.
     int m_nWaitAttempts = kWaitAttempts;

@@ -47,6 +47,7 @@ class CFakeParts : public CPluginParts {
     bool UnwatchSymbol(const std::wstring& symbol, float interval) override;
     bool ProbeLevelOne() override;
     void LivenessTimerProc(void* context, bool fired) override;
+    void ReleaseLevelOne() override {}
 
     bool watchResult = true;
     std::vector<CHistoryRequestArgs> loads;

@@ -28,6 +28,7 @@ class PluginAppTest : public ::testing::Test {
         test::UsePrivateRegistry();
         test::ResetPluginState();
         SetHostFeed(&m_host);
+        SetPluginParts(&m_parts);
         m_savedOps = TimerQueueOps();
         TimerQueueOps().deleteQueue = &FakeDeleteQueue;
         g_deletes = 0;
@@ -40,6 +41,7 @@ class PluginAppTest : public ::testing::Test {
     }
 
     test::CRecordingHostFeed m_host;
+    test::CFakeParts m_parts;
     test::CTempDir m_logDir;
     CTimerQueueOps m_savedOps{};
 };

@@ -26,6 +26,7 @@ class CTestPluginParts : public CPluginParts {
     bool UnwatchSymbol(const std::wstring&, float) override { return true; }
     bool ProbeLevelOne() override { return false; }
     void LivenessTimerProc(void*, bool) override {}
+    void ReleaseLevelOne() override {}
 };
 
 }  // namespace

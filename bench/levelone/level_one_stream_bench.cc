@@ -1,0 +1,304 @@
+// The level-one path over a real socket: orvella-feed-sim streams update
+// lines for 500 watched symbols; the plug-in's socket class hands them to the
+// level-one data object, which delivers rows to a counting host library.
+// Beside it, in the same run, a baseline connection receives the same stream
+// and only splits every line into 62 std::string fields.
+//
+//   levelone_stream_bench PATH_TO_orvella-feed-sim [SECONDS]
+//
+// The feed clock starts inside a trading session (2024-03-06 11:00) so that
+// update lines carry trades. Prints lines/s of both (feed at its maximum rate) and the delay from a
+// line's send time stamp (field 40) to the end of its row delivery, median
+// and 99th percentile, with the feed at 20,000 lines/s.
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/levelone/level_one_bench_lines.h"
+#include "platform/async_socket.h"
+#include "platform/message_queue.h"
+#include "platform/text.h"
+#include "plugin/boundary/global_state.h"
+#include "plugin/boundary/host_feed.h"
+#include "plugin/levelone/corvan_socket.h"
+#include "plugin/levelone/level_one_data.h"
+#include "tests/plugin/levelone/level_one_test_helper.h"
+
+namespace orvella {
+namespace {
+
+int64_t MonotonicMicros() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+class CCountingHostFeed : public CHostFeed {
+  public:
+    void RequireUserIDPassword() override {}
+    void GetUserIDPassword(char**, char**) override {}
+    void NSTSETUPDATA(const char*, const char*, float, int, const char*, double) override {}
+    void NSTSETLABEL(const char*, float, int, const char*) override {}
+    void NSTSETVALUE(const char*, float, int, double) override {}
+    void NSTCOMMITROW(const char*, float) override { ++m_rows; }
+    void UpdatePercent(int) override {}
+    long m_rows = 0;
+};
+
+// Field 40 of a line: the feed's send stamp in microseconds.
+template <typename Char>
+int64_t SendStamp(std::basic_string_view<Char> line) {
+    std::size_t pos = 0;
+    for (int field = 0; field < 40; ++field) {
+        pos = line.find(Char(','), pos);
+        if (pos == std::basic_string_view<Char>::npos) {
+            return -1;
+        }
+        ++pos;
+    }
+    int64_t stamp = 0;
+    for (; pos < line.size() && line[pos] >= Char('0') && line[pos] <= Char('9'); ++pos) {
+        stamp = stamp * 10 + (line[pos] - Char('0'));
+    }
+    return stamp;
+}
+
+// Owner of the plug-in path: hands each chunk to the level-one data object
+// and samples the delay of the last line completed in the chunk, after its
+// rows were delivered.
+struct CPlugInPath {
+    CLevelOneData* data = nullptr;
+    long lines = 0;
+    bool sampling = false;
+    std::vector<int64_t> delays;
+
+    void OnLevelOneData(std::wstring_view chunk) {
+        data->OnLevelOneData(chunk);
+        lines += std::count(chunk.begin(), chunk.end(), L'\n');
+        if (!sampling) {
+            return;
+        }
+        const std::size_t last = chunk.rfind(L'\n');
+        if (last == std::wstring_view::npos || last == 0) {
+            return;
+        }
+        const std::size_t begin = chunk.rfind(L'\n', last - 1);
+        if (begin == std::wstring_view::npos) {
+            return;
+        }
+        const std::wstring_view line = chunk.substr(begin + 1, last - begin - 1);
+        const int64_t stamp = SendStamp(line);
+        if (stamp > 0 && line[0] == L'Q') {
+            delays.push_back(MonotonicMicros() - stamp);
+        }
+    }
+};
+
+// The baseline: receives bytes and splits each line into 62 fresh strings.
+class CSplitOnlySocket : public platform::CAsyncSocket {
+  public:
+    long m_lines = 0;
+    std::size_t m_checksum = 0;
+
+  protected:
+    void OnReceive(int error) override {
+        const int n = Receive(m_buffer.data(), static_cast<int>(m_buffer.size()), 0);
+        if (n <= 0) {
+            return;
+        }
+        m_pending.append(m_buffer.data(), static_cast<std::size_t>(n));
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t feed = m_pending.find('\n', start);
+            if (feed == std::string::npos) {
+                break;
+            }
+            const std::string_view line(m_pending.data() + start, feed - start);
+            std::vector<std::string> fields(62);
+            std::size_t pos = 0;
+            for (std::size_t index = 0; index < fields.size(); ++index) {
+                const std::size_t comma = line.find(',', pos);
+                fields[index] = std::string(line.substr(pos, comma - pos));
+                if (comma == std::string_view::npos) {
+                    break;
+                }
+                pos = comma + 1;
+            }
+            m_checksum += fields[32].size();
+            ++m_lines;
+            start = feed + 1;
+        }
+        m_pending.erase(0, start);
+    }
+
+  private:
+    std::vector<char> m_buffer = std::vector<char>(131071);
+    std::string m_pending;
+};
+
+void PumpFor(double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    platform::Message msg;
+    while (std::chrono::steady_clock::now() < end) {
+        if (platform::WaitMessage(&msg, 5) == platform::WaitResult::kMessage) {
+            platform::DispatchMessage(msg);
+        }
+    }
+}
+
+struct CSim {
+    pid_t pid = -1;
+    uint16_t level1 = 0;
+};
+
+CSim StartSim(const std::string& program, const std::string& rate) {
+    const std::string ready = "/tmp/levelone-bench-" + std::to_string(getpid()) + ".ports";
+    std::remove(ready.c_str());
+    CSim sim;
+    sim.pid = fork();
+    if (sim.pid == 0) {
+        execl(program.c_str(), program.c_str(), "--lookup-port", "0", "--level1-port", "0",
+              "--admin-port", "0", "--ready-file", ready.c_str(), "--log", "none", "--update-rate",
+              rate.c_str(), "--max-symbols", "500", "--now", "2024-03-06 11:00:00",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 200 && sim.level1 == 0; ++i) {
+        usleep(25000);
+        std::ifstream file(ready);
+        std::string line;
+        while (std::getline(file, line)) {
+            if (line.rfind("level1=", 0) == 0) {
+                sim.level1 = static_cast<uint16_t>(std::atoi(line.c_str() + 7));
+            }
+        }
+    }
+    std::remove(ready.c_str());
+    return sim;
+}
+
+void StopSim(const CSim& sim) {
+    kill(sim.pid, SIGTERM);
+    waitpid(sim.pid, nullptr, 0);
+}
+
+std::string WatchCommands() {
+    std::string commands;
+    for (int i = 0; i < kBenchSymbols; ++i) {
+        commands += "w" + BenchSymbol(i) + "\r\n";
+    }
+    return commands;
+}
+
+// Runs the plug-in path against a fresh simulator; returns lines/s.
+double RunPlugIn(const std::string& program, const std::string& rate, double seconds,
+                 std::vector<int64_t>* delays) {
+    const CSim sim = StartSim(program, rate);
+    CCountingHostFeed feed;
+    SetHostFeed(&feed);
+    CLevelOneData data;
+    CLevelOneTestHelper::ShortenWaits(data, 0, 0);
+    for (int i = 0; i < kBenchSymbols; ++i) {
+        data.WatchSymbol(platform::WidenText(BenchSymbol(i)), 5.0f);
+    }
+    CPlugInPath path;
+    path.data = &data;
+    CCorvanSocket<CPlugInPath*> socket;
+    socket.m_pOwner = &path;
+    ConnectLevelOneSocket(socket, sim.level1);
+    PumpFor(0.3);
+    const std::string commands = WatchCommands();
+    socket.Send(commands.data(), static_cast<int>(commands.size()), 0);
+    PumpFor(1.0);  // summaries and the first burst
+    const long startLines = path.lines;
+    const long startRows = feed.m_rows;
+    path.sampling = delays != nullptr;
+    const auto begin = std::chrono::steady_clock::now();
+    PumpFor(seconds);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    const long lines = path.lines - startLines;
+    std::printf("  plug-in path: %ld lines, %ld rows in %.2f s\n", lines, feed.m_rows - startRows,
+                elapsed);
+    if (delays != nullptr) {
+        *delays = path.delays;
+    }
+    socket.Close();
+    StopSim(sim);
+    SetHostFeed(nullptr);
+    return static_cast<double>(lines) / elapsed;
+}
+
+double RunBaseline(const std::string& program, double seconds) {
+    const CSim sim = StartSim(program, "max");
+    CSplitOnlySocket socket;
+    socket.Create(platform::kSocketEventRead | platform::kSocketEventConnect |
+                  platform::kSocketEventClose);
+    socket.SetReceiveBufferSize(kLevelOneBufferSize);
+    socket.Connect("127.0.0.1", sim.level1);
+    PumpFor(0.3);
+    const std::string commands = WatchCommands();
+    socket.Send(commands.data(), static_cast<int>(commands.size()), 0);
+    PumpFor(1.0);
+    const long start = socket.m_lines;
+    const auto begin = std::chrono::steady_clock::now();
+    PumpFor(seconds);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    const long lines = socket.m_lines - start;
+    std::printf("  split-only baseline: %ld lines in %.2f s\n", lines, elapsed);
+    socket.Close();
+    StopSim(sim);
+    return static_cast<double>(lines) / elapsed;
+}
+
+double Percentile(std::vector<int64_t> values, double p) {
+    if (values.empty()) {
+        return 0.0;
+    }
+    std::sort(values.begin(), values.end());
+    const std::size_t index = std::min(
+        values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())));
+    return static_cast<double>(values[index]) / 1000.0;
+}
+
+}  // namespace
+}  // namespace orvella
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s PATH_TO_orvella-feed-sim [SECONDS]\n", argv[0]);
+        return 2;
+    }
+    const std::string program = argv[1];
+    const double seconds = argc > 2 ? std::atof(argv[2]) : 5.0;
+    platform::InitSockets();
+    orvella::Globals().historyInProgress = 0;
+
+    std::printf("feed at its maximum rate, %d watched symbols, 5-minute bars:\n",
+                orvella::kBenchSymbols);
+    const double plugIn = orvella::RunPlugIn(program, "max", seconds, nullptr);
+    const double baseline = orvella::RunBaseline(program, seconds);
+    std::printf("plug-in path %.0f lines/s, split-only baseline %.0f lines/s, ratio %.2f\n", plugIn,
+                baseline, plugIn / baseline);
+
+    // 40 updates per second for each of 500 symbols: 20,000 lines/s.
+    std::printf("feed at 20,000 lines/s:\n");
+    std::vector<int64_t> delays;
+    const double paced = orvella::RunPlugIn(program, "40", seconds, &delays);
+    std::printf(
+        "paced %.0f lines/s; delay send to row: median %.3f ms, 99th percentile %.3f ms "
+        "(%zu samples)\n",
+        paced, orvella::Percentile(delays, 0.5), orvella::Percentile(delays, 0.99), delays.size());
+    return 0;
+}

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix, runs the demo from the installed
+# tree with a short streaming time, and checks that every requested series
+# got history rows and live rows, and that every chart was drawn.
+set -euo pipefail
+source_dir=$1
+build_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
+"$source_dir/scripts/demo.sh" --prefix "$work/prefix" --seconds 3 --out "$work/out" \
+    > "$work/demo.log" 2>&1 || { cat "$work/demo.log"; exit 1; }
+cat "$work/demo.log"
+
+fail=0
+series=$(grep -c '^series ' "$work/demo.log" || true)
+if [ "$series" -ne 4 ]; then
+    echo "FAIL: expected 4 series in the summary, found $series"
+    fail=1
+fi
+while read -r line; do
+    history=$(sed -n 's/.*(\([0-9]*\) history, \([0-9]*\) streamed).*/\1/p' <<<"$line")
+    streamed=$(sed -n 's/.*(\([0-9]*\) history, \([0-9]*\) streamed).*/\2/p' <<<"$line")
+    if [ "${history:-0}" -eq 0 ] || [ "${streamed:-0}" -eq 0 ]; then
+        echo "FAIL: $line"
+        fail=1
+    fi
+done < <(grep '^series ' "$work/demo.log")
+
+charts=$(ls "$work/out/charts"/*.svg 2>/dev/null | wc -l)
+if [ "$charts" -ne 4 ]; then
+    echo "FAIL: expected 4 charts, found $charts"
+    fail=1
+fi
+if pgrep -f "$work/prefix/bin/orvella-feed-sim" >/dev/null; then
+    echo "FAIL: the demo left the feed client running"
+    fail=1
+fi
+if grep -q 'demo-password' "$work"/out/novascope/*.log; then
+    echo "FAIL: the password reached the plug-in's log"
+    fail=1
+fi
+exit $fail
