@@ -32,7 +32,7 @@ run_target() {
     # Bounded inputs keep every execution short; a private registry and home
     # keep the targets away from the user's settings.
     if ORVELLA_REGISTRY="$work/$target.home/registry.db" HOME="$work/$target.home" \
-        "$build/bin/$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+        "$build/bin/$target" -max_total_time="$seconds" -max_len=4096 -len_control=0 -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/$target-" \
         "$corpus" >"$log" 2>&1; then
         local runs entries bytes
