@@ -26,6 +26,9 @@ bool CLstOutputFile::Create(const std::string& path) {
 }
 
 void CLstOutputFile::Put(std::string_view text) {
+    // An empty column may be a view without any data behind it.
+    if (text.empty())
+        return;
     std::memcpy(m_buffer.get() + m_used, text.data(), text.size());
     m_used += text.size();
 }

@@ -9,10 +9,10 @@ CEvent::CEvent(bool manualReset, bool initiallySet)
     : m_manualReset(manualReset), m_set(initiallySet) {}
 
 void CEvent::Set() {
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_set = true;
-    }
+    // The waiters are woken while the lock is held: a waiter that returns may
+    // destroy the event at once, so Set must be done with it by then.
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_set = true;
     // An auto-reset event releases one waiter; a manual one releases all.
     if (m_manualReset) {
         m_changed.notify_all();

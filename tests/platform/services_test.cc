@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -90,6 +91,18 @@ TEST(EventTest, SetWakesAWaiterOnAnotherThread) {
     event.Set();
     waiter.join();
     EXPECT_TRUE(woke);
+}
+
+// A waiter may destroy the event as soon as its wait returns, so the thread
+// that set it must be done with it by then (found under ThreadSanitizer).
+TEST(EventTest, AWaiterMayDestroyTheEventOnceWoken) {
+    for (int round = 0; round < 200; ++round) {
+        auto event = std::make_unique<CEvent>(true);
+        std::thread setter([raw = event.get()] { raw->Set(); });
+        EXPECT_TRUE(event->Wait(5000));
+        event.reset();
+        setter.join();
+    }
 }
 
 struct SeenBox {

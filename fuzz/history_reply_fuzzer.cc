@@ -1,0 +1,158 @@
+// The lookup reply parser fed in chunks cut at points the fuzzer chooses, for
+// every request family, with streaming and extended trades on or off. Checks
+// each row as the host receives it, and that the same text delivered as one
+// chunk gives exactly the same calls (no row lost or repeated at a chunk
+// boundary).
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "platform/sync.h"
+#include "platform/text.h"
+#include "plugin/boundary/global_state.h"
+#include "plugin/history/history_data.h"
+#include "plugin/history/history_parser.h"
+#include "plugin/history/history_thread.h"
+#include "plugin/levelone/level_one.h"
+#include "plugin/levelone/level_one_data.h"
+#include "plugin/levelone/symbol_info.h"
+#include "tests/plugin/levelone/level_one_test_helper.h"
+
+namespace orvella::fuzz {
+namespace {
+
+struct CRequest {
+    const wchar_t* type;
+    float interval;
+    std::wstring symbol;
+    double requestTime;
+    uint16_t totalDays;
+    int columns;  // per row
+    float key;
+};
+
+int ColumnsOfRequest(const void* context, std::string_view symbol, float key) {
+    const CRequest& request = *static_cast<const CRequest*>(context);
+    if (symbol != platform::NarrowText(request.symbol) || FloatBits(key) != FloatBits(request.key)) {
+        return 0;
+    }
+    return request.columns;
+}
+
+struct CRunResult {
+    std::string record;
+    bool done = false;
+    int32_t todayInHistory = -1;
+};
+
+CRunResult Run(const CRequest& request, const std::vector<std::string>& chunks) {
+    CCheckingHostFeed host(&ColumnsOfRequest, &request);
+    CHostFeedInstall install(&host);
+    if (CSymbolInfo* info = FindWatchedSymbol(request.symbol)) {
+        info->m_bTodayInHistory = -1;
+    }
+
+    platform::CEvent event{false, false};
+    CHistoryThread thread{&event};
+    CHistoryData& data = thread.m_data;
+    data.m_pThread = &thread;
+    data.m_pCompletionEvent = &event;
+    data.m_strRequestType = request.type;
+    data.m_strSymbol = request.symbol;
+    data.m_fInterval = request.interval;
+    data.m_dtRequestTime = HostDate{request.requestTime, kDateValid};
+    data.m_nTotalDays = request.totalDays;
+
+    for (const std::string& chunk : chunks) {
+        const bool wasDone = thread.m_bDone != 0;
+        const size_t rowsBefore = host.RowCount();
+        ProcessHistoryText(data, platform::WidenText(chunk));
+        // Nothing reaches the host after the end of the reply.
+        if (wasDone) {
+            FUZZ_CHECK(host.RowCount() == rowsBefore);
+        }
+        // Rows are whole when the parser returns; the pending text is at
+        // most one unfinished line.
+        FUZZ_CHECK(!host.RowOpen());
+        FUZZ_CHECK(data.m_strPending.find(L'\n') == std::wstring::npos);
+    }
+
+    CRunResult result;
+    result.done = thread.m_bDone != 0;
+    if (result.done) {
+        // The end of the reply reports 100 percent once, as its last call.
+        FUZZ_CHECK(host.HundredCount() == 1);
+        FUZZ_CHECK(host.LastPercent() == 100);
+        FUZZ_CHECK(data.m_strPending.empty());
+        FUZZ_CHECK(event.Wait(0));
+    } else {
+        FUZZ_CHECK(host.HundredCount() == 0);
+    }
+    if (CSymbolInfo* info = FindWatchedSymbol(request.symbol)) {
+        result.todayInHistory = info->m_bTodayInHistory;
+        FUZZ_CHECK(result.todayInHistory >= -1 && result.todayInHistory <= 1);
+    }
+    result.record = host.Record();
+    return result;
+}
+
+void WatchOnce() {
+    static bool watched = false;
+    if (!watched) {
+        watched = true;
+        // No connection: the entry is made, the watch command never sent.
+        CLevelOneTestHelper::ShortenWaits(LevelOne(), 0, 0);
+        LevelOne().WatchSymbol(L"ABC", 1440.0f);
+    }
+}
+
+}  // namespace
+}  // namespace orvella::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    using namespace orvella;
+    using namespace orvella::fuzz;
+    WatchOnce();
+    FuzzedDataProvider input(bytes, size);
+
+    struct CFamily {
+        const wchar_t* type;
+        float intervals[2];
+        bool tick;
+    };
+    static const CFamily kFamilies[] = {
+        {L"HTT", {0.0f, 0.0f}, true},        {L"HIT", {5.0f, 0.5f}, false},
+        {L"HDX", {1440.0f, 1440.0f}, false}, {L"HWX", {10080.0f, 10080.0f}, false},
+        {L"HMX", {43200.0f, 302400.0f}, false}, {L"HTX", {0.0f, 0.0f}, true},
+        {L"HIX", {60.0f, 1.0f}, false},
+    };
+    const CFamily& family = input.PickValueInArray(kFamilies);
+    const bool streaming = input.ConsumeBool();
+    const bool extended = input.ConsumeBool();
+    CRequest request;
+    request.type = family.type;
+    request.interval = family.intervals[input.ConsumeBool() ? 1 : 0];
+    request.symbol = input.ConsumeBool() ? L"ABC" : L"XYZ";
+    request.totalDays = input.ConsumeIntegral<uint16_t>();
+    request.requestTime = input.ConsumeIntegralInRange<int32_t>(-657434, 2958465) +
+                          input.ConsumeIntegralInRange<int32_t>(0, 86399) / 86400.0;
+    request.columns = family.tick ? 4 : (streaming ? 3 : 6);
+    request.key = HistorySeriesKey(request.interval, streaming);
+
+    Globals().streamingEnabled = streaming ? 1 : 0;
+    Globals().extendedTradesEnabled = extended ? 1 : 0;
+
+    const std::vector<std::string> chunks = TakeChunks(input);
+    std::string whole;
+    for (const std::string& chunk : chunks) {
+        whole += chunk;
+    }
+    const CRunResult split = Run(request, chunks);
+    const CRunResult single = Run(request, {whole});
+    FUZZ_CHECK(split.done == single.done);
+    FUZZ_CHECK(split.todayInHistory == single.todayInHistory);
+    FUZZ_CHECK(split.record == single.record);
+    return 0;
+}
