@@ -1,6 +1,7 @@
 #include "settings/ensure_directory.h"
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 #include "settings/reg_text.h"
 
 namespace orvella {
@@ -45,7 +46,7 @@ bool EnsureDirectory(const std::wstring& path) {
 }
 
 bool EnsureDirectory(const std::string& path) {
-    return EnsureDirectory(WidenCodePage(path));
+    return EnsureDirectory(platform::WidenText(path));
 }
 
 }  // namespace orvella

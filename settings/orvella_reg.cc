@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "settings/reg_text.h"
 
 namespace orvella {
@@ -68,7 +69,7 @@ bool ParseKey(const std::string& text, std::wstring* keyPath) {
     if (!EqualsIgnoringCase(root, "HKCU") && !EqualsIgnoringCase(root, "HKEY_CURRENT_USER")) {
         return false;
     }
-    *keyPath = slash == std::string::npos ? L"" : WidenCodePage(text.substr(slash + 1));
+    *keyPath = slash == std::string::npos ? L"" : platform::WidenText(text.substr(slash + 1));
     return true;
 }
 
@@ -151,7 +152,7 @@ bool ParseCommand(int argc, char** argv, Command* command, std::string* error) {
                 *error = "Give only one of /v and /ve.";
                 return false;
             }
-            command->valueName = option.size() == 3 ? L"" : WidenCodePage(argv[++i]);
+            command->valueName = option.size() == 3 ? L"" : platform::WidenText(argv[++i]);
         } else if (EqualsIgnoringCase(option, "/t") && command->verb == "add") {
             const std::optional<uint32_t> type = ParseType(argv[++i]);
             if (!type) {
@@ -184,12 +185,12 @@ bool ParseCommand(int argc, char** argv, Command* command, std::string* error) {
 }
 
 std::string DisplayName(const std::wstring& name) {
-    return name.empty() ? "(Default)" : NarrowCodePage(name);
+    return name.empty() ? "(Default)" : platform::NarrowText(name);
 }
 
 std::string FormatData(uint32_t type, const std::vector<uint8_t>& data) {
     if (type == platform::kRegSz || type == platform::kRegExpandSz) {
-        return NarrowCodePage(DecodeRegText(data.data(), data.size()));
+        return platform::NarrowText(DecodeRegText(data.data(), data.size()));
     }
     if (type == platform::kRegDword && data.size() == 4) {
         char text[16];
@@ -212,7 +213,7 @@ void PrintValue(const platform::RegValueInfo& value) {
 }
 
 std::string FullKeyName(const Command& command) {
-    std::string path = NarrowCodePage(command.keyPath);
+    std::string path = platform::NarrowText(command.keyPath);
     while (!path.empty() && path.back() == '\\')
         path.pop_back();
     return path.empty() ? "HKEY_CURRENT_USER" : "HKEY_CURRENT_USER\\" + path;
@@ -282,7 +283,7 @@ int Query(const Command& command) {
         PrintValue(value);
     std::cout << "\n";
     for (const std::wstring& subkey : subkeys) {
-        std::cout << keyName << "\\" << NarrowCodePage(subkey) << "\n";
+        std::cout << keyName << "\\" << platform::NarrowText(subkey) << "\n";
     }
     return 0;
 }
@@ -309,7 +310,7 @@ int Add(const Command& command) {
             data = {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
                     static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
         } else {
-            data = EncodeRegText(WidenCodePage(command.data));
+            data = EncodeRegText(platform::WidenText(command.data));
         }
         if (long rc = platform::RegSetValue(open.key, name, command.type, data.data(),
                                             static_cast<uint32_t>(data.size()));

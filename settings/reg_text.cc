@@ -49,20 +49,4 @@ std::wstring DecodeRegText(const uint8_t* data, size_t size) {
     return out;
 }
 
-std::wstring WidenCodePage(std::string_view text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (char c : text)
-        out.push_back(static_cast<unsigned char>(c));
-    return out;
-}
-
-std::string NarrowCodePage(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t c : text)
-        out.push_back(c >= 0 && c <= 0xFF ? static_cast<char>(c) : '?');
-    return out;
-}
-
 }  // namespace orvella

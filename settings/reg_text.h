@@ -19,10 +19,4 @@ std::vector<uint8_t> EncodeRegText(std::wstring_view text);
 // whichever comes first; a trailing odd byte is ignored.
 std::wstring DecodeRegText(const uint8_t* data, size_t size);
 
-// 8-bit text to wide text, one character per byte.
-std::wstring WidenCodePage(std::string_view text);
-
-// Wide text to 8-bit text; a character outside the code page becomes '?'.
-std::string NarrowCodePage(std::wstring_view text);
-
 }  // namespace orvella

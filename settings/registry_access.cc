@@ -1,5 +1,6 @@
 #include "settings/registry_access.h"
 
+#include "platform/text.h"
 #include "settings/reg_text.h"
 #include "settings/reg_value.h"
 
@@ -14,8 +15,8 @@ std::wstring ReadRegString(const std::wstring& fullPath, const std::wstring& def
 
 std::string ReadRegString(const std::string& fullPath, const std::string& defaultValue,
                           platform::Hive hive) {
-    return NarrowCodePage(
-        ReadRegString(WidenCodePage(fullPath), WidenCodePage(defaultValue), hive));
+    return platform::NarrowText(
+        ReadRegString(platform::WidenText(fullPath), platform::WidenText(defaultValue), hive));
 }
 
 void WriteRegString(const std::wstring& fullPath, const std::wstring& value, platform::Hive hive) {
@@ -25,7 +26,7 @@ void WriteRegString(const std::wstring& fullPath, const std::wstring& value, pla
 }
 
 void WriteRegString(const std::string& fullPath, const std::string& value, platform::Hive hive) {
-    WriteRegString(WidenCodePage(fullPath), WidenCodePage(value), hive);
+    WriteRegString(platform::WidenText(fullPath), platform::WidenText(value), hive);
 }
 
 int32_t ReadRegDword(const std::wstring& fullPath, int32_t defaultValue, platform::Hive hive) {
@@ -35,7 +36,7 @@ int32_t ReadRegDword(const std::wstring& fullPath, int32_t defaultValue, platfor
 }
 
 int32_t ReadRegDword(const std::string& fullPath, int32_t defaultValue, platform::Hive hive) {
-    return ReadRegDword(WidenCodePage(fullPath), defaultValue, hive);
+    return ReadRegDword(platform::WidenText(fullPath), defaultValue, hive);
 }
 
 void WriteRegDword(int32_t value, const std::wstring& fullPath, platform::Hive hive) {
@@ -45,7 +46,7 @@ void WriteRegDword(int32_t value, const std::wstring& fullPath, platform::Hive h
 }
 
 void WriteRegDword(int32_t value, const std::string& fullPath, platform::Hive hive) {
-    WriteRegDword(value, WidenCodePage(fullPath), hive);
+    WriteRegDword(value, platform::WidenText(fullPath), hive);
 }
 
 }  // namespace orvella

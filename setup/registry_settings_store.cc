@@ -1,6 +1,7 @@
 // The setup program's settings in the current user's registry, through the
 // registry access layer.
 #include "platform/file_system.h"
+#include "platform/text.h"
 #include "settings/corvan_reg_base.h"
 #include "settings/ensure_directory.h"
 #include "settings/reg_text.h"
@@ -32,7 +33,7 @@ class CRegistrySettingsStore : public CSetupSettingsStore {
         WriteRegDword(value, FullPath(name));
     }
     bool DirectoryExists(const std::string& folder) override {
-        return platform::DirectoryExists(WidenCodePage(folder));
+        return platform::DirectoryExists(platform::WidenText(folder));
     }
     bool EnsureDirectory(const std::string& folder) override {
         return orvella::EnsureDirectory(folder);

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/posix/native_path.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -71,7 +71,7 @@ std::string DocumentsFromUserDirs(const std::string& home) {
 std::wstring DocumentsFolder() {
     const char* explicitDir = std::getenv("XDG_DOCUMENTS_DIR");
     if (explicitDir && explicitDir[0] == '/')
-        return posix::WidePath(explicitDir);
+        return platform::WidenText(explicitDir);
     const std::string home = HomeFolder();
     if (home.empty())
         return {};
@@ -80,16 +80,16 @@ std::wstring DocumentsFolder() {
         folder = home + "/Documents";
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    return posix::WidePath(folder);
+    return platform::WidenText(folder);
 }
 
 bool DirectoryExists(const std::wstring& folder) {
     struct stat st;
-    return stat(posix::NativePath(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return stat(platform::NarrowText(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool CreateDirectory(const std::wstring& folder) {
-    return mkdir(posix::NativePath(folder).c_str(), 0777) == 0;
+    return mkdir(platform::NarrowText(folder).c_str(), 0777) == 0;
 }
 
 std::wstring ModulePathOf(const void* address) {
@@ -104,11 +104,11 @@ std::wstring ModulePathOf(const void* address) {
         const ssize_t n = readlink("/proc/self/exe", resolved, sizeof resolved - 1);
         if (n <= 0)
             return {};
-        return posix::WidePath(std::string_view(resolved, static_cast<size_t>(n)));
+        return platform::WidenText(std::string_view(resolved, static_cast<size_t>(n)));
     }
     if (!realpath(module->l_name, resolved))
-        return posix::WidePath(module->l_name);
-    return posix::WidePath(resolved);
+        return platform::WidenText(module->l_name);
+    return platform::WidenText(resolved);
 }
 
 }  // namespace platform

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/native_path.h"
+#include "platform/text.h"
 #include "platform/version_block.h"
 
 namespace platform {
@@ -39,7 +39,7 @@ uint64_t Le64(const uint8_t* p) {
 class File {
   public:
     explicit File(const std::wstring& path)
-        : m_fd(open(posix::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC)) {}
+        : m_fd(open(platform::NarrowText(path).c_str(), O_RDONLY | O_CLOEXEC)) {}
     ~File() {
         if (m_fd >= 0)
             close(m_fd);
@@ -199,7 +199,7 @@ bool VerQueryValue(const std::vector<uint8_t>& data, const std::wstring& subBloc
         std::memcmp(data.data(), kVersionBlockMagic, sizeof kVersionBlockMagic) != 0) {
         return false;
     }
-    const std::string query = posix::NativePath(subBlock);
+    const std::string query = platform::NarrowText(subBlock);
     std::string_view parts[3];
     const size_t count = SplitSubBlock(query, parts, 3);
     if (count == 0) {
