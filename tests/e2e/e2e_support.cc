@@ -275,6 +275,7 @@ CHostRun ReadHostRun(const CPrivateEnvironment& env, int status) {
             column = c;
             open.values.push_back(call.Number("value"));
         } else if (call.call == "NSTCOMMITROW") {
+            open.requestsBefore = static_cast<int>(run.requestResults.size());
             run.rows.push_back(open);
             open = CRow{};
             column = 0;

@@ -74,6 +74,9 @@ struct CRow {
     std::string symbol;
     std::string interval;
     std::vector<double> values;
+    // RequestTicker calls that had returned when the row was committed: a
+    // request's history rows come before its own return.
+    int requestsBefore = 0;
 };
 
 struct CHostRun {
