@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         text += chunks[i];
         for (size_t end = text.find('\n', lineStart); end != std::string::npos;
              end = text.find('\n', lineStart)) {
-            const bool connected = ReferenceSaysConnected(
-                std::string_view(text).substr(lineStart, end - lineStart));
+            const bool connected =
+                ReferenceSaysConnected(std::string_view(text).substr(lineStart, end - lineStart));
             lineStart = end + 1;
             if (connected) {
                 expected = i;

@@ -20,8 +20,7 @@ void CCheckingHostFeed::NSTSETLABEL(const char*, float, int, const char*) {
     FUZZ_CHECK(!"a parser labelled a column");
 }
 
-void CCheckingHostFeed::NSTSETVALUE(const char* symbol, float interval, int column,
-                                    double value) {
+void CCheckingHostFeed::NSTSETVALUE(const char* symbol, float interval, int column, double value) {
     FUZZ_CHECK(symbol != nullptr);
     FUZZ_CHECK(!std::isnan(value));
     if (m_column == 0) {

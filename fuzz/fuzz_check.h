@@ -2,6 +2,8 @@
 // broke and aborts, so libFuzzer keeps the input as a crash.
 #pragma once
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -9,19 +11,17 @@
 #include <string_view>
 #include <vector>
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "plugin/boundary/host_feed.h"
 
 namespace orvella::fuzz {
 
 [[noreturn]] void CheckFailed(const char* file, int line, const char* what);
 
-#define FUZZ_CHECK(condition)                                               \
-    do {                                                                    \
-        if (!(condition)) {                                                 \
-            ::orvella::fuzz::CheckFailed(__FILE__, __LINE__, #condition);   \
-        }                                                                   \
+#define FUZZ_CHECK(condition)                                             \
+    do {                                                                  \
+        if (!(condition)) {                                               \
+            ::orvella::fuzz::CheckFailed(__FILE__, __LINE__, #condition); \
+        }                                                                 \
     } while (0)
 
 // The day counts a valid host date can take: 1 January 100 to

@@ -35,7 +35,8 @@ struct CRequest {
 
 int ColumnsOfRequest(const void* context, std::string_view symbol, float key) {
     const CRequest& request = *static_cast<const CRequest*>(context);
-    if (symbol != platform::NarrowText(request.symbol) || FloatBits(key) != FloatBits(request.key)) {
+    if (symbol != platform::NarrowText(request.symbol) ||
+        FloatBits(key) != FloatBits(request.key)) {
         return 0;
     }
     return request.columns;
@@ -123,8 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         bool tick;
     };
     static const CFamily kFamilies[] = {
-        {L"HTT", {0.0f, 0.0f}, true},        {L"HIT", {5.0f, 0.5f}, false},
-        {L"HDX", {1440.0f, 1440.0f}, false}, {L"HWX", {10080.0f, 10080.0f}, false},
+        {L"HTT", {0.0f, 0.0f}, true},           {L"HIT", {5.0f, 0.5f}, false},
+        {L"HDX", {1440.0f, 1440.0f}, false},    {L"HWX", {10080.0f, 10080.0f}, false},
         {L"HMX", {43200.0f, 302400.0f}, false}, {L"HTX", {0.0f, 0.0f}, true},
         {L"HIX", {60.0f, 1.0f}, false},
     };

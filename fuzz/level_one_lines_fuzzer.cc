@@ -27,8 +27,8 @@ struct CWatch {
 
 // The watch lists the fuzzer picks from (by a bit mask).
 constexpr CWatch kWatches[] = {
-    {L"ABC", "ABC", 0.0f},    {L"ABC", "ABC", 5.0f},        {L"ABC", "ABC", 1440.0f},
-    {L"XYZ", "XYZ", 10080.0f}, {L"XYZ", "XYZ", 43200.0f},   {L"Q", "Q", 1.0f},
+    {L"ABC", "ABC", 0.0f},      {L"ABC", "ABC", 5.0f},     {L"ABC", "ABC", 1440.0f},
+    {L"XYZ", "XYZ", 10080.0f},  {L"XYZ", "XYZ", 43200.0f}, {L"Q", "Q", 1.0f},
     {L"T.C", "T.C", 302400.0f}, {L"", "", 0.5f},
 };
 

@@ -3,11 +3,11 @@
 // folder: no key, symbol or description may steer a file elsewhere, and every
 // file the build opened is closed again.
 #include <dirent.h>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 #include <system_error>
 
@@ -52,9 +52,8 @@ struct CScratch {
 const CScratch& Scratch() {
     static const CScratch scratch = [] {
         // Memory-backed when the machine has it: the build creates many files.
-        std::string pattern =
-            fs::is_directory("/dev/shm") ? "/dev/shm/orvella-lst-fuzz-XXXXXX"
-                                         : "/tmp/orvella-lst-fuzz-XXXXXX";
+        std::string pattern = fs::is_directory("/dev/shm") ? "/dev/shm/orvella-lst-fuzz-XXXXXX"
+                                                           : "/tmp/orvella-lst-fuzz-XXXXXX";
         FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
         CScratch s;
         s.top = pattern;
@@ -62,7 +61,10 @@ const CScratch& Scratch() {
         s.lstFolder = s.root / "Servers" / "OrvellaForNST";
         s.symbolFile = s.root / "mktlist_v2.txt";
         fs::create_directories(s.lstFolder);
-        std::atexit([] { std::error_code ignored; fs::remove_all(Scratch().top, ignored); });
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(Scratch().top, ignored);
+        });
         return s;
     }();
     return scratch;

@@ -35,8 +35,7 @@ uint32_t ReferenceValue(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(bytes), size);
     const uint32_t expected = ReferenceValue(text);
-    FUZZ_CHECK(orvella::PortFromText(platform::WidenText(text)) ==
-               static_cast<uint16_t>(expected));
+    FUZZ_CHECK(orvella::PortFromText(platform::WidenText(text)) == static_cast<uint16_t>(expected));
     FUZZ_CHECK(static_cast<uint32_t>(orvella::PortFromText(text)) == expected);
     return 0;
 }

@@ -23,8 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kVariables[] = {"ORVELLA_REGISTRY", "HOME",           "XDG_CONFIG_HOME",
-                                      "XDG_DOCUMENTS_DIR", "XDG_RUNTIME_DIR", "PATH"};
+constexpr const char* kVariables[] = {
+    "ORVELLA_REGISTRY", "HOME", "XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR", "XDG_RUNTIME_DIR", "PATH"};
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -140,9 +140,17 @@ std::vector<std::string> CPrivateEnvironment::Files() const {
 bool CFeedSim::Start(const std::string& dir, int adminPort,
                      const std::vector<std::string>& options) {
     const std::string ready = dir + "/sim-ready";
-    std::vector<std::string> argv = {ORVELLA_FEED_SIM_PATH, "--lookup-port", "0", "--level1-port",
-                                     "0", "--ready-file", ready, "--log", dir + "/sim.log",
-                                     "--login-delay", "0"};
+    std::vector<std::string> argv = {ORVELLA_FEED_SIM_PATH,
+                                     "--lookup-port",
+                                     "0",
+                                     "--level1-port",
+                                     "0",
+                                     "--ready-file",
+                                     ready,
+                                     "--log",
+                                     dir + "/sim.log",
+                                     "--login-delay",
+                                     "0"};
     if (adminPort < 0) {
         argv.insert(argv.end(), {"--no-listen", "admin"});
     } else {
@@ -220,8 +228,8 @@ pid_t StartHost(const CPrivateEnvironment& env, const std::vector<std::string>& 
         out << command << "\n";
     }
     out.close();
-    std::vector<std::string> argv = {NST_HOST_PATH, "-q", "--record", RecordPath(env), "--script",
-                                     script};
+    std::vector<std::string> argv = {NST_HOST_PATH,   "-q",       "--record",
+                                     RecordPath(env), "--script", script};
     argv.insert(argv.end(), hostOptions.begin(), hostOptions.end());
     argv.push_back(SHIPPED_PLUGIN_PATH);
     return Spawn(argv, env.Dir() + "/host.out");
@@ -267,6 +275,7 @@ CHostRun ReadHostRun(const CPrivateEnvironment& env, int status) {
             column = c;
             open.values.push_back(call.Number("value"));
         } else if (call.call == "NSTCOMMITROW") {
+            open.requestsBefore = static_cast<int>(run.requestResults.size());
             run.rows.push_back(open);
             open = CRow{};
             column = 0;

@@ -74,18 +74,21 @@ struct CRow {
     std::string symbol;
     std::string interval;
     std::vector<double> values;
+    // RequestTicker calls that had returned when the row was committed: a
+    // request's history rows come before its own return.
+    int requestsBefore = 0;
 };
 
 struct CHostRun {
-    int status = -1;         // exit code; -1 for a signal or a kill at the time limit
+    int status = -1;  // exit code; -1 for a signal or a kill at the time limit
     std::vector<CCall> calls;
     std::vector<CRow> rows;
-    std::vector<std::string> boxes;          // message box texts
-    std::vector<int> percents;               // UpdatePercent values
-    std::vector<int> requestResults;         // RequestTicker results in order
-    std::vector<int> credentialResults;      // UserIDPasswordChanged results
-    bool rowsWellFormed = true;              // every value of a row set once, column by column
-    std::string log;                         // the plug-in's log files, joined
+    std::vector<std::string> boxes;      // message box texts
+    std::vector<int> percents;           // UpdatePercent values
+    std::vector<int> requestResults;     // RequestTicker results in order
+    std::vector<int> credentialResults;  // UserIDPasswordChanged results
+    bool rowsWellFormed = true;          // every value of a row set once, column by column
+    std::string log;                     // the plug-in's log files, joined
 };
 
 // Runs nst-host with the plug-in over the commands (written to a script

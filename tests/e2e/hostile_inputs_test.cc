@@ -2,7 +2,6 @@
 // only the symbol file in the host's folder and LST files directly in its
 // LST folder, whatever the redirect, the headers or the columns say.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <filesystem>
@@ -61,8 +60,8 @@ TEST_F(HostileInputs, ARedirectCannotChooseWhereTheFileGoes) {
     moved.headers = {"Location: " + url + "/../../escape/evil.exe",
                      "Content-Disposition: attachment; filename=\"../../evil.exe\""};
     server.Route("/product/mktlist_v2.txt", moved);
-    CHttpTestServer::Response evil{200, "OK", {"Content-Disposition: attachment; filename=../x"},
-                                   "evil\r\n"};
+    CHttpTestServer::Response evil{
+        200, "OK", {"Content-Disposition: attachment; filename=../x"}, "evil\r\n"};
     server.Route("/escape/evil.exe", evil);
     server.Route("/../../escape/evil.exe", evil);
 

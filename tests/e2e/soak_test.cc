@@ -3,7 +3,6 @@
 // minute. The host's resident memory and open descriptors must stay flat
 // once the run has warmed up, and every request must succeed.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,8 +39,7 @@ std::vector<std::string> SoakCommands() {
         }
     }
     for (int old = kRounds - kWatched; old < kRounds; ++old) {
-        commands.push_back("remove S" + std::to_string(old % kSymbols) + " " +
-                           kIntervals[old % 4]);
+        commands.push_back("remove S" + std::to_string(old % kSymbols) + " " + kIntervals[old % 4]);
     }
     return commands;
 }
@@ -50,8 +48,8 @@ TEST(Soak, MemoryAndDescriptorsStayFlat) {
     CPrivateEnvironment env;
     CFeedSim sim;
     if (!sim.Start(env.Dir(), 9300,
-                   {"--now", kNow, "--update-rate", "40", "--daily-days", "90", "--bar-days",
-                    "3", "--tick-days", "1"})) {
+                   {"--now", kNow, "--update-rate", "40", "--daily-days", "90", "--bar-days", "3",
+                    "--tick-days", "1"})) {
         GTEST_SKIP() << "the admin port 9300 is taken by another program";
     }
     env.WriteSettings(true, true, false);

@@ -2,7 +2,6 @@
 #include "setup/lst_output_file.h"
 
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 #include <unistd.h>
 
