@@ -81,9 +81,10 @@ CStampRelay::~CStampRelay() {
     Stop();
 }
 
-bool CStampRelay::Start(uint16_t upstreamPort, bool recordStamps) {
+bool CStampRelay::Start(uint16_t upstreamPort, bool recordStamps, bool holdAfterWatch) {
     m_upstreamPort = upstreamPort;
     m_recordStamps = recordStamps;
+    m_holdAfterWatch = holdAfterWatch;
     m_listen = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
@@ -159,8 +160,10 @@ void CStampRelay::Relay(int client, int upstream) {
     std::string out;
     size_t sent = 0;
     bool upstreamOpen = true;
+    bool watched = false;
     while (!m_stop && (upstreamOpen || sent < out.size())) {
-        const bool take = upstreamOpen && out.size() - sent < kHighWater;
+        const bool held = m_holdAfterWatch && watched && !m_released;
+        const bool take = upstreamOpen && !held && out.size() - sent < kHighWater;
         pollfd fds[2] = {
             {upstream, static_cast<short>(take ? POLLIN : 0), 0},
             {client, static_cast<short>(POLLIN | (sent < out.size() ? POLLOUT : 0)), 0}};
@@ -187,6 +190,7 @@ void CStampRelay::Relay(int client, int upstream) {
             if (n > 0 && !SendAll(upstream, buffer.data(), static_cast<size_t>(n))) {
                 upstreamOpen = false;
             }
+            watched = watched || (n > 0 && buffer[0] == 'w');
         }
         if ((fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0 && sent < out.size()) {
             const ssize_t n = send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);

@@ -35,8 +35,12 @@ class CStampRelay {
 
     // Listens on 127.0.0.1 (a free port) and starts the relay thread, which
     // serves one client, connected to upstreamPort on 127.0.0.1 when the
-    // client arrives. False when it cannot listen.
-    bool Start(uint16_t upstreamPort, bool recordStamps);
+    // client arrives. With holdAfterWatch the relay stops taking data from
+    // the feed once it has passed the client's first watch command on, until
+    // Release(): the feed's own back-pressure then pauses its stream while
+    // the client sets up. False when it cannot listen.
+    bool Start(uint16_t upstreamPort, bool recordStamps, bool holdAfterWatch);
+    void Release() { m_released = true; }
     // Ends the thread and closes every socket.
     void Stop();
     uint16_t Port() const { return m_port; }
@@ -60,6 +64,8 @@ class CStampRelay {
     uint16_t m_port = 0;
     uint16_t m_upstreamPort = 0;
     bool m_recordStamps = false;
+    bool m_holdAfterWatch = false;
+    std::atomic<bool> m_released{false};
     std::atomic<bool> m_stop{false};
     std::atomic<int64_t> m_lines{0};
     std::thread m_thread;
