@@ -45,6 +45,10 @@ void WaitForHistory(CHistoryThread& thread) {
     float elapsed = 0.0f;
     float lastChunkSeen = 0.0f;
     for (;;) {
+        // A reply handled while the request went out leaves nothing to wait for.
+        if (thread.m_bDone != 0 || data.m_bFinished) {
+            break;
+        }
         platform::Message msg;
         const platform::WaitResult waited = platform::WaitMessage(&msg, kWakeUpMs);
         if (waited == platform::WaitResult::kQuit) {
