@@ -1,0 +1,253 @@
+#include "bench/levelone/stamp_relay.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+namespace orvella {
+
+namespace {
+
+// The relay stops reading from the feed while this much waits for the
+// client, so that a slow client slows the feed as a direct connection would.
+constexpr size_t kHighWater = 256 * 1024;
+constexpr size_t kReadSize = 128 * 1024;
+
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+void SetNonBlocking(int fd) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+// Field index of line, or an empty view when the line is shorter.
+std::string_view FieldAt(std::string_view line, int index) {
+    size_t from = 0;
+    for (int field = 0; field < index; ++field) {
+        const size_t comma = line.find(',', from);
+        if (comma == std::string_view::npos) {
+            return std::string_view();
+        }
+        from = comma + 1;
+    }
+    const size_t comma = line.find(',', from);
+    return line.substr(from, comma == std::string_view::npos ? line.size() - from : comma - from);
+}
+
+int64_t CountLines(const char* data, size_t size) {
+    return std::count(data, data + size, '\n');
+}
+
+// Sends all of data on a blocking-or-not socket, waiting for room.
+bool SendAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd wait{fd, POLLOUT, 0};
+            poll(&wait, 1, 50);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int64_t MonotonicMicros() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+CStampRelay::~CStampRelay() {
+    Stop();
+}
+
+bool CStampRelay::Start(uint16_t upstreamPort, bool recordStamps, bool holdAfterWatch) {
+    m_upstreamPort = upstreamPort;
+    m_recordStamps = recordStamps;
+    m_holdAfterWatch = holdAfterWatch;
+    m_listen = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(m_listen, 4) != 0 ||
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        Stop();
+        return false;
+    }
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void CStampRelay::Stop() {
+    m_stop = true;
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    if (m_listen >= 0) {
+        close(m_listen);
+        m_listen = -1;
+    }
+}
+
+bool CStampRelay::PopTrade(std::string_view symbol, CTradeStamp* trade) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    const auto found = m_trades.find(std::string(symbol));
+    if (found == m_trades.end() || found->second.empty()) {
+        return false;
+    }
+    *trade = found->second.front();
+    found->second.pop_front();
+    return true;
+}
+
+size_t CStampRelay::PendingTrades() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    size_t count = 0;
+    for (const auto& entry : m_trades) {
+        count += entry.second.size();
+    }
+    return count;
+}
+
+void CStampRelay::Run() {
+    int client = -1;
+    while (!m_stop && client < 0) {
+        pollfd wait{m_listen, POLLIN, 0};
+        if (poll(&wait, 1, 50) > 0) {
+            client = accept(m_listen, nullptr, nullptr);
+        }
+    }
+    if (client < 0) {
+        return;
+    }
+    const int upstream = socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in address = Loopback(m_upstreamPort);
+    if (upstream >= 0 &&
+        connect(upstream, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        SetNonBlocking(client);
+        SetNonBlocking(upstream);
+        Relay(client, upstream);
+    }
+    if (upstream >= 0) {
+        close(upstream);
+    }
+    close(client);
+}
+
+void CStampRelay::Relay(int client, int upstream) {
+    std::vector<char> buffer(kReadSize);
+    std::string out;
+    size_t sent = 0;
+    bool upstreamOpen = true;
+    bool watched = false;
+    while (!m_stop && (upstreamOpen || sent < out.size())) {
+        const bool held = m_holdAfterWatch && watched && !m_released;
+        const bool take = upstreamOpen && !held && out.size() - sent < kHighWater;
+        pollfd fds[2] = {
+            {upstream, static_cast<short>(take ? POLLIN : 0), 0},
+            {client, static_cast<short>(POLLIN | (sent < out.size() ? POLLOUT : 0)), 0}};
+        if (poll(fds, 2, 50) <= 0) {
+            continue;
+        }
+        if (fds[0].revents != 0) {
+            const ssize_t n = recv(upstream, buffer.data(), buffer.size(), 0);
+            if (n > 0) {
+                // Remembered before the client can see the line.
+                if (m_recordStamps) {
+                    NoteLines(buffer.data(), static_cast<size_t>(n));
+                }
+                out.append(buffer.data(), static_cast<size_t>(n));
+            } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                upstreamOpen = false;
+            }
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            const ssize_t n = recv(client, buffer.data(), buffer.size(), 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                return;
+            }
+            if (n > 0 && !SendAll(upstream, buffer.data(), static_cast<size_t>(n))) {
+                upstreamOpen = false;
+            }
+            watched = watched || (n > 0 && buffer[0] == 'w');
+        }
+        if ((fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0 && sent < out.size()) {
+            const ssize_t n = send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+            if (n > 0) {
+                m_lines.fetch_add(CountLines(out.data() + sent, static_cast<size_t>(n)),
+                                  std::memory_order_relaxed);
+                sent += static_cast<size_t>(n);
+            } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                return;
+            }
+            if (sent == out.size()) {
+                out.clear();
+                sent = 0;
+            } else if (sent >= kHighWater) {
+                out.erase(0, sent);
+                sent = 0;
+            }
+        }
+    }
+}
+
+void CStampRelay::NoteLines(const char* data, size_t size) {
+    std::string_view chunk(data, size);
+    size_t start = 0;
+    if (!m_partial.empty()) {
+        const size_t feed = chunk.find('\n');
+        if (feed == std::string_view::npos) {
+            m_partial.append(chunk);
+            return;
+        }
+        m_partial.append(chunk.substr(0, feed));
+        NoteLine(m_partial);
+        m_partial.clear();
+        start = feed + 1;
+    }
+    for (size_t feed; (feed = chunk.find('\n', start)) != std::string_view::npos;
+         start = feed + 1) {
+        NoteLine(chunk.substr(start, feed - start));
+    }
+    m_partial.assign(chunk.substr(start));
+}
+
+void CStampRelay::NoteLine(std::string_view line) {
+    if (line.empty() || line[0] != 'Q') {
+        return;
+    }
+    const std::string_view time = FieldAt(line, 17);
+    if (time.find_first_of("tT") == std::string_view::npos) {
+        return;
+    }
+    const std::string_view stamp = FieldAt(line, 40);
+    const std::string_view price = FieldAt(line, 32);
+    CTradeStamp trade;
+    std::from_chars(stamp.data(), stamp.data() + stamp.size(), trade.sentMicros);
+    std::from_chars(price.data(), price.data() + price.size(), trade.price);
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_trades[std::string(FieldAt(line, 1))].push_back(trade);
+}
+
+}  // namespace orvella
