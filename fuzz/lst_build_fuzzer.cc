@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -51,9 +52,14 @@ struct CScratch {
 
 const CScratch& Scratch() {
     static const CScratch scratch = [] {
-        // Memory-backed when the machine has it: the build creates many files.
-        std::string pattern = fs::is_directory("/dev/shm") ? "/dev/shm/orvella-lst-fuzz-XXXXXX"
-                                                           : "/tmp/orvella-lst-fuzz-XXXXXX";
+        // $TMPDIR when set (fuzz/run.sh removes it afterwards, as libFuzzer
+        // may end without running exit handlers), else memory-backed when the
+        // machine has it: the build creates many files.
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string base = tmp != nullptr && *tmp != '\0' ? tmp
+                                 : fs::is_directory("/dev/shm") ? "/dev/shm"
+                                                                : "/tmp";
+        std::string pattern = base + "/orvella-lst-fuzz-XXXXXX";
         FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
         CScratch s;
         s.top = pattern;

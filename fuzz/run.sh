@@ -19,8 +19,15 @@ jobs=${ORVELLA_FUZZ_JOBS:-2}
 
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$artifacts"
-work=$(mktemp -d)
+# Scratch space, memory-backed where the machine has it; the targets' own
+# scratch folders go there too (TMPDIR) and leave with it.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    work=$(mktemp -d -p /dev/shm)
+else
+    work=$(mktemp -d)
+fi
 trap 'rm -rf "$work"' EXIT
+export TMPDIR="$work"
 
 # One target; writes its summary line to $work/<target>.result.
 run_target() {

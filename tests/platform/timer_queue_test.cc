@@ -61,11 +61,14 @@ struct Blocking {
     CEvent entered{true};
     CEvent release{true};
     std::atomic<int> calls{0};
+    // The callback is done with this object (set as its last step).
+    std::atomic<bool> left{false};
     static void Run(void* context, bool) {
         auto* self = static_cast<Blocking*>(context);
         ++self->calls;
         self->entered.Set();
         self->release.Wait();
+        self->left = true;
     }
 };
 
@@ -82,6 +85,12 @@ TEST(TimerQueueTest, DeleteDoesNotWaitForARunningCallback) {
     std::this_thread::sleep_for(milliseconds(100));
     // No callback started after the deletion; the queue is freed by then.
     EXPECT_EQ(blocking.calls.load(), 1);
+    // The events live on the stack: the callback must be out of its wait
+    // before they go, however slowly its thread is scheduled.
+    for (int i = 0; i < 500 && !blocking.left; ++i) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_TRUE(blocking.left);
 }
 
 struct SelfDeleting {
