@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "setup/symbol_file_location.h"
 
@@ -22,8 +23,13 @@ struct FileCloser {
 
 }  // namespace
 
-CLstBuilder::CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptions& options)
-    : m_view(view), m_lstFolder(std::move(lstFolder)), m_options(options), m_grouper(options) {}
+CLstBuilder::CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptions& options,
+                         ProgressHook progress)
+    : m_view(view),
+      m_lstFolder(std::move(lstFolder)),
+      m_options(options),
+      m_grouper(options),
+      m_progress(std::move(progress)) {}
 
 CLstBuilder::~CLstBuilder() = default;
 
@@ -32,8 +38,10 @@ bool CLstBuilder::OpenOptional(bool chosen, const char* name,
     if (!chosen)
         return true;
     *file = std::make_unique<CLstOutputFile>();
-    if ((*file)->Create(m_lstFolder + name))
+    if ((*file)->Create(m_lstFolder + name)) {
+        m_created.push_back((*file)->Path());
         return true;
+    }
     const int error = (*file)->Error();
     m_view->AppendStatus(Format("File could not be opened %ld; %s", error, FileErrorText(error)));
     file->reset();
@@ -41,6 +49,8 @@ bool CLstBuilder::OpenOptional(bool chosen, const char* name,
 }
 
 bool CLstBuilder::Build(const std::string& symbolFilePath) {
+    m_cancelled = false;
+    m_created.clear();
     if (!OpenOptional(m_options.continuous, "future_c.lst", &m_continuous) ||
         !OpenOptional(m_options.meridexSpot, "meridexSpot.lst", &m_meridexSpot) ||
         !OpenOptional(m_options.meridexSpotComposite, "meridexForexComposite.lst",
@@ -58,6 +68,9 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
         return false;
     }
     std::setvbuf(input.get(), nullptr, _IONBF, 0);
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(symbolFilePath, sizeError);
+    const int64_t inputSize = sizeError ? -1 : static_cast<int64_t>(size);
 
     const auto buffer = std::make_unique<char[]>(kReadBufferSize);
     long total = 0;
@@ -80,7 +93,11 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
                 break;
             }
         }
-        m_view->StepProgress();
+        if (m_progress && !m_progress(total, inputSize)) {
+            m_cancelled = true;
+            ok = false;
+            break;
+        }
         if (count == 0) {
             if (std::ferror(input.get())) {
                 m_view->AppendStatus(
@@ -92,7 +109,20 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
     }
     input.reset();
     m_pending.clear();
+    if (m_cancelled) {
+        RemoveCreated();
+        return false;
+    }
     return CloseAll(ok) && ok;
+}
+
+void CLstBuilder::RemoveCreated() {
+    CloseAll(false);
+    for (const std::string& path : m_created)
+        std::remove(path.c_str());
+    m_view->AppendStatus("The build was cancelled; the " + std::to_string(m_created.size()) +
+                         " LST files it had begun were removed.");
+    m_created.clear();
 }
 
 bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
@@ -162,6 +192,7 @@ bool CLstBuilder::SwitchGroup() {
         return false;
     }
     m_current = file.get();
+    m_created.push_back(file->Path());
     m_exchangeFiles.emplace(m_name, std::move(file));
     return true;
 }

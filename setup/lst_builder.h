@@ -3,10 +3,13 @@
 // on the view's status window and progress bar.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "setup/lst_grouping.h"
 #include "setup/lst_output_file.h"
@@ -21,8 +24,13 @@ class CLstBuilder {
     static constexpr size_t kReadBufferSize = 131072;
     static constexpr size_t kReadBlockSize = 131071;
 
+    // Told the bytes of the symbol file read so far and its size (-1 when
+    // not known) after every block. False cancels the build.
+    using ProgressHook = std::function<bool(int64_t done, int64_t total)>;
+
     // lstFolder ends with the path separator and exists.
-    CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptions& options);
+    CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptions& options,
+                ProgressHook progress = {});
     ~CLstBuilder();
 
     // Opens the chosen optional lists and the symbol file, reads it, writes
@@ -33,6 +41,9 @@ class CLstBuilder {
 
     // Number of exchange files open right now (0 outside Build).
     size_t OpenExchangeFiles() const { return m_exchangeFiles.size(); }
+    // Whether the last Build was cancelled through the progress hook; the
+    // LST files it had begun were then removed.
+    bool Cancelled() const { return m_cancelled; }
 
   private:
     struct KeyHash {
@@ -50,6 +61,8 @@ class CLstBuilder {
     bool SwitchGroup();
     bool WriteTo(CLstOutputFile* file, const LstColumns& columns);
     bool CloseAll(bool reportFailures);
+    // Closes every file and removes those this build created.
+    void RemoveCreated();
 
     CSetupView* m_view;
     std::string m_lstFolder;
@@ -60,6 +73,11 @@ class CLstBuilder {
     std::unique_ptr<CLstOutputFile> m_spotComposite;
     // Exchange files by file name; each stays open until the build ends.
     FileTable m_exchangeFiles;
+    // Every LST file this build created, so a cancelled build leaves none
+    // half-written.
+    std::vector<std::string> m_created;
+    ProgressHook m_progress;
+    bool m_cancelled = false;
     CLstOutputFile* m_current = nullptr;
     std::string m_pending;
     std::string m_key;

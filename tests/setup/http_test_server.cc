@@ -112,16 +112,27 @@ void CHttpTestServer::Handle(int connection) {
             route = found->second;
     }
     const Response& response = route ? *route : kNotFound;
-    std::string reply = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason +
-                        "\r\nContent-Length: " + std::to_string(response.body.size()) +
-                        "\r\nConnection: close\r\n";
+    std::string reply = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason;
+    if (response.announceLength)
+        reply += "\r\nContent-Length: " + std::to_string(response.body.size());
+    reply += "\r\nConnection: close\r\n";
     for (const std::string& header : response.headers)
         reply += header + "\r\n";
     reply += "\r\n";
     const size_t bodyBytes =
         response.cutAfter < response.body.size() ? response.cutAfter : response.body.size();
-    if (SendAll(connection, reply.data(), reply.size())) {
-        SendAll(connection, response.body.data(), bodyBytes);
+    // Waits up to ms; false when the client has closed the connection.
+    auto pause = [&](int ms) {
+        pollfd closed{connection, POLLIN, 0};
+        return ms <= 0 || m_stop || ::poll(&closed, 1, ms) == 0;
+    };
+    bool open = pause(response.headDelayMs) && SendAll(connection, reply.data(), reply.size());
+    const size_t step = response.stepBytes > 0 ? response.stepBytes : bodyBytes;
+    for (size_t sent = 0; open && sent < bodyBytes; sent += step) {
+        if (sent > 0 && !pause(response.stepDelayMs))
+            break;
+        const size_t size = bodyBytes - sent < step ? bodyBytes - sent : step;
+        open = SendAll(connection, response.body.data() + sent, size);
     }
     ::shutdown(connection, SHUT_RDWR);
     ::close(connection);
