@@ -42,6 +42,7 @@ void CProgressMeter::Start(int64_t total, double now) {
     m_start = now;
     m_lastShown = -1;
     m_lastPermille = -1;
+    m_lastDone = -1;
 }
 
 bool CProgressMeter::Update(int64_t done, double now) {
@@ -56,11 +57,12 @@ bool CProgressMeter::Update(int64_t done, double now) {
         }
     }
     const int permille = m_current.Permille();
-    const bool worth = m_lastShown < 0 || done == m_current.total ||
+    const bool worth = m_lastShown < 0 || (done == m_current.total && done != m_lastDone) ||
                        permille / 10 != m_lastPermille / 10 || now - m_lastShown >= kMinInterval;
     if (worth) {
         m_lastShown = now;
         m_lastPermille = permille;
+        m_lastDone = done;
     }
     return worth;
 }

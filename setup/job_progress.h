@@ -27,8 +27,8 @@ class CProgressMeter {
     // known.
     void Start(int64_t total, double now);
     // done bytes at now. True when the change is worth showing: the first
-    // reading, the end, a new percentage or kMinInterval since the last
-    // reading shown.
+    // reading, reaching the end, a new percentage or kMinInterval since the
+    // last reading shown.
     bool Update(int64_t done, double now);
     const JobProgress& Current() const { return m_current; }
     int64_t Total() const { return m_current.total; }
@@ -38,6 +38,7 @@ class CProgressMeter {
     double m_start = 0;
     double m_lastShown = -1;
     int m_lastPermille = -1;
+    int64_t m_lastDone = -1;
 };
 
 // "1.5 MB", "800 KB", "312 bytes" (binary multiples).
