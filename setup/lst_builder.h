@@ -1,6 +1,6 @@
 // One pass of the LST build: reads the symbol file block by block and files
 // every line into its exchange file and the chosen optional lists, reporting
-// on the view's status window and progress bar.
+// on the view's status window and, through a hook, how far it has read.
 #pragma once
 
 #include <cstdint>
@@ -41,9 +41,6 @@ class CLstBuilder {
 
     // Number of exchange files open right now (0 outside Build).
     size_t OpenExchangeFiles() const { return m_exchangeFiles.size(); }
-    // Whether the last Build was cancelled through the progress hook; the
-    // LST files it had begun were then removed.
-    bool Cancelled() const { return m_cancelled; }
 
   private:
     struct KeyHash {
