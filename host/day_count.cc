@@ -141,6 +141,10 @@ std::string FormatDayCount(double dayCount) {
     if (!SecondsFromDayCount(dayCount, &seconds)) {
         return "-";
     }
+    return FormatSeconds(seconds);
+}
+
+std::string FormatSeconds(int64_t seconds) {
     const CivilTime c = CivilFromSeconds(seconds);
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,

@@ -38,6 +38,9 @@ bool SecondsFromDayCount(double dayCount, int64_t* seconds);
 // The calendar parts of a second count of SecondsFromDayCount.
 CivilTime CivilFromSeconds(int64_t seconds);
 
+// "YYYY-MM-DD HH:MM:SS" of a second count of SecondsFromDayCount.
+std::string FormatSeconds(int64_t seconds);
+
 // "YYYY-MM-DD HH:MM:SS" rounded to the second; "-" for a value that names no
 // date in years 100 to 9999 (NaN included).
 std::string FormatDayCount(double dayCount);

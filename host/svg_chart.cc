@@ -34,14 +34,6 @@ std::string Num(double value) {
     return text;
 }
 
-std::string TimeText(int64_t seconds) {
-    const CivilTime c = CivilFromSeconds(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
-                  c.hour, c.minute, c.second);
-    return text;
-}
-
 // "history", "streamed" or both: which kinds of rows a bar was built from.
 std::string RowKinds(const ChartBar& bar) {
     if (bar.streamedRows == 0) {
@@ -176,8 +168,8 @@ class CChartWriter {
                              std::to_string(m_data.bars.size()) +
                              (m_data.period.kind == PeriodKind::kTicks ? " ticks" : " bars");
         if (!m_data.bars.empty()) {
-            counts += "; " + TimeText(m_data.bars.front().time) + " to " +
-                      TimeText(m_data.bars.back().time);
+            counts += "; " + FormatSeconds(m_data.bars.front().time) + " to " +
+                      FormatSeconds(m_data.bars.back().time);
         }
         if (m_data.undatedRows > 0) {
             counts += "; " + std::to_string(m_data.undatedRows) + " rows without a date not drawn";
@@ -270,9 +262,9 @@ class CChartWriter {
             const double x = Left(bar) - kBreakSlots * m_slot / 2;
             const double y = kVolumeBottom;
             m_svg += "<g class=\"break\"><title>no rows from " +
-                     TimeText(m_data.bars[bar - 1].time) + " to " +
-                     TimeText(m_data.bars[bar].time) + "</title><line x1=\"" + Num(x) + "\" y1=\"" +
-                     Num(kPriceTop) + "\" x2=\"" + Num(x) + "\" y2=\"" + Num(y) +
+                     FormatSeconds(m_data.bars[bar - 1].time) + " to " +
+                     FormatSeconds(m_data.bars[bar].time) + "</title><line x1=\"" + Num(x) +
+                     "\" y1=\"" + Num(kPriceTop) + "\" x2=\"" + Num(x) + "\" y2=\"" + Num(y) +
                      "\"/><path class=\"break-mark\" d=\"M" + Num(x - 4) + " " + Num(y + 4) + "L" +
                      Num(x - 1) + " " + Num(y - 4) + "M" + Num(x + 1) + " " + Num(y + 4) + "L" +
                      Num(x + 4) + " " + Num(y - 4) + "\"/></g>\n";
@@ -301,7 +293,7 @@ class CChartWriter {
             const bool priced = std::isfinite(bar.open) && std::isfinite(bar.close);
             const char* trend = !priced || bar.close >= bar.open ? "up" : "down";
             m_svg += std::string("<g class=\"bar ") + (candles ? "candle " : "ohlc ") + trend +
-                     " " + RowKinds(bar) + "\"><title>" + TimeText(bar.time) + " O " +
+                     " " + RowKinds(bar) + "\"><title>" + FormatSeconds(bar.time) + " O " +
                      ValueText(bar.open) + " H " + ValueText(bar.high) + " L " +
                      ValueText(bar.low) + " C " + ValueText(bar.close) + " V " +
                      ValueText(bar.volume) + "</title>";
@@ -347,8 +339,8 @@ class CChartWriter {
             const ChartBar& bar = m_data.bars[i];
             const char* kind = bar.quote ? "quote" : "trade";
             m_svg += std::string("<g class=\"bar tick ") + kind + " " + RowKinds(bar) +
-                     "\"><title>" + TimeText(bar.time) + " " + kind + " " + ValueText(bar.close) +
-                     " V " + ValueText(bar.volume) + "</title>";
+                     "\"><title>" + FormatSeconds(bar.time) + " " + kind + " " +
+                     ValueText(bar.close) + " V " + ValueText(bar.volume) + "</title>";
             if (std::isfinite(bar.close)) {
                 m_svg += "<circle class=\"" + std::string(kind) + "\" cx=\"" + Num(Centre(i)) +
                          "\" cy=\"" + Num(m_price(bar.close)) + "\" r=\"" +

@@ -122,7 +122,7 @@ TEST(ChartModelTest, BarsAreBuiltFromTheRows) {
             const ExpectedBar& e = c.bars[i];
             const ChartBar& b = data.bars[i];
             const std::string at = "bar " + std::to_string(i);
-            EXPECT_EQ(SecondsText(b.time), e.time) << at;
+            EXPECT_EQ(FormatSeconds(b.time), e.time) << at;
             ExpectSame(e.open, b.open, at + " open");
             ExpectSame(e.high, b.high, at + " high");
             ExpectSame(e.low, b.low, at + " low");
@@ -160,7 +160,7 @@ TEST(ChartModelTest, PeriodsOfTheIntervals) {
     for (const Case& c : cases) {
         const BarPeriod period = BarPeriod::OfInterval(c.interval);
         EXPECT_EQ(period.Name(), c.name) << c.interval;
-        EXPECT_EQ(SecondsText(period.Start(Seconds(c.time))), c.start) << c.interval;
+        EXPECT_EQ(FormatSeconds(period.Start(Seconds(c.time))), c.start) << c.interval;
     }
 }
 

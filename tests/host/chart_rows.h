@@ -36,11 +36,6 @@ inline int64_t Seconds(const char* text) {
     return seconds;
 }
 
-inline std::string SecondsText(int64_t seconds) {
-    const CivilTime c = CivilFromSeconds(seconds);
-    return FormatDayCount(DayCountFromParts(c.year, c.month, c.day, c.hour, c.minute, c.second));
-}
-
 // A series announced with the comma-separated labels, holding the rows.
 inline CSeries MakeSeries(const char* symbol, float interval, const std::string& labels,
                           const std::vector<TestRow>& rows) {
@@ -77,7 +72,7 @@ inline std::vector<TestRow> RowsAt(const std::vector<std::string>& times) {
 inline std::vector<std::string> Every(const char* start, int count, int64_t step) {
     std::vector<std::string> times;
     for (int64_t t = Seconds(start), i = 0; i < count; ++i, t += step) {
-        std::string text = SecondsText(t);
+        std::string text = FormatSeconds(t);
         text[10] = 'T';
         times.push_back(text);
     }
