@@ -205,6 +205,14 @@ class CChartWriter {
                  (roomRight ? ">streamed" : " text-anchor=\"end\">streamed &#x2192;") + "</text>\n";
     }
 
+    // A horizontal grid line at row y with its label right of the plot.
+    void GridLine(double y, const char* labelClass, const std::string& label) {
+        m_svg += "<line class=\"grid\" x1=\"" + Num(kLeft) + "\" y1=\"" + Num(y) + "\" x2=\"" +
+                 Num(kPlotRight) + "\" y2=\"" + Num(y) + "\"/>\n";
+        m_svg += "<text class=\"" + std::string(labelClass) + "\" x=\"" + Num(kPlotRight + 6) +
+                 "\" y=\"" + Num(y + 4) + "\">" + label + "</text>\n";
+    }
+
     void PriceGrid() {
         if (!m_prices.Valid()) {
             return;
@@ -215,11 +223,7 @@ class CChartWriter {
         m_price = {m_prices.low - pad, m_prices.high + pad, kPriceBottom, kPriceTop};
         double step = 0.0;
         for (const double tick : NiceTicks(m_price.low, m_price.high, kPriceTicks, &step)) {
-            const double y = m_price(tick);
-            m_svg += "<line class=\"grid\" x1=\"" + Num(kLeft) + "\" y1=\"" + Num(y) + "\" x2=\"" +
-                     Num(kPlotRight) + "\" y2=\"" + Num(y) + "\"/>\n";
-            m_svg += "<text class=\"price-label\" x=\"" + Num(kPlotRight + 6) + "\" y=\"" +
-                     Num(y + 4) + "\">" + TickText(tick, step) + "</text>\n";
+            GridLine(m_price(tick), "price-label", TickText(tick, step));
         }
     }
 
@@ -233,11 +237,7 @@ class CChartWriter {
             if (tick <= 0.0) {
                 continue;
             }
-            const double y = m_volume(tick);
-            m_svg += "<line class=\"grid\" x1=\"" + Num(kLeft) + "\" y1=\"" + Num(y) + "\" x2=\"" +
-                     Num(kPlotRight) + "\" y2=\"" + Num(y) + "\"/>\n";
-            m_svg += "<text class=\"volume-label\" x=\"" + Num(kPlotRight + 6) + "\" y=\"" +
-                     Num(y + 4) + "\">" + VolumeText(tick, step) + "</text>\n";
+            GridLine(m_volume(tick), "volume-label", VolumeText(tick, step));
         }
     }
 

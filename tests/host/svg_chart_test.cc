@@ -78,6 +78,16 @@ ReadChart Read(const std::string& svg) {
     return chart;
 }
 
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// Class and title of every mark, in order.
+Pairs Marks(const ReadChart& chart) {
+    Pairs marks;
+    for (const ReadChart::Bar& bar : chart.bars)
+        marks.emplace_back(bar.cls, bar.title);
+    return marks;
+}
+
 TEST(SvgChartTest, CandlesOverAWeekendFromKnownRows) {
     // Five-minute bars as a streaming plug-in hands them over: four rows per
     // history bar (open, high, low, close; the volume on the close), then
@@ -97,17 +107,13 @@ TEST(SvgChartTest, CandlesOverAWeekendFromKnownRows) {
     ASSERT_EQ(chart.error, "");
     EXPECT_EQ(chart.title, "S&P 5-minute bars (interval -5): 15 rows");
 
-    const std::vector<std::pair<std::string, std::string>> expected = {
+    const Pairs expected = {
         {"candle up history", "2011-08-05 15:50:00 O 10 H 10.5 L 9.5 C 10.2 V 300"},
         {"candle down history", "2011-08-05 15:55:00 O 10.2 H 10.4 L 9.9 C 10 V 200"},
         {"candle up history streamed", "2011-08-08 09:30:00 O 10.1 H 10.6 L 10.1 C 10.6 V 450"},
         {"candle down streamed", "2011-08-08 09:35:00 O 10.4 H 10.4 L 10.35 C 10.35 V 50"},
     };
-    ASSERT_EQ(chart.bars.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(chart.bars[i].cls, expected[i].first) << i;
-        EXPECT_EQ(chart.bars[i].title, expected[i].second) << i;
-    }
+    ASSERT_EQ(Marks(chart), expected);
 
     // The weekend takes hardly more room than a bar, and is marked.
     const double barStep = chart.bars[1].x - chart.bars[0].x;
@@ -140,16 +146,12 @@ TEST(SvgChartTest, TicksStayTicks) {
                                        {nullptr, {10.0, 1.0, 0.0}, false}});
     const ReadChart chart = Read(SeriesChart(series, BuildBars(series)));
     ASSERT_EQ(chart.error, "");
-    const std::vector<std::pair<std::string, std::string>> expected = {
+    const Pairs expected = {
         {"tick quote history", "2011-08-05 09:30:01 quote 10.1 V 300"},
         {"tick trade history", "2011-08-05 09:30:01 trade 10 V 100"},
         {"tick trade streamed", "2011-08-05 09:30:02 trade 10.05 V 50"},
     };
-    ASSERT_EQ(chart.bars.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(chart.bars[i].cls, expected[i].first) << i;
-        EXPECT_EQ(chart.bars[i].title, expected[i].second) << i;
-    }
+    EXPECT_EQ(Marks(chart), expected);
     EXPECT_EQ(chart.lastPrice, "10.05");
 }
 

@@ -52,6 +52,20 @@ class HeadlessTest : public testing::SettingsEnvTest {
                 test::ReadFile(err)};
     }
 
+    // The settings point at a download of size bytes that the server sends
+    // in pieces of step bytes, delayMs apart.
+    test::CHttpTestServer::Response RouteSlowDownload(test::CHttpTestServer* server, size_t size,
+                                                      size_t step, int delayMs) {
+        test::CHttpTestServer::Response slow{200, "OK", {}, std::string(size, 'x')};
+        slow.stepBytes = step;
+        slow.stepDelayMs = delayMs;
+        server->Route("/mktlist_v2.txt", slow);
+        WriteRegString(kNovaScopeRootPathA, m_nst);
+        WriteRegDword(server->Port(), kPortPathA);
+        WriteRegString(kWebsitePathA, "127.0.0.1/mktlist_v2.txt");
+        return slow;
+    }
+
     std::string m_nst;
 };
 
@@ -139,13 +153,7 @@ std::string RunOnTerminal(const std::vector<std::string>& args) {
 
 TEST_F(HeadlessTest, AProgressLineOnlyOnATerminal) {
     test::CHttpTestServer server;
-    test::CHttpTestServer::Response slow{200, "OK", {}, std::string(400000, 'x')};
-    slow.stepBytes = 100000;
-    slow.stepDelayMs = 300;
-    server.Route("/mktlist_v2.txt", slow);
-    WriteRegString(kNovaScopeRootPathA, m_nst);
-    WriteRegDword(server.Port(), kPortPathA);
-    WriteRegString(kWebsitePathA, "127.0.0.1/mktlist_v2.txt");
+    const auto slow = RouteSlowDownload(&server, 400000, 100000, 300);
 
     // A file or a pipe: the status lines alone, nothing on standard error.
     const ProgramRun logged = Headless("download");
@@ -169,13 +177,7 @@ TEST_F(HeadlessTest, AProgressLineOnlyOnATerminal) {
 
 TEST_F(HeadlessTest, CtrlCCancelsTheDownloadCleanly) {
     test::CHttpTestServer server;
-    test::CHttpTestServer::Response slow{200, "OK", {}, std::string(1000000, 'x')};
-    slow.stepBytes = 140000;
-    slow.stepDelayMs = 300;
-    server.Route("/mktlist_v2.txt", slow);
-    WriteRegString(kNovaScopeRootPathA, m_nst);
-    WriteRegDword(server.Port(), kPortPathA);
-    WriteRegString(kWebsitePathA, "127.0.0.1/mktlist_v2.txt");
+    RouteSlowDownload(&server, 1000000, 140000, 300);
     const std::string symbolFile = m_nst + "/mktlist_v2.txt";
     test::WriteFile(symbolFile, "the symbol file of yesterday\r\n");
 
