@@ -63,7 +63,7 @@ class DownloadTest : public ::testing::Test {
 
     bool Download(const std::string& path) {
         view.website = "127.0.0.1" + path;
-        CSetupController controller(&view, &store);
+        CSetupController controller(&view, &store, minimumRate);
         const bool stored = controller.DownloadSymbolFile();
         EXPECT_TRUE(view.buttonsEnabled);
         EXPECT_EQ(view.waitDepth, 0);
@@ -74,6 +74,7 @@ class DownloadTest : public ::testing::Test {
     CTempFolder root;
     CTestView view;
     CFakeSettingsStore store;
+    MinimumRate minimumRate;
     std::string destination;
 };
 
@@ -156,6 +157,12 @@ TEST_F(DownloadTest, OutcomesThatStoreNothing) {
         {"/program.exe",
          {"Begining download of symbol file....", "Illegal file extension exe",
           "Status Code 0 was returned."}},
+        {"/program.EXE",
+         {"Begining download of symbol file....", "Illegal file extension EXE",
+          "Status Code 0 was returned."}},
+        {"/tool.Dll?version=2#top",
+         {"Begining download of symbol file....", "Illegal file extension Dll",
+          "Status Code 0 was returned."}},
         {"/cut.txt",
          {"dwInternetStatus 51; Connection to the server closed",
           "transfer closed with 700000 bytes remaining to read",
@@ -174,6 +181,42 @@ TEST_F(DownloadTest, OutcomesThatStoreNothing) {
                                             view.status.end() - 1);
         EXPECT_EQ(last, c.lastLines);
         EXPECT_EQ(view.status.back(), "Download of symbol file is complete....");
+    }
+}
+
+// A server that sends a byte now and then is given up once the rate stays
+// below the minimum for the period; the old file stays.
+TEST_F(DownloadTest, ASlowServerIsGivenUp) {
+    minimumRate.periodSeconds = 2;
+    Response slowBody{200, "OK", {}, Body(100000)};
+    slowBody.trickleMs = 50;
+    Response slowHead = slowBody;
+    slowHead.trickleHead = true;
+    server.Route("/slow_body.txt", slowBody);
+    server.Route("/slow_head.txt", slowHead);
+    struct Case {
+        const char* path;
+        std::vector<std::string> lastLines;  // after the client's description
+    } cases[] = {
+        {"/slow_body.txt",
+         {"The download failed after 0 bytes; the symbol file was left as it was.",
+          "Status Code 0 was returned."}},
+        {"/slow_head.txt", {"Status Code 0 was returned."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string target = Target(c.path);
+        test::WriteFile(target, kOldContent);
+        EXPECT_FALSE(Download(c.path));
+        EXPECT_EQ(test::ReadFile(target), kOldContent);
+        EXPECT_FALSE(test::FileExists(target + ".part"));
+        ASSERT_GE(view.status.size(), c.lastLines.size() + 2);
+        const std::vector<std::string> last(view.status.end() - 1 - c.lastLines.size(),
+                                            view.status.end() - 1);
+        EXPECT_EQ(last, c.lastLines);
+        EXPECT_NE(view.status[view.status.size() - 2 - c.lastLines.size()].find("too slow"),
+                  std::string::npos)
+            << ::testing::PrintToString(view.status);
     }
 }
 

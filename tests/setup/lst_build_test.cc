@@ -379,14 +379,55 @@ TEST_F(LstBuildTest, FailuresEndTheJobWithAStatusLine) {
 }
 
 TEST_F(LstBuildTest, AnInvalidDirectoryStartsNothing) {
-    view.directory = root.Path() + "/missing";
-    EXPECT_FALSE(Build(kHeader));
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text, "Is not a valid directory!");
-    EXPECT_EQ(view.messages[0].caption, "OrvellaNSTSetup");
-    EXPECT_EQ(view.disabledCount, 0);
-    EXPECT_TRUE(view.status.empty());
-    EXPECT_FALSE(std::filesystem::exists(root.Path() + "/Servers"));
+    struct Case {
+        std::string directory;
+        const char* message;
+    } cases[] = {
+        {root.Path() + "/missing", "Is not a valid directory!"},
+        {"", "Is not a valid directory!"},
+        {" . ", kRelativeDirectoryText},
+        {"nst", kRelativeDirectoryText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.directory);
+        view.messages.clear();
+        view.directory = c.directory;
+        EXPECT_FALSE(Build(kHeader));
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(view.messages[0].text, c.message);
+        EXPECT_EQ(view.messages[0].caption, "OrvellaNSTSetup");
+        EXPECT_EQ(view.disabledCount, 0);
+        EXPECT_TRUE(view.status.empty());
+        EXPECT_EQ(store.strings.count(kValueNovaScopeRoot), 0u);
+        EXPECT_FALSE(std::filesystem::exists(root.Path() + "/Servers"));
+    }
+}
+
+// A store that keeps what it had: the jobs read the old host directory back.
+class CStuckStore : public CFakeSettingsStore {
+  public:
+    void WriteString(const std::string& name, const std::string& value) override {
+        if (name != kValueNovaScopeRoot)
+            CFakeSettingsStore::WriteString(name, value);
+    }
+};
+
+TEST_F(LstBuildTest, AStoredDirectoryThatIsNotAFullPathWritesNothing) {
+    for (const char* stored : {"", "relative"}) {
+        SCOPED_TRACE(stored);
+        CStuckStore stuck;
+        stuck.strings[kValueNovaScopeRoot] = stored;
+        test::WriteFile(root.Path() + "/mktlist_v2.txt", kHeader);
+        CSetupController controller(&view, &stuck);
+        EXPECT_FALSE(controller.BuildLstFiles());
+        EXPECT_FALSE(controller.DownloadSymbolFile());
+        EXPECT_EQ(view.status, std::vector<std::string>{
+                                   std::string("The stored NovaScope Install directory \"") +
+                                   stored + "\" is not a full path; nothing was written."});
+        ExpectJobEnded();
+        EXPECT_FALSE(std::filesystem::exists("Servers"));
+        EXPECT_FALSE(std::filesystem::exists("relative"));
+    }
 }
 
 }  // namespace
