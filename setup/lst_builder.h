@@ -24,7 +24,7 @@ struct LstLimits {
     static constexpr size_t kMaxLineLength = 65536;
     // Exchange files open at the same time; beyond it the file used longest
     // ago is closed and opened again for appending when its key returns.
-    static constexpr size_t kMaxOpenExchangeFiles = 200;
+    static constexpr size_t kMaxOpenExchangeFiles = 400;
 
     size_t maxLineLength = kMaxLineLength;
     size_t maxOpenExchangeFiles = kMaxOpenExchangeFiles;
