@@ -208,49 +208,33 @@ TEST_F(LstBuildTest, MalformedLinesAreSkippedAndCounted) {
     const std::string padSecond =
         sized("Q", CLstBuilder::kReadBlockSize - 1000 - std::strlen(kHeader) - padFirst.size() - 1);
     const std::string nulLine = "B\t2\0x\tNYSE\t\tEQUITY\t\r\n"s;
-    const std::string tooLongText = "it is longer than " + std::to_string(kMax) + " bytes.";
+    const std::string nul = "it holds a NUL byte.";
+    const std::string over = "it is longer than " + std::to_string(kMax) + " bytes.";
+    const std::string ac = Out("A", "1") + Out("C", "3");
     struct Case {
         const char* name;
         std::string input;
-        Files expected;
-        std::vector<std::string> skipLines;  // before the closing line
+        std::string nyse;  // NYSE_STOCK.LST, the only file
+        int firstSkipped;  // its line number
+        std::string why;
+        long skipped;
     } cases[] = {
-        {"a NUL byte skips its line only",
-         std::string(kHeader) + a + nulLine + c,
-         {{"NYSE_STOCK.LST", Out("A", "1") + Out("C", "3")}},
-         {"Line 3 of the symbol file was skipped: it holds a NUL byte.",
-          "Malformed lines of the symbol file skipped: 1"}},
-        {"a header with a NUL byte is still the header",
-         "sym\0bol\r\n"s + a,
-         {{"NYSE_STOCK.LST", Out("A", "1")}},
-         {"Line 1 of the symbol file was skipped: it holds a NUL byte.",
-          "Malformed lines of the symbol file skipped: 1"}},
-        {"a line at the limit is taken, one byte more is skipped",
-         std::string(kHeader) + longest + tooLong + c,
-         {{"NYSE_STOCK.LST", Out("L", description(longest)) + Out("C", "3")}},
-         {"Line 3 of the symbol file was skipped: " + tooLongText,
-          "Malformed lines of the symbol file skipped: 1"}},
+        {"a NUL byte skips its line only", kHeader + a + nulLine + c, ac, 3, nul, 1},
+        {"a header with a NUL byte is still the header", "sym\0bol\r\n"s + a, Out("A", "1"), 1, nul,
+         1},
+        {"a line at the limit is taken, one byte more is skipped", kHeader + longest + tooLong + c,
+         Out("L", description(longest)) + Out("C", "3"), 3, over, 1},
         {"an over-long line across read blocks",
-         std::string(kHeader) + a + std::string(3 * CLstBuilder::kReadBlockSize, 'x') + "\n" + c,
-         {{"NYSE_STOCK.LST", Out("A", "1") + Out("C", "3")}},
-         {"Line 3 of the symbol file was skipped: " + tooLongText,
-          "Malformed lines of the symbol file skipped: 1"}},
+         kHeader + a + std::string(3 * CLstBuilder::kReadBlockSize, 'x') + "\n" + c, ac, 3, over,
+         1},
         {"a carried line that outgrows the limit in the next block",
          kHeader + padFirst + padSecond + tooLong + c,
-         {{"NYSE_STOCK.LST",
-           Out("P", description(padFirst)) + Out("Q", description(padSecond)) + Out("C", "3")}},
-         {"Line 4 of the symbol file was skipped: " + tooLongText,
-          "Malformed lines of the symbol file skipped: 1"}},
-        {"an over-long last line without line feed",
-         std::string(kHeader) + a + std::string(kMax + 1, 'x'),
-         {{"NYSE_STOCK.LST", Out("A", "1")}},
-         {"Line 3 of the symbol file was skipped: " + tooLongText,
-          "Malformed lines of the symbol file skipped: 1"}},
+         Out("P", description(padFirst)) + Out("Q", description(padSecond)) + Out("C", "3"), 4,
+         over, 1},
+        {"an over-long last line without line feed", kHeader + a + std::string(kMax + 1, 'x'),
+         Out("A", "1"), 3, over, 1},
         {"only the first is described, all are counted",
-         std::string(kHeader) + nulLine + a + tooLong + nulLine + c,
-         {{"NYSE_STOCK.LST", Out("A", "1") + Out("C", "3")}},
-         {"Line 2 of the symbol file was skipped: it holds a NUL byte.",
-          "Malformed lines of the symbol file skipped: 3"}},
+         kHeader + nulLine + a + tooLong + nulLine + c, ac, 2, nul, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -258,17 +242,19 @@ TEST_F(LstBuildTest, MalformedLinesAreSkippedAndCounted) {
         test::WriteFile(root.Path() + "/mktlist_v2.txt", c.input);
         CSetupController controller(&view, &store);
         ASSERT_TRUE(controller.BuildLstFiles());
-        EXPECT_EQ(LstFiles(), c.expected);
-        EXPECT_EQ(controller.LstLinesSkipped(),
-                  std::stol(c.skipLines.back().substr(c.skipLines.back().rfind(' ') + 1)));
-        std::vector<std::string> skipLines;
-        for (const std::string& line : view.status) {
-            if (line.rfind("Line ", 0) == 0 || line.rfind("Malformed", 0) == 0)
-                skipLines.push_back(line);
-        }
-        EXPECT_EQ(skipLines, c.skipLines);
-        EXPECT_EQ(view.status[view.status.size() - 2], c.skipLines.back());
-        EXPECT_EQ(view.status.back(), "We finished building the Novascope LST files!");
+        EXPECT_EQ(LstFiles(), (Files{{"NYSE_STOCK.LST", c.nyse}}));
+        EXPECT_EQ(controller.LstLinesSkipped(), c.skipped);
+        EXPECT_EQ(
+            std::count_if(view.status.begin(), view.status.end(),
+                          [](const std::string& line) { return line.rfind("Line ", 0) == 0; }),
+            1);
+        EXPECT_TRUE(view.HasStatus("Line " + std::to_string(c.firstSkipped) +
+                                   " of the symbol file was skipped: " + c.why));
+        const std::vector<std::string> last(view.status.end() - 2, view.status.end());
+        EXPECT_EQ(last,
+                  (std::vector<std::string>{
+                      "Malformed lines of the symbol file skipped: " + std::to_string(c.skipped),
+                      "We finished building the Novascope LST files!"}));
         ExpectJobEnded();
     }
 }
@@ -307,42 +293,23 @@ TEST_F(LstBuildTest, GroupsWhoseFileCannotBeCreatedAreSkipped) {
     }
 }
 
-// More exchanges than the process may hold open files: the build closes
-// files and opens them again for appending; every file gets all its lines.
+// More exchanges than files may be open, whether the process's limit or the
+// build's bound is lower: files are closed and opened again for appending,
+// and every file gets all its lines in order.
 TEST_F(LstBuildTest, MoreExchangesThanOpenFilesAllow) {
-    constexpr int kExchanges = 300;
-    std::string input = kHeader;
-    Files expected;
-    for (int round = 0; round < 2; ++round) {
-        for (int i = 0; i < kExchanges; ++i) {
-            const std::string exchange = "X" + std::to_string(i);
-            const std::string symbol = exchange + "R" + std::to_string(round);
-            input += Line(symbol, "d", exchange, "", "EQUITY");
-            expected[exchange + "_STOCK.LST"] += Out(symbol, "d");
-        }
-    }
-    size_t descriptors = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++descriptors;
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-    rlimit low = saved;
-    low.rlim_cur = descriptors + 8;
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
-    const bool built = Build(input);
-    setrlimit(RLIMIT_NOFILE, &saved);
-    ASSERT_TRUE(built) << ::testing::PrintToString(view.status);
-    EXPECT_EQ(LstFiles(), expected);
-    EXPECT_EQ(view.status.back(), "We finished building the Novascope LST files!");
-}
-
-// The same with a bound of two open files, the optional lists beside them.
-TEST_F(LstBuildTest, ABoundOfOpenFilesKeepsEveryLine) {
+    struct Case {
+        const char* name;
+        size_t freeDescriptors;  // the process's limit above those in use; 0: as it is
+        size_t bound;
+    } cases[] = {
+        {"the process's limit", 8, LstLimits::kMaxOpenExchangeFiles},
+        {"the build's bound", 0, 2},
+    };
     view.checks = {{Check::kContinuous, true}};
     std::string input = kHeader;
     Files expected{{"future_c.lst", ""}};
-    for (int i = 0; i < 40; ++i) {
-        const std::string exchange = "X" + std::to_string(i * 7 % 5);
+    for (int i = 0; i < 900; ++i) {
+        const std::string exchange = "X" + std::to_string(i * 7 % 300);
         const std::string symbol = "S" + std::to_string(i) + (i % 3 == 0 ? "#" : "");
         input += Line(symbol, "d", exchange, "", "FUTURE");
         expected[exchange + "_FUTURE.LST"] += Out(symbol, "d");
@@ -350,15 +317,30 @@ TEST_F(LstBuildTest, ABoundOfOpenFilesKeepsEveryLine) {
             expected["future_c.lst"] += Out(symbol, "d");
     }
     test::WriteFile(root.Path() + "/in.txt", input);
-    std::filesystem::create_directories(lstFolder);
     LstOptions options;
     options.continuous = true;
-    LstLimits limits;
-    limits.maxOpenExchangeFiles = 2;
-    CLstBuilder builder(&view, lstFolder, options, limits);
-    ASSERT_TRUE(builder.Build(root.Path() + "/in.txt"));
-    EXPECT_EQ(LstFiles(), expected);
-    EXPECT_EQ(builder.OpenExchangeFiles(), 0u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(lstFolder);
+        std::filesystem::create_directories(lstFolder);
+        LstLimits limits;
+        limits.maxOpenExchangeFiles = c.bound;
+        CLstBuilder builder(&view, lstFolder, options, limits);
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+        if (c.freeDescriptors > 0) {
+            rlimit low = saved;
+            low.rlim_cur = std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                         std::filesystem::directory_iterator()) +
+                           c.freeDescriptors;
+            ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+        }
+        const bool built = builder.Build(root.Path() + "/in.txt");
+        setrlimit(RLIMIT_NOFILE, &saved);
+        ASSERT_TRUE(built) << ::testing::PrintToString(view.status);
+        EXPECT_EQ(LstFiles(), expected);
+        EXPECT_EQ(builder.UnfiledLines(), 0);
+    }
 }
 
 TEST_F(LstBuildTest, FailuresEndTheJobWithAStatusLine) {
