@@ -54,7 +54,7 @@ class CLstBuilder {
     bool Build(const std::string& symbolFilePath);
 
     // Lines skipped as malformed, and lines not written because their
-    // exchange file could not be created, by the last Build.
+    // exchange file could not be created or reopened, by the last Build.
     long MalformedLines() const { return m_malformedLines; }
     long UnfiledLines() const { return m_unfiledLines; }
 
