@@ -8,6 +8,19 @@
 
 namespace orvella {
 
+const char kSetupUsage[] =
+    "Usage: OrvellaNSTSetup                      open the settings dialog\n"
+    "       OrvellaNSTSetup --headless show      print the stored settings\n"
+    "       OrvellaNSTSetup --headless download  download the symbol file\n"
+    "       OrvellaNSTSetup --headless build-lst build the LST files\n"
+    "       OrvellaNSTSetup --help | --version\n"
+    "\n"
+    "Headless jobs print their status lines on standard output (on a terminal\n"
+    "with one progress line redrawn in place) and messages on standard error;\n"
+    "Ctrl-C cancels the job. Exit status: 0 done, 1 the job failed, was\n"
+    "cancelled or did not start, 2 bad command line, 3 the LST files were\n"
+    "built but lines of the symbol file were skipped.\n";
+
 namespace {
 
 // The controller whose job the user's interrupt cancels.
@@ -24,7 +37,7 @@ int RunHeadless(const char* job, CSetupSettingsStore* store, std::FILE* out, std
     CConsoleView view(out, err, platform::IsTerminal(out));
     CSetupController controller(&view, store);
     controller.LoadSettings();
-    bool ok = false;
+    int code = kExitFailed;
     auto interruptible = [&](bool (CSetupController::*run)()) {
         g_interruptible = &controller;
         platform::SetInterruptHandler(OnInterrupt);
@@ -34,18 +47,19 @@ int RunHeadless(const char* job, CSetupSettingsStore* store, std::FILE* out, std
         return done;
     };
     if (std::strcmp(job, "download") == 0) {
-        ok = interruptible(&CSetupController::DownloadSymbolFile);
+        code = interruptible(&CSetupController::DownloadSymbolFile) ? kExitSuccess : kExitFailed;
     } else if (std::strcmp(job, "build-lst") == 0) {
-        ok = interruptible(&CSetupController::BuildLstFiles);
+        if (interruptible(&CSetupController::BuildLstFiles))
+            code = controller.LstLinesSkipped() > 0 ? kExitLinesSkipped : kExitSuccess;
     } else if (std::strcmp(job, "show") == 0) {
         view.PrintSettings();
-        ok = true;
+        code = kExitSuccess;
     } else {
         std::fprintf(err, "unknown job %s (download, build-lst or show)\n", job);
-        return 2;
+        return kExitUsage;
     }
     std::fflush(out);
-    return ok ? 0 : 1;
+    return code;
 }
 
 }  // namespace orvella

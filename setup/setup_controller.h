@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "setup/internet_session.h"
 #include "setup/job_progress.h"
 #include "setup/settings_store.h"
 #include "setup/setup_view.h"
@@ -16,11 +17,16 @@ namespace orvella {
 
 // The application's title, the caption of its own message boxes.
 inline constexpr char kSetupTitle[] = "OrvellaNSTSetup";
+// Refusal of a host directory that is not a full path.
+inline constexpr char kRelativeDirectoryText[] =
+    "The NovaScope Install directory must be a full path!";
 
 class CSetupController {
   public:
-    // view and store outlive the controller.
-    CSetupController(CSetupView* view, CSetupSettingsStore* store);
+    // view and store outlive the controller; a download slower than
+    // minimumRate is given up.
+    CSetupController(CSetupView* view, CSetupSettingsStore* store,
+                     const MinimumRate& minimumRate = MinimumRate());
 
     // Dialog initialisation: the stored settings (or their defaults) go into
     // the controls.
@@ -31,8 +37,8 @@ class CSetupController {
     // the end time (after a message box; both times are stored anyway).
     bool SaveTradeSettings();
     // Stores Website, Port and the three optional LST switches, then the
-    // trimmed host directory when it names an existing directory. False,
-    // after "Is not a valid directory!", when it does not.
+    // trimmed host directory when it is a full path naming an existing
+    // directory. False, after a message box, when it is not.
     bool SaveSymbolSettings();
     // Stores Logging; always true.
     bool SaveLoggingSetting();
@@ -48,8 +54,12 @@ class CSetupController {
     int GetWebFile(const std::string& objectPath, const std::string& extension,
                    const std::string& host, int port, const std::string& baseName);
 
-    // "Generate LST Files". True when every LST file was written.
+    // "Generate LST Files". True when the build went to the end; lines it
+    // skipped are counted in LstLinesSkipped.
     bool BuildLstFiles();
+    // Lines of the symbol file the last build skipped (malformed, or of a
+    // group whose LST file could not be opened).
+    long LstLinesSkipped() const { return m_lstLinesSkipped; }
 
     // Whether the last GetWebFile stored the symbol file.
     bool SymbolFileStored() const { return m_stored; }
@@ -76,10 +86,13 @@ class CSetupController {
     // -1 total: not known). Shows it, lets window messages run and returns
     // false when the job is to stop.
     bool ReportProgress(int64_t done, int64_t total);
-    std::string StoredRoot();
+    // The stored host directory. False, with a status line, when it is not a
+    // full path.
+    bool StoredRoot(std::string* root);
 
     CSetupView* m_view;
     CSetupSettingsStore* m_store;
+    MinimumRate m_minimumRate;
     std::string m_strWebsite;
     int m_nPort = 80;
     std::string m_strDirectory;
@@ -88,6 +101,7 @@ class CSetupController {
     std::atomic<bool> m_cancel{false};
     CProgressMeter m_meter;
     bool m_meterStarted = false;
+    long m_lstLinesSkipped = 0;
 };
 
 }  // namespace orvella

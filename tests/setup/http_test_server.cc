@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -126,13 +127,26 @@ void CHttpTestServer::Handle(int connection) {
         pollfd closed{connection, POLLIN, 0};
         return ms <= 0 || m_stop || ::poll(&closed, 1, ms) == 0;
     };
-    bool open = pause(response.headDelayMs) && SendAll(connection, reply.data(), reply.size());
-    const size_t step = response.stepBytes > 0 ? response.stepBytes : bodyBytes;
-    for (size_t sent = 0; open && sent < bodyBytes; sent += step) {
-        if (sent > 0 && !pause(response.stepDelayMs))
-            break;
-        const size_t size = bodyBytes - sent < step ? bodyBytes - sent : step;
-        open = SendAll(connection, response.body.data() + sent, size);
+    if (response.trickleMs > 0) {
+        const size_t quickBytes = response.trickleHead ? 0 : reply.size();
+        reply.append(response.body, 0, bodyBytes);
+        if (SendAll(connection, reply.data(), quickBytes)) {
+            // Until the client gives up (the send fails) or the server stops.
+            for (size_t i = quickBytes; i < reply.size() && !m_stop; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(response.trickleMs));
+                if (!SendAll(connection, reply.data() + i, 1))
+                    break;
+            }
+        }
+    } else {
+        bool open = pause(response.headDelayMs) && SendAll(connection, reply.data(), reply.size());
+        const size_t step = response.stepBytes > 0 ? response.stepBytes : bodyBytes;
+        for (size_t sent = 0; open && sent < bodyBytes; sent += step) {
+            if (sent > 0 && !pause(response.stepDelayMs))
+                break;
+            const size_t size = bodyBytes - sent < step ? bodyBytes - sent : step;
+            open = SendAll(connection, response.body.data() + sent, size);
+        }
     }
     ::shutdown(connection, SHUT_RDWR);
     ::close(connection);

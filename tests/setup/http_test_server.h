@@ -23,6 +23,10 @@ class CHttpTestServer {
         // Sends only this many body bytes (Content-Length still announces
         // the whole body) and closes the connection.
         size_t cutAfter = std::string::npos;
+        // When above 0: the reply goes out one byte every trickleMs
+        // milliseconds, from its first byte (trickleHead) or from the body's.
+        int trickleMs = 0;
+        bool trickleHead = false;
         // A slow server: waits this long before the head, then sends the
         // body in pieces of stepBytes (0: at once) with stepDelayMs between
         // them. The wait ends early when the client goes away.
