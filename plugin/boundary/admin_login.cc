@@ -62,14 +62,10 @@ bool CAdminStatusReader::Append(std::string_view chunk) {
     }
     // An unfinished line that has grown too long is dropped and skipped up
     // to its line feed, so the pending text stays bounded.
-    if (!connected && (m_skippingLongLine || m_pending.size() - lineStart > kMaxFeedLineChars)) {
-        if (!m_skippingLongLine) {
-            m_skippingLongLine = true;
-            NoteOverLongLine();
-        }
-        m_pending.clear();
-    } else {
+    if (connected) {
         m_pending.erase(0, lineStart);
+    } else if (KeepUnfinishedLine(&m_pending, lineStart, &m_skippingLongLine)) {
+        NoteOverLongLine();
     }
     return connected;
 }

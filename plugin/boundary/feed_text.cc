@@ -92,6 +92,17 @@ bool IsUnsignedDecimal(std::wstring_view text) {
 
 }  // namespace
 
+bool KeepUnfinishedLine(std::wstring* pending, size_t lineStart, bool* skipping) {
+    if (!*skipping && pending->size() - lineStart <= kMaxFeedLineChars) {
+        pending->erase(0, lineStart);
+        return false;
+    }
+    pending->clear();
+    const bool began = !*skipping;
+    *skipping = true;
+    return began;
+}
+
 bool ReadFiniteNumber(std::wstring_view field, double* value) {
     size_t first = 0;
     size_t last = field.size();

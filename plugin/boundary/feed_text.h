@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace orvella {
@@ -14,6 +15,13 @@ namespace orvella {
 // a peer that never sends a line feed cannot grow the pending text without
 // limit.
 inline constexpr std::size_t kMaxFeedLineChars = 65536;
+
+// Keeps what follows the complete lines taken from the front of *pending
+// (they end before lineStart): the unfinished rest, unless it has grown past
+// kMaxFeedLineChars or an over-long line is being skipped (*skipping), in
+// which case it is dropped and the reader skips to the next line feed. True
+// when a new over-long line began here (the caller counts it).
+bool KeepUnfinishedLine(std::wstring* pending, std::size_t lineStart, bool* skipping);
 
 // Reads a field that must hold one finite decimal number: blanks around it,
 // an optional sign, digits with an optional point (at least one digit), an

@@ -224,14 +224,8 @@ void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
     }
     // An unfinished line that has grown too long is dropped here and skipped
     // up to its line feed, so the pending text stays bounded.
-    if (m_bSkippingLongLine || m_strPending.size() - lineStart > kMaxFeedLineChars) {
-        if (!m_bSkippingLongLine) {
-            m_bSkippingLongLine = true;
-            NoteOverLongLine();
-        }
-        m_strPending.clear();
-    } else {
-        m_strPending.erase(0, lineStart);
+    if (KeepUnfinishedLine(&m_strPending, lineStart, &m_bSkippingLongLine)) {
+        NoteOverLongLine();
     }
     m_bPendingHoldsZero = mayHoldZero && m_strPending.find(L'\0') != std::wstring::npos;
     // A chunk that arrives inside this pump is handled by a nested call,
