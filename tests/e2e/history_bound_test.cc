@@ -14,8 +14,10 @@ namespace {
 TEST(HistoryBound, ARequestNeverAnsweredEndsAfterTheFirstByteWait) {
     CPrivateEnvironment env;
     CFeedSim sim;
-    ASSERT_TRUE(sim.Start(env.Dir(), -1, {"--now", kNow, "--fault-lookup-silent"}));
-    env.WriteSettings(false, false, true);
+    CFeedSimOptions feed;
+    feed.options = {"--now", kNow, "--fault-lookup-silent"};
+    ASSERT_TRUE(sim.Start(env, feed));
+    env.WriteSettings({});
     env.WritePorts(sim.lookup, sim.level1);
     const auto started = std::chrono::steady_clock::now();
     const CHostRun run = RunHost(env, {kDailyRequest}, 150);

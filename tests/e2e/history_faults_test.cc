@@ -156,8 +156,10 @@ TEST(HostFolder, TheLogGoesOnlyIntoAnAbsoluteHostFolder) {
     for (const Case& c : cases) {
         CPrivateEnvironment env;
         CFeedSim sim;
-        ASSERT_TRUE(sim.Start(env.Dir(), -1, {"--now", kNow})) << c.name;
-        env.WriteSettings(false, false, true);
+        CFeedSimOptions feed;
+        feed.options = {"--now", kNow};
+        ASSERT_TRUE(sim.Start(env, feed)) << c.name;
+        env.WriteSettings({});
         env.WritePorts(sim.lookup, sim.level1);
         std::string root = c.root;
         if (!root.empty() && root[0] == '/') {
