@@ -11,9 +11,9 @@
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
 #include "setup/version_text.h"
-#include "tests/settings/settings_env.h"
 #include "tests/setup/fake_settings_store.h"
 #include "tests/setup/http_test_server.h"
+#include "tests/setup/setup_env.h"
 
 namespace orvella {
 namespace {
@@ -24,17 +24,8 @@ struct ProgramRun {
     std::string err;
 };
 
-class HeadlessTest : public testing::SettingsEnvTest {
+class HeadlessTest : public testing::SetupEnvTest {
   protected:
-    void SetUp() override {
-        testing::SettingsEnvTest::SetUp();
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
-            ::unsetenv(name);
-        }
-        m_nst = (m_root / "nst").string();
-        std::filesystem::create_directories(m_nst);
-    }
-
     ProgramRun Headless(const std::string& job) {
         const std::string out = (m_root / "out.txt").string();
         const std::string err = (m_root / "err.txt").string();
@@ -44,8 +35,6 @@ class HeadlessTest : public testing::SettingsEnvTest {
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(out),
                 test::ReadFile(err)};
     }
-
-    std::string m_nst;
 };
 
 TEST_F(HeadlessTest, ShowPrintsTheSettingsAsTheDialogLoadsThem) {
