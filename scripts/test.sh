@@ -30,11 +30,11 @@ if [ "$quick" = 1 ]; then
     kind=quick
     args=(-LE 'slow|soak' "${args[@]}")
     echo "== tests, leaving out the labels slow and soak"
-    typical="about 2 minutes"
+    typical="about 1 minute"
 else
     kind=full
     echo "== all tests (scripts/test.sh --quick leaves out the labels slow and soak)"
-    typical="about 2 to 3 minutes"
+    typical="about 2.5 minutes"
 fi
 last="build/Testing/last-${kind}-run-seconds"
 if [ "$whole" = 1 ] && [ -s "$last" ]; then
