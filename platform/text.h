@@ -17,4 +17,19 @@ PLATFORM_API void AppendWidened(std::string_view text, std::wstring* out);
 // Wide text to 8-bit text; a character outside the code page becomes '?'.
 PLATFORM_API std::string NarrowText(std::wstring_view text);
 
+// True when a and b differ at most in the case of ASCII letters: names the
+// system compares so (version block keys, registry roots and value types).
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace platform

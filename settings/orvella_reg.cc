@@ -46,17 +46,6 @@ struct Command {
     bool force = false;
 };
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
-
 int Fail(const std::string& message) {
     std::cerr << "ERROR: " << message << "\n";
     return 1;
@@ -66,7 +55,8 @@ int Fail(const std::string& message) {
 bool ParseKey(const std::string& text, std::wstring* keyPath) {
     const size_t slash = text.find('\\');
     const std::string_view root = std::string_view(text).substr(0, slash);
-    if (!EqualsIgnoringCase(root, "HKCU") && !EqualsIgnoringCase(root, "HKEY_CURRENT_USER")) {
+    if (!platform::EqualsIgnoringCase(root, "HKCU") &&
+        !platform::EqualsIgnoringCase(root, "HKEY_CURRENT_USER")) {
         return false;
     }
     *keyPath = slash == std::string::npos ? L"" : platform::WidenText(text.substr(slash + 1));
@@ -74,11 +64,11 @@ bool ParseKey(const std::string& text, std::wstring* keyPath) {
 }
 
 std::optional<uint32_t> ParseType(std::string_view text) {
-    if (EqualsIgnoringCase(text, "REG_SZ"))
+    if (platform::EqualsIgnoringCase(text, "REG_SZ"))
         return platform::kRegSz;
-    if (EqualsIgnoringCase(text, "REG_EXPAND_SZ"))
+    if (platform::EqualsIgnoringCase(text, "REG_EXPAND_SZ"))
         return platform::kRegExpandSz;
-    if (EqualsIgnoringCase(text, "REG_DWORD"))
+    if (platform::EqualsIgnoringCase(text, "REG_DWORD"))
         return platform::kRegDword;
     return std::nullopt;
 }
@@ -140,20 +130,21 @@ bool ParseCommand(int argc, char** argv, Command* command, std::string* error) {
     bool dataGiven = false;
     for (int i = 3; i < argc; ++i) {
         const std::string_view option = argv[i];
-        const bool needsArgument = EqualsIgnoringCase(option, "/v") ||
-                                   EqualsIgnoringCase(option, "/t") ||
-                                   EqualsIgnoringCase(option, "/d");
+        const bool needsArgument = platform::EqualsIgnoringCase(option, "/v") ||
+                                   platform::EqualsIgnoringCase(option, "/t") ||
+                                   platform::EqualsIgnoringCase(option, "/d");
         if (needsArgument && i + 1 >= argc) {
             *error = "Option " + std::string(option) + " needs a value.";
             return false;
         }
-        if (EqualsIgnoringCase(option, "/v") || EqualsIgnoringCase(option, "/ve")) {
+        if (platform::EqualsIgnoringCase(option, "/v") ||
+            platform::EqualsIgnoringCase(option, "/ve")) {
             if (command->valueName) {
                 *error = "Give only one of /v and /ve.";
                 return false;
             }
             command->valueName = option.size() == 3 ? L"" : platform::WidenText(argv[++i]);
-        } else if (EqualsIgnoringCase(option, "/t") && command->verb == "add") {
+        } else if (platform::EqualsIgnoringCase(option, "/t") && command->verb == "add") {
             const std::optional<uint32_t> type = ParseType(argv[++i]);
             if (!type) {
                 *error = "Unsupported type \"" + std::string(argv[i]) +
@@ -162,10 +153,10 @@ bool ParseCommand(int argc, char** argv, Command* command, std::string* error) {
             }
             command->type = *type;
             typeGiven = true;
-        } else if (EqualsIgnoringCase(option, "/d") && command->verb == "add") {
+        } else if (platform::EqualsIgnoringCase(option, "/d") && command->verb == "add") {
             command->data = argv[++i];
             dataGiven = true;
-        } else if (EqualsIgnoringCase(option, "/f") && command->verb != "query") {
+        } else if (platform::EqualsIgnoringCase(option, "/f") && command->verb != "query") {
             command->force = true;
         } else {
             *error = "Invalid option \"" + std::string(option) + "\" for " + command->verb + ".";
@@ -234,7 +225,7 @@ bool Confirm(const std::string& question) {
     std::string answer;
     if (!std::getline(std::cin, answer))
         return false;
-    return EqualsIgnoringCase(answer, "y") || EqualsIgnoringCase(answer, "yes");
+    return platform::EqualsIgnoringCase(answer, "y") || platform::EqualsIgnoringCase(answer, "yes");
 }
 
 // Closes the key when the command ends.

@@ -53,6 +53,15 @@ bool IsForbiddenInName(unsigned char c) {
     }
 }
 
+// Moves *i past leading blanks and a sign; true when the sign was a minus.
+bool SkipBlanksAndSign(std::string_view text, size_t* i) {
+    while (*i < text.size() && IsSpace(text[*i]))
+        ++*i;
+    if (*i < text.size() && (text[*i] == '+' || text[*i] == '-'))
+        return text[(*i)++] == '-';
+    return false;
+}
+
 }  // namespace
 
 SymbolFileLocation LocateSymbolFile(std::string_view website) {
@@ -125,13 +134,7 @@ std::string LstFolder(std::string_view root) {
 
 int PortFromText(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && IsSpace(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const bool negative = SkipBlanksAndSign(text, &i);
     // Wraps like the platform's conversion instead of overflowing.
     uint32_t value = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i) {
@@ -144,13 +147,7 @@ int PortFromText(std::string_view text) {
 
 bool ParseDialogInteger(std::string_view text, int* value) {
     size_t i = 0;
-    while (i < text.size() && IsSpace(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const bool negative = SkipBlanksAndSign(text, &i);
     const size_t digits = i;
     int64_t magnitude = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i) {

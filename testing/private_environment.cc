@@ -23,6 +23,9 @@ CPrivateEnvironment::CPrivateEnvironment(Launcher launcher, const CPrograms& pro
     for (const char* folder : {"/home", "/config", "/documents", "/runtime", "/root", "/bin"}) {
         fs::create_directories(m_dir + folder);
     }
+    // The launcher keeps its pid file only in a runtime folder no one else
+    // may write to, whatever the umask.
+    fs::permissions(m_dir + "/runtime", fs::perms::owner_all, fs::perm_options::replace);
     Set("ORVELLA_REGISTRY", Registry());
     Set("HOME", Home());
     Set("XDG_RUNTIME_DIR", m_dir + "/runtime");

@@ -17,6 +17,7 @@
 
 #include "testing/feed_sim.h"
 #include "testing/host_run.h"
+#include "testing/loopback.h"
 #include "testing/private_environment.h"
 #include "testing/process.h"
 
@@ -48,10 +49,7 @@ HostRun RunHost(const CPrivateEnvironment& env, const std::string& command) {
 // including the end line.
 long CountReplyLines(uint16_t port, const std::string& request) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
+    sockaddr_in address = LoopbackAddress(port);
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         return -1;
     }

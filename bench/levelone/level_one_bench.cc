@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/levelone/counting_host_feed.h"
 #include "bench/levelone/level_one_bench_lines.h"
 #include "platform/text.h"
 #include "plugin/boundary/global_state.h"
@@ -20,19 +21,6 @@ namespace {
 constexpr int kLines = 20000;
 // One read of the socket holds at most this many bytes.
 constexpr std::size_t kChunkBytes = 131071;
-
-class CCountingHostFeed : public CHostFeed {
-  public:
-    void RequireUserIDPassword() override {}
-    void GetUserIDPassword(char**, char**) override {}
-    void NSTSETUPDATA(const char*, const char*, float, int, const char*, double) override {}
-    void NSTSETLABEL(const char*, float, int, const char*) override {}
-    void NSTSETVALUE(const char*, float, int, double value) override { m_sum += value; }
-    void NSTCOMMITROW(const char*, float) override { ++m_rows; }
-    void UpdatePercent(int) override {}
-    double m_sum = 0;
-    long m_rows = 0;
-};
 
 // The stream cut into socket-sized chunks of wide text, as ReadAvailable
 // hands them on.

@@ -45,6 +45,7 @@
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
 #include "testing/feed_sim.h"
+#include "testing/loopback.h"
 #include "testing/private_environment.h"
 
 namespace orvella {
@@ -299,10 +300,7 @@ CPhaseResult RunPlugIn(Phase phase, const testing::CPrivateEnvironment& env,
 CPhaseResult RunBaseline(Phase phase, CStampRelay& relay, double seconds) {
     CPhaseResult result;
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(relay.Port());
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = testing::LoopbackAddress(relay.Port());
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
         return result;

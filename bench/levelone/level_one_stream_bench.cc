@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/levelone/counting_host_feed.h"
 #include "bench/levelone/level_one_bench_lines.h"
 #include "platform/async_socket.h"
 #include "platform/message_queue.h"
@@ -41,18 +42,6 @@ int64_t MonotonicMicros() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
-
-class CCountingHostFeed : public CHostFeed {
-  public:
-    void RequireUserIDPassword() override {}
-    void GetUserIDPassword(char**, char**) override {}
-    void NSTSETUPDATA(const char*, const char*, float, int, const char*, double) override {}
-    void NSTSETLABEL(const char*, float, int, const char*) override {}
-    void NSTSETVALUE(const char*, float, int, double) override {}
-    void NSTCOMMITROW(const char*, float) override { ++m_rows; }
-    void UpdatePercent(int) override {}
-    long m_rows = 0;
-};
 
 // Field 40 of a line: the feed's send stamp in microseconds.
 template <typename Char>

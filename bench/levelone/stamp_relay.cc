@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "testing/loopback.h"
+
 namespace orvella {
 
 namespace {
@@ -21,14 +23,6 @@ namespace {
 // client, so that a slow client slows the feed as a direct connection would.
 constexpr size_t kHighWater = 256 * 1024;
 constexpr size_t kReadSize = 128 * 1024;
-
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
 
 void SetNonBlocking(int fd) {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -86,7 +80,7 @@ bool CStampRelay::Start(uint16_t upstreamPort, bool recordStamps, bool holdAfter
     m_recordStamps = recordStamps;
     m_holdAfterWatch = holdAfterWatch;
     m_listen = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address = testing::LoopbackAddress(0);
     socklen_t length = sizeof address;
     if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         listen(m_listen, 4) != 0 ||
@@ -142,7 +136,7 @@ void CStampRelay::Run() {
         return;
     }
     const int upstream = socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = Loopback(m_upstreamPort);
+    const sockaddr_in address = testing::LoopbackAddress(m_upstreamPort);
     if (upstream >= 0 &&
         connect(upstream, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         SetNonBlocking(client);

@@ -480,6 +480,34 @@ long CheckKey(Store& store, RegKey* key, uint32_t needed) {
     return kRegSuccess;
 }
 
+// Runs body(store, statement) with the store locked, the handle checked for
+// the access it needs and the statement's first parameter bound to the key.
+template <typename Body>
+long WithKeyStatement(RegKey* key, uint32_t needed, Statement which, Body&& body) {
+    Store& store = TheStore();
+    std::lock_guard lock(store.mutex);
+    if (long rc = CheckKey(store, key, needed); rc != kRegSuccess)
+        return rc;
+    StatementScope q(store.Get(which));
+    sqlite3_bind_int64(q.get(), 1, key->id);
+    return body(store, q.get());
+}
+
+// Hands every row of a key's listing (values or subkeys) to read.
+template <typename ReadRow>
+long EnumKeyRows(RegKey* key, uint32_t needed, Statement which, ReadRow&& read) {
+    return WithKeyStatement(key, needed, which, [&](Store& store, sqlite3_stmt* q) -> long {
+        int rc;
+        while ((rc = sqlite3_step(q)) == SQLITE_ROW)
+            read(q);
+        return rc == SQLITE_DONE ? kRegSuccess : store.Failure(rc);
+    });
+}
+
+std::wstring ColumnText(sqlite3_stmt* q, int column) {
+    return FromUtf8(sqlite3_column_text(q, column), sqlite3_column_bytes(q, column));
+}
+
 long OpenOrCreate(Hive hive, const std::wstring& path, uint32_t access, RegKey** key, bool create) {
     if (!key)
         return kRegInvalidParameter;
@@ -553,70 +581,62 @@ long RegQueryValue(RegKey* key, const std::wstring& name, uint32_t* type, uint8_
                    uint32_t* size) {
     if (data && !size)
         return kRegInvalidParameter;
-    Store& store = TheStore();
-    std::lock_guard lock(store.mutex);
-    if (long rc = CheckKey(store, key, kKeyQueryValue); rc != kRegSuccess)
-        return rc;
-    StatementScope q(store.Get(kQueryValue));
-    sqlite3_bind_int64(q.get(), 1, key->id);
-    BindText(q.get(), 2, Utf8(name, true));
-    int rc = sqlite3_step(q.get());
-    if (rc == SQLITE_DONE)
-        return kRegFileNotFound;
-    if (rc != SQLITE_ROW)
-        return store.Failure(rc);
-    const auto storedType = static_cast<uint32_t>(sqlite3_column_int64(q.get(), 0));
-    const void* blob = sqlite3_column_blob(q.get(), 1);
-    const auto storedSize = static_cast<uint32_t>(sqlite3_column_bytes(q.get(), 1));
-    if (type)
-        *type = storedType;
-    if (!size)
-        return kRegSuccess;
-    const uint32_t room = *size;
-    *size = storedSize;
-    if (!data)
-        return kRegSuccess;
-    if (room < storedSize)
-        return kRegMoreData;
-    if (storedSize)
-        std::memcpy(data, blob, storedSize);
-    return kRegSuccess;
+    return WithKeyStatement(
+        key, kKeyQueryValue, kQueryValue, [&](Store& store, sqlite3_stmt* q) -> long {
+            BindText(q, 2, Utf8(name, true));
+            int rc = sqlite3_step(q);
+            if (rc == SQLITE_DONE)
+                return kRegFileNotFound;
+            if (rc != SQLITE_ROW)
+                return store.Failure(rc);
+            const auto storedType = static_cast<uint32_t>(sqlite3_column_int64(q, 0));
+            const void* blob = sqlite3_column_blob(q, 1);
+            const auto storedSize = static_cast<uint32_t>(sqlite3_column_bytes(q, 1));
+            if (type)
+                *type = storedType;
+            if (!size)
+                return kRegSuccess;
+            const uint32_t room = *size;
+            *size = storedSize;
+            if (!data)
+                return kRegSuccess;
+            if (room < storedSize)
+                return kRegMoreData;
+            if (storedSize)
+                std::memcpy(data, blob, storedSize);
+            return kRegSuccess;
+        });
 }
 
 long RegSetValue(RegKey* key, const std::wstring& name, uint32_t type, const uint8_t* data,
                  uint32_t size) {
     if (!data && size)
         return kRegInvalidParameter;
-    Store& store = TheStore();
-    std::lock_guard lock(store.mutex);
-    if (long rc = CheckKey(store, key, kKeySetValue); rc != kRegSuccess)
-        return rc;
-    StatementScope q(store.Get(kSetValue));
-    sqlite3_bind_int64(q.get(), 1, key->id);
-    BindText(q.get(), 2, Utf8(name, false));
-    BindText(q.get(), 3, Utf8(name, true));
-    sqlite3_bind_int64(q.get(), 4, type);
-    // A null pointer would bind NULL rather than an empty blob.
-    static const uint8_t kEmpty = 0;
-    sqlite3_bind_blob(q.get(), 5, size ? data : &kEmpty, static_cast<int>(size), SQLITE_TRANSIENT);
-    int rc = sqlite3_step(q.get());
-    if (rc != SQLITE_DONE)
-        return store.Failure(rc);
-    return sqlite3_changes(store.db()) ? kRegSuccess : kRegFileNotFound;  // key deleted
+    return WithKeyStatement(
+        key, kKeySetValue, kSetValue, [&](Store& store, sqlite3_stmt* q) -> long {
+            BindText(q, 2, Utf8(name, false));
+            BindText(q, 3, Utf8(name, true));
+            sqlite3_bind_int64(q, 4, type);
+            // A null pointer would bind NULL rather than an empty blob.
+            static const uint8_t kEmpty = 0;
+            sqlite3_bind_blob(q, 5, size ? data : &kEmpty, static_cast<int>(size),
+                              SQLITE_TRANSIENT);
+            int rc = sqlite3_step(q);
+            if (rc != SQLITE_DONE)
+                return store.Failure(rc);
+            return sqlite3_changes(store.db()) ? kRegSuccess : kRegFileNotFound;  // key deleted
+        });
 }
 
 long RegDeleteValue(RegKey* key, const std::wstring& name) {
-    Store& store = TheStore();
-    std::lock_guard lock(store.mutex);
-    if (long rc = CheckKey(store, key, kKeySetValue); rc != kRegSuccess)
-        return rc;
-    StatementScope q(store.Get(kDeleteValue));
-    sqlite3_bind_int64(q.get(), 1, key->id);
-    BindText(q.get(), 2, Utf8(name, true));
-    int rc = sqlite3_step(q.get());
-    if (rc != SQLITE_DONE)
-        return store.Failure(rc);
-    return sqlite3_changes(store.db()) ? kRegSuccess : kRegFileNotFound;
+    return WithKeyStatement(key, kKeySetValue, kDeleteValue,
+                            [&](Store& store, sqlite3_stmt* q) -> long {
+                                BindText(q, 2, Utf8(name, true));
+                                int rc = sqlite3_step(q);
+                                if (rc != SQLITE_DONE)
+                                    return store.Failure(rc);
+                                return sqlite3_changes(store.db()) ? kRegSuccess : kRegFileNotFound;
+                            });
 }
 
 long RegDeleteTree(Hive hive, const std::wstring& path) {
@@ -654,40 +674,22 @@ long RegEnumValues(RegKey* key, std::vector<RegValueInfo>* values) {
     if (!values)
         return kRegInvalidParameter;
     values->clear();
-    Store& store = TheStore();
-    std::lock_guard lock(store.mutex);
-    if (long rc = CheckKey(store, key, kKeyQueryValue); rc != kRegSuccess)
-        return rc;
-    StatementScope q(store.Get(kEnumValues));
-    sqlite3_bind_int64(q.get(), 1, key->id);
-    int rc;
-    while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
+    return EnumKeyRows(key, kKeyQueryValue, kEnumValues, [values](sqlite3_stmt* q) {
         RegValueInfo info;
-        info.name = FromUtf8(sqlite3_column_text(q.get(), 0), sqlite3_column_bytes(q.get(), 0));
-        info.type = static_cast<uint32_t>(sqlite3_column_int64(q.get(), 1));
-        const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(q.get(), 2));
-        info.data.assign(blob, blob + sqlite3_column_bytes(q.get(), 2));
+        info.name = ColumnText(q, 0);
+        info.type = static_cast<uint32_t>(sqlite3_column_int64(q, 1));
+        const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(q, 2));
+        info.data.assign(blob, blob + sqlite3_column_bytes(q, 2));
         values->push_back(std::move(info));
-    }
-    return rc == SQLITE_DONE ? kRegSuccess : store.Failure(rc);
+    });
 }
 
 long RegEnumSubkeys(RegKey* key, std::vector<std::wstring>* names) {
     if (!names)
         return kRegInvalidParameter;
     names->clear();
-    Store& store = TheStore();
-    std::lock_guard lock(store.mutex);
-    if (long rc = CheckKey(store, key, kKeyEnumerateSubKeys); rc != kRegSuccess)
-        return rc;
-    StatementScope q(store.Get(kEnumSubkeys));
-    sqlite3_bind_int64(q.get(), 1, key->id);
-    int rc;
-    while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
-        names->push_back(
-            FromUtf8(sqlite3_column_text(q.get(), 0), sqlite3_column_bytes(q.get(), 0)));
-    }
-    return rc == SQLITE_DONE ? kRegSuccess : store.Failure(rc);
+    return EnumKeyRows(key, kKeyEnumerateSubKeys, kEnumSubkeys,
+                       [names](sqlite3_stmt* q) { names->push_back(ColumnText(q, 0)); });
 }
 
 }  // namespace platform

@@ -141,17 +141,6 @@ bool LocateBlock(const File& file, uint64_t* offset, uint32_t* size) {
     return false;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // Splits "\A\B\C" into its parts; a leading backslash is optional.
 size_t SplitSubBlock(const std::string& text, std::string_view parts[], size_t room) {
     std::string_view rest(text);

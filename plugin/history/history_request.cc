@@ -1,6 +1,7 @@
 #include "plugin/history/history_request.h"
 
 #include <string>
+#include <string_view>
 
 #include "platform/text.h"
 #include "plugin/boundary/error_report.h"
@@ -27,6 +28,29 @@ void EnsureConnected(CHistoryData& data) {
         ConnectLookup(data);
         PumpSocketMessages(data.m_socket);
     }
+}
+
+// The shape the tick and interval requests share: type, symbol, the bar
+// length in seconds where there is one, the start, two empty fields and the
+// trade-time filter.
+std::string FormatRangeRequest(std::string_view type, std::wstring_view symbol,
+                               std::string_view seconds, std::wstring_view startText,
+                               std::wstring_view beginFilter, std::wstring_view endFilter) {
+    std::string text(type);
+    text += ',';
+    AppendNarrow(&text, symbol);
+    text += ',';
+    if (!seconds.empty()) {
+        text += seconds;
+        text += ',';
+    }
+    AppendNarrow(&text, startText);
+    text += ",,,";
+    AppendNarrow(&text, beginFilter);
+    text += ',';
+    AppendNarrow(&text, endFilter);
+    text += ",1\r\n";
+    return text;
 }
 
 bool RequestDayFamily(CHistoryData& data, std::wstring_view type, std::wstring_view symbol) {
@@ -65,33 +89,14 @@ uint16_t TotalRequestDays(const HostDate& requestTime, const HostDate& startDate
 
 std::string FormatTickRequest(std::wstring_view symbol, std::wstring_view startText,
                               std::wstring_view beginFilter, std::wstring_view endFilter) {
-    std::string text = "HTT,";
-    AppendNarrow(&text, symbol);
-    text += ',';
-    AppendNarrow(&text, startText);
-    text += ",,,";
-    AppendNarrow(&text, beginFilter);
-    text += ',';
-    AppendNarrow(&text, endFilter);
-    text += ",1\r\n";
-    return text;
+    return FormatRangeRequest("HTT", symbol, {}, startText, beginFilter, endFilter);
 }
 
 std::string FormatIntervalRequest(std::wstring_view symbol, int seconds,
                                   std::wstring_view startText, std::wstring_view beginFilter,
                                   std::wstring_view endFilter) {
-    std::string text = "HIT,";
-    AppendNarrow(&text, symbol);
-    text += ',';
-    text += std::to_string(seconds);
-    text += ',';
-    AppendNarrow(&text, startText);
-    text += ",,,";
-    AppendNarrow(&text, beginFilter);
-    text += ',';
-    AppendNarrow(&text, endFilter);
-    text += ",1\r\n";
-    return text;
+    return FormatRangeRequest("HIT", symbol, std::to_string(seconds), startText, beginFilter,
+                              endFilter);
 }
 
 std::string FormatDayRequest(std::wstring_view type, std::wstring_view symbol) {

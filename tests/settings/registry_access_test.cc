@@ -22,15 +22,7 @@ using platform::Hive;
 
 class RegistryAccessTest : public testing::SettingsEnvTest {};
 
-bool KeyExists(const std::wstring& path) {
-    platform::RegKey* key = nullptr;
-    if (platform::RegOpenKey(Hive::kCurrentUser, path, platform::kKeyRead, &key) !=
-        platform::kRegSuccess) {
-        return false;
-    }
-    platform::RegCloseKey(key);
-    return true;
-}
+using testing::KeyExists;
 
 void StoreRaw(const std::wstring& keyPath, const std::wstring& name, uint32_t type,
               const std::vector<uint8_t>& data) {

@@ -47,15 +47,7 @@ int RunInChild(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
 }
 
-bool KeyExists(const std::wstring& path) {
-    platform::RegKey* key = nullptr;
-    if (platform::RegOpenKey(Hive::kCurrentUser, path, platform::kKeyRead, &key) !=
-        platform::kRegSuccess) {
-        return false;
-    }
-    platform::RegCloseKey(key);
-    return true;
-}
+using testing::KeyExists;
 
 TEST_F(RegistryStoreTest, CreatesItsFolderAndAFileForTheUserOnly) {
     const fs::path nested = m_root / "a" / "b" / "registry.db";

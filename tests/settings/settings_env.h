@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/registry.h"
 #include "testing/private_environment.h"
 
 namespace orvella::testing {
@@ -28,5 +29,16 @@ class SettingsEnvTest : public ::testing::Test {
     std::filesystem::path m_registry;
     std::filesystem::path m_home;
 };
+
+// True when the key exists in the current user's hive.
+inline bool KeyExists(const std::wstring& path) {
+    platform::RegKey* key = nullptr;
+    if (platform::RegOpenKey(platform::Hive::kCurrentUser, path, platform::kKeyRead, &key) !=
+        platform::kRegSuccess) {
+        return false;
+    }
+    platform::RegCloseKey(key);
+    return true;
+}
 
 }  // namespace orvella::testing

@@ -20,9 +20,9 @@
 #include "settings/settings_keys.h"
 #include "setup/version_text.h"
 #include "testing/process.h"
-#include "tests/settings/settings_env.h"
 #include "tests/setup/fake_settings_store.h"
 #include "tests/setup/http_test_server.h"
+#include "tests/setup/setup_env.h"
 
 namespace orvella {
 namespace {
@@ -33,17 +33,8 @@ struct ProgramRun {
     std::string err;
 };
 
-class HeadlessTest : public testing::SettingsEnvTest {
+class HeadlessTest : public testing::SetupEnvTest {
   protected:
-    void SetUp() override {
-        testing::SettingsEnvTest::SetUp();
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
-            ::unsetenv(name);
-        }
-        m_nst = (m_root / "nst").string();
-        std::filesystem::create_directories(m_nst);
-    }
-
     ProgramRun Headless(const std::string& job) { return Program("--headless " + job); }
 
     // No display: a program that opened its dialog would end at once.
@@ -71,8 +62,6 @@ class HeadlessTest : public testing::SettingsEnvTest {
         WriteRegString(kWebsitePathA, "127.0.0.1/mktlist_v2.txt");
         return slow;
     }
-
-    std::string m_nst;
 };
 
 TEST_F(HeadlessTest, ShowPrintsTheSettingsAsTheDialogLoadsThem) {

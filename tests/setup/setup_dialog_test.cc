@@ -24,9 +24,9 @@
 #include "settings/settings_keys.h"
 #include "setup/qt/about_dlg.h"
 #include "setup/qt/setup_dlg.h"
-#include "tests/settings/settings_env.h"
 #include "tests/setup/fake_settings_store.h"
 #include "tests/setup/http_test_server.h"
+#include "tests/setup/setup_env.h"
 
 namespace orvella {
 namespace {
@@ -61,21 +61,16 @@ class CModalAnswerer {
     QTimer m_timer;
 };
 
-class SetupDialogTest : public testing::SettingsEnvTest {
+class SetupDialogTest : public testing::SetupEnvTest {
   protected:
     void SetUp() override {
-        testing::SettingsEnvTest::SetUp();
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
-            ::unsetenv(name);
-        }
-        m_nst = (m_root / "nst").string();
-        std::filesystem::create_directories(m_nst);
+        testing::SetupEnvTest::SetUp();
         m_store = MakeRegistrySettingsStore();
     }
 
     void TearDown() override {
         m_dialog.reset();
-        testing::SettingsEnvTest::TearDown();
+        testing::SetupEnvTest::TearDown();
     }
 
     COrvellaNSTSetupDlg& Open() {
@@ -104,7 +99,6 @@ class SetupDialogTest : public testing::SettingsEnvTest {
     }
     std::string StatusText() { return Find<QPlainTextEdit>("1008")->toPlainText().toStdString(); }
 
-    std::string m_nst;
     std::unique_ptr<CSetupSettingsStore> m_store;
     std::unique_ptr<COrvellaNSTSetupDlg> m_dialog;
 };

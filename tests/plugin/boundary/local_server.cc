@@ -8,26 +8,16 @@
 
 #include <chrono>
 
+#include "testing/loopback.h"
+
 namespace orvella::test {
-
-namespace {
-
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-}  // namespace
 
 CLocalServer::CLocalServer(uint16_t port, std::vector<std::string> chunks, int holdMs)
     : m_chunks(std::move(chunks)), m_holdMs(holdMs) {
     m_listener = socket(AF_INET, SOCK_STREAM, 0);
     const int on = 1;
     setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    sockaddr_in address = Loopback(port);
+    sockaddr_in address = testing::LoopbackAddress(port);
     if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         listen(m_listener, 1) != 0) {
         close(m_listener);
@@ -85,7 +75,7 @@ bool CLocalServer::ClientClosedFirst() {
 
 bool PortIsListening(uint16_t port) {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = Loopback(port);
+    sockaddr_in address = testing::LoopbackAddress(port);
     const bool connected =
         connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
     close(probe);
@@ -94,7 +84,7 @@ bool PortIsListening(uint16_t port) {
 
 uint16_t UnusedPort() {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address = testing::LoopbackAddress(0);
     socklen_t size = sizeof(address);
     bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
     getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);

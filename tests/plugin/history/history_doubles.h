@@ -7,19 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "plugin/boundary/host_feed.h"
 #include "plugin/levelone/symbol_info.h"
+#include "tests/plugin/quiet_host_feed.h"
 
 namespace orvella::test {
 
 // One call into the host library, as text: "V ABC -5 2 12.5" (NSTSETVALUE),
 // "C ABC -5" (NSTCOMMITROW), "P 42" (UpdatePercent).
-class CRecordingHostFeed : public CHostFeed {
+class CRecordingHostFeed : public CQuietHostFeed {
   public:
-    void RequireUserIDPassword() override {}
-    void GetUserIDPassword(char**, char**) override {}
-    void NSTSETUPDATA(const char*, const char*, float, int, const char*, double) override {}
-    void NSTSETLABEL(const char*, float, int, const char*) override {}
     void NSTSETVALUE(const char* symbol, float interval, int column, double value) override;
     void NSTCOMMITROW(const char* symbol, float interval) override;
     void UpdatePercent(int percent) override;

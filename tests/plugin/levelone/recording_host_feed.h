@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/boundary/host_feed.h"
+#include "tests/plugin/quiet_host_feed.h"
 
 namespace orvella {
 
@@ -16,12 +16,8 @@ struct CRecordedRow {
     bool operator==(const CRecordedRow&) const = default;
 };
 
-class CRecordingHostFeed : public CHostFeed {
+class CRecordingHostFeed : public CQuietHostFeed {
   public:
-    void RequireUserIDPassword() override {}
-    void GetUserIDPassword(char**, char**) override {}
-    void NSTSETUPDATA(const char*, const char*, float, int, const char*, double) override {}
-    void NSTSETLABEL(const char*, float, int, const char*) override {}
     void NSTSETVALUE(const char* symbol, float interval, int column, double value) override {
         // Columns must come in ascending order from 1 for one series at a time.
         if (m_pending.values.empty()) {
@@ -41,7 +37,6 @@ class CRecordingHostFeed : public CHostFeed {
         m_rows.push_back(m_pending);
         m_pending = CRecordedRow{};
     }
-    void UpdatePercent(int) override {}
 
     std::vector<CRecordedRow> m_rows;
     CRecordedRow m_pending;

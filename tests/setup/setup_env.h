@@ -1,0 +1,28 @@
+// The setup program's tests: a private settings environment, no proxy taken
+// from the caller's environment, and an empty charting host folder.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/settings/settings_env.h"
+
+namespace orvella::testing {
+
+class SetupEnvTest : public SettingsEnvTest {
+  protected:
+    void SetUp() override {
+        SettingsEnvTest::SetUp();
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+            ::unsetenv(name);
+        }
+        m_nst = (m_root / "nst").string();
+        std::filesystem::create_directories(m_nst);
+    }
+
+    std::string m_nst;
+};
+
+}  // namespace orvella::testing
