@@ -112,6 +112,7 @@ int RequestTicker(const char* symbol, const char* description, const char* categ
         if (!PluginParts().WatchSymbol(request.symbol, barInterval)) {
             ReportError(L"The symbol watch for level one streaming data failed");
             state.historyInProgress = 0;
+            PluginParts().ResumeLevelOneReading();
             return 0;
         }
     }
@@ -122,6 +123,9 @@ int RequestTicker(const char* symbol, const char* description, const char* categ
 
     state.historyInProgress = 0;
     PluginParts().ProbeLevelOne();
+    if (streaming) {
+        PluginParts().ResumeLevelOneReading();
+    }
     WriteLogLine(L"Ending Request Symbol");
     return 1;
 }

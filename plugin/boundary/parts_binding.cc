@@ -18,6 +18,7 @@ class CPartsBinding : public CPluginParts {
         return orvella::UnwatchSymbol(symbol, interval);
     }
     bool ProbeLevelOne() override { return orvella::ProbeLevelOne(); }
+    void ResumeLevelOneReading() override { orvella::ResumeLevelOneReading(); }
     void LivenessTimerProc(void* context, bool fired) override {
         orvella::LivenessTimerProc(context, fired);
     }

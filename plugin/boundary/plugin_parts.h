@@ -27,6 +27,9 @@ class CPluginParts {
     virtual bool WatchSymbol(const std::wstring& symbol, float interval) = 0;
     virtual bool UnwatchSymbol(const std::wstring& symbol, float interval) = 0;
     virtual bool ProbeLevelOne() = 0;
+    // After a streaming request's history load: level-one reading resumes if
+    // the bound of the lines held meanwhile had stopped it.
+    virtual void ResumeLevelOneReading() {}
     // The liveness timer's callback (runs on the timer queue's thread).
     virtual void LivenessTimerProc(void* context, bool fired) = 0;
     // Destroys the level-one connection and its watch list at unload, once

@@ -50,6 +50,12 @@ bool UnwatchSymbol(const std::wstring& symbol, float interval) {
     return LevelOne().UnwatchSymbol(symbol, interval);
 }
 
+void ResumeLevelOneReading() {
+    if (CLevelOneData* data = g_levelOne.load()) {
+        data->ResumeReading();
+    }
+}
+
 bool ProbeLevelOne() {
     // The lock keeps the object alive for the probe's duration.
     std::lock_guard<std::mutex> hold(g_levelOneLock);

@@ -23,6 +23,10 @@ bool UnwatchSymbol(const std::wstring& symbol, float interval);
 // level-one object does not exist.
 bool ProbeLevelOne();
 
+// After a history load: reads the level-one socket again if the held lines'
+// bound had stopped it. Host thread.
+void ResumeLevelOneReading();
+
 // The liveness timer's callback, every 10000 ms on the timer queue's thread.
 void LivenessTimerProc(void* context, bool fired);
 

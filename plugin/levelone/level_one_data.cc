@@ -120,11 +120,18 @@ bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
             platform::Sleep(m_nWaitSleepMs);
         }
         Pump();
+        NoteFailedConnect();
     }
     // The feed client answers no watch before its customer-information line.
+    // A connect that fails meanwhile (a feed client started a moment ago and
+    // not listening yet) is started again here.
     for (int attempt = 0; m_bCustomerInfo == 0 && attempt < m_nWaitAttempts; ++attempt) {
+        if (!m_bLevelOneUp) {
+            ConnectLevelOne();
+        }
         platform::Sleep(m_nWaitSleepMs);
         Pump();
+        NoteFailedConnect();
     }
 
     if (m_bCustomerInfo == 0) {
@@ -176,6 +183,7 @@ bool CLevelOneData::UnwatchSymbol(const std::wstring& symbol, float interval) {
 bool CLevelOneData::ConnectLevelOne() {
     if (!m_bLevelOneUp) {
         const uint16_t port = LevelOnePort();
+        ++m_nConnectAttempts;
         m_socket.m_pOwner = this;
         if (ConnectLevelOneSocket(m_socket, port)) {
             m_bLevelOneUp = true;
@@ -183,6 +191,16 @@ bool CLevelOneData::ConnectLevelOne() {
     }
     Pump();
     return m_bLevelOneUp;
+}
+
+void CLevelOneData::NoteFailedConnect() {
+    // Refused, reset or closed before the customer-information line: the
+    // connection never came up, so the next attempt opens a new one. Once
+    // that line was seen the connection counts as made.
+    if (m_bLevelOneUp && m_bCustomerInfo == 0 &&
+        (!m_socket.m_bConnected || m_socket.handle() == platform::kInvalidSocket)) {
+        m_bLevelOneUp = false;
+    }
 }
 
 bool CLevelOneData::ProbeLevelOne() {
@@ -240,19 +258,57 @@ void CLevelOneData::DispatchLevelOneLine(std::wstring_view line) {
         }
         case L'P':
         case L'Q':
-            if (Globals().historyInProgress.load() != 0) {
-                DataCache().Append(std::wstring(line));
+            if (HoldingLines()) {
+                HoldLine(line);
                 break;
             }
-            // Lines held during the last history load go first, oldest first.
-            while (DataCache().Count() > 0) {
-                const std::wstring held = DataCache().TakeFirst();
-                HandleHeldOrNewLine(held);
-            }
+            DrainHeldLines();
             HandleHeldOrNewLine(line);
             break;
         default:
             break;
+    }
+}
+
+bool CLevelOneData::HoldingLines() const {
+    return Globals().historyInProgress.load() != 0;
+}
+
+void CLevelOneData::HoldLine(std::wstring_view line) {
+    CDataCache& cache = DataCache();
+    cache.Append(std::wstring(line));
+    // Past the bound the rest stays unread, in the kernel's buffer and the
+    // feed client's, until the load has ended.
+    if (!m_socket.m_bHoldReads && cache.Full()) {
+        m_socket.m_bHoldReads = true;
+        LogFormat(L"Level One reading paused with %d lines held until the history load ends",
+                  cache.Count());
+    }
+}
+
+void CLevelOneData::DrainHeldLines() {
+    // Lines held during the last history load go first, oldest first.
+    CDataCache& cache = DataCache();
+    while (cache.Count() > 0) {
+        const std::wstring held = cache.TakeFirst();
+        HandleHeldOrNewLine(held);
+    }
+}
+
+void CLevelOneData::ResumeReading() {
+    if (HoldingLines() || !m_socket.m_bHoldReads) {
+        return;
+    }
+    m_socket.m_bHoldReads = false;
+    WriteLogLine(L"Level One reading resumed");
+    // The data notification that came while reads were held was not
+    // answered, so no further one follows until this read. Its first summary
+    // or update line hands on the held ones first, as any line after a load.
+    if (m_socket.m_bReadWaiting) {
+        m_socket.m_bReadWaiting = false;
+        if (!m_socket.m_bClosed) {
+            m_socket.ReadAvailable();
+        }
     }
 }
 

@@ -47,8 +47,10 @@ class CLevelOneData {
     // Appends an entry for interval (summary not yet delivered).
     static void AddInterval(CSymbolInfo& info, float interval);
 
-    // Opens the connection unless that succeeded once already; runs the pump
-    // and returns whether it ever succeeded. There is no reconnection.
+    // Opens the connection unless it is up; runs the pump and returns whether
+    // it is up. A connect that fails before the feed client's customer-
+    // information line leaves it down (the watch's wait tries again); once
+    // that line was seen it stays up.
     bool ConnectLevelOne();
 
     // A zero-length receive: true when it failed with a code other than
@@ -73,6 +75,10 @@ class CLevelOneData {
     // longer entry that has not had them.
     void HandleSummaryMessage(std::wstring_view line);
 
+    // Once no history load runs: reads the socket again if the held lines'
+    // bound had stopped it. Host thread, outside the socket's notifications.
+    void ResumeReading();
+
     // The watch list entry of symbol (exact, case-sensitive), or null.
     CSymbolInfo* FindSymbol(std::wstring_view symbol);
 
@@ -87,6 +93,10 @@ class CLevelOneData {
     void SendUpdateRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
     void SendSummaryRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
     void HandleHeldOrNewLine(std::wstring_view line);
+    bool HoldingLines() const;
+    void HoldLine(std::wstring_view line);
+    void DrainHeldLines();
+    void NoteFailedConnect();
     void NoteInvalidDate(std::wstring_view line);
     void SetHostSymbol(std::wstring_view symbol);
     uint16_t LevelOnePort();
@@ -105,6 +115,8 @@ class CLevelOneData {
     int64_t m_nInvalidDateLines = 0;
     // OnLevelOneData is running its pump.
     bool m_bPumpingData = false;
+    // Connections started (each failed one is followed by another).
+    int m_nConnectAttempts = 0;
 
     // Shipped values; CLevelOneTestHelper shortens them.
     int m_nWaitAttempts = kWaitAttempts;

@@ -1,8 +1,11 @@
 #include "tests/e2e/e2e_support.h"
 
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,7 +27,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kVariables[] = {
-    "ORVELLA_REGISTRY", "HOME", "XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR", "XDG_RUNTIME_DIR", "PATH"};
+    "ORVELLA_REGISTRY", "HOME", "XDG_CONFIG_HOME",      "XDG_DOCUMENTS_DIR",
+    "XDG_RUNTIME_DIR",  "PATH", "ORVELLA_FEED_SIM_ARGS"};
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -97,6 +101,9 @@ CPrivateEnvironment::CPrivateEnvironment() {
 }
 
 CPrivateEnvironment::~CPrivateEnvironment() {
+    if (const pid_t feed = LaunchedFeedPid(0); feed > 0) {
+        kill(feed, SIGTERM);
+    }
     for (const auto& [name, value] : m_saved) {
         setenv(name.c_str(), value.c_str(), 1);
     }
@@ -135,6 +142,39 @@ std::vector<std::string> CPrivateEnvironment::Files() const {
         }
     }
     return files;
+}
+
+void CPrivateEnvironment::UseFeedLauncher(const std::string& simArgs) {
+    const std::string launcher = m_dir + "/bin/Orvalink.exe";
+    fs::remove(launcher);
+    fs::create_symlink(ORVALINK_PATH, launcher);
+    setenv("ORVELLA_FEED_SIM_ARGS", simArgs.c_str(), 1);
+}
+
+pid_t CPrivateEnvironment::LaunchedFeedPid(int waitMs) const {
+    const std::string path =
+        m_dir + "/runtime/orvella-feed-sim-" + std::to_string(getuid()) + ".pid";
+    for (int waited = 0; access(path.c_str(), F_OK) != 0 && waited < waitMs; waited += 20) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::ifstream file(path);
+    pid_t pid = -1;
+    return file >> pid ? pid : -1;
+}
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    int port = -1;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0) {
+        port = ntohs(addr.sin_port);
+    }
+    close(fd);
+    return port;
 }
 
 bool CFeedSim::Start(const std::string& dir, int adminPort,
@@ -313,14 +353,26 @@ bool ProcessEnded(pid_t pid) {
     return paren == std::string::npos || paren + 2 >= text.size() || text[paren + 2] == 'Z';
 }
 
-long ResidentKb(pid_t pid) {
+namespace {
+
+long StatusKb(pid_t pid, const std::string& field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::atol(line.c_str() + 6);
+        if (line.rfind(field, 0) == 0) {
+            return std::atol(line.c_str() + field.size());
         }
     }
     return -1;
+}
+
+}  // namespace
+
+long ResidentKb(pid_t pid) {
+    return StatusKb(pid, "VmRSS:");
+}
+
+long PeakResidentKb(pid_t pid) {
+    return StatusKb(pid, "VmHWM:");
 }
 
 int OpenDescriptors(pid_t pid) {

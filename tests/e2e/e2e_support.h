@@ -36,6 +36,14 @@ class CPrivateEnvironment {
     // Every file below the scratch folder, as paths relative to it.
     std::vector<std::string> Files() const;
 
+    // Puts the real launcher in the fake one's place: Orvalink.exe then
+    // starts orvella-feed-sim with simArgs (ORVELLA_FEED_SIM_ARGS), detached.
+    // The destructor stops that feed client.
+    void UseFeedLauncher(const std::string& simArgs);
+    // The launched feed client's process id from its pid file (waits up to
+    // waitMs for the file), or -1.
+    pid_t LaunchedFeedPid(int waitMs) const;
+
   private:
     std::string m_dir;
     std::map<std::string, std::string> m_saved;
@@ -103,6 +111,12 @@ pid_t StartHost(const CPrivateEnvironment& env, const std::vector<std::string>& 
 // Waits for it up to timeoutMs; its exit code, or -1 (killed at the limit).
 int WaitHost(pid_t pid, int timeoutMs);
 CHostRun ReadHostRun(const CPrivateEnvironment& env, int status);
+
+// A port of 127.0.0.1 that nothing listened on a moment ago.
+int FreePort();
+
+// Peak resident memory (VmHWM) of a running process in kB; -1 when gone.
+long PeakResidentKb(pid_t pid);
 
 // True when the process has exited (a zombie not yet waited for).
 bool ProcessEnded(pid_t pid);
