@@ -3,6 +3,7 @@
 // history load, and whose level-one connection goes away and comes back.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -16,22 +17,18 @@
 namespace orvella::e2e {
 namespace {
 
+using testing::FreePort;
+using testing::ReadWholeFile;
+using testing::RecordOptions;
+
 constexpr char kRefused[] = "The attempt to connect was rejected.";
 
-size_t Occurrences(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
-// Rows of the run's first request (its history) and rows after it.
+// The request's history rows, then rows from the stream.
 void ExpectHistoryThenLiveRows(const CHostRun& run) {
     size_t history = 0;
     size_t live = 0;
     for (const CRow& row : run.rows) {
-        (row.requestsBefore == 0 ? history : live) += 1;
+        (row.history ? history : live) += 1;
     }
     EXPECT_GT(history, 0u);
     EXPECT_GT(live, 0u);
@@ -46,17 +43,16 @@ void Sleep(int ms) {
 // requested right after the credentials still gets its history and then
 // live rows.
 TEST(StartUpOrder, ChartRequestedRightAfterTheCredentialsStreams) {
-    CPrivateEnvironment env;
-    if (FreePort() < 0) {
-        GTEST_SKIP() << "no loopback";
-    }
-    env.WriteSettings(true, false, true);
+    CPrivateEnvironment env(Launcher::kBuild);
+    CPluginSettings settings;
+    settings.streaming = true;
+    env.WriteSettings(settings);
     env.WritePorts(FreePort(), FreePort());
-    env.UseFeedLauncher(std::string("--listen-delay 3 --login-delay 0 --update-rate 20 --now ") +
-                        "2024-03-06T11:00:00");
+    setenv("ORVELLA_FEED_SIM_ARGS",
+           "--listen-delay 3 --login-delay 0 --update-rate 20 --now 2024-03-06T11:00:00", 1);
     const CHostRun run = RunHost(
         env, {"credentials u p", "request ABC 5 2024-03-05", "pump 3", "remove ABC 5"}, 120);
-    if (env.LaunchedFeedPid(0) < 0) {
+    if (ReadWholeFile(env.FeedPidFile()).empty()) {
         GTEST_SKIP() << "the launched feed client could not listen (port 9300 taken?)";
     }
     EXPECT_EQ(run.credentialResults, std::vector<int>{-1});
@@ -76,15 +72,16 @@ TEST_F(StreamingFaults, LevelOnePortListeningLateIsWaitedFor) {
     }
     kill(m_sim.Pid(), SIGUSR1);
     Sleep(300);
-    const pid_t host = StartHost(
-        m_env, {"credentials u p", "request ABC 5 2024-03-05", "pump 3", "remove ABC 5"});
+    const pid_t host =
+        StartHost(m_env, {"credentials u p", "request ABC 5 2024-03-05", "pump 3", "remove ABC 5"},
+                  RecordOptions(m_env));
     Sleep(2000);
     kill(m_sim.Pid(), SIGUSR2);
-    const CHostRun run = ReadHostRun(m_env, WaitHost(host, 120000));
+    const CHostRun run = ReadHostRun(m_env, WaitExit(host, 120000));
     ExpectLoadEnded(run);
     ExpectHistoryThenLiveRows(run);
     EXPECT_TRUE(run.boxes.empty());
-    EXPECT_EQ(Occurrences(run.log, kRefused), 1u) << run.log;
+    EXPECT_EQ(CountOf(run.log, kRefused), 1u) << run.log;
 }
 
 // A history load of a million lines while the feed streams at its full rate:
