@@ -46,7 +46,7 @@ class CConsoleView : public CSetupView {
     std::string m_website;
     std::string m_port;
     std::string m_directory;
-    bool m_checks[6] = {};
+    bool m_checks[kCheckCount] = {};
     SetupTime m_times[2];
     int m_progress = 0;
 };

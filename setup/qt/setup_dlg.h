@@ -77,7 +77,7 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     QPushButton* m_quit = nullptr;
     QPushButton* m_download = nullptr;
     QPushButton* m_generate = nullptr;
-    QCheckBox* m_checks[6] = {};
+    QCheckBox* m_checks[kCheckCount] = {};
     QTimeEdit* m_times[2] = {};
     QProgressBar* m_progress = nullptr;
     QLineEdit* m_website = nullptr;
