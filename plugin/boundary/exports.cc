@@ -8,6 +8,8 @@
 #include "plugin/boundary/host_feed.h"
 #include "plugin/boundary/liveness_timer.h"
 #include "plugin/boundary/plugin_parts.h"
+#include "plugin/boundary/reconnect.h"
+#include "plugin/boundary/row_gate.h"
 #include "plugin/boundary/trade_filter.h"
 #include "plugin/diagnostics/log.h"
 #include "settings/corvan_reg_base.h"
@@ -34,6 +36,7 @@ void ReadLoginSettings(CGlobalState& state) {
     COrvellaForNSTReg reg;
     state.streamingEnabled = ReadRegDword(kStreamingPath, kDefaultStreaming);
     state.extendedTradesEnabled = ReadRegDword(kExtendedTradePath, kDefaultExtendedTrade);
+    state.reconnectEnabled = ReadRegDword(kReconnectPath, kDefaultReconnect) != 0 ? 1 : 0;
     state.beginFilterText = ReadRegString(kBeginFilterTimePath, kDefaultBeginFilterTime);
     state.endFilterText = ReadRegString(kEndFilterTimePath, kDefaultEndFilterTime);
 }
@@ -70,6 +73,7 @@ int UserIDPasswordChanged(const char* userId, const char* password) {
 
     ReadLoginSettings(state);
     ApplyTradeFilter(state);
+    RowGate().TrackRows(state.reconnectEnabled != 0);
     WriteLogLine(L"Read in registry settings");
     WriteLogLine(L"Ending UserIDPasswordChanged");
     return -1;
@@ -107,6 +111,9 @@ int RequestTicker(const char* symbol, const char* description, const char* categ
     if (streaming) {
         if (!EnsureLivenessTimer()) {
             return 0;
+        }
+        if (state.reconnectEnabled != 0) {
+            EnsureReconnectTicks();
         }
         state.historyInProgress = 1;
         if (!PluginParts().WatchSymbol(request.symbol, barInterval)) {

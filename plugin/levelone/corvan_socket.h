@@ -152,7 +152,9 @@ void CCorvanSocket<TOwner>::OnClose(int error) {
 
 template <typename TOwner>
 bool ConnectLevelOneSocket(CCorvanSocket<TOwner>& socket, uint16_t port) {
-    if (socket.m_bConnected) {
+    // A socket closed after a failed read keeps its flag, but is no
+    // connection any more.
+    if (socket.m_bConnected && socket.handle() != platform::kInvalidSocket) {
         socket.m_strLastError.clear();
         PumpSocketMessages(socket, socket.m_bClosed);
         return true;

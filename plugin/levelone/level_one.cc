@@ -56,6 +56,22 @@ void ResumeLevelOneReading() {
     }
 }
 
+bool ReconnectStep() {
+    CLevelOneData* data = g_levelOne.load();
+    return data != nullptr && data->ReconnectStep();
+}
+
+std::vector<std::pair<std::wstring, float>> WatchedSeries() {
+    CLevelOneData* data = g_levelOne.load();
+    return data == nullptr ? std::vector<std::pair<std::wstring, float>>() : data->WatchedSeries();
+}
+
+void ReleaseHeldLines() {
+    if (CLevelOneData* data = g_levelOne.load()) {
+        data->ReleaseHeldLines();
+    }
+}
+
 bool ProbeLevelOne() {
     // The lock keeps the object alive for the probe's duration.
     std::lock_guard<std::mutex> hold(g_levelOneLock);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/async_socket.h"
+#include "platform/message_queue.h"
 #include "platform/sync.h"
 #include "platform/text.h"
 #include "plugin/boundary/data_cache.h"
@@ -74,6 +75,18 @@ void SendTickRow(const char* symbol, float series, const HostDate& when, double 
     feed.NSTCOMMITROW(symbol, series);
 }
 
+// Counts the handlers under way for as long as one runs.
+class CBusy {
+  public:
+    explicit CBusy(int& count) : m_count(count) { ++m_count; }
+    ~CBusy() { --m_count; }
+    CBusy(const CBusy&) = delete;
+    CBusy& operator=(const CBusy&) = delete;
+
+  private:
+    int& m_count;
+};
+
 }  // namespace
 
 CLevelOneData::CLevelOneData() = default;
@@ -99,6 +112,7 @@ void CLevelOneData::Pump() {
 }
 
 bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
+    const CBusy busy(m_nBusy);
     LogFormat(L"Watching symbol %ls; interval %f", symbol.c_str(), static_cast<double>(interval));
     CSymbolInfo* info = FindSymbol(symbol);
     if (info == nullptr) {
@@ -113,6 +127,12 @@ bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
         if (!listed) {
             AddInterval(*info, interval);
         }
+    }
+
+    // The reconnect watches every listed symbol once it is back.
+    if (Reconnecting()) {
+        LogFormat(L"Watch of %ls waits for the reconnect", symbol.c_str());
+        return true;
     }
 
     for (int attempt = 0; !m_bLevelOneUp && attempt < m_nWaitAttempts; ++attempt) {
@@ -151,6 +171,7 @@ bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
 }
 
 bool CLevelOneData::UnwatchSymbol(const std::wstring& symbol, float interval) {
+    const CBusy busy(m_nBusy);
     const auto found = m_mapSymbols.find(symbol);
     if (found == m_mapSymbols.end()) {
         return false;
@@ -203,6 +224,85 @@ void CLevelOneData::NoteFailedConnect() {
     }
 }
 
+bool CLevelOneData::ConnectionGone() const {
+    return !m_socket.m_bConnected || m_socket.handle() == platform::kInvalidSocket;
+}
+
+bool CLevelOneData::Reconnecting() const {
+    if (Globals().reconnectEnabled == 0) {
+        return false;
+    }
+    return m_eReconnect != CReconnectPhase::kNone || (m_bCustomerInfo != 0 && ConnectionGone());
+}
+
+void CLevelOneData::ScheduleReconnect() {
+    m_eReconnect = CReconnectPhase::kWaiting;
+    m_nRetryAt = platform::MessageClock() + m_nRetryMs;
+    m_nRetryMs = std::min(m_nRetryMs * 2, kLongestRetryMs);
+}
+
+bool CLevelOneData::ReconnectStep() {
+    if (m_nBusy > 0 || Globals().reconnectEnabled == 0) {
+        return false;
+    }
+    switch (m_eReconnect) {
+        case CReconnectPhase::kNone:
+            if (m_bCustomerInfo != 0 && ConnectionGone()) {
+                WriteLogLine(L"Level One connection lost; reconnecting");
+                m_bCustomerInfo = 0;
+                m_bLevelOneUp = false;
+                m_nRetryMs = kFirstRetryMs;
+                ScheduleReconnect();
+            }
+            return false;
+        case CReconnectPhase::kWaiting:
+            if (static_cast<int32_t>(platform::MessageClock() - m_nRetryAt) < 0) {
+                return false;
+            }
+            LogFormat(L"Level One reconnect attempt %d", ++m_nReconnectAttempts);
+            m_eReconnect = CReconnectPhase::kConnecting;
+            ConnectLevelOne();
+            return false;
+        case CReconnectPhase::kConnecting:
+            NoteFailedConnect();
+            if (m_bCustomerInfo != 0) {
+                break;
+            }
+            if (!m_bLevelOneUp) {
+                ScheduleReconnect();
+            }
+            return false;
+    }
+    m_eReconnect = CReconnectPhase::kNone;
+    m_nRetryMs = kFirstRetryMs;
+    WriteLogLine(L"Level One reconnected");
+    for (const auto& entry : m_mapSymbols) {
+        const std::string command = "w" + platform::NarrowText(entry.first) + "\r\n";
+        if (m_socket.Send(command.data(), static_cast<int>(command.size()), 0) == -1) {
+            WriteLogLine(SocketErrorText(platform::LastSocketError()));
+        }
+    }
+    return true;
+}
+
+std::vector<std::pair<std::wstring, float>> CLevelOneData::WatchedSeries() const {
+    std::vector<std::pair<std::wstring, float>> series;
+    for (const auto& entry : m_mapSymbols) {
+        for (const CSymbolInfo::IntervalData& interval : entry.second->m_aIntervals) {
+            series.emplace_back(entry.first, interval.m_fInterval);
+        }
+    }
+    return series;
+}
+
+void CLevelOneData::ReleaseHeldLines() {
+    if (HoldingLines()) {
+        return;
+    }
+    DrainHeldLines();
+    ResumeReading();
+}
+
 bool CLevelOneData::ProbeLevelOne() {
     if (m_socket.Receive(nullptr, 0, 0) != -1) {
         return false;
@@ -211,6 +311,7 @@ bool CLevelOneData::ProbeLevelOne() {
 }
 
 void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
+    const CBusy busy(m_nBusy);
     Globals().levelOneChunkCount.fetch_add(1);
     // The text already pending holds no line feed; the search starts after it.
     std::size_t search = m_strPending.size();

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "plugin/boundary/host_date.h"
 #include "plugin/levelone/corvan_socket.h"
@@ -79,6 +81,26 @@ class CLevelOneData {
     // bound had stopped it. Host thread, outside the socket's notifications.
     void ResumeReading();
 
+    // Once no history load runs: hands the host every held line, oldest
+    // first, then reads on.
+    void ReleaseHeldLines();
+
+    // Back-off of the reconnect: the first wait and the longest.
+    static constexpr uint32_t kFirstRetryMs = 1000;
+    static constexpr uint32_t kLongestRetryMs = 30000;
+
+    // One step of the reconnect (the Reconnect setting), on the host's thread
+    // while no history load runs; does nothing while a watch, an unwatch or
+    // received data is being handled. Notices a connection lost after the
+    // customer-information line, connects again when the back-off is over
+    // (1 s, doubling up to 30 s), and once the new connection's customer-
+    // information line has come sends one watch per watched symbol and
+    // returns true.
+    bool ReconnectStep();
+
+    // Every watched series as symbol and interval, in list order.
+    std::vector<std::pair<std::wstring, float>> WatchedSeries() const;
+
     // The watch list entry of symbol (exact, case-sensitive), or null.
     CSymbolInfo* FindSymbol(std::wstring_view symbol);
 
@@ -97,6 +119,9 @@ class CLevelOneData {
     void HoldLine(std::wstring_view line);
     void DrainHeldLines();
     void NoteFailedConnect();
+    bool ConnectionGone() const;
+    bool Reconnecting() const;
+    void ScheduleReconnect();
     void NoteInvalidDate(std::wstring_view line);
     void SetHostSymbol(std::wstring_view symbol);
     uint16_t LevelOnePort();
@@ -117,6 +142,16 @@ class CLevelOneData {
     bool m_bPumpingData = false;
     // Connections started (each failed one is followed by another).
     int m_nConnectAttempts = 0;
+
+    // The reconnect: waiting out the back-off, or connecting.
+    enum class CReconnectPhase { kNone, kWaiting, kConnecting };
+    CReconnectPhase m_eReconnect = CReconnectPhase::kNone;
+    uint32_t m_nRetryMs = kFirstRetryMs;
+    uint32_t m_nRetryAt = 0;
+    int m_nReconnectAttempts = 0;
+    // Watches, unwatches and received data being handled (they pump, and the
+    // reconnect must not replace the socket under them).
+    int m_nBusy = 0;
 
     // Shipped values; CLevelOneTestHelper shortens them.
     int m_nWaitAttempts = kWaitAttempts;

@@ -22,6 +22,11 @@ using testing::ReadWholeFile;
 using testing::RecordOptions;
 
 constexpr char kRefused[] = "The attempt to connect was rejected.";
+constexpr char kLost[] = "Level One connection lost; reconnecting";
+constexpr char kReconnected[] = "Level One reconnected";
+constexpr char kAttempt[] = "Level One reconnect attempt";
+constexpr char kGapFill[] = "Beginning to fill the gap of the streaming charts";
+constexpr double kSecond = 1.0 / 86400.0;
 
 // The request's history rows, then rows from the stream.
 void ExpectHistoryThenLiveRows(const CHostRun& run) {
@@ -32,6 +37,16 @@ void ExpectHistoryThenLiveRows(const CHostRun& run) {
     }
     EXPECT_GT(history, 0u);
     EXPECT_GT(live, 0u);
+}
+
+// A series' rows, history and streamed alike, never go back in time: the gap
+// fill handed on nothing the chart already had.
+void ExpectNoRowGoesBack(const CHostRun& run, const std::string& interval) {
+    const std::vector<CRow> rows = run.Rows("ABC", interval, kNone);
+    ASSERT_FALSE(rows.empty()) << interval;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_GE(rows[i].values[0], rows[i - 1].values[0]) << interval << " row " << i;
+    }
 }
 
 void Sleep(int ms) {
@@ -112,6 +127,103 @@ TEST_F(StreamingFaults, MillionLineLoadWithTheFeedAtFullRateLosesNoTrade) {
     }
     EXPECT_NE(run.log.find("Level One reading paused with "), std::string::npos);
     EXPECT_NE(run.log.find("Level One reading resumed"), std::string::npos);
+}
+
+// The reconnecting runs: the stand-in's level-one port is dropped and
+// restored by signal while the host streams.
+class Reconnecting : public StreamingFaults {
+  protected:
+    void StartReconnectingSim(const std::vector<std::string>& simOptions) {
+        StartSim(simOptions);
+        CPluginSettings settings;
+        settings.streaming = true;
+        settings.reconnect = true;
+        m_env.WriteSettings(settings);
+    }
+    pid_t StartHostWith(const std::vector<std::string>& commands) {
+        std::vector<std::string> all = {"credentials u p"};
+        all.insert(all.end(), commands.begin(), commands.end());
+        return StartHost(m_env, all, RecordOptions(m_env));
+    }
+};
+
+// The level-one connection goes away for three seconds: the plug-in connects
+// again, watches again and fills the gap of both charts from history; no
+// chart gets a row twice or out of order, and streaming goes on.
+TEST_F(Reconnecting, DroppedConnectionComesBackAndTheGapIsFilled) {
+    StartReconnectingSim({});
+    if (IsSkipped()) {
+        return;
+    }
+    const pid_t host = StartHostWith({"request ABC 5 2024-03-05", "request ABC 0 2024-03-06",
+                                      "pump 14", "remove ABC 5", "remove ABC 0"});
+    Sleep(4000);
+    kill(m_sim.Pid(), SIGUSR1);
+    Sleep(3000);
+    kill(m_sim.Pid(), SIGUSR2);
+    const CHostRun run = ReadHostRun(m_env, WaitExit(host, 120000));
+    ExpectLoadEnded(run, 2);
+    ExpectSoundRows(run);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(CountOf(run.log, kLost), 1u) << run.log;
+    EXPECT_EQ(CountOf(run.log, kReconnected), 1u);
+    EXPECT_EQ(CountOf(run.log, kGapFill), 1u);
+    // Each series asked for its gap once, besides its own load.
+    const std::string feedLog = m_sim.Log();
+    EXPECT_EQ(CountOf(feedLog, ": HIT,ABC,300,"), 2u) << feedLog;
+    EXPECT_EQ(CountOf(feedLog, ": HTT,ABC,"), 2u);
+    for (const char* interval : {"-5", "-0.0"}) {
+        ExpectNoRowGoesBack(run, interval);
+        const std::vector<CRow> streamed = run.Streamed("ABC", interval);
+        ASSERT_FALSE(streamed.empty()) << interval;
+        // Rows from the new connection: well after the drop.
+        EXPECT_GT(streamed.back().values[0], streamed.front().values[0] + 9 * kSecond) << interval;
+    }
+}
+
+// The feed client never listens again: attempts back off (1, 2, 4 seconds
+// ...), a chart requested meanwhile loads its history and waits for the
+// reconnect with its watch, and unloading the plug-in in the middle of it
+// ends the attempts and the run cleanly.
+TEST_F(Reconnecting, FeedThatNeverComesBackAndAnUnloadDuringTheReconnect) {
+    StartReconnectingSim({});
+    if (IsSkipped()) {
+        return;
+    }
+    const pid_t host = StartHostWith(
+        {"request ABC 5 2024-03-05", "pump 12", "request XYZ 5 2024-03-05", "unload", "pump 2"});
+    Sleep(3000);
+    kill(m_sim.Pid(), SIGUSR1);
+    const CHostRun run = ReadHostRun(m_env, WaitExit(host, 120000));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.requestResults, (std::vector<int>{1, 1}));
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(CountOf(run.log, kLost), 1u) << run.log;
+    EXPECT_EQ(CountOf(run.log, kReconnected), 0u);
+    const size_t attempts = CountOf(run.log, kAttempt);
+    EXPECT_GE(attempts, 2u) << run.log;
+    EXPECT_LE(attempts, 5u) << run.log;
+    EXPECT_NE(run.log.find("Watch of XYZ waits for the reconnect"), std::string::npos);
+    ASSERT_NE(run.log.find("Closing Logfile"), std::string::npos);
+    EXPECT_LT(run.log.rfind(kAttempt), run.log.find("Closing Logfile"));
+}
+
+// Every level-one connection closes after ten lines: the first during the
+// chart's own history load, the later ones soon after they watch again,
+// while their gap is being filled. Each time the plug-in comes back, and the
+// chart never gets a row twice or out of order.
+TEST_F(Reconnecting, DropsDuringALoadAndDuringTheGapFillEndCleanly) {
+    StartReconnectingSim({"--fault-level1-close-after", "10", "--history-lines", "200000"});
+    if (IsSkipped()) {
+        return;
+    }
+    const CHostRun run = RunHost(
+        m_env, {"credentials u p", "request ABC 5 2024-03-05", "pump 10", "remove ABC 5"}, 120);
+    ExpectLoadEnded(run);
+    ExpectSoundRows(run);
+    EXPECT_GE(CountOf(run.log, kLost), 2u) << run.log;
+    EXPECT_GE(CountOf(run.log, kReconnected), 2u);
+    ExpectNoRowGoesBack(run, "-5");
 }
 
 }  // namespace
