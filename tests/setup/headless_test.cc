@@ -35,11 +35,15 @@ class HeadlessTest : public testing::SettingsEnvTest {
         std::filesystem::create_directories(m_nst);
     }
 
-    ProgramRun Headless(const std::string& job) {
+    ProgramRun Headless(const std::string& job) { return Program("--headless " + job); }
+
+    // No display: a program that opened its dialog would end at once.
+    ProgramRun Program(const std::string& arguments) {
         const std::string out = (m_root / "out.txt").string();
         const std::string err = (m_root / "err.txt").string();
-        const std::string command =
-            std::string(ORVELLA_SETUP_PROGRAM) + " --headless " + job + " >" + out + " 2>" + err;
+        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=none " +
+                                    std::string(ORVELLA_SETUP_PROGRAM) + " " + arguments + " >" +
+                                    out + " 2>" + err;
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(out),
                 test::ReadFile(err)};
@@ -84,6 +88,43 @@ TEST_F(HeadlessTest, BuildLstPrintsTheStatusLinesAndExitsWithTheOutcome) {
               "We finished building the Novascope LST files!\n");
     EXPECT_EQ(run.err, "progress 10\nprogress 20\nprogress 0\n");
     EXPECT_EQ(test::ReadFile(m_nst + "/Servers/OrvellaForNST/NYSE_STOCK.LST"), "A,\"B\"\r\n");
+
+    // Built, but a line was skipped.
+    test::WriteFile(m_nst + "/mktlist_v2.txt",
+                    std::string("head\r\nA\tB\0\tNYSE\t\tEQUITY\t\r\nC\tD\tNYSE\t\tEQUITY\t", 43));
+    run = Headless("build-lst");
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.out,
+              "Beginning to process the symbol file!\n"
+              "We have read in 43 bytes in from the symbol file.\n"
+              "Line 2 of the symbol file was skipped: it holds a NUL byte.\n"
+              "Malformed lines of the symbol file skipped: 1\n"
+              "We finished building the Novascope LST files!\n");
+    EXPECT_EQ(test::ReadFile(m_nst + "/Servers/OrvellaForNST/NYSE_STOCK.LST"), "C,\"D\"\r\n");
+}
+
+TEST_F(HeadlessTest, HelpAndVersionPrintAndExit) {
+    struct Case {
+        const char* arguments;
+        int exitCode;
+        std::string out;  // its beginning
+        std::string err;  // its beginning
+    } cases[] = {
+        {"--help", 0, "Usage: OrvellaNSTSetup ", ""},
+        {"-h", 0, "Usage: OrvellaNSTSetup ", ""},
+        {"--version", 0, std::string("OrvellaNSTSetup Version ") + ORVELLA_VERSION + "\n", ""},
+        {"--headless", 2, "", "Usage: OrvellaNSTSetup "},
+        {"--headless show extra", 2, "", "Usage: OrvellaNSTSetup "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ProgramRun run = Program(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.out.substr(0, c.out.size()), c.out);
+        EXPECT_EQ(run.err.substr(0, c.err.size()), c.err);
+        EXPECT_EQ(run.out.empty(), c.out.empty());
+        EXPECT_EQ(run.err.empty(), c.err.empty()) << run.err;
+    }
 }
 
 TEST_F(HeadlessTest, DownloadExitsWithTheOutcome) {
