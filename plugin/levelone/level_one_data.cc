@@ -218,8 +218,7 @@ void CLevelOneData::NoteFailedConnect() {
     // Refused, reset or closed before the customer-information line: the
     // connection never came up, so the next attempt opens a new one. Once
     // that line was seen the connection counts as made.
-    if (m_bLevelOneUp && m_bCustomerInfo == 0 &&
-        (!m_socket.m_bConnected || m_socket.handle() == platform::kInvalidSocket)) {
+    if (m_bLevelOneUp && m_bCustomerInfo == 0 && ConnectionGone()) {
         m_bLevelOneUp = false;
     }
 }
@@ -261,12 +260,18 @@ bool CLevelOneData::ReconnectStep() {
             }
             LogFormat(L"Level One reconnect attempt %d", ++m_nReconnectAttempts);
             m_eReconnect = CReconnectPhase::kConnecting;
+            m_nGreetingSteps = 0;
             ConnectLevelOne();
             return false;
         case CReconnectPhase::kConnecting:
             NoteFailedConnect();
             if (m_bCustomerInfo != 0) {
                 break;
+            }
+            // A connection the feed client never greets is given up as well.
+            if (m_bLevelOneUp && ++m_nGreetingSteps > kGreetingSteps) {
+                m_socket.Close();
+                m_bLevelOneUp = false;
             }
             if (!m_bLevelOneUp) {
                 ScheduleReconnect();

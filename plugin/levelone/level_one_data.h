@@ -88,6 +88,8 @@ class CLevelOneData {
     // Back-off of the reconnect: the first wait and the longest.
     static constexpr uint32_t kFirstRetryMs = 1000;
     static constexpr uint32_t kLongestRetryMs = 30000;
+    // Steps a new connection may wait for the customer-information line.
+    static constexpr int kGreetingSteps = 30;
 
     // One step of the reconnect (the Reconnect setting), on the host's thread
     // while no history load runs; does nothing while a watch, an unwatch or
@@ -149,6 +151,7 @@ class CLevelOneData {
     uint32_t m_nRetryMs = kFirstRetryMs;
     uint32_t m_nRetryAt = 0;
     int m_nReconnectAttempts = 0;
+    int m_nGreetingSteps = 0;
     // Watches, unwatches and received data being handled (they pump, and the
     // reconnect must not replace the socket under them).
     int m_nBusy = 0;
