@@ -213,7 +213,7 @@ TEST_F(Reconnecting, FeedThatNeverComesBackAndAnUnloadDuringTheReconnect) {
 // while their gap is being filled. Each time the plug-in comes back, and the
 // chart never gets a row twice or out of order.
 TEST_F(Reconnecting, DropsDuringALoadAndDuringTheGapFillEndCleanly) {
-    StartReconnectingSim({"--fault-level1-close-after", "10", "--history-lines", "200000"});
+    StartReconnectingSim({"--fault-level1-close-after", "10", "--history-lines", "20000"});
     if (IsSkipped()) {
         return;
     }
