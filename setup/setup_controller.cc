@@ -1,5 +1,6 @@
 #include "setup/setup_controller.h"
 
+#include "settings/filter_time.h"
 #include "settings/settings_keys.h"
 #include "setup/internet_session.h"
 #include "setup/lst_builder.h"
@@ -19,6 +20,7 @@ constexpr char kUserAgentHeader[] = "User-Agent: GetWebFile/1.0\r\n";
 constexpr char kAgentName[] = "OrvellaNSTSetup";
 constexpr uintptr_t kSessionContext = 1;
 
+constexpr char kCannotSave[] = "The settings store is read-only: changes cannot be saved.";
 constexpr char kStoredRootNotFullText[] =
     "The stored NovaScope Install directory \"%s\" is not a full path; nothing was written.";
 
@@ -48,7 +50,9 @@ int Switch(const CSetupView& view, CSetupView::Check box) {
 SetupTime StoredTime(CSetupSettingsStore* store, const char* name, const char* defaultText,
                      const SetupTime& fallback) {
     SetupTime time = fallback;
-    if (!ParseTimeText(store->ReadString(name, defaultText), &time))
+    // The same check as the plug-in's before the time goes into a request.
+    const std::string text = store->ReadString(name, defaultText);
+    if (!IsTimeText(text) || !ParseTimeText(text, &time))
         time = fallback;
     return time;
 }
@@ -81,6 +85,8 @@ void CSetupController::LoadSettings() {
                     StoredTime(m_store, kValueEndFilterTime, kDefaultEndFilterTimeA, kDefaultEnd));
     m_strDirectory = m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
     m_view->SetEditTexts(m_strWebsite, std::to_string(m_nPort), m_strDirectory);
+    if (!m_store->CanSave())
+        m_view->AppendStatus(kCannotSave);
 }
 
 void CSetupController::MoveEditsIntoFields() {
@@ -159,6 +165,10 @@ bool CSetupController::SaveLoggingSetting() {
 
 bool CSetupController::SaveAll() {
     m_promptShown = false;
+    if (!m_store->CanSave()) {
+        m_view->ShowMessage(kCannotSave, kSetupTitle, kSetupMbIconError);
+        return false;
+    }
     return SaveTradeSettings() && SaveSymbolSettings() && SaveLoggingSetting();
 }
 

@@ -9,23 +9,40 @@ namespace {
 
 constinit orvella::COrvellaForNSTApp theApp;
 
+// No exception may leave the load or the unload: it would end the host.
+// One that leaves the start-up counts as a failed start-up.
+bool StartUp() {
+    try {
+        return theApp.InitInstance();
+    } catch (...) {
+        return false;
+    }
+}
+
+void Exit() {
+    try {
+        theApp.ExitInstance();
+    } catch (...) {
+    }
+}
+
 __attribute__((constructor)) void LoadPlugin() {
     // Rows pass the gate that a reconnect's gap fill needs; with reconnecting
     // off it hands everything on.
     orvella::RowGate().SetInner(&orvella::BoundHostFeed());
     orvella::SetHostFeed(&orvella::RowGate());
     orvella::SetPluginParts(&orvella::BoundPluginParts());
-    if (!theApp.InitInstance()) {
+    if (!StartUp()) {
         // The library cannot refuse to load here; it exits at once and its
         // exports refuse every call instead.
-        theApp.ExitInstance();
+        Exit();
         orvella::Globals().pluginDisabled = true;
     }
 }
 
 __attribute__((destructor)) void UnloadPlugin() {
     if (!orvella::Globals().pluginDisabled) {
-        theApp.ExitInstance();
+        Exit();
     }
 }
 

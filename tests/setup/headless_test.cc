@@ -2,12 +2,15 @@
 // registry: what it prints and how it exits.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "platform/text.h"
+#include "settings/filter_time.h"
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
 #include "setup/version_text.h"
@@ -54,7 +57,7 @@ class HeadlessTest : public testing::SettingsEnvTest {
 
 TEST_F(HeadlessTest, ShowPrintsTheSettingsAsTheDialogLoadsThem) {
     WriteRegDword(1, kStreamingPathA);
-    WriteRegString(kBeginFilterTimePathA, "0930");
+    WriteRegString(kBeginFilterTimePathA, "093000");
     WriteRegString(kEndFilterTimePathA, "250000");  // no time of day: the default
     const ProgramRun run = Headless("show");
     EXPECT_EQ(run.exitCode, 0);
@@ -63,6 +66,47 @@ TEST_F(HeadlessTest, ShowPrintsTheSettingsAsTheDialogLoadsThem) {
                            "BeginFilterTime=09:30:00\nEndFilterTime=23:59:59\nContinuous=0\n"
                            "MeridexSpot=0\nMeridexSpotComposite=0\nLogging=0\nReconnect=0\n");
     EXPECT_EQ(Headless("dance").exitCode, 2);
+}
+
+// A stored time is used only when it is six digits of a time of day, as the
+// plug-in uses it (ReadFilterTime): otherwise both fall back to the default.
+TEST_F(HeadlessTest, ShowTakesFilterTimesAsThePlugInDoes) {
+    const char* stored[] = {"093000", "0930", "09:30:00", "0930\r\nX", "1a2b3c", "096000"};
+    for (const char* text : stored) {
+        WriteRegString(kBeginFilterTimePathA, text);
+        const std::string used = platform::NarrowText(
+            ReadFilterTime(platform::WidenText(kBeginFilterTimePathA), kDefaultBeginFilterTime));
+        const std::string shown =
+            used.substr(0, 2) + ":" + used.substr(2, 2) + ":" + used.substr(4, 2);
+        const std::string out = Headless("show").out;
+        EXPECT_NE(out.find("\nBeginFilterTime=" + shown + "\n"), std::string::npos) << text << "\n"
+                                                                                    << out;
+    }
+}
+
+TEST_F(HeadlessTest, ShowSaysWhenChangesCannotBeSaved) {
+    const char* db = std::getenv("ORVELLA_REGISTRY");
+    ASSERT_NE(db, nullptr);
+    // Written by a process that then ends, so that the file is whole; then
+    // made read-only.
+    const pid_t child = fork();
+    if (child == 0) {
+        WriteRegDword(1, kStreamingPathA);
+        std::exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::filesystem::permissions(db, std::filesystem::perms::owner_read);
+    if (access(db, W_OK) == 0) {
+        GTEST_SKIP() << "this user may write any file";
+    }
+    const ProgramRun run = Headless("show");
+    std::filesystem::permissions(
+        db, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("The settings store is read-only: changes cannot be saved.\n", 0), 0u)
+        << run.out;
+    EXPECT_NE(run.out.find("\nStreaming=1\n"), std::string::npos) << run.out;
 }
 
 TEST_F(HeadlessTest, BuildLstPrintsTheStatusLinesAndExitsWithTheOutcome) {
