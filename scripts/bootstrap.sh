@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when something is missing.
 # Safe to run again and again: with everything present it only asks dpkg.
+#
+#   scripts/bootstrap.sh [--browser]
+#
+# --browser  also installs the headless browser that renders the chart page
+#            in the host's browser check (skipped with a message without it)
 set -euo pipefail
 
 packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchmark-dev
           fonts-dejavu-core ninja-build cmake g++ clang libclang-rt-14-dev)
+
+for arg in "$@"; do
+    case "$arg" in
+        --browser) packages+=(chromium) ;;
+        *) echo "bootstrap: unknown option $arg" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
