@@ -4,8 +4,10 @@
 #include <errno.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <signal.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
+#include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -152,6 +154,59 @@ bool CFeedServer::Listen(std::string* error) {
     return true;
 }
 
+bool CFeedServer::OnSignal(int signalFd) {
+    signalfd_siginfo info{};
+    if (read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
+        return false;
+    }
+    if (info.ssi_signo == SIGUSR1) {
+        DropLevelOne();
+        return true;
+    }
+    if (info.ssi_signo == SIGUSR2) {
+        RestoreLevelOne();
+        return true;
+    }
+    return false;
+}
+
+void CFeedServer::DropLevelOne() {
+    std::vector<CConnection*> levelOne;
+    for (const auto& [fd, c] : m_connections) {
+        if (c->port == Port::kLevelOne) {
+            levelOne.push_back(c.get());
+        }
+    }
+    for (CConnection* c : levelOne) {
+        Close(c);
+    }
+    if (m_level1Listen >= 0) {
+        epoll_ctl(m_epoll, EPOLL_CTL_DEL, m_level1Listen, nullptr);
+        close(m_level1Listen);
+        m_level1Listen = -1;
+    }
+    m_log->Write("level1 dropped: %zu connections closed, port %d refused", levelOne.size(),
+                 m_level1Port);
+}
+
+void CFeedServer::RestoreLevelOne() {
+    if (m_level1Listen >= 0 || !m_options.listenLevel1) {
+        return;
+    }
+    std::string error;
+    int bound = -1;
+    m_level1Listen = ListenOn(m_level1Port, &bound, &error);
+    if (m_level1Listen < 0) {
+        m_log->Write("level1 not restored: %s", error.c_str());
+        return;
+    }
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = m_level1Listen;
+    epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_level1Listen, &ev);
+    m_log->Write("level1 restored on port %d", m_level1Port);
+}
+
 bool CFeedServer::LoginDone(int64_t nowMicros) const {
     return !m_options.neverConnected &&
            nowMicros - m_startMicros >=
@@ -193,8 +248,11 @@ bool CFeedServer::Run(int stopFd) {
         for (int i = 0; i < n; ++i) {
             const int fd = events[i].data.fd;
             if (fd == stopFd) {
-                m_log->Write("stopping");
-                return true;
+                if (!OnSignal(stopFd)) {
+                    m_log->Write("stopping");
+                    return true;
+                }
+                continue;
             }
             if (fd == m_lookupListen) {
                 Accept(fd, Port::kLookup);
@@ -452,7 +510,7 @@ void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
                 }
                 return;
             }
-            c->streams.emplace_back(symbol, m_clock.Now());
+            c->streams.emplace_back(symbol, m_clock.Now(), m_options.numberedTrades);
             found = c->streams.end() - 1;
         }
         if (AppendLevelOneLine(c)) {

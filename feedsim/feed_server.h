@@ -37,7 +37,9 @@ class CFeedServer {
     int Level1Port() const { return m_level1Port; }
     int AdminPort() const { return m_adminPort; }
 
-    // Serves until stopFd becomes readable (a signalfd or a pipe). Returns
+    // Serves until stopFd becomes readable (a signalfd or a pipe) with
+    // anything but SIGUSR1 (every level-one connection is closed and the
+    // level-one port stops listening) or SIGUSR2 (it listens again). Returns
     // false when the event loop itself fails.
     bool Run(int stopFd);
 
@@ -60,6 +62,10 @@ class CFeedServer {
     void Close(CConnection* c);
     int64_t NextDue() const;
     bool LoginDone(int64_t nowMicros) const;
+    // Handles a signal read from the signalfd; false when it means stop.
+    bool OnSignal(int signalFd);
+    void DropLevelOne();
+    void RestoreLevelOne();
 
     const CSimOptions& m_options;
     CServeLog* m_log;

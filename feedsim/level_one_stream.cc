@@ -4,8 +4,8 @@
 
 namespace feedsim {
 
-CLevelOneStream::CLevelOneStream(std::string_view symbol, CivilSeconds now)
-    : m_symbol(symbol), m_seed(HashSymbol(symbol)) {
+CLevelOneStream::CLevelOneStream(std::string_view symbol, CivilSeconds now, bool numberedTrades)
+    : m_symbol(symbol), m_seed(HashSymbol(symbol)), m_numberedTrades(numberedTrades) {
     CSyntheticMarket market(symbol);
     m_lastCents = market.PriceAt(now);
     CDayBar bar;
@@ -43,10 +43,13 @@ void CLevelOneStream::AppendSummary(std::string* out, CivilSeconds now, int64_t 
 void CLevelOneStream::AppendUpdate(std::string* out, CivilSeconds now, int64_t stampMicros) {
     const uint64_t h = HashValues(m_seed, ++m_step, 12);
     char marker = 'b';
-    if (h % 10 < 7) {
+    if (m_numberedTrades || h % 10 < 7) {
         m_lastCents = std::max<int64_t>(1, m_lastCents + static_cast<int64_t>((h >> 8) % 5) - 2);
         m_lastSize = (h >> 12) % 10 == 0 ? 1 + static_cast<int64_t>((h >> 16) % 99)
                                          : 100 * (1 + static_cast<int64_t>((h >> 16) % 5));
+        if (m_numberedTrades) {
+            m_lastSize = static_cast<int64_t>(m_step);
+        }
         m_volume += m_lastSize;
         m_highCents = std::max(m_highCents, m_lastCents);
         m_lowCents = std::min(m_lowCents, m_lastCents);

@@ -27,8 +27,9 @@ inline constexpr int kLevelOneFields = 62;
 
 class CLevelOneStream {
   public:
-    // Starts the symbol's day at the synthetic market's state at now.
-    CLevelOneStream(std::string_view symbol, CivilSeconds now);
+    // Starts the symbol's day at the synthetic market's state at now. With
+    // numberedTrades every update is a trade whose size is its step number.
+    CLevelOneStream(std::string_view symbol, CivilSeconds now, bool numberedTrades = false);
 
     const std::string& Symbol() const { return m_symbol; }
 
@@ -48,6 +49,7 @@ class CLevelOneStream {
 
     std::string m_symbol;
     uint64_t m_seed;
+    bool m_numberedTrades;
     uint64_t m_step = 0;
     int64_t m_lastCents, m_lastSize = 100;
     int64_t m_openCents, m_highCents, m_lowCents, m_previousCloseCents;

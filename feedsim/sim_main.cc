@@ -1,4 +1,5 @@
 // orvella-feed-sim: the stand-in feed client. See feedsim/README.md.
+#include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "feedsim/feed_clock.h"
 #include "feedsim/feed_server.h"
 #include "feedsim/serve_log.h"
 #include "feedsim/sim_options.h"
@@ -34,6 +36,23 @@ void RemoveOwnPidFile(const std::string& path) {
     if (file >> pid && pid == static_cast<long>(getpid())) {
         std::remove(path.c_str());
     }
+}
+
+// Waits the listen delay; false when a stop signal came meanwhile (the
+// level-one signals are ignored while nothing listens).
+bool WaitUnlessStopped(int signalFd, double seconds) {
+    const int64_t deadline = feedsim::MonotonicMicros() + static_cast<int64_t>(seconds * 1e6);
+    for (int64_t now; (now = feedsim::MonotonicMicros()) < deadline;) {
+        pollfd p{signalFd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>((deadline - now + 999) / 1000)) == 1) {
+            signalfd_siginfo info{};
+            if (read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info) &&
+                info.ssi_signo != SIGUSR1 && info.ssi_signo != SIGUSR2) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -72,6 +91,8 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGUSR1);
+    sigaddset(&stopSignals, SIGUSR2);
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
     const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
     signal(SIGPIPE, SIG_IGN);
@@ -81,6 +102,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (options.listenDelaySeconds > 0 && !WaitUnlessStopped(stopFd, options.listenDelaySeconds)) {
+        return 0;
+    }
     CFeedServer server(options, &log);
     if (!server.Listen(&error)) {
         std::fprintf(stderr, "orvella-feed-sim: %s\n", error.c_str());

@@ -38,12 +38,15 @@ Ports (0 picks a free port; the ready file tells which):
 Behaviour:
   --login-delay SEC      report "Not Connected" for SEC seconds after start,
                          then "Connected" (default 0.5)
+  --listen-delay SEC     listen on no port for SEC seconds after start
   --login U, --product P, --product-version V
                          shown in the admin status lines
   --update-rate HZ|max   level-one updates per second per watched symbol
                          (default 4; 0 sends none; max sends as fast as the
                          client reads)
   --max-symbols N        watches per connection (default 500)
+  --numbered-trades      every update is a trade whose size is its number in
+                         the symbol's sequence (1, 2, ...)
   --history-lines N      every history reply has exactly N lines (benchmarks)
   --tick-days N          depth of tick history in days (default 10)
   --bar-days N           depth of intraday bar history in days (default 365)
@@ -77,6 +80,9 @@ Faults:
   --no-listen lookup|level1|admin
                                  do not listen on that port (connections are
                                  refused); may be repeated
+
+Signals: SIGUSR1 closes every level-one connection and stops listening on
+the level-one port (connects are refused); SIGUSR2 listens there again.
 
   --help                 this text
   --version              the program's version
@@ -118,6 +124,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
         {"--admin-port", port(&o.adminPort)},
         {"--login-delay",
          [&o](const std::string& v) { return ToSeconds(v, &o.loginDelaySeconds); }},
+        {"--listen-delay",
+         [&o](const std::string& v) { return ToSeconds(v, &o.listenDelaySeconds); }},
         {"--login", text(&o.login)},
         {"--product", text(&o.product)},
         {"--product-version", text(&o.productVersion)},
@@ -154,6 +162,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
          }},
     };
     const std::map<std::string, bool*> flags = {
+        {"--numbered-trades", &o.numberedTrades},
         {"--fault-no-end-line", &o.noEndLine},
         {"--fault-lookup-silent", &o.lookupSilent},
         {"--fault-one-byte", &o.oneByte},

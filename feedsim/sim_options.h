@@ -18,6 +18,9 @@ struct CSimOptions {
     bool listenLookup = true, listenLevel1 = true, listenAdmin = true;
 
     double loginDelaySeconds = 0.5;
+    // Seconds after start before any port listens (a feed client that takes
+    // a while to come up).
+    double listenDelaySeconds = 0.0;
     std::string login, product, productVersion;
 
     // Updates per second and symbol; 0 sends none, fastest sends as fast as
@@ -25,6 +28,10 @@ struct CSimOptions {
     double updateRate = 4.0;
     bool fastest = false;
     int maxSymbols = 500;
+    // Every update is a trade whose size is its number in the symbol's
+    // sequence (1, 2, ...), so a receiver can prove it got each one once, in
+    // order.
+    bool numberedTrades = false;
 
     int64_t historyLines = 0;
     int tickDays = 10, barDays = 365, dailyDays = 3650;

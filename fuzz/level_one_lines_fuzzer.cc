@@ -1,6 +1,9 @@
 // Level-one line assembly and dispatch with a populated watch list (ticks,
 // intraday, daily and longer intervals), chunks cut at points the fuzzer
-// chooses and the history-load flag switched on and off between chunks.
+// chooses and the history-load flag switched on and off between chunks. The
+// held lines' bound is small and chosen by the fuzzer: once it stops the
+// reading, the next chunk waits until the load has ended and the held lines
+// were released.
 // Checks each row as the host receives it, and that the lines held back
 // during a "load" give, once released, exactly the calls of an undisturbed
 // run over the same text.
@@ -14,6 +17,7 @@
 #include "plugin/boundary/data_cache.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/levelone/level_one_data.h"
+#include "tests/plugin/levelone/data_cache_test_helper.h"
 #include "tests/plugin/levelone/level_one_test_helper.h"
 
 namespace orvella::fuzz {
@@ -87,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     globals.filterBeginSecond = 0;
     globals.filterEndSecond = 59;
     const uint32_t toggles = input.ConsumeIntegral<uint32_t>();
+    CDataCacheTestHelper::SetBound(DataCache(), input.ConsumeIntegralInRange<size_t>(64, 1 << 16));
     const std::vector<std::string> chunks = TakeChunks(input);
 
     // Chunks arrive while a history load runs and stops, as the bits say.
@@ -99,15 +104,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         CLevelOneData data;
         Populate(data, list);
         for (size_t i = 0; i < chunks.size(); ++i) {
-            const bool loading = (toggles >> (i % 32)) & 1u;
+            bool loading = (toggles >> (i % 32)) & 1u;
+            if (CLevelOneTestHelper::ReadsHeld(data)) {
+                // The reader stopped: this chunk is read once the load ends.
+                loading = false;
+                globals.historyInProgress = 0;
+                data.ResumeReading();
+                FUZZ_CHECK(!CLevelOneTestHelper::ReadsHeld(data));
+            }
             globals.historyInProgress = loading ? 1 : 0;
             const size_t rowsBefore = host.RowCount();
+            const size_t heldBefore = DataCache().HeldBytes();
             data.OnLevelOneData(platform::WidenText(chunks[i]));
             // Nothing reaches the host while a load runs.
             if (loading) {
                 FUZZ_CHECK(host.RowCount() == rowsBefore);
             }
             FUZZ_CHECK(!host.RowOpen());
+            // A store that grew to its bound has stopped the reading.
+            const bool grewFull = DataCache().HeldBytes() > heldBefore && DataCache().Full();
+            FUZZ_CHECK(!grewFull || CLevelOneTestHelper::ReadsHeld(data));
             FUZZ_CHECK(CLevelOneTestHelper::Pending(data).find(L'\n') == std::wstring::npos);
             FUZZ_CHECK(CLevelOneTestHelper::Pending(data).size() <= kMaxFeedLineChars);
         }

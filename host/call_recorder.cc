@@ -120,6 +120,9 @@ void CCallRecorder::OnGetUserIDPassword() {
 
 void CCallRecorder::OnSetupData(const char* symbol, const char* description, float interval,
                                 int columns, const char* category, double start) {
+    if (Skips(symbol)) {
+        return;
+    }
     Write(CJsonLine("NSTSETUPDATA")
               .Text("symbol", Safe(symbol))
               .Text("description", Safe(description))
@@ -131,6 +134,9 @@ void CCallRecorder::OnSetupData(const char* symbol, const char* description, flo
 }
 
 void CCallRecorder::OnSetLabel(const char* symbol, float interval, int column, const char* label) {
+    if (Skips(symbol)) {
+        return;
+    }
     Write(CJsonLine("NSTSETLABEL")
               .Text("symbol", Safe(symbol))
               .Float("interval", interval)
@@ -140,6 +146,9 @@ void CCallRecorder::OnSetLabel(const char* symbol, float interval, int column, c
 }
 
 void CCallRecorder::OnSetValue(const char* symbol, float interval, int column, double value) {
+    if (Skips(symbol)) {
+        return;
+    }
     Write(CJsonLine("NSTSETVALUE")
               .Text("symbol", Safe(symbol))
               .Float("interval", interval)
@@ -149,10 +158,17 @@ void CCallRecorder::OnSetValue(const char* symbol, float interval, int column, d
 }
 
 void CCallRecorder::OnCommitRow(const char* symbol, float interval) {
+    if (Skips(symbol)) {
+        return;
+    }
     Write(CJsonLine("NSTCOMMITROW")
               .Text("symbol", Safe(symbol))
               .Float("interval", interval)
               .Finish());
+}
+
+bool CCallRecorder::Skips(const char* symbol) const {
+    return !m_onlySymbol.empty() && (symbol == nullptr || m_onlySymbol != symbol);
 }
 
 void CCallRecorder::OnUpdatePercent(int percent) {

@@ -22,6 +22,10 @@ class CCallRecorder : public CFeedObserver {
     // false and sets *error when it cannot be opened.
     bool Open(const std::string& path, std::string* error);
     bool IsOpen() const { return m_file != nullptr; }
+    // Records the series calls (NSTSETUPDATA, NSTSETLABEL, NSTSETVALUE,
+    // NSTCOMMITROW) of this symbol only; empty records every symbol. Call
+    // before the plug-in is loaded.
+    void RecordOnlySymbol(const std::string& symbol) { m_onlySymbol = symbol; }
     bool WritesToStdout() const { return m_file == stdout; }
 
     // The plug-in's exports, recorded when they return.
@@ -47,9 +51,11 @@ class CCallRecorder : public CFeedObserver {
 
   private:
     void Write(const std::string& line);
+    bool Skips(const char* symbol) const;
 
     std::mutex m_lock;
     FILE* m_file = nullptr;
+    std::string m_onlySymbol;
 };
 
 }  // namespace nsthost

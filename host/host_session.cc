@@ -11,9 +11,12 @@
 namespace nsthost {
 namespace {
 
-// Upper bound of messages handled by one drain, so that a plug-in which
-// keeps posting to itself cannot hold the host in one drain forever.
+// Upper bounds of one drain, so that neither a plug-in which keeps posting to
+// itself nor a socket that is never without data (a feed streaming at its
+// full rate) holds the host in one drain forever: the next command waits at
+// most this long, as a user's next click would in a busy message loop.
 constexpr int kMaxDrain = 1000000;
+constexpr uint32_t kMaxDrainMs = 2000;
 
 }  // namespace
 
@@ -100,12 +103,16 @@ RunResult CHostSession::Run(const ScriptCommand& command, std::string* error) {
 
 void CHostSession::DrainMessages() {
     platform::Message msg;
+    const uint32_t begin = platform::MessageClock();
     for (int i = 0; i < kMaxDrain && !m_quit && platform::PeekMessage(&msg); ++i) {
         if (msg.id == platform::kQuitMessage) {
             m_quit = true;
             break;
         }
         platform::DispatchMessage(msg);
+        if (platform::MessageClock() - begin >= kMaxDrainMs) {
+            break;
+        }
     }
 }
 

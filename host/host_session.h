@@ -34,7 +34,7 @@ class CHostSession {
     // Runs one command, then dispatches the messages it left pending.
     RunResult Run(const ScriptCommand& command, std::string* error);
 
-    // Dispatches messages until none is pending.
+    // Dispatches messages until none is pending, for at most two seconds.
     void DrainMessages();
     // Waits for and dispatches messages for this long.
     void PumpFor(double seconds);

@@ -29,6 +29,7 @@ const char kUsage[] =
     "  -s, --script FILE    run the commands in FILE, one per line ('-': stdin)\n"
     "                       (-c and --script run in the order given)\n"
     "      --record FILE    record every call as JSON lines ('-': stdout)\n"
+    "      --record-symbol SYM  record the series calls of SYM only\n"
     "      --count-only     keep per-series counts, not rows\n"
     "      --user U         user ID that GetUserIDPassword answers\n"
     "      --password P     password that GetUserIDPassword answers\n"
@@ -57,6 +58,7 @@ struct SourcedCommand {
 struct Options {
     std::string plugin;
     std::string record;
+    std::string recordSymbol;
     std::string chartDir;
     std::string user;
     std::string password;
@@ -137,6 +139,10 @@ int ParseOptions(int argc, char** argv, Options* options) {
             if (!value(&options->record)) {
                 return kExitUsage;
             }
+        } else if (arg == "--record-symbol") {
+            if (!value(&options->recordSymbol)) {
+                return kExitUsage;
+            }
         } else if (arg == "--chart-dir") {
             if (!value(&options->chartDir)) {
                 return kExitUsage;
@@ -188,6 +194,7 @@ int main(int argc, char** argv) {
     if (!options.record.empty() && !recorder.Open(options.record, &error)) {
         return Fail(kExitUsage, error);
     }
+    recorder.RecordOnlySymbol(options.recordSymbol);
     nsthost::CFeedStore& store = nsthost::FeedStore();
     store.SetCredentials(options.user, options.password);
     store.SetKeepRows(!options.countOnly);

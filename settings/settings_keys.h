@@ -37,6 +37,13 @@ inline constexpr wchar_t kMeridexSpotCompositePath[] =
 inline constexpr char kMeridexSpotCompositePathA[] = ORVELLA_SETTINGS_KEY "\\MeridexSpotComposite";
 inline constexpr int32_t kDefaultMeridexSpotComposite = 0;
 
+// Off: the level-one connection is opened once and never again, as the
+// plug-in always did. On: a lost connection is made again in the background
+// and the gap in every streaming chart is filled from history.
+inline constexpr wchar_t kReconnectPath[] = L"" ORVELLA_SETTINGS_KEY "\\Reconnect";
+inline constexpr char kReconnectPathA[] = ORVELLA_SETTINGS_KEY "\\Reconnect";
+inline constexpr int32_t kDefaultReconnect = 0;
+
 inline constexpr wchar_t kLoggingPath[] = L"" ORVELLA_SETTINGS_KEY "\\Logging";
 inline constexpr char kLoggingPathA[] = ORVELLA_SETTINGS_KEY "\\Logging";
 inline constexpr int32_t kDefaultLogging = 0;

@@ -72,6 +72,7 @@ void CConsoleView::PrintSettings() const {
     line("MeridexSpot", flag(Check::kMeridexSpot));
     line("MeridexSpotComposite", flag(Check::kMeridexSpotComposite));
     line("Logging", flag(Check::kLogging));
+    line("Reconnect", flag(Check::kReconnect));
 }
 
 }  // namespace orvella

@@ -55,7 +55,7 @@ class CConsoleView : public CSetupView {
     std::string m_website;
     std::string m_port;
     std::string m_directory;
-    bool m_checks[6] = {};
+    bool m_checks[kCheckCount] = {};
     SetupTime m_times[2];
 };
 

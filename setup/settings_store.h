@@ -50,5 +50,6 @@ inline constexpr char kValueContinuous[] = "Continuous";
 inline constexpr char kValueMeridexSpot[] = "MeridexSpot";
 inline constexpr char kValueMeridexSpotComposite[] = "MeridexSpotComposite";
 inline constexpr char kValueLogging[] = "Logging";
+inline constexpr char kValueReconnect[] = "Reconnect";
 
 }  // namespace orvella

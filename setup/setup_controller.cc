@@ -77,6 +77,7 @@ void CSetupController::LoadSettings() {
         {Check::kMeridexSpot, kValueMeridexSpot},
         {Check::kMeridexSpotComposite, kValueMeridexSpotComposite},
         {Check::kLogging, kValueLogging},
+        {Check::kReconnect, kValueReconnect},
     };
     for (const auto& [box, name] : boxes)
         m_view->SetChecked(box, m_store->ReadDword(name, 0) != 0);
@@ -160,6 +161,7 @@ bool CSetupController::SaveLoggingSetting() {
     MoveEditsIntoFields();
     m_store->EnsureProductFolder();
     m_store->WriteDword(kValueLogging, Switch(*m_view, CSetupView::Check::kLogging));
+    m_store->WriteDword(kValueReconnect, Switch(*m_view, CSetupView::Check::kReconnect));
     return true;
 }
 

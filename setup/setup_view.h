@@ -80,8 +80,10 @@ class CSetupView {
         kContinuous,
         kMeridexSpot,
         kMeridexSpotComposite,
-        kLogging
+        kLogging,
+        kReconnect
     };
+    static constexpr int kCheckCount = 7;
     virtual bool IsChecked(Check box) const = 0;
     virtual void SetChecked(Check box, bool checked) = 0;
 

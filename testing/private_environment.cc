@@ -103,6 +103,9 @@ void CPrivateEnvironment::WriteSettings(const CPluginSettings& settings) const {
     WriteRegDword(settings.extendedTrade ? 1 : 0, std::string(kExtendedTradePathA));
     WriteRegDword(settings.logging ? 1 : 0, std::string(kLoggingPathA));
     WriteRegString(std::string(kNovaScopeRootPathA), HostRoot());
+    if (settings.reconnect) {
+        WriteRegDword(1, std::string(kReconnectPathA));
+    }
     if (!settings.beginFilter.empty()) {
         WriteRegString(std::string(kBeginFilterTimePathA), settings.beginFilter);
     }

@@ -34,6 +34,8 @@ struct CPluginSettings {
     // The trade-time filter texts; not written when empty.
     std::string beginFilter;
     std::string endFilter;
+    // Reconnect to the feed client; not written when off (the default).
+    bool reconnect = false;
 };
 
 class CPrivateEnvironment {

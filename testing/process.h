@@ -33,6 +33,10 @@ std::string ReadWholeFile(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
 std::map<std::string, std::string> ReadKeyValues(const std::string& path);
 
+// A port of 127.0.0.1 that nothing listened on a moment ago; -1 when none
+// could be had.
+int FreePort();
+
 // Occurrences of part in text.
 size_t CountOf(const std::string& text, const std::string& part);
 

@@ -237,8 +237,9 @@ CPhaseResult RunPlugIn(Phase phase, const testing::CPrivateEnvironment& env,
     env.WriteSettings(settings);
     // The launcher's running check connects to this feed's admin port. The
     // plug-in's own login goes to the fixed port 9300, which this run leaves
-    // to others: with nothing listening there the login ends at once and the
-    // credentials apply as after a login.
+    // to others: with nothing listening there the login waits out its bound
+    // (30 seconds, part of the set-up time) and the credentials apply as after
+    // a login.
     setenv("ORVELLA_FEED_SIM_ARGS", ("--admin-port " + std::to_string(sim.admin)).c_str(), 1);
 
     CRowClock clock(&relay);

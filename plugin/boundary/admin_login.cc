@@ -85,6 +85,10 @@ CAdminLogin::CAdminLogin() {
 }
 
 int CAdminLogin::ConnectAndSend(const std::string& text, uint16_t port) {
+    // A socket left by a refused attempt is replaced.
+    if (m_socket.handle() != platform::kInvalidSocket) {
+        m_socket.Close();
+    }
     if (!m_socket.Create()) {
         return 0;
     }

@@ -47,7 +47,8 @@ class CAdminLogin {
     virtual ~CAdminLogin() = default;
 
     // Connects a blocking socket to 127.0.0.1:port and sends text. 1 when
-    // connected and every byte was sent, else 0. The socket is kept either way.
+    // connected and every byte was sent, else 0. The socket is kept either
+    // way; a later call replaces it.
     virtual int ConnectAndSend(const std::string& text, uint16_t port);
 
     // Receives status lines until one reports "Connected", the peer closes

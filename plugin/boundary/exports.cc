@@ -9,6 +9,8 @@
 #include "plugin/boundary/host_feed.h"
 #include "plugin/boundary/liveness_timer.h"
 #include "plugin/boundary/plugin_parts.h"
+#include "plugin/boundary/reconnect.h"
+#include "plugin/boundary/row_gate.h"
 #include "plugin/boundary/trade_filter.h"
 #include "plugin/diagnostics/log.h"
 #include "settings/corvan_reg_base.h"
@@ -36,6 +38,7 @@ void ReadLoginSettings(CGlobalState& state) {
     COrvellaForNSTReg reg;
     state.streamingEnabled = ReadRegDword(kStreamingPath, kDefaultStreaming);
     state.extendedTradesEnabled = ReadRegDword(kExtendedTradePath, kDefaultExtendedTrade);
+    state.reconnectEnabled = ReadRegDword(kReconnectPath, kDefaultReconnect) != 0 ? 1 : 0;
     state.beginFilterText = ReadFilterTime(kBeginFilterTimePath, kDefaultBeginFilterTime);
     state.endFilterText = ReadFilterTime(kEndFilterTimePath, kDefaultEndFilterTime);
 }
@@ -82,6 +85,7 @@ int PasswordChanged(const char* userId, const char* password) {
 
     ReadLoginSettings(state);
     ApplyTradeFilter(state);
+    RowGate().TrackRows(state.reconnectEnabled != 0);
     WriteLogLine(L"Read in registry settings");
     WriteLogLine(L"Ending UserIDPasswordChanged");
     return -1;
@@ -129,10 +133,14 @@ int Request(const char* symbol, const char* description, const char* category, d
         if (!EnsureLivenessTimer()) {
             return 0;
         }
+        if (state.reconnectEnabled != 0) {
+            EnsureReconnectTicks();
+        }
         state.historyInProgress = 1;
         if (!PluginParts().WatchSymbol(request.symbol, barInterval)) {
             ReportError(L"The symbol watch for level one streaming data failed");
             state.historyInProgress = 0;
+            PluginParts().ResumeLevelOneReading();
             return 0;
         }
     }
@@ -143,6 +151,9 @@ int Request(const char* symbol, const char* description, const char* category, d
 
     state.historyInProgress = 0;
     PluginParts().ProbeLevelOne();
+    if (streaming) {
+        PluginParts().ResumeLevelOneReading();
+    }
     WriteLogLine(L"Ending Request Symbol");
     return 1;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/message_box.h"
 #include "platform/shell.h"
+#include "platform/sync.h"
 #include "platform/text.h"
 #include "plugin/boundary/admin_login.h"
 #include "plugin/diagnostics/log.h"
@@ -12,6 +13,11 @@ std::vector<std::string> LauncherArguments(const std::wstring& version, const st
                                            const std::wstring& password) {
     return {"-product", "NOVASCOPE_TRADER",           "-version",  platform::NarrowText(version),
             "-login",   platform::NarrowText(userId), "-password", platform::NarrowText(password)};
+}
+
+CAdminListenWait& AdminListenWait() {
+    static CAdminListenWait wait;
+    return wait;
 }
 
 bool LaunchAndLogin(const std::wstring& userId, const std::wstring& password) {
@@ -28,8 +34,18 @@ bool LaunchAndLogin(const std::wstring& userId, const std::wstring& password) {
         return false;
     }
 
+    // The launcher returns as soon as it has started the feed client, which
+    // then needs a moment before it listens.
     CAdminLogin login;
-    login.ConnectAndSend(std::string(), kAdminPort);
+    const CAdminListenWait& wait = AdminListenWait();
+    const uint32_t attempts = wait.retryMs == 0 ? 0 : wait.boundMs / wait.retryMs;
+    uint32_t attempt = 0;
+    while (login.ConnectAndSend(std::string(), kAdminPort) == 0 && attempt++ < attempts) {
+        platform::Sleep(wait.retryMs);
+    }
+    if (attempt > attempts) {
+        WriteLogLine(L"Orvella is not listening on its admin port; going on without its login");
+    }
     login.WaitUntilConnected();
     return true;
 }

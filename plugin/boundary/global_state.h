@@ -16,6 +16,8 @@ struct CGlobalState {
     int32_t credentialsKnown = 0;
     int32_t streamingEnabled = 0;
     int32_t extendedTradesEnabled = 0;
+    // A lost level-one connection is made again and the gap filled.
+    int32_t reconnectEnabled = 0;
     std::wstring beginFilterText;
     std::wstring endFilterText;
     int32_t tradeFilterOn = 0;

@@ -3,6 +3,7 @@
 #include "plugin/boundary/bindings.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/plugin_app.h"
+#include "plugin/boundary/row_gate.h"
 
 namespace {
 
@@ -26,7 +27,10 @@ void Exit() {
 }
 
 __attribute__((constructor)) void LoadPlugin() {
-    orvella::SetHostFeed(&orvella::BoundHostFeed());
+    // Rows pass the gate that a reconnect's gap fill needs; with reconnecting
+    // off it hands everything on.
+    orvella::RowGate().SetInner(&orvella::BoundHostFeed());
+    orvella::SetHostFeed(&orvella::RowGate());
     orvella::SetPluginParts(&orvella::BoundPluginParts());
     if (!StartUp()) {
         // The library cannot refuse to load here; it exits at once and its

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "platform/message_queue.h"
 #include "platform/sync.h"
 #include "plugin/boundary/error_report.h"
 #include "plugin/boundary/global_state.h"
@@ -20,6 +21,19 @@ std::atomic<int> g_callbacksRunning{0};
 void LivenessTimerTrampoline(void* context, bool fired) {
     g_callbacksRunning.fetch_add(1);
     PluginParts().LivenessTimerProc(context, fired);
+    g_callbacksRunning.fetch_sub(1);
+}
+
+struct CTickTarget {
+    std::atomic<uint64_t> thread{0};
+    std::atomic<uint32_t> message{0};
+};
+CTickTarget g_tickTarget;
+
+void TickTrampoline(void* context, bool) {
+    g_callbacksRunning.fetch_add(1);
+    const auto* target = static_cast<const CTickTarget*>(context);
+    platform::PostThreadMessage(target->thread.load(), target->message.load(), 0, 0);
     g_callbacksRunning.fetch_sub(1);
 }
 
@@ -68,6 +82,17 @@ bool EnsureLivenessTimer() {
         ReportError(L"Caught unknown exection during timer queue creation");
         return false;
     }
+}
+
+bool StartThreadTicks(uint64_t thread, uint32_t message, uint32_t periodMs) {
+    auto* queue = static_cast<platform::TimerQueue*>(Globals().timerQueue);
+    if (queue == nullptr) {
+        return false;
+    }
+    g_tickTarget.thread.store(thread);
+    g_tickTarget.message.store(message);
+    return TimerQueueOps().createTimer(queue, &TickTrampoline, &g_tickTarget, periodMs, periodMs) !=
+           nullptr;
 }
 
 void DeleteLivenessTimerQueue() {

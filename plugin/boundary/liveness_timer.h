@@ -16,6 +16,11 @@ inline constexpr uint32_t kLivenessPeriodMs = 10000;
 // queue whose timer failed stays, so later calls create nothing.
 bool EnsureLivenessTimer();
 
+// A second, periodic timer on the same queue that posts message to thread
+// every periodMs (the reconnect's ticks). False without a queue or when the
+// timer cannot be made. Deleted with the queue.
+bool StartThreadTicks(uint64_t thread, uint32_t message, uint32_t periodMs);
+
 // Deletes the timer queue with its timer (unload). A callback still running
 // is waited for, briefly, so that it does not outlive the plug-in's code.
 void DeleteLivenessTimerQueue();

@@ -18,6 +18,12 @@ class CPartsBinding : public CPluginParts {
         return orvella::UnwatchSymbol(symbol, interval);
     }
     bool ProbeLevelOne() override { return orvella::ProbeLevelOne(); }
+    void ResumeLevelOneReading() override { orvella::ResumeLevelOneReading(); }
+    bool ReconnectStep() override { return orvella::ReconnectStep(); }
+    std::vector<std::pair<std::wstring, float>> WatchedSeries() override {
+        return orvella::WatchedSeries();
+    }
+    void ReleaseHeldLines() override { orvella::ReleaseHeldLines(); }
     void LivenessTimerProc(void* context, bool fired) override {
         orvella::LivenessTimerProc(context, fired);
     }

@@ -5,6 +5,7 @@
 #include "plugin/boundary/host_feed.h"
 #include "plugin/boundary/liveness_timer.h"
 #include "plugin/boundary/plugin_parts.h"
+#include "plugin/boundary/reconnect.h"
 #include "plugin/diagnostics/log.h"
 #include "settings/reg_value.h"
 
@@ -40,6 +41,7 @@ bool COrvellaForNSTApp::InitInstance() {
 int COrvellaForNSTApp::ExitInstance() {
     if (--m_initCount == 0) {
         DeleteLivenessTimerQueue();
+        StopReconnectTicks();
         PluginParts().ReleaseLevelOne();
         WriteLogLine(L"Closing Logfile");
         CloseLogFile();

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace orvella {
 
@@ -27,6 +29,19 @@ class CPluginParts {
     virtual bool WatchSymbol(const std::wstring& symbol, float interval) = 0;
     virtual bool UnwatchSymbol(const std::wstring& symbol, float interval) = 0;
     virtual bool ProbeLevelOne() = 0;
+    // After a streaming request's history load: level-one reading resumes if
+    // the bound of the lines held meanwhile had stopped it.
+    virtual void ResumeLevelOneReading() {}
+    // One step of making a lost level-one connection again (the plug-in
+    // reconnects): true when a new connection has just been greeted by the
+    // feed client and every watched symbol was watched again, so that the
+    // gap can be filled.
+    virtual bool ReconnectStep() { return false; }
+    // Every watched series as symbol and bar interval.
+    virtual std::vector<std::pair<std::wstring, float>> WatchedSeries() { return {}; }
+    // Hands the host the level-one lines held during a load, oldest first,
+    // and reads on.
+    virtual void ReleaseHeldLines() {}
     // The liveness timer's callback (runs on the timer queue's thread).
     virtual void LivenessTimerProc(void* context, bool fired) = 0;
     // Destroys the level-one connection and its watch list at unload, once

@@ -33,16 +33,28 @@ class CCorvanSocket : public platform::CAsyncSocket {
     // receive's result.
     int ReadAvailable();
 
-    // The close notification has arrived; never reset.
+    // The close notification has arrived; reset only when a new connection
+    // is started.
     bool m_bClosed = false;
+    // The owner holds reads back (its store of held lines is full): a data
+    // notification is only remembered, and the owner reads again once it
+    // lets go. What stays unread waits in the kernel and in the feed client.
+    bool m_bHoldReads = false;
+    bool m_bReadWaiting = false;
     // Text of the most recent read.
     std::wstring m_strChunk;
     std::array<char, kLevelOneBufferSize> m_receiveBuffer;
-    // A connect has been started or completed; cleared by the close notice.
+    // A connect has been started or completed; cleared by a failed connect
+    // and by the close notice.
     bool m_bConnected = false;
     TOwner m_pOwner = nullptr;
-    // Text of the last create or connect failure.
+    // Text of the last create or connect failure; a failure with the same
+    // text as the one before is not logged again, so a feed client that is
+    // not listening yet costs one log entry, not one per attempt.
     std::wstring m_strLastError;
+
+    // Logs the failure text unless it repeats the last one, and keeps it.
+    void NoteFailure(int code);
 
   protected:
     void OnReceive(int error) override;
@@ -85,6 +97,8 @@ template <typename TOwner>
 void CCorvanSocket<TOwner>::OnReceive(int error) {
     if (error != 0) {
         WriteLogLine(SocketErrorText(error));
+    } else if (m_bHoldReads) {
+        m_bReadWaiting = true;
     } else if (!m_bClosed) {
         ReadAvailable();
     }
@@ -92,12 +106,28 @@ void CCorvanSocket<TOwner>::OnReceive(int error) {
 }
 
 template <typename TOwner>
+void CCorvanSocket<TOwner>::NoteFailure(int code) {
+    std::wstring text = SocketErrorText(code);
+    if (text != m_strLastError) {
+        WriteLogLine(text);
+        m_strLastError = std::move(text);
+    }
+}
+
+template <typename TOwner>
 void CCorvanSocket<TOwner>::OnConnect(int error) {
-    WriteLogLine(L"OnConnect called");
-    // Set also for a failed connect: the connection is made once per process.
-    m_bConnected = true;
-    if (error != 0) {
-        WriteLogLine(SocketErrorText(error));
+    if (error == 0) {
+        WriteLogLine(L"OnConnect called");
+        m_strLastError.clear();
+        m_bConnected = true;
+    } else {
+        // A failed connect leaves the connection down, so that the owner's
+        // wait can start another one.
+        if (SocketErrorText(error) != m_strLastError) {
+            WriteLogLine(L"OnConnect called");
+        }
+        NoteFailure(error);
+        m_bConnected = false;
     }
     platform::CAsyncSocket::OnConnect(error);
 }
@@ -120,7 +150,9 @@ void CCorvanSocket<TOwner>::OnClose(int error) {
 
 template <typename TOwner>
 bool ConnectLevelOneSocket(CCorvanSocket<TOwner>& socket, uint16_t port) {
-    if (socket.m_bConnected) {
+    // A socket closed after a failed read keeps its flag, but is no
+    // connection any more.
+    if (socket.m_bConnected && socket.handle() != platform::kInvalidSocket) {
         socket.m_strLastError.clear();
         PumpSocketMessages(socket, socket.m_bClosed);
         return true;
@@ -130,11 +162,11 @@ bool ConnectLevelOneSocket(CCorvanSocket<TOwner>& socket, uint16_t port) {
     if (socket.handle() != platform::kInvalidSocket) {
         socket.Close();
     }
+    socket.m_bClosed = false;
     const unsigned events =
         platform::kSocketEventRead | platform::kSocketEventConnect | platform::kSocketEventClose;
     if (!socket.Create(events)) {
-        socket.m_strLastError = SocketErrorText(platform::LastSocketError());
-        WriteLogLine(socket.m_strLastError);
+        socket.NoteFailure(platform::LastSocketError());
         PumpSocketMessages(socket, socket.m_bClosed);
         return false;
     }
@@ -150,8 +182,7 @@ bool ConnectLevelOneSocket(CCorvanSocket<TOwner>& socket, uint16_t port) {
             // The usual outcome: OnConnect follows.
             socket.m_bConnected = true;
         } else {
-            socket.m_strLastError = SocketErrorText(code);
-            WriteLogLine(socket.m_strLastError);
+            socket.NoteFailure(code);
         }
     }
     PumpSocketMessages(socket, socket.m_bClosed);

@@ -50,6 +50,28 @@ bool UnwatchSymbol(const std::wstring& symbol, float interval) {
     return LevelOne().UnwatchSymbol(symbol, interval);
 }
 
+void ResumeLevelOneReading() {
+    if (CLevelOneData* data = g_levelOne.load()) {
+        data->ResumeReading();
+    }
+}
+
+bool ReconnectStep() {
+    CLevelOneData* data = g_levelOne.load();
+    return data != nullptr && data->ReconnectStep();
+}
+
+std::vector<std::pair<std::wstring, float>> WatchedSeries() {
+    CLevelOneData* data = g_levelOne.load();
+    return data == nullptr ? std::vector<std::pair<std::wstring, float>>() : data->WatchedSeries();
+}
+
+void ReleaseHeldLines() {
+    if (CLevelOneData* data = g_levelOne.load()) {
+        data->ReleaseHeldLines();
+    }
+}
+
 bool ProbeLevelOne() {
     // The lock keeps the object alive for the probe's duration.
     std::lock_guard<std::mutex> hold(g_levelOneLock);

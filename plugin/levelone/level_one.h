@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace orvella {
 
@@ -22,6 +24,17 @@ bool UnwatchSymbol(const std::wstring& symbol, float interval);
 // code other than would-block. Safe from the timer thread; false when the
 // level-one object does not exist.
 bool ProbeLevelOne();
+
+// After a history load: reads the level-one socket again if the held lines'
+// bound had stopped it. Host thread.
+void ResumeLevelOneReading();
+
+// The reconnect's step, the watch list's series and the release of held
+// lines (CLevelOneData); false, empty and nothing before the first watch.
+// Host thread.
+bool ReconnectStep();
+std::vector<std::pair<std::wstring, float>> WatchedSeries();
+void ReleaseHeldLines();
 
 // The liveness timer's callback, every 10000 ms on the timer queue's thread.
 void LivenessTimerProc(void* context, bool fired);

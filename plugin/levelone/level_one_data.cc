@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/async_socket.h"
+#include "platform/message_queue.h"
 #include "platform/sync.h"
 #include "platform/text.h"
 #include "plugin/boundary/data_cache.h"
@@ -75,6 +76,18 @@ void SendTickRow(const char* symbol, float series, const HostDate& when, double 
     feed.NSTCOMMITROW(symbol, series);
 }
 
+// Counts the handlers under way for as long as one runs.
+class CBusy {
+  public:
+    explicit CBusy(int& count) : m_count(count) { ++m_count; }
+    ~CBusy() { --m_count; }
+    CBusy(const CBusy&) = delete;
+    CBusy& operator=(const CBusy&) = delete;
+
+  private:
+    int& m_count;
+};
+
 }  // namespace
 
 CLevelOneData::CLevelOneData() = default;
@@ -100,6 +113,7 @@ void CLevelOneData::Pump() {
 }
 
 bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
+    const CBusy busy(m_nBusy);
     LogFormat(L"Watching symbol %ls; interval %f", symbol.c_str(), static_cast<double>(interval));
     CSymbolInfo* info = FindSymbol(symbol);
     if (info == nullptr) {
@@ -116,16 +130,29 @@ bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
         }
     }
 
+    // The reconnect watches every listed symbol once it is back.
+    if (Reconnecting()) {
+        LogFormat(L"Watch of %ls waits for the reconnect", symbol.c_str());
+        return true;
+    }
+
     for (int attempt = 0; !m_bLevelOneUp && attempt < m_nWaitAttempts; ++attempt) {
         if (!ConnectLevelOne()) {
             platform::Sleep(m_nWaitSleepMs);
         }
         Pump();
+        NoteFailedConnect();
     }
     // The feed client answers no watch before its customer-information line.
+    // A connect that fails meanwhile (a feed client started a moment ago and
+    // not listening yet) is started again here.
     for (int attempt = 0; m_bCustomerInfo == 0 && attempt < m_nWaitAttempts; ++attempt) {
+        if (!m_bLevelOneUp) {
+            ConnectLevelOne();
+        }
         platform::Sleep(m_nWaitSleepMs);
         Pump();
+        NoteFailedConnect();
     }
 
     if (m_bCustomerInfo == 0) {
@@ -145,6 +172,7 @@ bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
 }
 
 bool CLevelOneData::UnwatchSymbol(const std::wstring& symbol, float interval) {
+    const CBusy busy(m_nBusy);
     const auto found = m_mapSymbols.find(symbol);
     if (found == m_mapSymbols.end()) {
         return false;
@@ -177,6 +205,7 @@ bool CLevelOneData::UnwatchSymbol(const std::wstring& symbol, float interval) {
 bool CLevelOneData::ConnectLevelOne() {
     if (!m_bLevelOneUp) {
         const uint16_t port = LevelOnePort();
+        ++m_nConnectAttempts;
         m_socket.m_pOwner = this;
         if (ConnectLevelOneSocket(m_socket, port)) {
             m_bLevelOneUp = true;
@@ -184,6 +213,100 @@ bool CLevelOneData::ConnectLevelOne() {
     }
     Pump();
     return m_bLevelOneUp;
+}
+
+void CLevelOneData::NoteFailedConnect() {
+    // Refused, reset or closed before the customer-information line: the
+    // connection never came up, so the next attempt opens a new one. Once
+    // that line was seen the connection counts as made.
+    if (m_bLevelOneUp && m_bCustomerInfo == 0 && ConnectionGone()) {
+        m_bLevelOneUp = false;
+    }
+}
+
+bool CLevelOneData::ConnectionGone() const {
+    return !m_socket.m_bConnected || m_socket.handle() == platform::kInvalidSocket;
+}
+
+bool CLevelOneData::Reconnecting() const {
+    if (Globals().reconnectEnabled == 0) {
+        return false;
+    }
+    return m_eReconnect != CReconnectPhase::kNone || (m_bCustomerInfo != 0 && ConnectionGone());
+}
+
+void CLevelOneData::ScheduleReconnect() {
+    m_eReconnect = CReconnectPhase::kWaiting;
+    m_nRetryAt = platform::MessageClock() + m_nRetryMs;
+    m_nRetryMs = std::min(m_nRetryMs * 2, kLongestRetryMs);
+}
+
+bool CLevelOneData::ReconnectStep() {
+    if (m_nBusy > 0 || Globals().reconnectEnabled == 0) {
+        return false;
+    }
+    switch (m_eReconnect) {
+        case CReconnectPhase::kNone:
+            if (m_bCustomerInfo != 0 && ConnectionGone()) {
+                WriteLogLine(L"Level One connection lost; reconnecting");
+                m_bCustomerInfo = 0;
+                m_bLevelOneUp = false;
+                m_nRetryMs = kFirstRetryMs;
+                ScheduleReconnect();
+            }
+            return false;
+        case CReconnectPhase::kWaiting:
+            if (static_cast<int32_t>(platform::MessageClock() - m_nRetryAt) < 0) {
+                return false;
+            }
+            LogFormat(L"Level One reconnect attempt %d", ++m_nReconnectAttempts);
+            m_eReconnect = CReconnectPhase::kConnecting;
+            m_nGreetingSteps = 0;
+            ConnectLevelOne();
+            return false;
+        case CReconnectPhase::kConnecting:
+            NoteFailedConnect();
+            if (m_bCustomerInfo != 0) {
+                break;
+            }
+            // A connection the feed client never greets is given up as well.
+            if (m_bLevelOneUp && ++m_nGreetingSteps > kGreetingSteps) {
+                m_socket.Close();
+                m_bLevelOneUp = false;
+            }
+            if (!m_bLevelOneUp) {
+                ScheduleReconnect();
+            }
+            return false;
+    }
+    m_eReconnect = CReconnectPhase::kNone;
+    m_nRetryMs = kFirstRetryMs;
+    WriteLogLine(L"Level One reconnected");
+    for (const auto& entry : m_mapSymbols) {
+        const std::string command = "w" + platform::NarrowText(entry.first) + "\r\n";
+        if (m_socket.Send(command.data(), static_cast<int>(command.size()), 0) == -1) {
+            WriteLogLine(SocketErrorText(platform::LastSocketError()));
+        }
+    }
+    return true;
+}
+
+std::vector<std::pair<std::wstring, float>> CLevelOneData::WatchedSeries() const {
+    std::vector<std::pair<std::wstring, float>> series;
+    for (const auto& entry : m_mapSymbols) {
+        for (const CSymbolInfo::IntervalData& interval : entry.second->m_aIntervals) {
+            series.emplace_back(entry.first, interval.m_fInterval);
+        }
+    }
+    return series;
+}
+
+void CLevelOneData::ReleaseHeldLines() {
+    if (HoldingLines()) {
+        return;
+    }
+    DrainHeldLines();
+    ResumeReading();
 }
 
 bool CLevelOneData::ProbeLevelOne() {
@@ -194,6 +317,7 @@ bool CLevelOneData::ProbeLevelOne() {
 }
 
 void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
+    const CBusy busy(m_nBusy);
     Globals().levelOneChunkCount.fetch_add(1);
     // A zero byte is rare: the chunk is searched for one once, and its lines
     // only when it or the pending text holds one.
@@ -260,19 +384,57 @@ void CLevelOneData::DispatchLevelOneLine(std::wstring_view line) {
         }
         case L'P':
         case L'Q':
-            if (Globals().historyInProgress.load() != 0) {
-                DataCache().Append(std::wstring(line));
+            if (HoldingLines()) {
+                HoldLine(line);
                 break;
             }
-            // Lines held during the last history load go first, oldest first.
-            while (DataCache().Count() > 0) {
-                const std::wstring held = DataCache().TakeFirst();
-                HandleHeldOrNewLine(held);
-            }
+            DrainHeldLines();
             HandleHeldOrNewLine(line);
             break;
         default:
             break;
+    }
+}
+
+bool CLevelOneData::HoldingLines() const {
+    return Globals().historyInProgress.load() != 0;
+}
+
+void CLevelOneData::HoldLine(std::wstring_view line) {
+    CDataCache& cache = DataCache();
+    cache.Append(std::wstring(line));
+    // Past the bound the rest stays unread, in the kernel's buffer and the
+    // feed client's, until the load has ended.
+    if (!m_socket.m_bHoldReads && cache.Full()) {
+        m_socket.m_bHoldReads = true;
+        LogFormat(L"Level One reading paused with %d lines held until the history load ends",
+                  cache.Count());
+    }
+}
+
+void CLevelOneData::DrainHeldLines() {
+    // Lines held during the last history load go first, oldest first.
+    CDataCache& cache = DataCache();
+    while (cache.Count() > 0) {
+        const std::wstring held = cache.TakeFirst();
+        HandleHeldOrNewLine(held);
+    }
+}
+
+void CLevelOneData::ResumeReading() {
+    if (HoldingLines() || !m_socket.m_bHoldReads) {
+        return;
+    }
+    m_socket.m_bHoldReads = false;
+    WriteLogLine(L"Level One reading resumed");
+    // The data notification that came while reads were held was not
+    // answered, so no further one follows until this read. Its first summary
+    // or update line hands on the held ones first, as any line after a load.
+    if (m_socket.m_bReadWaiting) {
+        m_socket.m_bReadWaiting = false;
+        if (!m_socket.m_bClosed) {
+            m_socket.ReadAvailable();
+        }
     }
 }
 

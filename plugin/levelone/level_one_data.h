@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "plugin/boundary/host_date.h"
 #include "plugin/levelone/corvan_socket.h"
@@ -47,8 +49,10 @@ class CLevelOneData {
     // Appends an entry for interval (summary not yet delivered).
     static void AddInterval(CSymbolInfo& info, float interval);
 
-    // Opens the connection unless that succeeded once already; runs the pump
-    // and returns whether it ever succeeded. There is no reconnection.
+    // Opens the connection unless it is up; runs the pump and returns whether
+    // it is up. A connect that fails before the feed client's customer-
+    // information line leaves it down (the watch's wait tries again); once
+    // that line was seen it stays up.
     bool ConnectLevelOne();
 
     // A zero-length receive: true when it failed with a code other than
@@ -73,6 +77,32 @@ class CLevelOneData {
     // A summary line: four day-summary rows for the symbol's first daily or
     // longer entry that has not had them.
     void HandleSummaryMessage(std::wstring_view line);
+
+    // Once no history load runs: reads the socket again if the held lines'
+    // bound had stopped it. Host thread, outside the socket's notifications.
+    void ResumeReading();
+
+    // Once no history load runs: hands the host every held line, oldest
+    // first, then reads on.
+    void ReleaseHeldLines();
+
+    // Back-off of the reconnect: the first wait and the longest.
+    static constexpr uint32_t kFirstRetryMs = 1000;
+    static constexpr uint32_t kLongestRetryMs = 30000;
+    // Steps a new connection may wait for the customer-information line.
+    static constexpr int kGreetingSteps = 30;
+
+    // One step of the reconnect (the Reconnect setting), on the host's thread
+    // while no history load runs; does nothing while a watch, an unwatch or
+    // received data is being handled. Notices a connection lost after the
+    // customer-information line, connects again when the back-off is over
+    // (1 s, doubling up to 30 s), and once the new connection's customer-
+    // information line has come sends one watch per watched symbol and
+    // returns true.
+    bool ReconnectStep();
+
+    // Every watched series as symbol and interval, in list order.
+    std::vector<std::pair<std::wstring, float>> WatchedSeries() const;
 
     // The watch list entry of symbol (exact, case-sensitive), or null.
     CSymbolInfo* FindSymbol(std::wstring_view symbol);
@@ -103,6 +133,13 @@ class CLevelOneData {
     // False (nothing sent) when a summary value is needed and no finite number.
     bool SendSummaryRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
     void HandleHeldOrNewLine(std::wstring_view line);
+    bool HoldingLines() const;
+    void HoldLine(std::wstring_view line);
+    void DrainHeldLines();
+    void NoteFailedConnect();
+    bool ConnectionGone() const;
+    bool Reconnecting() const;
+    void ScheduleReconnect();
     void NoteMalformedLine(std::wstring_view line);
     void NoteOverLongLine();
     void SetHostSymbol(std::wstring_view symbol);
@@ -127,6 +164,19 @@ class CLevelOneData {
     bool m_bPendingHoldsZero = false;
     // OnLevelOneData is running its pump.
     bool m_bPumpingData = false;
+    // Connections started (each failed one is followed by another).
+    int m_nConnectAttempts = 0;
+
+    // The reconnect: waiting out the back-off, or connecting.
+    enum class CReconnectPhase { kNone, kWaiting, kConnecting };
+    CReconnectPhase m_eReconnect = CReconnectPhase::kNone;
+    uint32_t m_nRetryMs = kFirstRetryMs;
+    uint32_t m_nRetryAt = 0;
+    int m_nReconnectAttempts = 0;
+    int m_nGreetingSteps = 0;
+    // Watches, unwatches and received data being handled (they pump, and the
+    // reconnect must not replace the socket under them).
+    int m_nBusy = 0;
 
     // Shipped values; CLevelOneTestHelper shortens them.
     int m_nWaitAttempts = kWaitAttempts;

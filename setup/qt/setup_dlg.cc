@@ -90,6 +90,8 @@ void COrvellaNSTSetupDlg::BuildControls() {
     m_checks[static_cast<int>(Check::kMeridexSpotComposite)] =
         Control<QCheckBox>(this, "1016", "Meridex Spot Composite");
     m_checks[static_cast<int>(Check::kLogging)] = Control<QCheckBox>(this, "1017", "Logging");
+    m_checks[static_cast<int>(Check::kReconnect)] =
+        Control<QCheckBox>(this, "1018", "Reconnect to the feed client");
     auto* about = Control<QPushButton>(this, kAboutButtonName, "&About OrvellaNSTSetup...");
 
     // Charting Options.
@@ -136,6 +138,7 @@ void COrvellaNSTSetupDlg::BuildControls() {
     auto* options = new QGroupBox("Additional Options", this);
     auto* optionsLayout = new QHBoxLayout(options);
     optionsLayout->addWidget(Box(Check::kLogging));
+    optionsLayout->addWidget(Box(Check::kReconnect));
 
     auto* closing = new QHBoxLayout;
     closing->addWidget(about);

@@ -85,7 +85,7 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     QPushButton* m_generate = nullptr;
     QPushButton* m_cancel = nullptr;
     QLabel* m_progressText = nullptr;
-    QCheckBox* m_checks[6] = {};
+    QCheckBox* m_checks[kCheckCount] = {};
     QTimeEdit* m_times[2] = {};
     QProgressBar* m_progress = nullptr;
     QLineEdit* m_website = nullptr;

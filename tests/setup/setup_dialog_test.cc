@@ -171,7 +171,7 @@ TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
     EXPECT_EQ(Find<QLineEdit>("1005")->text().toStdString(), kDefaultWebsiteA);
     EXPECT_EQ(Find<QLineEdit>("1006")->text().toStdString(), "80");
     EXPECT_EQ(Find<QLineEdit>("1011")->text().toStdString(), "");
-    for (const char* id : {"1000", "1003", "1014", "1015", "1016", "1017"}) {
+    for (const char* id : {"1000", "1003", "1014", "1015", "1016", "1017", "1018"}) {
         EXPECT_FALSE(Find<QCheckBox>(id)->isChecked()) << id;
     }
     EXPECT_EQ(Find<QTimeEdit>("1001")->time(), QTime(0, 0, 0));
@@ -188,12 +188,13 @@ TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
     EXPECT_EQ(Stored(kBeginFilterTimePathA), "000000");
     EXPECT_EQ(Stored(kNovaScopeRootPathA), kUnset);
     EXPECT_EQ(ReadRegDword(kLoggingPathA, -1), -1);
+    EXPECT_EQ(ReadRegDword(kReconnectPathA, -1), -1);
 }
 
 TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
     Open();
     CModalAnswerer answerer;
-    for (const char* id : {"1003", "1014", "1016", "1017"})
+    for (const char* id : {"1003", "1014", "1016", "1017", "1018"})
         Tick(id);
     Find<QTimeEdit>("1001")->setTime(QTime(9, 30, 0));
     Find<QTimeEdit>("1002")->setTime(QTime(16, 15, 5));
@@ -211,6 +212,7 @@ TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
     EXPECT_EQ(ReadRegDword(kMeridexSpotPathA, -1), 0);
     EXPECT_EQ(ReadRegDword(kMeridexSpotCompositePathA, -1), 1);
     EXPECT_EQ(ReadRegDword(kLoggingPathA, -1), 1);
+    EXPECT_EQ(ReadRegDword(kReconnectPathA, -1), 1);
     EXPECT_EQ(ReadRegDword(kPortPathA, -1), 8080);
     EXPECT_EQ(Stored(kBeginFilterTimePathA), "093000");
     EXPECT_EQ(Stored(kEndFilterTimePathA), "161505");
@@ -221,6 +223,7 @@ TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
     EXPECT_TRUE(Find<QCheckBox>("1003")->isChecked());
     EXPECT_FALSE(Find<QCheckBox>("1000")->isChecked());
     EXPECT_TRUE(Find<QCheckBox>("1017")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>("1018")->isChecked());
     EXPECT_EQ(Find<QTimeEdit>("1001")->time(), QTime(9, 30, 0));
     EXPECT_EQ(Find<QLineEdit>("1006")->text().toStdString(), "8080");
     EXPECT_EQ(Find<QLineEdit>("1011")->text().toStdString(), m_nst);

@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
 #include "plugin/boundary/OrvellaForNST.h"
+#include "plugin/boundary/feed_launch.h"
 #include "plugin/boundary/global_state.h"
 #include "tests/plugin/boundary/boundary_test_support.h"
 #include "tests/plugin/boundary/local_server.h"
@@ -144,18 +146,55 @@ TEST_F(LoginTest, LaunchesWithEachCredentialAsOneArgumentAndReadsTheSettings) {
     }
 }
 
-TEST_F(LoginTest, NothingListeningEndsTheLoginAtOnceWithDefaults) {
+// A feed client that was just started listens a moment later: the login
+// retries its admin connect until then, within a bound.
+TEST_F(LoginTest, AdminConnectIsRetriedUntilTheFeedClientListens) {
     if (test::PortIsListening(kAdminPort)) {
         GTEST_SKIP() << "something listens on port 9300 on this machine";
     }
-    EXPECT_EQ(UserIDPasswordChanged("trader", "pw"), -1);
-    EXPECT_EQ(Globals().streamingEnabled, 0);
-    EXPECT_EQ(Globals().beginFilterText, L"000000");
-    EXPECT_EQ(Globals().endFilterText, L"235959");
-    EXPECT_EQ(Globals().tradeFilterOn, 0);
-    EXPECT_NE(LauncherArgv().find("-login\ntrader\n-password\npw\n"), std::string::npos);
-    EXPECT_NE(test::ReadLogs(m_logDir.path()).find(",After login of Orvella\r\n"),
-              std::string::npos);
+    struct Case {
+        const char* name;
+        int listenAfterMs;  // -1: never
+        bool connected;
+    };
+    const Case cases[] = {
+        {"listens after 300 ms", 300, true},
+        {"never listens", -1, false},
+    };
+    const CAdminListenWait saved = AdminListenWait();
+    AdminListenWait() = CAdminListenWait{1000, 50};
+    for (const Case& c : cases) {
+        std::unique_ptr<test::CLocalServer> admin;
+        std::thread late;
+        if (c.listenAfterMs >= 0) {
+            late = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.listenAfterMs));
+                admin = std::make_unique<test::CLocalServer>(
+                    kAdminPort, std::vector<std::string>{StatusLine("Connected") + "\n"}, 5000);
+            });
+        }
+        const auto begin = std::chrono::steady_clock::now();
+        EXPECT_EQ(UserIDPasswordChanged("trader", "pw"), -1) << c.name;
+        const auto took = std::chrono::steady_clock::now() - begin;
+        if (late.joinable()) {
+            late.join();
+        }
+        if (c.connected) {
+            ASSERT_TRUE(admin && admin->listening()) << c.name;
+            EXPECT_TRUE(admin->ClientClosedFirst()) << c.name;
+            EXPECT_LT(took, std::chrono::milliseconds(900)) << c.name;
+        } else {
+            EXPECT_GE(took, std::chrono::milliseconds(1000)) << c.name;
+        }
+        // Nothing reached the settings store: the defaults apply.
+        EXPECT_EQ(Globals().streamingEnabled, 0) << c.name;
+        EXPECT_EQ(Globals().beginFilterText, L"000000") << c.name;
+        EXPECT_EQ(Globals().tradeFilterOn, 0) << c.name;
+        EXPECT_NE(LauncherArgv().find("-login\ntrader\n-password\npw\n"), std::string::npos);
+        EXPECT_NE(test::ReadLogs(m_logDir.path()).find(",After login of Orvella\r\n"),
+                  std::string::npos);
+    }
+    AdminListenWait() = saved;
 }
 
 }  // namespace

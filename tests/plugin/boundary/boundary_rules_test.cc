@@ -1,5 +1,6 @@
 // The boundary's pure rules: column layouts and the series key, the column
-// name split, the trade-time filter and the admin status line.
+// name split, the trade-time filter, the admin status line and the row gate
+// of a reconnect's gap fill.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 #include "plugin/boundary/column_layout.h"
 #include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
+#include "plugin/boundary/row_gate.h"
 #include "plugin/boundary/trade_filter.h"
 #include "tests/plugin/boundary/boundary_test_support.h"
 
@@ -227,6 +229,46 @@ TEST(AdminStatusReader, JudgesOnlyCompleteLines) {
         }
         EXPECT_EQ(reader.OverLongLines(), c.overLong) << c.name;
     }
+}
+
+// Rows pass the gate as they come; while a gap is filled only rows newer than
+// their own series' last one do, and progress stays with the gate.
+TEST(RowGate, HandsOnOnlyNewerRowsWhileAGapIsFilled) {
+    struct Row {
+        float series;
+        double date;
+        bool filling;
+        bool handedOn;
+    };
+    const Row rows[] = {
+        {-5.0f, 10.0, false, true}, {-5.0f, 20.0, false, true}, {-0.0f, 15.0, false, true},
+        {-5.0f, 20.0, true, false}, {-5.0f, 19.0, true, false}, {-5.0f, 25.0, true, true},
+        {-0.0f, 14.0, true, false}, {-0.0f, 16.0, true, true},  {-5.0f, 25.0, true, false},
+        {-5.0f, 5.0, false, true},
+    };
+    test::CRecordingHostFeed host;
+    CRowGate gate;
+    gate.SetInner(&host);
+    gate.TrackRows(true);
+    int handedOn = 0;
+    for (const Row& row : rows) {
+        gate.SetFillingGap(row.filling);
+        gate.NSTSETVALUE("ABC", row.series, 1, row.date);
+        gate.NSTSETVALUE("ABC", row.series, 2, 1.5);
+        gate.NSTCOMMITROW("ABC", row.series);
+        gate.UpdatePercent(50);
+        handedOn += row.handedOn ? 1 : 0;
+        EXPECT_EQ(host.Count("NSTCOMMITROW"), handedOn) << row.series << " " << row.date;
+        EXPECT_EQ(host.Count("NSTSETVALUE"), 2 * handedOn);
+    }
+    EXPECT_EQ(host.Count("UpdatePercent"), 4);
+    EXPECT_EQ(gate.DroppedRows(), 4);
+    double last = 0.0;
+    ASSERT_TRUE(gate.LastRowDate("ABC", -0.0f, &last));
+    EXPECT_EQ(last, 16.0);
+    ASSERT_TRUE(gate.LastRowDate("ABC", -5.0f, &last));
+    EXPECT_EQ(last, 5.0);
+    EXPECT_FALSE(gate.LastRowDate("XYZ", -5.0f, &last));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // of the connection, and the liveness probe from another thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -15,6 +16,7 @@
 #include "plugin/boundary/global_state.h"
 #include "plugin/levelone/level_one.h"
 #include "plugin/levelone/level_one_data.h"
+#include "tests/plugin/levelone/data_cache_test_helper.h"
 #include "tests/plugin/levelone/level_one_test_helper.h"
 #include "tests/plugin/levelone/loopback_feed.h"
 #include "tests/plugin/levelone/recording_host_feed.h"
@@ -132,7 +134,9 @@ TEST_F(LevelOneSocket, WatchGivesUpWithoutCustomerInformation) {
     EXPECT_EQ(m_server.Received(), "");
 }
 
-TEST_F(LevelOneSocket, RefusedConnectIsLoggedAndNotRetried) {
+// A refused connect leaves the connection down, so the watch's wait starts
+// another one each time round; the failure is logged once, not per attempt.
+TEST_F(LevelOneSocket, RefusedConnectIsRetriedAndLoggedOnce) {
     uint16_t deadPort;
     {
         CLoopbackFeed closed;
@@ -141,10 +145,12 @@ TEST_F(LevelOneSocket, RefusedConnectIsLoggedAndNotRetried) {
     CLevelOneTestHelper::UsePort(m_data, deadPort);
     CLevelOneTestHelper::ShortenWaits(m_data, 20, 10);
     EXPECT_FALSE(m_data.WatchSymbol(L"ABC", 5.0f));
-    EXPECT_TRUE(Logged(L"OnConnect called"));
-    EXPECT_TRUE(Logged(L"The attempt to connect was rejected."));
+    const std::vector<std::wstring> lines = CapturedLogLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"OnConnect called"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"The attempt to connect was rejected."), 1);
     EXPECT_TRUE(Logged(L"No watch command sent since Level One socket was not ready!"));
-    EXPECT_TRUE(CLevelOneTestHelper::LevelOneUp(m_data));
+    EXPECT_FALSE(CLevelOneTestHelper::LevelOneUp(m_data));
+    EXPECT_GT(CLevelOneTestHelper::ConnectAttempts(m_data), 2);
 }
 
 TEST_F(LevelOneSocket, PeerCloseDeliversWhatCameWithItThenWatchesFail) {
@@ -178,6 +184,51 @@ TEST_F(LevelOneSocket, AZeroByteSpoilsOnlyItsOwnLine) {
                                             L"Level1 error message d"};
     EXPECT_EQ(CapturedLogLines(), want);
     EXPECT_EQ(m_data.MalformedLineCount(), 1);
+}
+
+std::string NumberedTrades(int first, int count) {
+    std::string text;
+    for (int n = first; n < first + count; ++n) {
+        text += "Q,ABC,,10.5,,,," + std::to_string(n) +
+                ",,,10.4,10.6,5,7,,,,09:30:00t,,,,,,,,,,,,,08/01/2011,,10.5\r\n";
+    }
+    return text;
+}
+
+// Lines held during a history load stop the reading once their bound is
+// reached; the rest waits unread until the load ends, and then everything
+// reaches the host once, in the order it was sent.
+TEST_F(LevelOneSocket, HeldLinesBoundStopsReadingUntilTheLoadEnds) {
+    GreetOnAccept();
+    ASSERT_TRUE(m_data.WatchSymbol(L"ABC", 5.0f));
+    const std::size_t savedBound = CDataCacheTestHelper::SetBound(DataCache(), 4096);
+    Globals().historyInProgress = 1;
+    m_server.Send(NumberedTrades(1, 40));
+    ASSERT_TRUE(PumpUntil([&] { return DataCache().Full(); }, 5000));
+    PumpUntil([] { return false; }, 200);
+    const int held = DataCache().Count();
+    // Sent while reads are held: nothing of it is taken.
+    m_server.Send(NumberedTrades(41, 60));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(DataCache().Count(), held);
+    EXPECT_LE(held, 40);
+    EXPECT_TRUE(m_feed.m_rows.empty());
+
+    Globals().historyInProgress = 0;
+    m_data.ResumeReading();
+    EXPECT_TRUE(PumpUntil([&] { return m_feed.m_rows.size() == 100; }, 5000));
+    EXPECT_EQ(DataCache().Count(), 0);
+    for (std::size_t i = 0; i < m_feed.m_rows.size(); ++i) {
+        EXPECT_EQ(m_feed.m_rows[i].values[2], static_cast<double>(i + 1));
+    }
+    const std::vector<std::wstring> lines = CapturedLogLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::wstring& line) {
+                                return line.rfind(L"Level One reading paused with ", 0) == 0;
+                            }),
+              1);
+    EXPECT_TRUE(Logged(L"Level One reading resumed"));
+    CDataCacheTestHelper::SetBound(DataCache(), savedBound);
 }
 
 // The liveness timer's thread probes the process-wide connection while the

@@ -21,6 +21,8 @@ class CLevelOneTestHelper {
     static bool Closed(const CLevelOneData& data) { return data.m_socket.m_bClosed; }
     static bool Connected(const CLevelOneData& data) { return data.m_socket.m_bConnected; }
     static bool LevelOneUp(const CLevelOneData& data) { return data.m_bLevelOneUp; }
+    static bool ReadsHeld(const CLevelOneData& data) { return data.m_socket.m_bHoldReads; }
+    static int ConnectAttempts(const CLevelOneData& data) { return data.m_nConnectAttempts; }
 };
 
 }  // namespace orvella
