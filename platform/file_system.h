@@ -8,9 +8,14 @@
 namespace platform {
 
 // The native path separator ('/' on POSIX, '\\' on Win32).
+#ifdef _WIN32
+inline constexpr wchar_t kPathSeparator = L'\\';
+#else
 inline constexpr wchar_t kPathSeparator = L'/';
+#endif
 
-// The user's documents folder: the XDG documents folder, else $HOME/Documents.
+// The user's documents folder (on POSIX the XDG documents folder, else
+// $HOME/Documents).
 // Not created when missing.
 PLATFORM_API std::wstring DocumentsFolder();
 

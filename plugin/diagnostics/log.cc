@@ -77,7 +77,7 @@ void OpenLogFile() {
         const std::wstring name = root + platform::kPathSeparator + L"OrvellaForNST" +
                                   FormatDate(CurrentLocalDate(), kStampPattern) + L".log";
         errno = 0;
-        g_log.file = std::fopen(std::filesystem::path(name).c_str(), "wb");
+        g_log.file = std::fopen(std::filesystem::path(name).string().c_str(), "wb");
         if (g_log.file == nullptr) {
             const int cause = errno;
             platform::MessageBox(

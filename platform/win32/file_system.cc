@@ -1,0 +1,51 @@
+#include "platform/file_system.h"
+
+
+#include "platform/win32/win32_api.h"
+
+namespace platform {
+
+std::wstring DocumentsFolder() {
+    wchar_t path[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path))) {
+        return std::wstring();
+    }
+    return path;
+}
+
+bool DirectoryExists(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(search);
+    return true;
+}
+
+bool CreateDirectory(const std::wstring& folder) {
+    return CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+}
+
+std::wstring ModulePathOf(const void* address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            static_cast<LPCWSTR>(address), &module)) {
+        return std::wstring();
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) {
+            return std::wstring();
+        }
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace platform
