@@ -5,6 +5,8 @@
 // memory with the load and with a load that ends at once.
 //
 //   history_e2e_bench [lines]
+//   ORVELLA_E2E_WINDOWS_BIN=build-windows/bin ORVELLA_E2E_EMULATOR=scripts/wine-run.sh \
+//       history_e2e_bench [lines]          (the Windows host and plug-in under wine)
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -16,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -79,10 +82,33 @@ struct HostRun {
     int status = -1;
 };
 
+// With ORVELLA_E2E_WINDOWS_BIN naming the Windows build's program folder, the
+// host is its nst-host.exe with OrvellaForNST.dll under ORVELLA_E2E_EMULATOR
+// (wine); the feed and the baseline stay on this machine.
+const char* WindowsBin() {
+    return std::getenv("ORVELLA_E2E_WINDOWS_BIN");
+}
+
+std::vector<std::string> WindowsCommand(const std::string& program) {
+    const char* emulator = std::getenv("ORVELLA_E2E_EMULATOR");
+    return {emulator != nullptr ? emulator : "wine", program};
+}
+
+std::string DriveZ(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "Z:" + path;
+}
+
 HostRun RunHost(const fs::path& root, const std::string& command) {
+    std::vector<std::string> args = {NST_HOST_PATH, "--count-only", "-c", command,
+                                     ORVELLA_PLUGIN_PATH};
+    if (WindowsBin() != nullptr) {
+        args = WindowsCommand(std::string(WindowsBin()) + "/nst-host.exe");
+        args.insert(args.end(), {"--count-only", "-c", command,
+                                 DriveZ(std::string(WindowsBin()) + "/OrvellaForNST.dll")});
+    }
     const auto begin = std::chrono::steady_clock::now();
-    const pid_t pid = Spawn({NST_HOST_PATH, "--count-only", "-c", command, ORVELLA_PLUGIN_PATH},
-                            root / "host.out");
+    const pid_t pid = Spawn(args, root / "host.out");
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
@@ -157,6 +183,12 @@ int main(int argc, char** argv) {
     }
     orvella::WriteRegString(L"Software\\Corvan\\Orvella\\Startup\\LookupPort",
                             std::to_wstring(port));
+    if (WindowsBin() != nullptr) {
+        std::vector<std::string> reg = WindowsCommand("reg.exe");
+        reg.insert(reg.end(), {"add", "HKCU\\Software\\Corvan\\Orvella\\Startup", "/v",
+                               "LookupPort", "/t", "REG_SZ", "/d", std::to_string(port), "/f"});
+        waitpid(Spawn(reg, root / "reg.out"), nullptr, 0);
+    }
 
     const std::string start = Date(std::time(nullptr) - 30 * 86400, "%Y-%m-%d");
     const HostRun load = RunHost(root, "request ABC 0 " + start);
@@ -189,6 +221,7 @@ int main(int argc, char** argv) {
                 baselineLines);
     std::printf("nst-host + plug-in (--count-only): %.3f s (%s)\n", load.seconds, summary.c_str());
     std::printf("ratio: %.2fx the baseline's time\n", load.seconds / baselineSeconds);
+    std::printf("host start and stop alone (a load that ends at once): %.3f s\n", empty.seconds);
     std::printf(
         "nst-host peak memory: %.1f MB with the load, %.1f MB with an empty load, "
         "%.1f MB for the load\n",

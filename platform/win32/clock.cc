@@ -1,13 +1,13 @@
-#include "platform/win32/win32_api.h"
-
 #include "platform/clock.h"
+
+#include "platform/win32/win32_api.h"
 
 namespace platform {
 
 LocalTime CurrentLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return LocalTime{now.wYear, now.wMonth,  now.wDay,         now.wHour,
+    return LocalTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                      now.wMinute, now.wSecond, now.wMilliseconds};
 }
 

@@ -1,6 +1,6 @@
-#include <cstdio>
-
 #include "platform/file_limits.h"
+
+#include <cstdio>
 
 namespace platform {
 

@@ -1,6 +1,5 @@
 #include "platform/file_system.h"
 
-
 #include "platform/win32/win32_api.h"
 
 namespace platform {

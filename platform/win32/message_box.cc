@@ -1,11 +1,10 @@
-#include "platform/win32/win32_api.h"
-
 #include "platform/message_box.h"
 
 #include <cstdio>
 #include <cwchar>
 
 #include "platform/text.h"
+#include "platform/win32/win32_api.h"
 
 namespace platform {
 

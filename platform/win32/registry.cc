@@ -18,7 +18,6 @@ HKEY RootOf(Hive hive) {
     return hive == Hive::kCurrentUser ? HKEY_CURRENT_USER : nullptr;
 }
 
-
 }  // namespace
 
 long RegOpenKey(Hive hive, const std::wstring& path, uint32_t access, RegKey** key) {
@@ -147,8 +146,8 @@ long RegEnumSubkeys(RegKey* key, std::vector<std::wstring>* names) {
     std::wstring name(longest + 1, L'\0');
     for (DWORD i = 0; i < count; ++i) {
         DWORD length = longest + 1;
-        result = RegEnumKeyExW(Native(key), i, name.data(), &length, nullptr, nullptr, nullptr,
-                               nullptr);
+        result =
+            RegEnumKeyExW(Native(key), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS) {
             return result;
         }

@@ -1,7 +1,6 @@
 // Starting a program through the system shell.
 #include "platform/shell.h"
 
-
 #include "platform/text.h"
 #include "platform/timer_queue.h"
 #include "platform/win32/win32_api.h"
@@ -49,8 +48,8 @@ ShellResult ShellExecute(const std::string& file, const std::vector<std::string>
         AppendQuoted(WidenText(arg), &parameters);
     }
     const std::wstring program = WidenText(file);
-    const HINSTANCE instance = ShellExecuteW(nullptr, L"open", program.c_str(),
-                                             parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    const HINSTANCE instance = ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(),
+                                             nullptr, SW_SHOWNORMAL);
     const auto result = reinterpret_cast<intptr_t>(instance);
     if (result > 32) {
         return ShellResult{result, 0};

@@ -1,6 +1,6 @@
-#include "platform/win32/win32_api.h"
-
 #include "platform/text.h"
+
+#include "platform/win32/win32_api.h"
 
 namespace platform {
 
@@ -29,8 +29,8 @@ std::string NarrowText(std::wstring_view text) {
         return std::string();
     }
     const int wide = static_cast<int>(text.size());
-    const int n =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), wide, nullptr, 0,
+                                      nullptr, nullptr);
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '?');
     if (n > 0) {
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), wide, out.data(), n, "?",

@@ -5,11 +5,14 @@
 // their full names.
 #pragma once
 
+// The order matters: winsock2 before windows.h, the shell's after it.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+// clang-format on
 
 #undef CreateDirectory
 #undef DispatchMessage

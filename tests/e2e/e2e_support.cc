@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -24,7 +25,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kVariables[] = {
-    "ORVELLA_REGISTRY", "HOME", "XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR", "XDG_RUNTIME_DIR", "PATH"};
+    "ORVELLA_REGISTRY", "HOME", "XDG_CONFIG_HOME",      "XDG_DOCUMENTS_DIR",
+    "XDG_RUNTIME_DIR",  "PATH", "ORVELLA_LAUNCH_RECORD"};
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -68,6 +70,29 @@ std::string RecordPath(const CPrivateEnvironment& env) {
     return env.Dir() + "/record.jsonl";
 }
 
+std::string WindowsBin() {
+    const char* bin = std::getenv("ORVELLA_E2E_WINDOWS_BIN");
+    return bin != nullptr ? bin : "";
+}
+
+// The command that starts a Windows program: the emulator, then the program.
+std::vector<std::string> WindowsCommand(const std::string& program) {
+    const char* emulator = std::getenv("ORVELLA_E2E_EMULATOR");
+    return {emulator != nullptr ? emulator : "wine", program};
+}
+
+// Registry file text: quotes and backslashes escaped.
+std::string RegText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
 }  // namespace
 
 CPrivateEnvironment::CPrivateEnvironment() {
@@ -87,7 +112,9 @@ CPrivateEnvironment::CPrivateEnvironment() {
     setenv("XDG_RUNTIME_DIR", (m_dir + "/runtime").c_str(), 1);
     setenv("PATH", (m_dir + "/bin:" + m_saved["PATH"]).c_str(), 1);
 
-    // The launcher's only job here: show what it was given.
+    // The launcher's only job here: show what it was given. The Windows one
+    // beside nst-host.exe writes where this variable says.
+    setenv("ORVELLA_LAUNCH_RECORD", HostPath(m_dir + "/launcher-args").c_str(), 1);
     const std::string launcher = m_dir + "/bin/Orvalink.exe";
     std::ofstream script(launcher);
     script << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << m_dir
@@ -119,12 +146,55 @@ void CPrivateEnvironment::WriteSettings(bool streaming, bool extendedTrades, boo
     WriteRegDword(extendedTrades ? 1 : 0, key + "ExtendedTrade");
     WriteRegDword(logging ? 1 : 0, key + "Logging");
     WriteRegString(key + "NovaScopeRoot", HostRoot());
+    const std::string windowsKey = "Software\\Corvan\\Orvella\\OrvellaForNST";
+    WriteWindowsValue(windowsKey, "Streaming", streaming ? "dword:00000001" : "dword:00000000");
+    WriteWindowsValue(windowsKey, "ExtendedTrade",
+                      extendedTrades ? "dword:00000001" : "dword:00000000");
+    WriteWindowsValue(windowsKey, "Logging", logging ? "dword:00000001" : "dword:00000000");
+    WriteWindowsValue(windowsKey, "NovaScopeRoot", RegText(HostPath(HostRoot())));
 }
 
 void CPrivateEnvironment::WritePorts(int lookupPort, int level1Port) {
     const std::string key = "Software\\Corvan\\Orvella\\Startup\\";
     WriteRegString(key + "LookupPort", std::to_string(lookupPort));
     WriteRegString(key + "Level1Port", std::to_string(level1Port));
+    const std::string windowsKey = "Software\\Corvan\\Orvella\\Startup";
+    WriteWindowsValue(windowsKey, "LookupPort", RegText(std::to_string(lookupPort)));
+    WriteWindowsValue(windowsKey, "Level1Port", RegText(std::to_string(level1Port)));
+}
+
+void CPrivateEnvironment::WriteWindowsValue(const std::string& key, const std::string& name,
+                                            const std::string& data) {
+    if (!WindowsHost()) {
+        return;
+    }
+    m_windowsSettings[key][name] = data;
+    // The whole key is replaced, so nothing of an earlier test remains.
+    std::ofstream file(WindowsSettingsFile(), std::ios::binary);
+    file << "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Corvan]\r\n";
+    for (const auto& [path, values] : m_windowsSettings) {
+        file << "\r\n[HKEY_CURRENT_USER\\" << path << "]\r\n";
+        for (const auto& [valueName, valueData] : values) {
+            file << RegText(valueName) << "=" << valueData << "\r\n";
+        }
+    }
+}
+
+std::string CPrivateEnvironment::WindowsSettingsFile() const {
+    return WindowsHost() ? m_dir + "/settings.reg" : std::string();
+}
+
+bool WindowsHost() {
+    return !WindowsBin().empty();
+}
+
+std::string HostPath(const std::string& path) {
+    if (!WindowsHost() || path.empty() || path[0] != '/') {
+        return path;
+    }
+    std::string windows = "Z:" + path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
 }
 
 std::vector<std::string> CPrivateEnvironment::Files() const {
@@ -228,10 +298,23 @@ pid_t StartHost(const CPrivateEnvironment& env, const std::vector<std::string>& 
         out << command << "\n";
     }
     out.close();
-    std::vector<std::string> argv = {NST_HOST_PATH,   "-q",       "--record",
-                                     RecordPath(env), "--script", script};
+    std::vector<std::string> argv = {NST_HOST_PATH};
+    std::string plugin = SHIPPED_PLUGIN_PATH;
+    if (WindowsHost()) {
+        // The Windows registry of the emulator's prefix takes the settings
+        // first; the record and script paths are the host's.
+        if (fs::exists(env.WindowsSettingsFile())) {
+            std::vector<std::string> regedit = WindowsCommand("regedit.exe");
+            regedit.insert(regedit.end(), {"/S", HostPath(env.WindowsSettingsFile())});
+            WaitHost(Spawn(regedit, env.Dir() + "/regedit.out"), 60000);
+        }
+        argv = WindowsCommand(WindowsBin() + "/nst-host.exe");
+        plugin = HostPath(WindowsBin() + "/OrvellaForNST.dll");
+    }
+    argv.insert(argv.end(),
+                {"-q", "--record", HostPath(RecordPath(env)), "--script", HostPath(script)});
     argv.insert(argv.end(), hostOptions.begin(), hostOptions.end());
-    argv.push_back(SHIPPED_PLUGIN_PATH);
+    argv.push_back(plugin);
     return Spawn(argv, env.Dir() + "/host.out");
 }
 

@@ -36,10 +36,27 @@ class CPrivateEnvironment {
     // Every file below the scratch folder, as paths relative to it.
     std::vector<std::string> Files() const;
 
+    // The settings written so far as a registry file for the Windows host
+    // (empty when no Windows host is chosen).
+    std::string WindowsSettingsFile() const;
+
   private:
+    void WriteWindowsValue(const std::string& key, const std::string& name,
+                           const std::string& data);
+
     std::string m_dir;
     std::map<std::string, std::string> m_saved;
+    std::map<std::string, std::map<std::string, std::string>> m_windowsSettings;
 };
+
+// The host the scenarios run in: this build's nst-host with its plug-in, or,
+// when ORVELLA_E2E_WINDOWS_BIN names the Windows build's program folder, its
+// nst-host.exe with OrvellaForNST.dll under the program named by
+// ORVELLA_E2E_EMULATOR (wine). The Windows runner sets both; the scenarios are
+// the same.
+bool WindowsHost();
+// A path as the host's programs see it (a Windows host sees / as drive Z:).
+std::string HostPath(const std::string& path);
 
 // The feed-client stand-in on ports of its own (the admin port as given:
 // -1 for none), with extra options such as fault modes.

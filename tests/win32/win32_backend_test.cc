@@ -1,8 +1,6 @@
 // What the Win32 backend adds to the contracts of platform/: the system's
 // registry, code page, message queue, sockets, shell and version resources.
 // The system socket calls of the test servers, without the system macros.
-#include "platform/win32/win32_api.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,6 +19,7 @@
 #include "platform/text.h"
 #include "platform/timer_queue.h"
 #include "platform/version_resource.h"
+#include "platform/win32/win32_api.h"
 
 namespace platform {
 namespace {
@@ -39,8 +38,8 @@ TEST(Win32RegistryTest, ValuesRoundTripThroughTheCurrentUsersHive) {
     ASSERT_EQ(RegSetValue(key, L"Root", kRegSz, reinterpret_cast<const uint8_t*>(text.c_str()),
                           static_cast<uint32_t>((text.size() + 1) * sizeof(wchar_t))),
               kRegSuccess);
-    ASSERT_EQ(RegSetValue(key, L"Streaming", kRegDword,
-                          reinterpret_cast<const uint8_t*>(&number), sizeof(number)),
+    ASSERT_EQ(RegSetValue(key, L"Streaming", kRegDword, reinterpret_cast<const uint8_t*>(&number),
+                          sizeof(number)),
               kRegSuccess);
     RegCloseKey(key);
 
@@ -301,14 +300,21 @@ TEST(Win32ShellTest, EachArgumentArrivesWholeAtTheLauncher) {
     const std::string record = std::string(std::getenv("TEMP")) + "\\orvella-launch.txt";
     _putenv_s("ORVELLA_LAUNCH_RECORD", record.c_str());
     const std::vector<std::string> passwords = {
-        "plain", "two words", "quote\"inside", "trailing\\", "back\\\\slashes \\\"q\"",
-        "-leading-dash", "", " ", "tab\there",
+        "plain",
+        "two words",
+        "quote\"inside",
+        "trailing\\",
+        "back\\\\slashes \\\"q\"",
+        "-leading-dash",
+        "",
+        " ",
+        "tab\there",
     };
     for (const std::string& password : passwords) {
         SCOPED_TRACE(password);
         std::remove(record.c_str());
-        const std::vector<std::string> args = {"-product", "NOVA_SCOPE", "-version", "1.0.1.1",
-                                               "-login", "user 1", "-password", password};
+        const std::vector<std::string> args = {"-product", "NOVA_SCOPE", "-version",  "1.0.1.1",
+                                               "-login",   "user 1",     "-password", password};
         const ShellResult result = ShellExecute(ORVELLA_LAUNCHER_PATH, args);
         ASSERT_GT(result.instance, 32) << result.errorCode;
         std::string expected;
