@@ -1,6 +1,7 @@
 // Timer queues of the system: the callbacks run on its thread pool.
 #include "platform/timer_queue.h"
 
+#include <atomic>
 #include <new>
 
 #include "platform/win32/win32_api.h"
@@ -9,10 +10,17 @@ namespace platform {
 
 struct TimerQueue;
 
+namespace {
+
+struct QueueState;
+
+}  // namespace
+
 // The system's callback type differs from ours; each timer keeps the pair.
 struct Timer {
     TimerCallback callback;
     void* context;
+    QueueState* queue;
     HANDLE handle = nullptr;
     Timer* next = nullptr;
 };
@@ -24,11 +32,16 @@ struct QueueState {
     HANDLE handle;
     SRWLOCK lock = SRWLOCK_INIT;
     Timer* timers = nullptr;
+    // Set by the deletion: an expiry the system had already handed to its
+    // thread pool does not start a callback after the deletion returned.
+    std::atomic<bool> deleted{false};
 };
 
 void CALLBACK RunTimer(void* parameter, BOOLEAN fired) {
     auto* timer = static_cast<Timer*>(parameter);
-    timer->callback(timer->context, fired != FALSE);
+    if (!timer->queue->deleted.load()) {
+        timer->callback(timer->context, fired != FALSE);
+    }
 }
 
 // Frees the timers once the system no longer calls them.
@@ -64,7 +77,7 @@ Timer* CreateTimerQueueTimer(TimerQueue* queue, TimerCallback callback, void* co
         return nullptr;
     }
     auto* state = reinterpret_cast<QueueState*>(queue);
-    auto* timer = new (std::nothrow) Timer{callback, context};
+    auto* timer = new (std::nothrow) Timer{callback, context, state};
     if (timer == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -91,6 +104,7 @@ bool DeleteTimerQueue(TimerQueue* queue) {
     // Without a completion event the system does not wait for a running
     // callback and reports ERROR_IO_PENDING. The timers are then left to that
     // callback (a few bytes, once per process); otherwise none runs again.
+    state->deleted.store(true);
     if (DeleteTimerQueueEx(state->handle, nullptr)) {
         ReleaseQueue(state);
         return true;
