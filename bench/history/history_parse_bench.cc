@@ -19,6 +19,7 @@
 #include "plugin/boundary/host_feed.h"
 #include "plugin/history/history_parser.h"
 #include "plugin/history/history_thread.h"
+#include "testing/private_environment.h"
 
 namespace {
 
@@ -124,10 +125,7 @@ long long Parser(std::string_view reply, CCountingHost* host) {
 
 int main(int argc, char** argv) {
     // Keep the settings reads of the log away from the user's own registry.
-    char pattern[] = "/tmp/orvella-bench-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) {
-        setenv("ORVELLA_REGISTRY", (std::string(pattern) + "/registry.db").c_str(), 1);
-    }
+    const orvella::testing::CPrivateEnvironment env(orvella::testing::Launcher::kNone);
     const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;
     const std::string reply = MakeTickReply(lines);
 
@@ -159,7 +157,5 @@ int main(int argc, char** argv) {
     std::printf("ProcessHistoryText:            %.3f s, %.0f lines/s (%lld rows, last %d%%)\n",
                 parserSeconds, parserRate, rows, host.lastPercent);
     std::printf("ratio: %.2fx the baseline's rate\n", parserRate / baselineRate);
-    std::error_code ignored;
-    std::filesystem::remove_all(pattern, ignored);
     return host.lastPercent == 100 ? 0 : 1;
 }

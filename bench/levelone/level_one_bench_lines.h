@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace orvella {
 
@@ -17,5 +19,21 @@ std::string BenchUpdateLine(int i, int seq);
 
 // count lines, cycling through the symbols.
 std::string BenchUpdateStream(int count);
+
+// The split-only baseline of the level-one benchmarks: one line split into
+// its 62 fields, each in fresh storage, as a plain reader would.
+std::vector<std::string> SplitOnly(std::string_view line);
+
+// Splits every complete line of text with SplitOnly and hands its fields to
+// onFields; returns the bytes used (an unfinished last line is left).
+template <typename OnFields>
+std::size_t SplitOnlyLines(std::string_view text, OnFields&& onFields) {
+    std::size_t from = 0;
+    for (std::size_t feed; (feed = text.find('\n', from)) != std::string_view::npos;
+         from = feed + 1) {
+        onFields(SplitOnly(text.substr(from, feed - from)));
+    }
+    return from;
+}
 
 }  // namespace orvella

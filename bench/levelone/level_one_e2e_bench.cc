@@ -21,12 +21,8 @@
 // the 500 series are set up. The feed's admin port is a free one, named to
 // the launcher's running check through ORVELLA_FEED_SIM_ARGS.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,8 +33,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,15 +44,11 @@
 #include "host/script.h"
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
-#include "settings/registry_access.h"
-#include "settings/settings_keys.h"
-
-extern char** environ;
+#include "testing/feed_sim.h"
+#include "testing/private_environment.h"
 
 namespace orvella {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Inside the regular session of a Wednesday, so every trade line is a trade
 // the plug-in delivers.
@@ -128,76 +118,17 @@ double PercentileMs(std::vector<int64_t>& values, double p) {
     return static_cast<double>(values[index]) / 1000.0;
 }
 
-// The feed client stand-in of one phase.
-struct CSim {
-    pid_t pid = -1;
-    uint16_t lookup = 0;
-    uint16_t level1 = 0;
-    uint16_t admin = 0;
-};
-
 // Starts orvella-feed-sim on free ports, with its pid file where the
 // launcher looks for a running feed client.
-CSim StartSim(const fs::path& dir, Phase phase) {
-    const fs::path ready = dir / "ready";
-    std::vector<std::string> args{
-        ORVELLA_FEED_SIM_PATH,
-        "--lookup-port",
-        "0",
-        "--level1-port",
-        "0",
-        "--admin-port",
-        "0",
-        "--login-delay",
-        "0",
-        "--ready-file",
-        ready.string(),
-        "--log",
-        "none",
-        "--pid-file",
-        (dir / ("orvella-feed-sim-" + std::to_string(getuid()) + ".pid")).string(),
-        "--update-rate",
-        IsPaced(phase) ? kPacedRate : "max",
-        "--max-symbols",
-        std::to_string(kBenchSymbols),
-        "--history-lines",
-        "1",
-        "--now",
-        kFeedNow};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    CSim sim;
-    fs::remove(ready);
-    posix_spawn(&sim.pid, argv[0], &actions, nullptr, argv.data(), environ);
-    for (int i = 0; i < 250 && !fs::exists(ready); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    std::ifstream file(ready);
-    for (std::string line; std::getline(file, line);) {
-        const int value = std::atoi(line.c_str() + line.find('=') + 1);
-        if (line.rfind("lookup=", 0) == 0) {
-            sim.lookup = static_cast<uint16_t>(value);
-        } else if (line.rfind("level1=", 0) == 0) {
-            sim.level1 = static_cast<uint16_t>(value);
-        } else if (line.rfind("admin=", 0) == 0) {
-            sim.admin = static_cast<uint16_t>(value);
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return sim;
-}
-
-void StopSim(const CSim& sim) {
-    if (sim.pid > 0) {
-        kill(sim.pid, SIGTERM);
-        waitpid(sim.pid, nullptr, 0);
-    }
+bool StartSim(testing::CFeedSim& sim, const testing::CPrivateEnvironment& env, Phase phase) {
+    testing::CFeedSimOptions options;
+    options.adminPort = 0;
+    options.log = "none";
+    options.options = {"--update-rate",   IsPaced(phase) ? kPacedRate : "max",
+                       "--max-symbols",   std::to_string(kBenchSymbols),
+                       "--history-lines", "1",
+                       "--now",           kFeedNow};
+    return sim.Start(env, options);
 }
 
 // The host's view of the rows: counts them and, in the paced phase, matches
@@ -295,12 +226,14 @@ bool RunCommand(nsthost::CHostSession& session, const std::string& line) {
     return true;
 }
 
-CPhaseResult RunPlugIn(Phase phase, const CSim& sim, CStampRelay& relay, double seconds) {
+CPhaseResult RunPlugIn(Phase phase, const testing::CPrivateEnvironment& env,
+                       const testing::CFeedSim& sim, CStampRelay& relay, double seconds) {
     CPhaseResult result;
-    WriteRegString(std::string(kStartupKeyA) + "\\LookupPort", std::to_string(sim.lookup));
-    WriteRegString(std::string(kStartupKeyA) + "\\Level1Port", std::to_string(relay.Port()));
-    WriteRegDword(1, std::string(kStreamingPathA));
-    WriteRegDword(0, std::string(kLoggingPathA));
+    env.WritePorts(sim.lookup, relay.Port());
+    testing::CPluginSettings settings;
+    settings.streaming = true;
+    settings.logging = false;
+    env.WriteSettings(settings);
     // The launcher's running check connects to this feed's admin port. The
     // plug-in's own login goes to the fixed port 9300, which this run leaves
     // to others: with nothing listening there the login ends at once and the
@@ -313,9 +246,10 @@ CPhaseResult RunPlugIn(Phase phase, const CSim& sim, CStampRelay& relay, double 
     store.SetKeepRows(false);
     store.SetObserver(&clock);
     platform::SetMessageBoxObserver(CountBox, &result.boxes);
-    nsthost::CHostSession session(nullptr, ORVELLA_PLUGIN_PATH);
+    const std::string& plugin = env.Programs().plugin;
+    nsthost::CHostSession session(nullptr, plugin);
     std::string error;
-    if (!session.Load(ORVELLA_PLUGIN_PATH, &error)) {
+    if (!session.Load(plugin, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return result;
     }
@@ -410,19 +344,7 @@ CPhaseResult RunBaseline(Phase phase, CStampRelay& relay, double seconds) {
             break;
         }
         pending.append(buffer.data(), static_cast<size_t>(n));
-        size_t from = 0;
-        for (size_t feed; (feed = pending.find('\n', from)) != std::string::npos; from = feed + 1) {
-            const std::string_view line(pending.data() + from, feed - from);
-            std::vector<std::string> fields(62);
-            size_t pos = 0;
-            for (size_t index = 0; index < fields.size(); ++index) {
-                const size_t comma = line.find(',', pos);
-                fields[index] = std::string(line.substr(pos, comma - pos));
-                if (comma == std::string_view::npos) {
-                    break;
-                }
-                pos = comma + 1;
-            }
+        const size_t from = SplitOnlyLines(pending, [&](const std::vector<std::string>& fields) {
             checksum += fields[32].size();
             if (sampling && IsPaced(phase) && fields[0] == "Q" &&
                 fields[17].find_first_of("tT") != std::string::npos) {
@@ -432,7 +354,7 @@ CPhaseResult RunBaseline(Phase phase, CStampRelay& relay, double seconds) {
                     delays.push_back(MonotonicMicros() - stamp);
                 }
             }
-        }
+        });
         pending.erase(0, from);
     }
     const double elapsed = Seconds(begin);
@@ -447,10 +369,10 @@ CPhaseResult RunBaseline(Phase phase, CStampRelay& relay, double seconds) {
     return result;
 }
 
-CPhaseResult RunPhaseHere(Phase phase, const fs::path& dir, double seconds) {
+CPhaseResult RunPhaseHere(Phase phase, const testing::CPrivateEnvironment& env, double seconds) {
     CPhaseResult result;
-    const CSim sim = StartSim(dir, phase);
-    if (sim.level1 == 0) {
+    testing::CFeedSim sim;
+    if (!StartSim(sim, env, phase)) {
         std::fprintf(stderr, "orvella-feed-sim did not start\n");
         return result;
     }
@@ -458,18 +380,18 @@ CPhaseResult RunPhaseHere(Phase phase, const fs::path& dir, double seconds) {
     // Under a stream at the feed's maximum rate a request can take up to two
     // seconds (see docs/performance.md), so there the plug-in's stream starts
     // when its 500 series are in place.
-    if (relay.Start(sim.level1, IsPaced(phase) && IsPlugIn(phase), phase == Phase::kPlugInMax)) {
-        result = IsPlugIn(phase) ? RunPlugIn(phase, sim, relay, seconds)
+    if (relay.Start(static_cast<uint16_t>(sim.level1), IsPaced(phase) && IsPlugIn(phase),
+                    phase == Phase::kPlugInMax)) {
+        result = IsPlugIn(phase) ? RunPlugIn(phase, env, sim, relay, seconds)
                                  : RunBaseline(phase, relay, seconds);
         relay.Stop();
     }
-    StopSim(sim);
     return result;
 }
 
 // Runs a phase in a child process, so that every plug-in run starts from a
 // freshly loaded library with a new level-one connection.
-CPhaseResult RunPhase(Phase phase, const fs::path& dir, double seconds) {
+CPhaseResult RunPhase(Phase phase, const testing::CPrivateEnvironment& env, double seconds) {
     int fds[2];
     if (pipe(fds) != 0) {
         return CPhaseResult();
@@ -477,7 +399,7 @@ CPhaseResult RunPhase(Phase phase, const fs::path& dir, double seconds) {
     const pid_t child = fork();
     if (child == 0) {
         close(fds[0]);
-        const CPhaseResult result = RunPhaseHere(phase, dir, seconds);
+        const CPhaseResult result = RunPhaseHere(phase, env, seconds);
         const ssize_t written = write(fds[1], &result, sizeof result);
         _exit(written == sizeof result ? 0 : 1);
     }
@@ -508,20 +430,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     // A private registry, home and runtime folder; Orvalink.exe from the build.
-    const fs::path dir =
-        fs::temp_directory_path() / ("levelone-e2e-bench-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    setenv("ORVELLA_REGISTRY", (dir / "registry.db").c_str(), 1);
-    setenv("HOME", dir.c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-    unsetenv("ORVELLA_FEED_SIM_ARGS");
-    const char* path = getenv("PATH");
-    setenv("PATH",
-           (fs::path(ORVELLA_FEED_SIM_PATH).parent_path().string() + ":" +
-            (path != nullptr ? path : "/usr/bin:/bin"))
-               .c_str(),
-           1);
+    const testing::CPrivateEnvironment env(testing::Launcher::kBuild);
 
     std::printf("%d symbols at 5-minute bars, %.1f s per phase, %d rounds\n", kBenchSymbols,
                 seconds, rounds);
@@ -533,7 +442,7 @@ int main(int argc, char** argv) {
         for (Phase phase :
              {Phase::kBaselineMax, Phase::kPlugInMax, Phase::kBaselinePaced, Phase::kPlugInPaced}) {
             CPhaseResult& r = results[static_cast<int>(phase)];
-            r = RunPhase(phase, dir, seconds);
+            r = RunPhase(phase, env, seconds);
             std::printf("round %d, %-38s %9.0f lines/s (%9.0f per CPU second)", round,
                         PhaseName(phase), r.linesPerSecond, r.linesPerCpuSecond);
             if (IsPlugIn(phase)) {
@@ -584,7 +493,5 @@ int main(int argc, char** argv) {
         "median of %d rounds at 20,000 lines/s: delay median %.3f ms, p99 %.3f ms "
         "(%.2fx the baseline's p99; target p99 < 5 ms)\n",
         counted, Median(medians), Median(p99s), Median(p99Ratios));
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
     return sound ? 0 : 1;
 }

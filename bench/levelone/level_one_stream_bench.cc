@@ -10,8 +10,6 @@
 // update lines carry trades. Prints lines/s of both (feed at its maximum rate) and the delay from a
 // line's send time stamp (field 40) to the end of its row delivery, median
 // and 99th percentile, with the feed at 20,000 lines/s.
-#include <signal.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -19,7 +17,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +29,8 @@
 #include "plugin/boundary/host_feed.h"
 #include "plugin/levelone/corvan_socket.h"
 #include "plugin/levelone/level_one_data.h"
+#include "testing/feed_sim.h"
+#include "testing/private_environment.h"
 #include "tests/plugin/levelone/level_one_test_helper.h"
 
 namespace orvella {
@@ -117,27 +116,11 @@ class CSplitOnlySocket : public platform::CAsyncSocket {
             return;
         }
         m_pending.append(m_buffer.data(), static_cast<std::size_t>(n));
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t feed = m_pending.find('\n', start);
-            if (feed == std::string::npos) {
-                break;
-            }
-            const std::string_view line(m_pending.data() + start, feed - start);
-            std::vector<std::string> fields(62);
-            std::size_t pos = 0;
-            for (std::size_t index = 0; index < fields.size(); ++index) {
-                const std::size_t comma = line.find(',', pos);
-                fields[index] = std::string(line.substr(pos, comma - pos));
-                if (comma == std::string_view::npos) {
-                    break;
-                }
-                pos = comma + 1;
-            }
-            m_checksum += fields[32].size();
-            ++m_lines;
-            start = feed + 1;
-        }
+        const std::size_t start =
+            SplitOnlyLines(m_pending, [this](const std::vector<std::string>& fields) {
+                m_checksum += fields[32].size();
+                ++m_lines;
+            });
         m_pending.erase(0, start);
     }
 
@@ -156,40 +139,17 @@ void PumpFor(double seconds) {
     }
 }
 
-struct CSim {
-    pid_t pid = -1;
-    uint16_t level1 = 0;
-};
-
-CSim StartSim(const std::string& program, const std::string& rate) {
-    const std::string ready = "/tmp/levelone-bench-" + std::to_string(getpid()) + ".ports";
-    std::remove(ready.c_str());
-    CSim sim;
-    sim.pid = fork();
-    if (sim.pid == 0) {
-        execl(program.c_str(), program.c_str(), "--lookup-port", "0", "--level1-port", "0",
-              "--admin-port", "0", "--ready-file", ready.c_str(), "--log", "none", "--update-rate",
-              rate.c_str(), "--max-symbols", "500", "--now", "2024-03-06 11:00:00",
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    for (int i = 0; i < 200 && sim.level1 == 0; ++i) {
-        usleep(25000);
-        std::ifstream file(ready);
-        std::string line;
-        while (std::getline(file, line)) {
-            if (line.rfind("level1=", 0) == 0) {
-                sim.level1 = static_cast<uint16_t>(std::atoi(line.c_str() + 7));
-            }
-        }
-    }
-    std::remove(ready.c_str());
-    return sim;
-}
-
-void StopSim(const CSim& sim) {
-    kill(sim.pid, SIGTERM);
-    waitpid(sim.pid, nullptr, 0);
+// The feed at the given rate (updates per second per symbol, or "max"),
+// on free ports, its clock inside a trading session.
+bool StartSim(testing::CFeedSim& sim, const std::string& dir, const std::string& program,
+              const std::string& rate) {
+    testing::CFeedSimOptions options;
+    options.adminPort = 0;
+    options.log = "none";
+    options.options = {"--update-rate", rate,    "--max-symbols",
+                       "500",           "--now", "2024-03-06 11:00:00"};
+    options.program = program;
+    return sim.Start(dir, options);
 }
 
 std::string WatchCommands() {
@@ -201,9 +161,12 @@ std::string WatchCommands() {
 }
 
 // Runs the plug-in path against a fresh simulator; returns lines/s.
-double RunPlugIn(const std::string& program, const std::string& rate, double seconds,
-                 std::vector<int64_t>* delays) {
-    const CSim sim = StartSim(program, rate);
+double RunPlugIn(const std::string& dir, const std::string& program, const std::string& rate,
+                 double seconds, std::vector<int64_t>* delays) {
+    testing::CFeedSim sim;
+    if (!StartSim(sim, dir, program, rate)) {
+        return 0.0;
+    }
     CCountingHostFeed feed;
     SetHostFeed(&feed);
     CLevelOneData data;
@@ -234,13 +197,15 @@ double RunPlugIn(const std::string& program, const std::string& rate, double sec
         *delays = path.delays;
     }
     socket.Close();
-    StopSim(sim);
     SetHostFeed(nullptr);
     return static_cast<double>(lines) / elapsed;
 }
 
-double RunBaseline(const std::string& program, double seconds) {
-    const CSim sim = StartSim(program, "max");
+double RunBaseline(const std::string& dir, const std::string& program, double seconds) {
+    testing::CFeedSim sim;
+    if (!StartSim(sim, dir, program, "max")) {
+        return 0.0;
+    }
     CSplitOnlySocket socket;
     socket.Create(platform::kSocketEventRead | platform::kSocketEventConnect |
                   platform::kSocketEventClose);
@@ -258,7 +223,6 @@ double RunBaseline(const std::string& program, double seconds) {
     const long lines = socket.m_lines - start;
     std::printf("  split-only baseline: %ld lines in %.2f s\n", lines, elapsed);
     socket.Close();
-    StopSim(sim);
     return static_cast<double>(lines) / elapsed;
 }
 
@@ -281,21 +245,22 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string program = argv[1];
+    const orvella::testing::CPrivateEnvironment env(orvella::testing::Launcher::kNone);
     const double seconds = argc > 2 ? std::atof(argv[2]) : 5.0;
     platform::InitSockets();
     orvella::Globals().historyInProgress = 0;
 
     std::printf("feed at its maximum rate, %d watched symbols, 5-minute bars:\n",
                 orvella::kBenchSymbols);
-    const double plugIn = orvella::RunPlugIn(program, "max", seconds, nullptr);
-    const double baseline = orvella::RunBaseline(program, seconds);
+    const double plugIn = orvella::RunPlugIn(env.Dir(), program, "max", seconds, nullptr);
+    const double baseline = orvella::RunBaseline(env.Dir(), program, seconds);
     std::printf("plug-in path %.0f lines/s, split-only baseline %.0f lines/s, ratio %.2f\n", plugIn,
                 baseline, plugIn / baseline);
 
     // 40 updates per second for each of 500 symbols: 20,000 lines/s.
     std::printf("feed at 20,000 lines/s:\n");
     std::vector<int64_t> delays;
-    const double paced = orvella::RunPlugIn(program, "40", seconds, &delays);
+    const double paced = orvella::RunPlugIn(env.Dir(), program, "40", seconds, &delays);
     std::printf(
         "paced %.0f lines/s; delay send to row: median %.3f ms, 99th percentile %.3f ms "
         "(%zu samples)\n",

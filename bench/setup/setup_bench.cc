@@ -7,10 +7,6 @@
 //   download  "OrvellaNSTSetup --headless download" of a file from a local
 //             HTTP server against "curl -o" of the same file.
 // Each side runs three times, interleaved; the best time counts.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,9 +25,9 @@
 #include "platform/file_limits.h"
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
+#include "testing/private_environment.h"
+#include "testing/process.h"
 #include "tests/setup/http_test_server.h"
-
-extern char** environ;
 
 namespace {
 
@@ -49,27 +45,15 @@ struct Timing {
 
 // Runs argv with standard output and error thrown away.
 Timing RunTimed(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     Timing timing;
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = orvella::testing::Spawn(args, "/dev/null");
+    if (pid <= 0) {
         return timing;
     }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    timing.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    timing.peakKb = usage.ru_maxrss;
-    timing.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    posix_spawn_file_actions_destroy(&actions);
+    timing.exitCode = orvella::testing::WaitExit(pid, 24 * 3600 * 1000, &timing.peakKb);
+    timing.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return timing;
 }
 
@@ -82,7 +66,8 @@ bool SameFiles(const fs::path& a, const fs::path& b, size_t* count) {
     *count = 0;
     for (const auto& entry : fs::directory_iterator(a)) {
         const fs::path other = b / entry.path().filename();
-        if (!fs::exists(other) || fs::file_size(other) != fs::file_size(entry.path())) return false;
+        if (!fs::exists(other) || fs::file_size(other) != fs::file_size(entry.path()))
+            return false;
         std::ifstream x(entry.path(), std::ios::binary), y(other, std::ios::binary);
         if (!std::equal(std::istreambuf_iterator<char>(x), {}, std::istreambuf_iterator<char>(y))) {
             return false;
@@ -115,7 +100,8 @@ int BenchLst(const fs::path& work, uint64_t lines) {
     WriteRegString(orvella::kWebsitePathA, "symbols.example/product/mktlist_v2.txt");
 
     const char* awk = OnPath("mawk") ? "mawk" : (OnPath("awk") ? "awk" : nullptr);
-    if (awk == nullptr) std::printf("no mawk or awk on PATH: the baseline is skipped\n");
+    if (awk == nullptr)
+        std::printf("no mawk or awk on PATH: the baseline is skipped\n");
     Timing best{1e9, 0, 0}, bestAwk{1e9, 0, 0};
     for (int round = 0; round < kRounds; ++round) {
         const Timing ours = RunTimed({ORVELLA_SETUP_PROGRAM, "--headless", "build-lst"});
@@ -123,14 +109,18 @@ int BenchLst(const fs::path& work, uint64_t lines) {
             std::printf("build-lst failed with exit code %d\n", ours.exitCode);
             return 1;
         }
-        if (ours.seconds < best.seconds) best.seconds = ours.seconds;
-        if (ours.peakKb > best.peakKb) best.peakKb = ours.peakKb;
-        if (awk == nullptr) continue;
+        if (ours.seconds < best.seconds)
+            best.seconds = ours.seconds;
+        if (ours.peakKb > best.peakKb)
+            best.peakKb = ours.peakKb;
+        if (awk == nullptr)
+            continue;
         fs::remove_all(awkOut);
         fs::create_directories(awkOut);
         const Timing split =
             RunTimed({awk, "-v", "dir=" + awkOut.string(), std::string(kAwkSplit), symbolFile});
-        if (split.seconds < bestAwk.seconds) bestAwk.seconds = split.seconds;
+        if (split.seconds < bestAwk.seconds)
+            bestAwk.seconds = split.seconds;
     }
     std::printf("build-lst: best %.3f s, peak RSS %.1f MB\n", best.seconds, best.peakKb / 1024.0);
     if (awk != nullptr) {
@@ -140,7 +130,8 @@ int BenchLst(const fs::path& work, uint64_t lines) {
                     same ? "identical" : "DIFFERENT");
         std::printf("build-lst is %.2fx as fast as the %s split (target 2.5x)\n",
                     bestAwk.seconds / best.seconds, awk);
-        if (!same) return 1;
+        if (!same)
+            return 1;
     }
     return 0;
 }
@@ -157,7 +148,8 @@ int BenchDownload(const fs::path& work, uint64_t megabytes) {
     fs::create_directories(nst);
     orvella::test::CHttpTestServer server;
     std::string body(megabytes * 1000 * 1000, '\0');
-    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('A' + i % 23);
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>('A' + i % 23);
     server.Route("/big.txt", {200, "OK", {}, std::move(body)});
     WriteRegString(orvella::kNovaScopeRootPathA, nst.string());
     WriteRegString(orvella::kWebsitePathA, "127.0.0.1/big.txt");
@@ -186,11 +178,8 @@ int BenchDownload(const fs::path& work, uint64_t megabytes) {
 
 int main(int argc, char** argv) {
     platform::RaiseOpenFileLimit();
-    char pattern[] = "/tmp/orvella-setup-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return 1;
-    const fs::path work = pattern;
-    setenv("ORVELLA_REGISTRY", (work / "registry.db").c_str(), 1);
-    setenv("HOME", work.c_str(), 1);
+    const orvella::testing::CPrivateEnvironment env(orvella::testing::Launcher::kNone);
+    const fs::path work = env.Dir();
 
     bool lst = argc == 1, download = argc == 1;
     uint64_t lines = 1600000, megabytes = 100;
@@ -208,9 +197,9 @@ int main(int argc, char** argv) {
         }
     }
     int result = 0;
-    if (lst) result |= BenchLst(work, lines);
-    if (download) result |= BenchDownload(work, megabytes);
-    std::error_code ignored;
-    fs::remove_all(work, ignored);
+    if (lst)
+        result |= BenchLst(work, lines);
+    if (download)
+        result |= BenchDownload(work, megabytes);
     return result;
 }

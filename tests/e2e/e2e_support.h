@@ -1,134 +1,91 @@
-// End-to-end test support: a private environment per test (registry, home,
-// documents, runtime folder, a fake launcher first on PATH), the feed-client
-// stand-in as a child process, the stand-in host run over a command script,
-// and readers for its JSON call record and the plug-in's log.
+// End-to-end test support: the shared harness (private environment, the
+// feed-client stand-in, the stand-in host and its record) under the names
+// the end-to-end tests use, and scenarios as data with the runner that
+// plays them.
 #pragma once
 
-#include <sys/types.h>
+#include <gtest/gtest.h>
 
-#include <map>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "testing/feed_sim.h"
+#include "testing/host_run.h"
+#include "testing/private_environment.h"
+#include "testing/process.h"
+#include "testing/programs.h"
+
 namespace orvella::e2e {
 
-// A scratch folder with the environment of one test; removed at the end.
-class CPrivateEnvironment {
-  public:
-    // Creates the folders, points ORVELLA_REGISTRY, HOME, XDG_CONFIG_HOME,
-    // XDG_DOCUMENTS_DIR and XDG_RUNTIME_DIR into it, and puts a fake
-    // Orvalink.exe first on PATH that writes its arguments, one a line, to
-    // LauncherArguments() and exits 0.
-    CPrivateEnvironment();
-    ~CPrivateEnvironment();
-    CPrivateEnvironment(const CPrivateEnvironment&) = delete;
-    CPrivateEnvironment& operator=(const CPrivateEnvironment&) = delete;
+using testing::CCall;
+using testing::CFeedSim;
+using testing::CFeedSimOptions;
+using testing::CHostRun;
+using testing::CountOf;
+using testing::CPluginSettings;
+using testing::CPrivateEnvironment;
+using testing::CPrograms;
+using testing::CRow;
+using testing::IsSubsequence;
+using testing::kNone;
+using testing::Launcher;
+using testing::LocalDate;
+using testing::OpenDescriptors;
+using testing::ProcessEnded;
+using testing::ReadHostRun;
+using testing::ResidentKb;
+using testing::RunHost;
+using testing::StartHost;
+using testing::WaitExit;
 
-    const std::string& Dir() const { return m_dir; }
-    // The charting host's install directory (NovaScopeRoot).
-    std::string HostRoot() const { return m_dir + "/root"; }
-    std::vector<std::string> LauncherArguments() const;
+// The admin port the plug-in's login goes to; runs that use it hold the
+// CTest resource lock admin_port_9300.
+inline constexpr int kAdminPort = 9300;
 
-    // Writes the plug-in's settings and the feed client's ports.
-    void WriteSettings(bool streaming, bool extendedTrades, bool logging);
-    void WritePorts(int lookupPort, int level1Port);
-
-    // Every file below the scratch folder, as paths relative to it.
-    std::vector<std::string> Files() const;
-
-    // The settings written so far as a registry file for the Windows host
-    // (empty when no Windows host is chosen).
-    std::string WindowsSettingsFile() const;
-
-  private:
-    void WriteWindowsValue(const std::string& key, const std::string& name,
-                           const std::string& data);
-
-    std::string m_dir;
-    std::map<std::string, std::string> m_saved;
-    std::map<std::string, std::map<std::string, std::string>> m_windowsSettings;
+// What a scenario's checks get to see.
+struct CScenarioRun {
+    CHostRun host;
+    std::string feedLog;
+    // The lookup requests the feed client logged, as sent.
+    std::vector<std::string> LookupRequests() const;
 };
 
-// The host the scenarios run in: this build's nst-host with its plug-in, or,
-// when ORVELLA_E2E_WINDOWS_BIN names the Windows build's program folder, its
-// nst-host.exe with OrvellaForNST.dll under the program named by
-// ORVELLA_E2E_EMULATOR (wine). The Windows runner sets both; the scenarios are
-// the same.
-bool WindowsHost();
-// A path as the host's programs see it (a Windows host sees / as drive Z:).
-std::string HostPath(const std::string& path);
-
-// The feed-client stand-in on ports of its own (the admin port as given:
-// -1 for none), with extra options such as fault modes.
-class CFeedSim {
-  public:
-    // False when it did not start listening within 10 seconds (for example
-    // because the admin port is taken).
-    bool Start(const std::string& dir, int adminPort, const std::vector<std::string>& options);
-    // SIGTERM, then SIGKILL after 5 seconds.
-    void Stop();
-    ~CFeedSim() { Stop(); }
-
-    pid_t Pid() const { return m_pid; }
-    int lookup = -1, level1 = -1, admin = -1;
-
-  private:
-    pid_t m_pid = -1;
+// A day-bar history of three bars the feed client replays from a file, the
+// last one lastDaysAgo days before the local date.
+struct CDayBars {
+    std::string file;
+    int lastDaysAgo = 0;
 };
 
-// One call of the record.
-struct CCall {
-    std::string call;
-    std::string line;
-    // The raw text of a field (strings without their quotes, unescaped only
-    // for \" and \\); empty when absent.
-    std::string Field(const std::string& name) const;
-    double Number(const std::string& name) const;
+// One end-to-end scenario as data: the feed client's admin port and options,
+// the plug-in's settings, replayed files, the host's commands and the checks
+// on what came back. A runner for another system plays the same list with
+// its own programs.
+struct CScenario {
+    std::string name;
+    int adminPort = kAdminPort;  // -1: none; 0: a free one
+    std::vector<std::string> feedOptions;
+    CPluginSettings settings;
+    std::vector<CDayBars> dayBars;
+    std::vector<std::string> commands;
+    int timeLimitSeconds = 50;
+    std::function<void(const CScenarioRun&)> check;
 };
 
-// A committed row: its series and its values by column (1 first).
-struct CRow {
-    std::string symbol;
-    std::string interval;
-    std::vector<double> values;
-    // RequestTicker calls that had returned when the row was committed: a
-    // request's history rows come before its own return.
-    int requestsBefore = 0;
-};
+void PrintTo(const CScenario& scenario, std::ostream* out);
+std::string ScenarioName(const ::testing::TestParamInfo<CScenario>& info);
 
-struct CHostRun {
-    int status = -1;  // exit code; -1 for a signal or a kill at the time limit
-    std::vector<CCall> calls;
-    std::vector<CRow> rows;
-    std::vector<std::string> boxes;      // message box texts
-    std::vector<int> percents;           // UpdatePercent values
-    std::vector<int> requestResults;     // RequestTicker results in order
-    std::vector<int> credentialResults;  // UserIDPasswordChanged results
-    bool rowsWellFormed = true;          // every value of a row set once, column by column
-    std::string log;                     // the plug-in's log files, joined
-};
+// Plays a scenario: a private environment with the real launcher, the feed
+// client (waiting for a held admin port), the settings and ports, then the
+// host with its calls recorded and counted rows; then the checks.
+void PlayScenario(const CScenario& scenario, const CPrograms& programs = testing::BuildPrograms());
 
-// Runs nst-host with the plug-in over the commands (written to a script
-// file), records its calls and reads the plug-in's log from hostRoot. Kills
-// it after timeoutSeconds.
-CHostRun RunHost(const CPrivateEnvironment& env, const std::vector<std::string>& commands,
-                 int timeoutSeconds, const std::vector<std::string>& hostOptions = {});
-
-// Starts nst-host in the background (for the soak and blocking tests).
-pid_t StartHost(const CPrivateEnvironment& env, const std::vector<std::string>& commands,
-                const std::vector<std::string>& hostOptions = {});
-// Waits for it up to timeoutMs; its exit code, or -1 (killed at the limit).
-int WaitHost(pid_t pid, int timeoutMs);
-CHostRun ReadHostRun(const CPrivateEnvironment& env, int status);
-
-// True when the process has exited (a zombie not yet waited for).
-bool ProcessEnded(pid_t pid);
-
-// Resident memory in kB and open descriptors of a process (-1 when gone).
-long ResidentKb(pid_t pid);
-int OpenDescriptors(pid_t pid);
-
-// True when a's rows, in order, appear in b in the same order (values equal).
-bool IsSubsequence(const std::vector<CRow>& a, const std::vector<CRow>& b);
+// The scenario lists.
+std::vector<CScenario> HistoryScenarios();
+std::vector<CScenario> LevelOneScenarios();
+// Those that wait out the watch's full bound (about 80 seconds).
+std::vector<CScenario> LevelOneSlowScenarios();
 
 }  // namespace orvella::e2e

@@ -26,8 +26,10 @@ class HistoryFaults : public ::testing::Test {
         CFeedSim sim;
         std::vector<std::string> options = {"--now", kNow};
         options.insert(options.end(), simOptions.begin(), simOptions.end());
-        EXPECT_TRUE(sim.Start(env.Dir(), -1, options));
-        env.WriteSettings(false, false, true);
+        CFeedSimOptions feed;
+        feed.options = options;
+        EXPECT_TRUE(sim.Start(env, feed));
+        env.WriteSettings({});
         env.WritePorts(sim.lookup, sim.level1);
         CHostRun run = RunHost(env, commands, timeoutSeconds);
         // The plug-in writes nothing but its log into the host's folder.

@@ -47,15 +47,23 @@ std::vector<std::string> SoakCommands() {
 TEST(Soak, MemoryAndDescriptorsStayFlat) {
     CPrivateEnvironment env;
     CFeedSim sim;
-    if (!sim.Start(env.Dir(), 9300,
-                   {"--now", kNow, "--update-rate", "40", "--daily-days", "90", "--bar-days", "3",
-                    "--tick-days", "1"})) {
+    CFeedSimOptions feed;
+    feed.adminPort = kAdminPort;
+    feed.options = {"--now",      kNow, "--update-rate", "40", "--daily-days", "90",
+                    "--bar-days", "3",  "--tick-days",   "1"};
+    if (!sim.Start(env, feed)) {
         GTEST_SKIP() << "the admin port 9300 is taken by another program";
     }
-    env.WriteSettings(true, true, false);
+    CPluginSettings settings;
+    settings.streaming = true;
+    settings.extendedTrade = true;
+    settings.logging = false;
+    env.WriteSettings(settings);
     env.WritePorts(sim.lookup, sim.level1);
 
-    const pid_t host = StartHost(env, SoakCommands(), {"--count-only"});
+    std::vector<std::string> options = testing::RecordOptions(env);
+    options.push_back("--count-only");
+    const pid_t host = StartHost(env, SoakCommands(), options);
     std::vector<long> memory;
     std::vector<int> descriptors;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(150);
@@ -71,7 +79,7 @@ TEST(Soak, MemoryAndDescriptorsStayFlat) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
-    const CHostRun run = ReadHostRun(env, WaitHost(host, 1000));
+    const CHostRun run = ReadHostRun(env, WaitExit(host, 1000));
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(run.requestResults.size(), static_cast<size_t>(kRounds));
     EXPECT_EQ(std::count(run.requestResults.begin(), run.requestResults.end(), 1), kRounds);

@@ -96,14 +96,14 @@ TEST_F(StreamingFaults, NeverConnectedHoldsTheLoginUntilTheFeedGoes) {
     if (IsSkipped()) {
         return;
     }
-    const pid_t host = StartHost(m_env, {"credentials u p"});
+    const pid_t host = StartHost(m_env, {"credentials u p"}, testing::RecordOptions(m_env));
     std::this_thread::sleep_for(std::chrono::seconds(3));
     // Still waiting, as the feed client keeps the connection open.
     int status = 0;
     ASSERT_EQ(waitpid(host, &status, WNOHANG), 0);
     // Its going away ends the wait; the host carries on as after a login.
     m_sim.Stop();
-    const CHostRun run = ReadHostRun(m_env, WaitHost(host, 60000));
+    const CHostRun run = ReadHostRun(m_env, WaitExit(host, 60000));
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.credentialResults, std::vector<int>{-1});
 }

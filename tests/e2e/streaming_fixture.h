@@ -17,10 +17,15 @@ class StreamingFaults : public ::testing::Test {
     void StartSim(const std::vector<std::string>& simOptions) {
         std::vector<std::string> options = {"--now", kNow, "--update-rate", "20"};
         options.insert(options.end(), simOptions.begin(), simOptions.end());
-        if (!m_sim.Start(m_env.Dir(), 9300, options)) {
+        CFeedSimOptions feed;
+        feed.adminPort = kAdminPort;
+        feed.options = options;
+        if (!m_sim.Start(m_env, feed)) {
             GTEST_SKIP() << "the admin port 9300 is taken by another program";
         }
-        m_env.WriteSettings(true, false, true);
+        CPluginSettings settings;
+        settings.streaming = true;
+        m_env.WriteSettings(settings);
         m_env.WritePorts(m_sim.lookup, m_sim.level1);
     }
 

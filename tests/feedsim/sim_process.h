@@ -20,6 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "testing/feed_sim.h"
+#include "testing/process.h"
+
 namespace feedsim_test {
 
 inline std::string MakeTempDir() {
@@ -28,100 +31,32 @@ inline std::string MakeTempDir() {
     return dir != nullptr ? dir : "/tmp";
 }
 
-inline std::map<std::string, std::string> ReadKeyValues(const std::string& path) {
-    std::map<std::string, std::string> values;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) {
-            values[line.substr(0, eq)] = line.substr(eq + 1);
-        }
-    }
-    return values;
-}
+using orvella::testing::ReadKeyValues;
+using orvella::testing::WaitExit;
 
-// Runs `program args...` with stdout and stderr to a file in dir.
+// Runs `program args...` with stdout and stderr to a file.
 inline pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
                    const std::string& outputPath) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, STDOUT_FILENO);
-        dup2(out, STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// Waits up to timeoutMs for the child; returns its exit code, or -1 on a
-// signal or time-out (the child is then killed).
-inline int WaitExit(pid_t pid, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 10) {
-        int status = 0;
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        if (done < 0) {
-            return -1;  // not our child (any more)
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return orvella::testing::Spawn(argv, outputPath);
 }
 
 inline std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return orvella::testing::ReadWholeFile(path);
 }
 
-class CSimProcess {
+// The simulator on free ports (unless the options name ports), with its own
+// login delay and a scratch folder of its own.
+class CSimProcess : public orvella::testing::CFeedSim {
   public:
-    // Starts the simulator on free ports (unless args name ports) with the
-    // given extra options and waits until it listens.
     bool Start(std::vector<std::string> args) {
         m_dir = MakeTempDir();
-        const std::string ready = m_dir + "/ready";
-        std::vector<std::string> all = {"--lookup-port", "0",           "--level1-port", "0",
-                                        "--admin-port",  "0",           "--ready-file",  ready,
-                                        "--log",         m_dir + "/log"};
-        all.insert(all.end(), args.begin(), args.end());
-        m_pid = Spawn(ORVELLA_FEED_SIM_PATH, all, m_dir + "/output");
-        for (int i = 0; i < 1000 && access(ready.c_str(), F_OK) != 0; ++i) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        auto values = ReadKeyValues(ready);
-        lookup = std::atoi(values["lookup"].c_str());
-        level1 = std::atoi(values["level1"].c_str());
-        admin = std::atoi(values["admin"].c_str());
-        return !values.empty();
-    }
-
-    // Sends the signal and returns the exit code (-1 when it had to be killed).
-    int Stop(int signal = SIGTERM) {
-        if (m_pid <= 0) {
-            return -1;
-        }
-        kill(m_pid, signal);
-        const int code = WaitExit(m_pid, 5000);
-        m_pid = -1;
-        return code;
+        orvella::testing::CFeedSimOptions options;
+        options.adminPort = 0;
+        options.loginDelay.clear();
+        options.options = std::move(args);
+        return CFeedSim::Start(m_dir, options);
     }
 
     ~CSimProcess() {
@@ -131,13 +66,9 @@ class CSimProcess {
         }
     }
 
-    pid_t Pid() const { return m_pid; }
     const std::string& Dir() const { return m_dir; }
 
-    int lookup = -1, level1 = -1, admin = -1;
-
   private:
-    pid_t m_pid = -1;
     std::string m_dir;
 };
 

@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/diagnostics/log.h"
+#include "testing/private_environment.h"
 
 namespace orvella::test {
 
@@ -125,15 +126,8 @@ CTempDir::~CTempDir() {
 }
 
 void UsePrivateRegistry() {
-    static const std::string database = (std::filesystem::temp_directory_path() /
-                                         ("orvella-boundary-" + std::to_string(getpid()) + ".db"))
-                                            .string();
-    static bool registered = [] {
-        setenv("ORVELLA_REGISTRY", database.c_str(), 1);
-        std::atexit([] { std::remove(database.c_str()); });
-        return true;
-    }();
-    (void)registered;
+    // One store for the test process, emptied for every test.
+    static const testing::CPrivateEnvironment environment(testing::Launcher::kNone);
     platform::RegDeleteTree(platform::Hive::kCurrentUser, kSettingsKey);
 }
 

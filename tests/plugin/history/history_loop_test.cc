@@ -15,6 +15,7 @@
 #include "plugin/boundary/global_state.h"
 #include "plugin/history/history_load.h"
 #include "settings/registry_access.h"
+#include "tests/settings/settings_env.h"
 
 namespace orvella {
 namespace {
@@ -28,14 +29,10 @@ constexpr wchar_t kNotSent[] =
     L"Aborting because we were unable to make a history request. Please reload this chart!";
 constexpr double kAug1 = 40756.0;
 
-class HistoryLoopTest : public ::testing::Test {
+class HistoryLoopTest : public testing::SettingsEnvTest {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/orvella-history-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        setenv("ORVELLA_REGISTRY", (m_root / "registry.db").c_str(), 1);
-        setenv("HOME", m_root.c_str(), 1);
+        testing::SettingsEnvTest::SetUp();
         platform::SetMessageBoxObserver(&HistoryLoopTest::OnMessageBox, this);
         test::ClearLog();
         Globals().streamingEnabled = 0;
@@ -47,8 +44,7 @@ class HistoryLoopTest : public ::testing::Test {
         Globals().streamingEnabled = 0;
         Globals().beginFilterText.clear();
         Globals().endFilterText.clear();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testing::SettingsEnvTest::TearDown();
     }
 
     static void OnMessageBox(const std::wstring& caption, const std::wstring& text, unsigned flags,
@@ -82,7 +78,6 @@ class HistoryLoopTest : public ::testing::Test {
         return count;
     }
 
-    std::filesystem::path m_root;
     std::vector<std::wstring> m_boxes;
     test::CHostFeedScope m_scope;
 };

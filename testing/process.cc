@@ -1,0 +1,166 @@
+#include "testing/process.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace orvella::testing {
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& outputPath) {
+    std::vector<std::string> copy = argv;
+    std::vector<char*> args;
+    for (std::string& arg : copy) {
+        args.push_back(arg.data());
+    }
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = -1;
+    // The search on PATH serves a command prefix such as an emulator.
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int WaitExit(pid_t pid, int timeoutMs, long* peakKb) {
+    if (pid <= 0) {
+        return -1;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    rusage usage{};
+    for (;;) {
+        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+        if (done == pid) {
+            if (peakKb != nullptr) {
+                *peakKb = usage.ru_maxrss;
+            }
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (done < 0) {
+            return -1;  // not our child (any more)
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+bool ProcessEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const size_t paren = text.rfind(')');
+    return paren == std::string::npos || paren + 2 >= text.size() || text[paren + 2] == 'Z';
+}
+
+long ResidentKb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return -1;
+}
+
+int OpenDescriptors(pid_t pid) {
+    DIR* dir = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (dir == nullptr) {
+        return -1;
+    }
+    int count = 0;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') {
+            ++count;
+        }
+    }
+    closedir(dir);
+    return count;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::map<std::string, std::string> ReadKeyValues(const std::string& path) {
+    std::map<std::string, std::string> values;
+    for (const std::string& line : ReadLines(path)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) {
+            values[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+    }
+    return values;
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+namespace {
+
+std::string FormatLocal(std::time_t when, const char* pattern) {
+    std::tm parts{};
+    localtime_r(&when, &parts);
+    char text[40];
+    std::strftime(text, sizeof text, pattern, &parts);
+    return text;
+}
+
+}  // namespace
+
+std::string LocalDate(int daysAgo) {
+    return FormatLocal(std::time(nullptr) - static_cast<std::time_t>(daysAgo) * 86400, "%Y-%m-%d");
+}
+
+std::string LastWeekdayNoon() {
+    std::time_t then = std::time(nullptr);
+    std::tm parts{};
+    for (localtime_r(&then, &parts); parts.tm_wday == 0 || parts.tm_wday == 6;
+         localtime_r(&then, &parts)) {
+        then -= 86400;
+    }
+    return FormatLocal(then, "%Y-%m-%d 12:00:00");
+}
+
+}  // namespace orvella::testing
