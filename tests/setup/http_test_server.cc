@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -120,8 +121,17 @@ void CHttpTestServer::Handle(int connection) {
     reply += "\r\n";
     const size_t bodyBytes =
         response.cutAfter < response.body.size() ? response.cutAfter : response.body.size();
-    if (SendAll(connection, reply.data(), reply.size())) {
-        SendAll(connection, response.body.data(), bodyBytes);
+    const size_t quickBytes = response.trickleMs <= 0 ? reply.size() + bodyBytes
+                              : response.trickleHead  ? 0
+                                                      : reply.size();
+    reply.append(response.body, 0, bodyBytes);
+    if (SendAll(connection, reply.data(), quickBytes)) {
+        // Until the client gives up (the send fails) or the server stops.
+        for (size_t i = quickBytes; i < reply.size() && !m_stop; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(response.trickleMs));
+            if (!SendAll(connection, reply.data() + i, 1))
+                break;
+        }
     }
     ::shutdown(connection, SHUT_RDWR);
     ::close(connection);
