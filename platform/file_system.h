@@ -41,6 +41,12 @@ enum class NewFileResult { kCreated, kExists, kFailed };
 // null and *cause holds the file layer's number for the failure.
 PLATFORM_API NewFileResult CreateNewFile(const std::wstring& path, std::FILE** file, int* cause);
 
+// Opens path for writing in binary mode, emptied, readable by its owner only
+// (on POSIX mode 0600, also for a plain file that was there before; devices
+// and pipes stay as they are; on Win32 the folder's own permissions hold).
+// Null on failure, with the cause in errno.
+PLATFORM_API std::FILE* OpenOwnerOnlyFile(const std::string& path);
+
 // Full path of the loaded module (shared library or program) that contains
 // address; empty when it cannot be found.
 PLATFORM_API std::wstring ModulePathOf(const void* address);

@@ -67,6 +67,12 @@ NewFileResult CreateNewFile(const std::wstring& path, std::FILE** file, int* cau
     return NewFileResult::kCreated;
 }
 
+std::FILE* OpenOwnerOnlyFile(const std::string& path) {
+    // A file in the user's own folders is his alone by their inherited
+    // permissions.
+    return std::fopen(path.c_str(), "wb");
+}
+
 std::wstring ModulePathOf(const void* address) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(
