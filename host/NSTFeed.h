@@ -3,8 +3,10 @@
 // plug-in links against it.
 #pragma once
 
+#include "platform/platform_export.h"
+
 #if defined(NSTFEED_BUILDING)
-#define NSTFEED_API __attribute__((visibility("default")))
+#define NSTFEED_API ORVELLA_DLL_EXPORT
 #else
 #define NSTFEED_API
 #endif

@@ -1,13 +1,10 @@
 #include "host/call_recorder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "host/json_line.h"
+#include "platform/file_system.h"
 
 namespace nsthost {
 namespace {
@@ -34,19 +31,10 @@ bool CCallRecorder::Open(const std::string& path, std::string* error) {
         m_file = stdout;
         return true;
     }
-    // The record holds the user's calls: readable by its owner only, also
-    // when a plain file was there before (devices and pipes stay as they are).
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    struct stat status {};
-    if (fd >= 0 && ::fstat(fd, &status) == 0 &&
-        (!S_ISREG(status.st_mode) || (status.st_mode & 077) == 0 || ::fchmod(fd, 0600) == 0)) {
-        m_file = ::fdopen(fd, "wb");
-    }
+    // The record holds the user's calls: readable by its owner only.
+    m_file = platform::OpenOwnerOnlyFile(path);
     if (m_file == nullptr) {
         *error = "cannot open record file " + path + ": " + std::strerror(errno);
-        if (fd >= 0) {
-            ::close(fd);
-        }
         return false;
     }
     return true;

@@ -6,6 +6,10 @@
 
 #include "plugin/boundary/OrvellaForNST.h"
 
+namespace platform {
+struct Library;
+}
+
 namespace nsthost {
 
 class CPluginLibrary {
@@ -20,14 +24,14 @@ class CPluginLibrary {
     bool Load(const std::string& path, std::string* error);
     // Unloads it (its exit runs now). Nothing when not loaded.
     void Unload();
-    bool IsLoaded() const { return m_handle != nullptr; }
+    bool IsLoaded() const { return m_library != nullptr; }
 
     UserIDPasswordChangedFn userIDPasswordChanged = nullptr;
     RequestTickerFn requestTicker = nullptr;
     RemoveTickerFn removeTicker = nullptr;
 
   private:
-    void* m_handle = nullptr;
+    platform::Library* m_library = nullptr;
 };
 
 }  // namespace nsthost

@@ -7,7 +7,14 @@
 #include <string>
 #include <vector>
 
-#define NSTHOST_API __attribute__((visibility("default")))
+#include "platform/platform_export.h"
+
+// The host's C++ side of the feed library, shared with nst-host.
+#if defined(NSTFEED_BUILDING)
+#define NSTHOST_API ORVELLA_DLL_EXPORT
+#else
+#define NSTHOST_API ORVELLA_DLL_IMPORT
+#endif
 
 namespace nsthost {
 

@@ -9,9 +9,14 @@
 namespace platform {
 
 // The native path separator ('/' on POSIX, '\\' on Win32).
+#ifdef _WIN32
+inline constexpr wchar_t kPathSeparator = L'\\';
+#else
 inline constexpr wchar_t kPathSeparator = L'/';
+#endif
 
-// The user's documents folder: the XDG documents folder, else $HOME/Documents.
+// The user's documents folder (on POSIX the XDG documents folder, else
+// $HOME/Documents).
 // Not created when missing.
 PLATFORM_API std::wstring DocumentsFolder();
 
@@ -35,6 +40,12 @@ enum class NewFileResult { kCreated, kExists, kFailed };
 // On kCreated *file is the open file (the caller closes it); otherwise it is
 // null and *cause holds the file layer's number for the failure.
 PLATFORM_API NewFileResult CreateNewFile(const std::wstring& path, std::FILE** file, int* cause);
+
+// Opens path for writing in binary mode, emptied, readable by its owner only
+// (on POSIX mode 0600, also for a plain file that was there before; devices
+// and pipes stay as they are; on Win32 the folder's own permissions hold).
+// Null on failure, with the cause in errno.
+PLATFORM_API std::FILE* OpenOwnerOnlyFile(const std::string& path);
 
 // Full path of the loaded module (shared library or program) that contains
 // address; empty when it cannot be found.

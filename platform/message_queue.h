@@ -4,8 +4,9 @@
 // the sockets a thread created (see async_socket.h), messages posted to the
 // thread and the quit message all arrive here, and run only when the thread
 // takes them and calls DispatchMessage. Handlers may pump the same queue
-// again (nesting is allowed). A Win32 backend maps this onto
-// GetMessage/PeekMessage/DispatchMessage and a hidden window.
+// again (nesting is allowed). The Win32 backend is the thread's own queue
+// (PeekMessage/DispatchMessage) with one message-only window per thread and
+// module, to which the socket notifications and the posted messages go.
 //
 // All functions act on the calling thread's queue unless they take a thread.
 #pragma once
@@ -38,6 +39,9 @@ struct Message {
     // Milliseconds of the monotonic clock when the message was queued
     // (wraps like the platform's 32-bit message time).
     uint32_t time = 0;
+    // The window the message was posted to, where the backend has windows
+    // (0 for a message to the thread itself).
+    uintptr_t window = 0;
 };
 
 enum class WaitResult {

@@ -2,18 +2,20 @@
 # Installs the Debian packages the build needs, only when something is missing.
 # Safe to run again and again: with everything present it only asks dpkg.
 #
-#   scripts/bootstrap.sh [--browser]
+#   scripts/bootstrap.sh [--browser] [--windows]
 #
 # --browser  also installs the headless browser that renders the chart page
 #            in the host's browser check (skipped with a message without it)
+# --windows  also installs the cross compilers, GoogleTest's sources and wine
+#            for the Windows build and its tests
 set -euo pipefail
 
 packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchmark-dev
           fonts-dejavu-core ninja-build cmake g++ clang libclang-rt-14-dev)
-
 for arg in "$@"; do
     case "$arg" in
         --browser) packages+=(chromium) ;;
+        --windows) packages+=(mingw-w64 googletest wine wine64) ;;
         *) echo "bootstrap: unknown option $arg" >&2; exit 2 ;;
     esac
 done

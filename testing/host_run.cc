@@ -93,10 +93,19 @@ pid_t StartHost(const CPrivateEnvironment& env, const std::vector<std::string>& 
     }
     out.close();
     const CPrograms& programs = env.Programs();
+    if (programs.windows && !env.WindowsSettingsFile().empty()) {
+        // The settings go into the emulator's registry first.
+        std::vector<std::string> import = programs.hostPrefix;
+        import.insert(import.end(),
+                      {"regedit.exe", "/S", HostPath(programs, env.WindowsSettingsFile())});
+        WaitExit(Spawn(import, env.Dir() + "/regedit.out"), 120 * 1000);
+    }
     std::vector<std::string> argv = programs.hostPrefix;
     argv.push_back(programs.host);
-    argv.insert(argv.end(), options.begin(), options.end());
-    argv.insert(argv.end(), {"--script", script, programs.plugin});
+    for (const std::string& option : options) {
+        argv.push_back(HostPath(programs, option));
+    }
+    argv.insert(argv.end(), {"--script", HostPath(programs, script), programs.plugin});
     return Spawn(argv, env.Dir() + "/host.out");
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -15,6 +16,25 @@
 namespace orvella::testing {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The whole settings tree of the feed client's maker.
+constexpr char kCorvanKeyA[] = "Software\\Corvan";
+
+// A registry file's quoted text: quotes and backslashes escaped.
+std::string RegFileText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
 
 CPrivateEnvironment::CPrivateEnvironment(Launcher launcher, const CPrograms& programs)
     : m_launcher(launcher), m_programs(programs) {
@@ -37,6 +57,10 @@ CPrivateEnvironment::CPrivateEnvironment(Launcher launcher, const CPrograms& pro
     }
     Set("XDG_CONFIG_HOME", m_dir + "/config");
     Set("XDG_DOCUMENTS_DIR", m_dir + "/documents");
+    if (m_programs.windows) {
+        // The Windows launcher beside nst-host.exe writes its arguments here.
+        Set("ORVELLA_LAUNCH_RECORD", HostPath(m_programs, m_dir + "/launcher-args"));
+    }
     const char* path = std::getenv("PATH");
     const std::string rest = path != nullptr ? path : "/usr/bin:/bin";
     if (launcher == Launcher::kBuild) {
@@ -99,24 +123,61 @@ std::vector<std::string> CPrivateEnvironment::LauncherArguments() const {
 }
 
 void CPrivateEnvironment::WriteSettings(const CPluginSettings& settings) const {
-    WriteRegDword(settings.streaming ? 1 : 0, std::string(kStreamingPathA));
-    WriteRegDword(settings.extendedTrade ? 1 : 0, std::string(kExtendedTradePathA));
-    WriteRegDword(settings.logging ? 1 : 0, std::string(kLoggingPathA));
-    WriteRegString(std::string(kNovaScopeRootPathA), HostRoot());
+    StoreDword(kStreamingPathA, settings.streaming ? 1 : 0);
+    StoreDword(kExtendedTradePathA, settings.extendedTrade ? 1 : 0);
+    StoreDword(kLoggingPathA, settings.logging ? 1 : 0);
+    StoreString(kNovaScopeRootPathA, HostPath(m_programs, HostRoot()));
     if (settings.reconnect) {
-        WriteRegDword(1, std::string(kReconnectPathA));
+        StoreDword(kReconnectPathA, 1);
     }
     if (!settings.beginFilter.empty()) {
-        WriteRegString(std::string(kBeginFilterTimePathA), settings.beginFilter);
+        StoreString(kBeginFilterTimePathA, settings.beginFilter);
     }
     if (!settings.endFilter.empty()) {
-        WriteRegString(std::string(kEndFilterTimePathA), settings.endFilter);
+        StoreString(kEndFilterTimePathA, settings.endFilter);
     }
 }
 
 void CPrivateEnvironment::WritePorts(int lookupPort, int level1Port) const {
-    WriteRegString(std::string(kStartupKeyA) + "\\LookupPort", std::to_string(lookupPort));
-    WriteRegString(std::string(kStartupKeyA) + "\\Level1Port", std::to_string(level1Port));
+    StoreString(std::string(kStartupKeyA) + "\\LookupPort", std::to_string(lookupPort));
+    StoreString(std::string(kStartupKeyA) + "\\Level1Port", std::to_string(level1Port));
+}
+
+void CPrivateEnvironment::StoreDword(const std::string& path, int value) const {
+    if (!m_programs.windows) {
+        WriteRegDword(value, path);
+        return;
+    }
+    char data[16];
+    std::snprintf(data, sizeof data, "dword:%08x", static_cast<unsigned>(value));
+    WriteWindowsValue(path, data);
+}
+
+void CPrivateEnvironment::StoreString(const std::string& path, const std::string& value) const {
+    if (!m_programs.windows) {
+        orvella::WriteRegString(path, value);
+        return;
+    }
+    WriteWindowsValue(path, RegFileText(value));
+}
+
+void CPrivateEnvironment::WriteWindowsValue(const std::string& path,
+                                            const std::string& data) const {
+    const size_t cut = path.rfind('\\');
+    m_windowsSettings[path.substr(0, cut)][path.substr(cut + 1)] = data;
+    // The whole tree is replaced, so nothing of an earlier run remains.
+    std::ofstream file(m_dir + "/settings.reg", std::ios::binary);
+    file << "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\" << kCorvanKeyA << "]\r\n";
+    for (const auto& [key, values] : m_windowsSettings) {
+        file << "\r\n[HKEY_CURRENT_USER\\" << key << "]\r\n";
+        for (const auto& [name, text] : values) {
+            file << RegFileText(name) << "=" << text << "\r\n";
+        }
+    }
+}
+
+std::string CPrivateEnvironment::WindowsSettingsFile() const {
+    return m_windowsSettings.empty() ? std::string() : m_dir + "/settings.reg";
 }
 
 std::vector<std::string> CPrivateEnvironment::Files() const {

@@ -69,14 +69,23 @@ class CPrivateEnvironment {
     // Every file below the scratch folder, as paths relative to it.
     std::vector<std::string> Files() const;
 
+    // For Windows programs: the settings written so far as a registry file
+    // that replaces the whole settings tree; empty before the first write.
+    std::string WindowsSettingsFile() const;
+
   private:
     void Set(const char* name, const std::string& value);
     void Unset(const char* name);
+    void StoreDword(const std::string& path, int value) const;
+    void StoreString(const std::string& path, const std::string& value) const;
+    void WriteWindowsValue(const std::string& path, const std::string& data) const;
 
     std::string m_dir;
     Launcher m_launcher;
     CPrograms m_programs;
     std::map<std::string, std::optional<std::string>> m_saved;
+    // Key path, value name, registry file data: what WindowsSettingsFile holds.
+    mutable std::map<std::string, std::map<std::string, std::string>> m_windowsSettings;
 };
 
 }  // namespace orvella::testing

@@ -5,6 +5,8 @@
 // memory with the load and with a load that ends at once.
 //
 //   history_e2e_bench [lines]
+// With ORVELLA_WINDOWS_BIN set, the host and the plug-in are the Windows
+// build's under wine (testing/programs.h).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -80,7 +82,7 @@ long CountReplyLines(uint16_t port, const std::string& request) {
 
 int main(int argc, char** argv) {
     const std::string lines = argc > 1 ? argv[1] : "1000000";
-    const CPrivateEnvironment env(Launcher::kBuild);
+    const CPrivateEnvironment env(Launcher::kBuild, ChosenPrograms());
     CFeedSim sim;
     CFeedSimOptions feed;
     feed.adminPort = 0;
@@ -119,6 +121,7 @@ int main(int argc, char** argv) {
                 baselineLines);
     std::printf("nst-host + plug-in (--count-only): %.3f s (%s)\n", load.seconds, summary.c_str());
     std::printf("ratio: %.2fx the baseline's time\n", load.seconds / baselineSeconds);
+    std::printf("host start and exit alone (the load that ends at once): %.3f s\n", empty.seconds);
     std::printf(
         "nst-host peak memory: %.1f MB with the load, %.1f MB with an empty load, "
         "%.1f MB for the load\n",

@@ -116,6 +116,22 @@ NewFileResult CreateNewFile(const std::wstring& path, std::FILE** file, int* cau
     return NewFileResult::kCreated;
 }
 
+std::FILE* OpenOwnerOnlyFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    struct stat status {};
+    std::FILE* file = nullptr;
+    if (fd >= 0 && ::fstat(fd, &status) == 0 &&
+        (!S_ISREG(status.st_mode) || (status.st_mode & 077) == 0 || ::fchmod(fd, 0600) == 0)) {
+        file = ::fdopen(fd, "wb");
+    }
+    if (file == nullptr && fd >= 0) {
+        const int cause = errno;
+        ::close(fd);
+        errno = cause;
+    }
+    return file;
+}
+
 std::wstring ModulePathOf(const void* address) {
     Dl_info info;
     link_map* module = nullptr;

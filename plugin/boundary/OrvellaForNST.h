@@ -1,7 +1,9 @@
 // The three functions the plug-in exports to the charting host.
 #pragma once
 
-#define ORVELLA_EXPORT __attribute__((visibility("default")))
+#include "platform/platform_export.h"
+
+#define ORVELLA_EXPORT ORVELLA_SHARED_SYMBOL
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,0 +1,23 @@
+// Loading a shared library (a plug-in) at run time and finding its exports.
+#pragma once
+
+#include <string>
+
+#include "platform/platform_export.h"
+
+namespace platform {
+
+struct Library;  // a loaded library
+
+// Loads the library at path (a file name alone means the file in the
+// working folder, never a search). Its start-up runs now. Null on failure,
+// with the reason in *error.
+PLATFORM_API Library* LoadLibrary(const std::string& path, std::string* error);
+
+// The address of an exported function, or null (with the reason in *error).
+PLATFORM_API void* FindExport(Library* library, const char* name, std::string* error);
+
+// Unloads the library; its exit runs now.
+PLATFORM_API void FreeLibrary(Library* library);
+
+}  // namespace platform

@@ -1,0 +1,97 @@
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cerrno>
+#include <cwctype>
+
+#include "platform/win32/win32_api.h"
+
+namespace platform {
+
+std::wstring DocumentsFolder() {
+    wchar_t path[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path))) {
+        return std::wstring();
+    }
+    return path;
+}
+
+bool DirectoryExists(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(search);
+    return true;
+}
+
+bool CreateDirectory(const std::wstring& folder) {
+    return CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    const bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' &&
+                       (path[2] == L'\\' || path[2] == L'/');
+    const bool unc = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
+    return drive || unc;
+}
+
+NewFileResult CreateNewFile(const std::wstring& path, std::FILE** file, int* cause) {
+    *file = nullptr;
+    *cause = 0;
+    // CREATE_NEW never opens an existing file (nor one a link of that name
+    // points at).
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        *cause = static_cast<int>(error);
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::kExists
+                                                                           : NewFileResult::kFailed;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        *cause = errno;
+        CloseHandle(handle);
+        return NewFileResult::kFailed;
+    }
+    *file = _fdopen(fd, "wb");
+    if (*file == nullptr) {
+        *cause = errno;
+        _close(fd);
+        return NewFileResult::kFailed;
+    }
+    return NewFileResult::kCreated;
+}
+
+std::FILE* OpenOwnerOnlyFile(const std::string& path) {
+    // A file in the user's own folders is his alone by their inherited
+    // permissions.
+    return std::fopen(path.c_str(), "wb");
+}
+
+std::wstring ModulePathOf(const void* address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            static_cast<LPCWSTR>(address), &module)) {
+        return std::wstring();
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) {
+            return std::wstring();
+        }
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace platform
