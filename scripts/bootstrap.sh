@@ -8,7 +8,7 @@ packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchm
           fonts-dejavu-core ninja-build cmake g++ clang libclang-rt-14-dev)
 for arg in "$@"; do
     case "$arg" in
-    --windows) packages+=(mingw-w64 googletest wine wine64) ;;
+    --windows) packages+=(mingw-w64 googletest wine wine64 nsis) ;;
     *)
         echo "usage: $0 [--windows]" >&2
         exit 2

@@ -28,9 +28,7 @@ class HeadlessTest : public testing::SettingsEnvTest {
   protected:
     void SetUp() override {
         testing::SettingsEnvTest::SetUp();
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
-            ::unsetenv(name);
-        }
+        test::ClearProxyEnvironment();
         m_nst = (m_root / "nst").string();
         std::filesystem::create_directories(m_nst);
     }

@@ -1,0 +1,226 @@
+// The session on WinINet: one synchronous GET per call, the client's status
+// callback turned into status lines.
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "setup/internet_session.h"
+
+namespace orvella {
+
+namespace {
+
+// WinINet's callback gets the request's context value (1), not the session;
+// downloads run one at a time, so the session in flight is kept here.
+std::atomic<CCorvanInternetSession*> g_active{nullptr};
+
+bool IsRedirectStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The client's errors that a user meets, described in the words the Linux
+// build uses; others come from the system's message table.
+std::string DescribeError(DWORD error) {
+    struct Known {
+        DWORD code;
+        const char* text;
+    };
+    static constexpr Known kKnown[] = {
+        {ERROR_INTERNET_TIMEOUT, "Timeout was reached"},
+        {ERROR_INTERNET_INVALID_URL, "URL using bad/illegal format or missing URL"},
+        {ERROR_INTERNET_NAME_NOT_RESOLVED, "Couldn't resolve host name"},
+        {ERROR_INTERNET_CANNOT_CONNECT, "Couldn't connect to server"},
+        {ERROR_INTERNET_CONNECTION_ABORTED, "Connection aborted"},
+        {ERROR_INTERNET_CONNECTION_RESET, "Connection reset by the server"},
+    };
+    for (const Known& known : kKnown) {
+        if (known.code == error)
+            return known.text;
+    }
+    char text[CCorvanInternetSession::kMaxErrorText + 1] = {0};
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        GetModuleHandleA("wininet.dll"), error, 0, text, sizeof(text) - 1, nullptr);
+    std::string description(text, length);
+    while (!description.empty() && (description.back() == '\n' || description.back() == '\r'))
+        description.pop_back();
+    return description;
+}
+
+// Closes a handle when its scope ends.
+struct HandleCloser {
+    HINTERNET handle = nullptr;
+    ~HandleCloser() {
+        if (handle != nullptr)
+            InternetCloseHandle(handle);
+    }
+};
+
+}  // namespace
+
+struct CCorvanInternetSession::Transfer {
+    static void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD code, void* information,
+                                  DWORD length) {
+        CCorvanInternetSession* session = g_active.load();
+        if (session == nullptr)
+            return;
+        std::string text;
+        if ((code == INTERNET_STATUS_RESOLVING_NAME || code == INTERNET_STATUS_NAME_RESOLVED) &&
+            information != nullptr) {
+            const char* chars = static_cast<const char*>(information);
+            text.assign(chars, strnlen(chars, length));
+        }
+        session->OnStatusCallback(static_cast<uintptr_t>(context), static_cast<long>(code), text);
+    }
+};
+
+bool CCorvanInternetSession::InitializeLibrary() {
+    // WinINet starts with its first handle.
+    return true;
+}
+
+CCorvanInternetSession::Result CCorvanInternetSession::Get(const Request& request,
+                                                           CHttpResponseSink* sink) {
+    // WinINet retries the connection itself (the retries and back-off are
+    // set on the handle).
+    bool couldNotConnect = false;
+    return GetOnce(request, sink, &couldNotConnect);
+}
+
+CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& request,
+                                                               CHttpResponseSink* sink,
+                                                               bool* couldNotConnect) {
+    m_status = 0;
+    m_headers.clear();
+    m_errorText.clear();
+    m_bodyBytes = 0;
+    *couldNotConnect = false;
+
+    CCorvanInternetSession* expected = nullptr;
+    if (!g_active.compare_exchange_strong(expected, this)) {
+        SetErrorText("Another download is running");
+        return Result::kFailed;
+    }
+    struct Release {
+        ~Release() { g_active.store(nullptr); }
+    } release;
+
+    const auto fail = [this](DWORD error) {
+        SetErrorText(DescribeError(error));
+        return Result::kFailed;
+    };
+
+    HandleCloser internet{
+        InternetOpenA(m_agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)};
+    if (internet.handle == nullptr)
+        return fail(GetLastError());
+    DWORD value = kConnectTimeoutMs;
+    InternetSetOptionA(internet.handle, INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof(value));
+    value = kConnectBackoffMs;
+    InternetSetOptionA(internet.handle, INTERNET_OPTION_CONNECT_BACKOFF, &value, sizeof(value));
+    value = kConnectRetries;
+    InternetSetOptionA(internet.handle, INTERNET_OPTION_CONNECT_RETRIES, &value, sizeof(value));
+    // A server that stops sending for a minute ends the transfer instead of
+    // holding the dialog for ever.
+    value = 60000;
+    InternetSetOptionA(internet.handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof(value));
+    InternetSetStatusCallbackA(internet.handle, &Transfer::OnStatus);
+
+    if (request.host.empty())
+        return fail(ERROR_INTERNET_INVALID_URL);
+    const auto port = static_cast<INTERNET_PORT>(request.port & 0xFFFF);
+    HandleCloser connection{InternetConnectA(internet.handle, request.host.c_str(),
+                                             port == 0 ? INTERNET_DEFAULT_HTTP_PORT : port, nullptr,
+                                             nullptr, INTERNET_SERVICE_HTTP, 0, m_context)};
+    if (connection.handle == nullptr)
+        return fail(GetLastError());
+    const DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE |
+                        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                        INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+    HandleCloser http{HttpOpenRequestA(connection.handle, "GET", request.objectPath.c_str(),
+                                       nullptr, nullptr, nullptr, flags, m_context)};
+    if (http.handle == nullptr)
+        return fail(GetLastError());
+    for (const std::string& header : request.headers) {
+        HttpAddRequestHeadersA(http.handle, header.c_str(), static_cast<DWORD>(header.size()),
+                               HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    }
+    if (!HttpSendRequestA(http.handle, nullptr, 0, nullptr, 0)) {
+        const DWORD error = GetLastError();
+        *couldNotConnect = error == ERROR_INTERNET_CANNOT_CONNECT;
+        return fail(error);
+    }
+
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!HttpQueryInfoA(http.handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                        &size, nullptr)) {
+        return fail(GetLastError());
+    }
+    m_status = static_cast<long>(status);
+    size = 0;
+    HttpQueryInfoA(http.handle, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr);
+    if (size > 0) {
+        std::string raw(size, '\0');
+        if (HttpQueryInfoA(http.handle, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &size, nullptr)) {
+            raw.resize(size);
+            // The status line is not a header; the blank line ends them.
+            const size_t firstEnd = raw.find("\r\n");
+            m_headers = firstEnd == std::string::npos ? std::string() : raw.substr(firstEnd + 2);
+            while (m_headers.size() >= 4 &&
+                   m_headers.compare(m_headers.size() - 4, 4, "\r\n\r\n") == 0)
+                m_headers.resize(m_headers.size() - 2);
+        }
+    }
+    long long announced = -1;
+    char lengthText[32] = {0};
+    size = sizeof(lengthText) - 1;
+    if (HttpQueryInfoA(http.handle, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr))
+        announced = std::strtoll(lengthText, nullptr, 10);
+
+    if (IsRedirectStatus(m_status) && m_headers.find("\nLocation:") != std::string::npos)
+        Notify(kRedirect);
+    if (!sink->OnResponse(m_status))
+        return Result::kStoppedBySink;
+
+    char* block = m_buffer.get();
+    for (;;) {
+        DWORD received = 0;
+        // Fill one block before handing it on, as the reads may return less.
+        size_t used = 0;
+        bool ended = false;
+        while (used < kReadBlockSize) {
+            if (!InternetReadFile(http.handle, block + used,
+                                  static_cast<DWORD>(kReadBlockSize - used), &received)) {
+                return fail(GetLastError());
+            }
+            if (received == 0) {
+                ended = true;
+                break;
+            }
+            used += received;
+        }
+        if (used > 0) {
+            m_bodyBytes += static_cast<long long>(used);
+            if (!sink->OnBodyBlock(block, used))
+                return Result::kStoppedBySink;
+        }
+        if (ended)
+            break;
+    }
+    // WinINet reports the end of a connection closed early as the end of
+    // the body; the announced length tells them apart.
+    if (announced >= 0 && m_bodyBytes < announced) {
+        SetErrorText("transfer closed with " + std::to_string(announced - m_bodyBytes) +
+                     " bytes remaining to read");
+        return Result::kFailed;
+    }
+    Notify(kRequestComplete);
+    return Result::kCompleted;
+}
+
+}  // namespace orvella
