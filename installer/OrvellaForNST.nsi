@@ -8,7 +8,8 @@
 ; (/D= last, as the system's installers take it). Without NovaScopeRoot in
 ; the settings nor on the command line a silent install leaves the plug-in out.
 
-Unicode true
+; A 64-bit installer, like the plug-in it carries.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 

@@ -27,6 +27,10 @@ PLATFORM_API bool DirectoryExists(const std::wstring& folder);
 // cause in LastPlatformError() (timer_queue.h).
 PLATFORM_API bool CreateDirectory(const std::wstring& folder);
 
+// Moves the file from onto to, replacing an existing file there. 0 on
+// success, else an errno-style error number.
+PLATFORM_API int MoveFileReplacing(const std::string& from, const std::string& to);
+
 // Full path of the loaded module (shared library or program) that contains
 // address; empty when it cannot be found.
 PLATFORM_API std::wstring ModulePathOf(const void* address);

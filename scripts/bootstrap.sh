@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when something is missing.
 # Safe to run again and again: with everything present it only asks dpkg.
-# --windows adds the cross compilers and wine for the Windows build and its tests.
+# --windows adds the cross compilers, wine, makensis and Xvfb for the Windows
+# build, its installer and its tests.
 set -euo pipefail
 
 packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchmark-dev
           fonts-dejavu-core ninja-build cmake g++ clang libclang-rt-14-dev)
 for arg in "$@"; do
     case "$arg" in
-    --windows) packages+=(mingw-w64 googletest wine wine64 nsis) ;;
+    --windows) packages+=(mingw-w64 googletest wine wine64 nsis xvfb) ;;
     *)
         echo "usage: $0 [--windows]" >&2
         exit 2

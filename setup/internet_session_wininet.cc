@@ -17,6 +17,12 @@ namespace {
 // WinINet's callback gets the request's context value (1), not the session;
 // downloads run one at a time, so the session in flight is kept here.
 std::atomic<CCorvanInternetSession*> g_active{nullptr};
+// What the request in flight has reported: WinINet reports a response for
+// every read and the connection's end whenever it notices it; the session
+// reports each once, like the other client, the end when it closes the
+// request.
+std::atomic<bool> g_responseReported{false};
+std::atomic<bool> g_connected{false};
 
 bool IsRedirectStatus(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -54,20 +60,44 @@ std::string DescribeError(DWORD error) {
 // Closes a handle when its scope ends.
 struct HandleCloser {
     HINTERNET handle = nullptr;
-    ~HandleCloser() {
+    ~HandleCloser() { Close(); }
+    void Close() {
         if (handle != nullptr)
             InternetCloseHandle(handle);
+        handle = nullptr;
     }
 };
 
 }  // namespace
 
 struct CCorvanInternetSession::Transfer {
+    // The request proper; the caller closes the handles.
+    static Result Exchange(CCorvanInternetSession& s, const Request& request,
+                           CHttpResponseSink* sink, HINTERNET internet, HINTERNET* connection,
+                           HINTERNET* http, bool* couldNotConnect);
+
     static void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD code, void* information,
                                   DWORD length) {
         CCorvanInternetSession* session = g_active.load();
         if (session == nullptr)
             return;
+        switch (code) {
+            case INTERNET_STATUS_RECEIVING_RESPONSE:
+            case INTERNET_STATUS_RESPONSE_RECEIVED:
+                if (g_responseReported.load())
+                    return;
+                if (code == INTERNET_STATUS_RESPONSE_RECEIVED)
+                    g_responseReported = true;
+                break;
+            case INTERNET_STATUS_CONNECTED_TO_SERVER:
+                g_connected = true;
+                break;
+            case INTERNET_STATUS_CLOSING_CONNECTION:
+            case INTERNET_STATUS_CONNECTION_CLOSED:
+                return;
+            default:
+                break;
+        }
         std::string text;
         if ((code == INTERNET_STATUS_RESOLVING_NAME || code == INTERNET_STATUS_NAME_RESOLVED) &&
             information != nullptr) {
@@ -77,6 +107,111 @@ struct CCorvanInternetSession::Transfer {
         session->OnStatusCallback(static_cast<uintptr_t>(context), static_cast<long>(code), text);
     }
 };
+
+CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
+    CCorvanInternetSession& s, const Request& request, CHttpResponseSink* sink, HINTERNET internet,
+    HINTERNET* connection, HINTERNET* http, bool* couldNotConnect) {
+    const auto fail = [&s](DWORD error) {
+        s.SetErrorText(DescribeError(error));
+        return Result::kFailed;
+    };
+    if (request.host.empty())
+        return fail(ERROR_INTERNET_INVALID_URL);
+    const auto port = static_cast<INTERNET_PORT>(request.port & 0xFFFF);
+    *connection = InternetConnectA(internet, request.host.c_str(),
+                                   port == 0 ? INTERNET_DEFAULT_HTTP_PORT : port, nullptr, nullptr,
+                                   INTERNET_SERVICE_HTTP, 0, s.m_context);
+    if (*connection == nullptr)
+        return fail(GetLastError());
+    // Our own redirect handling decides about 301, 302 and 303.
+    const DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE |
+                        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                        INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+    *http = HttpOpenRequestA(*connection, "GET", request.objectPath.c_str(), nullptr, nullptr,
+                             nullptr, flags, s.m_context);
+    if (*http == nullptr)
+        return fail(GetLastError());
+    for (const std::string& header : request.headers) {
+        HttpAddRequestHeadersA(*http, header.c_str(), static_cast<DWORD>(header.size()),
+                               HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    }
+    if (!HttpSendRequestA(*http, nullptr, 0, nullptr, 0)) {
+        const DWORD error = GetLastError();
+        *couldNotConnect = error == ERROR_INTERNET_CANNOT_CONNECT;
+        return fail(error);
+    }
+
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!HttpQueryInfoA(*http, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr)) {
+        return fail(GetLastError());
+    }
+    s.m_status = static_cast<long>(status);
+    size = 0;
+    HttpQueryInfoA(*http, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr);
+    if (size > 0) {
+        std::string raw(size, '\0');
+        if (HttpQueryInfoA(*http, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &size, nullptr)) {
+            raw.resize(size);
+            // The status line is not a header; one CR LF ends the last one.
+            const size_t firstEnd = raw.find("\r\n");
+            s.m_headers = firstEnd == std::string::npos ? std::string() : raw.substr(firstEnd + 2);
+            while (s.m_headers.size() >= 4 &&
+                   s.m_headers.compare(s.m_headers.size() - 4, 4, "\r\n\r\n") == 0) {
+                s.m_headers.resize(s.m_headers.size() - 2);
+            }
+        }
+    }
+    long long announced = -1;
+    char lengthText[32] = {0};
+    size = sizeof(lengthText) - 1;
+    if (HttpQueryInfoA(*http, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr))
+        announced = std::strtoll(lengthText, nullptr, 10);
+
+    if (IsRedirectStatus(s.m_status) && s.m_headers.find("\nLocation:") != std::string::npos)
+        s.Notify(kRedirect);
+    if (!sink->OnResponse(s.m_status))
+        return Result::kStoppedBySink;
+
+    char* block = s.m_buffer.get();
+    for (;;) {
+        // Fill one block before handing it on, as a read may return less.
+        size_t used = 0;
+        bool ended = false;
+        while (used < kReadBlockSize) {
+            DWORD received = 0;
+            if (!InternetReadFile(*http, block + used, static_cast<DWORD>(kReadBlockSize - used),
+                                  &received)) {
+                return fail(GetLastError());
+            }
+            if (received == 0) {
+                ended = true;
+                break;
+            }
+            used += received;
+        }
+        // WinINet reports the end of a connection closed early as the end of
+        // the body; the announced length tells them apart, and the short
+        // last block is not handed on, as with a failed read.
+        if (ended && announced >= 0 && s.m_bodyBytes + static_cast<long long>(used) < announced) {
+            s.SetErrorText(
+                "transfer closed with " +
+                std::to_string(announced - s.m_bodyBytes - static_cast<long long>(used)) +
+                " bytes remaining to read");
+            return Result::kFailed;
+        }
+        if (used > 0) {
+            s.m_bodyBytes += static_cast<long long>(used);
+            if (!sink->OnBodyBlock(block, used))
+                return Result::kStoppedBySink;
+        }
+        if (ended)
+            break;
+    }
+    s.Notify(kRequestComplete);
+    return Result::kCompleted;
+}
 
 bool CCorvanInternetSession::InitializeLibrary() {
     // WinINet starts with its first handle.
@@ -105,19 +240,18 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
         SetErrorText("Another download is running");
         return Result::kFailed;
     }
+    g_responseReported = false;
+    g_connected = false;
     struct Release {
         ~Release() { g_active.store(nullptr); }
     } release;
 
-    const auto fail = [this](DWORD error) {
-        SetErrorText(DescribeError(error));
-        return Result::kFailed;
-    };
-
     HandleCloser internet{
         InternetOpenA(m_agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)};
-    if (internet.handle == nullptr)
-        return fail(GetLastError());
+    if (internet.handle == nullptr) {
+        SetErrorText(DescribeError(GetLastError()));
+        return Result::kFailed;
+    }
     DWORD value = kConnectTimeoutMs;
     InternetSetOptionA(internet.handle, INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof(value));
     value = kConnectBackoffMs;
@@ -130,97 +264,17 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     InternetSetOptionA(internet.handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof(value));
     InternetSetStatusCallbackA(internet.handle, &Transfer::OnStatus);
 
-    if (request.host.empty())
-        return fail(ERROR_INTERNET_INVALID_URL);
-    const auto port = static_cast<INTERNET_PORT>(request.port & 0xFFFF);
-    HandleCloser connection{InternetConnectA(internet.handle, request.host.c_str(),
-                                             port == 0 ? INTERNET_DEFAULT_HTTP_PORT : port, nullptr,
-                                             nullptr, INTERNET_SERVICE_HTTP, 0, m_context)};
-    if (connection.handle == nullptr)
-        return fail(GetLastError());
-    const DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE |
-                        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT |
-                        INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
-    HandleCloser http{HttpOpenRequestA(connection.handle, "GET", request.objectPath.c_str(),
-                                       nullptr, nullptr, nullptr, flags, m_context)};
-    if (http.handle == nullptr)
-        return fail(GetLastError());
-    for (const std::string& header : request.headers) {
-        HttpAddRequestHeadersA(http.handle, header.c_str(), static_cast<DWORD>(header.size()),
-                               HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    HandleCloser connection;
+    HandleCloser http;
+    const Result result = Transfer::Exchange(*this, request, sink, internet.handle,
+                                             &connection.handle, &http.handle, couldNotConnect);
+    http.Close();
+    connection.Close();
+    if (g_connected.load()) {
+        Notify(kClosingConnection);
+        Notify(kConnectionClosed);
     }
-    if (!HttpSendRequestA(http.handle, nullptr, 0, nullptr, 0)) {
-        const DWORD error = GetLastError();
-        *couldNotConnect = error == ERROR_INTERNET_CANNOT_CONNECT;
-        return fail(error);
-    }
-
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    if (!HttpQueryInfoA(http.handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                        &size, nullptr)) {
-        return fail(GetLastError());
-    }
-    m_status = static_cast<long>(status);
-    size = 0;
-    HttpQueryInfoA(http.handle, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr);
-    if (size > 0) {
-        std::string raw(size, '\0');
-        if (HttpQueryInfoA(http.handle, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &size, nullptr)) {
-            raw.resize(size);
-            // The status line is not a header; the blank line ends them.
-            const size_t firstEnd = raw.find("\r\n");
-            m_headers = firstEnd == std::string::npos ? std::string() : raw.substr(firstEnd + 2);
-            while (m_headers.size() >= 4 &&
-                   m_headers.compare(m_headers.size() - 4, 4, "\r\n\r\n") == 0)
-                m_headers.resize(m_headers.size() - 2);
-        }
-    }
-    long long announced = -1;
-    char lengthText[32] = {0};
-    size = sizeof(lengthText) - 1;
-    if (HttpQueryInfoA(http.handle, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr))
-        announced = std::strtoll(lengthText, nullptr, 10);
-
-    if (IsRedirectStatus(m_status) && m_headers.find("\nLocation:") != std::string::npos)
-        Notify(kRedirect);
-    if (!sink->OnResponse(m_status))
-        return Result::kStoppedBySink;
-
-    char* block = m_buffer.get();
-    for (;;) {
-        DWORD received = 0;
-        // Fill one block before handing it on, as the reads may return less.
-        size_t used = 0;
-        bool ended = false;
-        while (used < kReadBlockSize) {
-            if (!InternetReadFile(http.handle, block + used,
-                                  static_cast<DWORD>(kReadBlockSize - used), &received)) {
-                return fail(GetLastError());
-            }
-            if (received == 0) {
-                ended = true;
-                break;
-            }
-            used += received;
-        }
-        if (used > 0) {
-            m_bodyBytes += static_cast<long long>(used);
-            if (!sink->OnBodyBlock(block, used))
-                return Result::kStoppedBySink;
-        }
-        if (ended)
-            break;
-    }
-    // WinINet reports the end of a connection closed early as the end of
-    // the body; the announced length tells them apart.
-    if (announced >= 0 && m_bodyBytes < announced) {
-        SetErrorText("transfer closed with " + std::to_string(announced - m_bodyBytes) +
-                     " bytes remaining to read");
-        return Result::kFailed;
-    }
-    Notify(kRequestComplete);
-    return Result::kCompleted;
+    return result;
 }
 
 }  // namespace orvella

@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include <cerrno>
+
 #include "platform/win32/win32_api.h"
 
 namespace platform {
@@ -10,6 +12,21 @@ std::wstring DocumentsFolder() {
         return std::wstring();
     }
     return path;
+}
+
+int MoveFileReplacing(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    switch (GetLastError()) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return EACCES;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        default:
+            return EIO;
+    }
 }
 
 bool DirectoryExists(const std::wstring& folder) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "setup/setup_controller.h"
+#include "setup/symbol_file_location.h"
 #include "tests/setup/fake_settings_store.h"
 #include "tests/setup/test_view.h"
 
@@ -38,7 +39,7 @@ class LstBuildTest : public ::testing::Test {
         view.website = "www.h.example/product/mktlist_v2.txt";
         view.port = "80";
         view.directory = root.Path();
-        lstFolder = root.Path() + "/Servers/OrvellaForNST/";
+        lstFolder = LstFolder(root.Path());
     }
 
     bool Build(const std::string& symbolFile) {

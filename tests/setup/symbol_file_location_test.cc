@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_system.h"
 #include "setup/redirect_target.h"
 #include "setup/time_text.h"
 
@@ -37,8 +38,9 @@ TEST(SymbolFileLocation, SplitsTheWebsiteText) {
 
 TEST(SymbolFileLocation, PathsJoinWithTheNativeSeparator) {
     const SymbolFileLocation location = LocateSymbolFile("h/product/mktlist_v2.txt");
-    EXPECT_EQ(SymbolFilePath("/nst", location), "/nst/mktlist_v2.txt");
-    EXPECT_EQ(LstFolder("/nst"), "/nst/Servers/OrvellaForNST/");
+    const std::string s(1, static_cast<char>(platform::kPathSeparator));
+    EXPECT_EQ(SymbolFilePath("/nst", location), "/nst" + s + "mktlist_v2.txt");
+    EXPECT_EQ(LstFolder("/nst"), "/nst" + s + "Servers" + s + "OrvellaForNST" + s);
 }
 
 TEST(SymbolFileLocation, RefusedExtensionsAreCaseSensitive) {
