@@ -159,8 +159,9 @@ TEST_F(SetupDialogWin32Test, ControlsFollowTheResourceOrder) {
         ASSERT_NE(child, nullptr);
         EXPECT_EQ(static_cast<int>(static_cast<int16_t>(GetDlgCtrlID(child))), c.id);
         EXPECT_EQ(ClassOf(child), c.className);
-        if (c.caption != nullptr)
+        if (c.caption != nullptr) {
             EXPECT_EQ(Text(child), c.caption);
+        }
         child = GetWindow(child, GW_HWNDNEXT);
     }
     EXPECT_EQ(child, nullptr);
