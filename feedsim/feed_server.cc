@@ -349,6 +349,11 @@ void CFeedServer::HandleLookupLine(CConnection* c, std::string_view line) {
     }
     c->request.assign(line);
     m_log->Write("lookup request on connection %d: %s", c->fd, c->request.c_str());
+    if (m_options.lookupSilent) {
+        m_log->Write("lookup connection %d: leaving the request unanswered (fault)", c->fd);
+        c->stopped = true;
+        return;
+    }
     CHistoryRequest request;
     std::string error;
     if (!ParseHistoryRequest(line, &request, &error)) {

@@ -31,13 +31,57 @@ const char* kUsage =
     "next to this program, else on PATH) unless one is already serving, and\n"
     "exits 0 once it listens. Each value is one argument. Extra simulator\n"
     "options come from the environment variable ORVELLA_FEED_SIM_ARGS (split\n"
-    "at blanks). The process id is kept in\n"
-    "${XDG_RUNTIME_DIR:-/tmp}/orvella-feed-sim-<uid>.pid and the simulator's\n"
-    "output goes to orvella-feed-sim-<uid>.log in the same folder.\n";
+    "at blanks). The process id is kept in orvella-feed-sim-<uid>.pid and the\n"
+    "simulator's output goes to orvella-feed-sim-<uid>.log, both in\n"
+    "$XDG_RUNTIME_DIR, or when that is unset or others may write there, in\n"
+    "${TMPDIR:-/tmp}/orvella-feed-sim-<uid>/, a folder only you can write.\n";
 
-std::string RuntimeDir() {
-    const char* dir = std::getenv("XDG_RUNTIME_DIR");
-    return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+// A folder that exists and that no other user can write into (or rename
+// things in): what it holds was put there by this user.
+bool IsPrivateFolder(const std::string& folder, bool followLink) {
+    struct stat info {};
+    const int found = followLink ? stat(folder.c_str(), &info) : lstat(folder.c_str(), &info);
+    return found == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The folder for the pid file and the log. The shared temporary folder is
+// never used directly: anyone may plant files or links there.
+std::string RuntimeDir(const std::string& uid, std::string* error) {
+    const char* session = std::getenv("XDG_RUNTIME_DIR");
+    if (session != nullptr && *session != '\0' && IsPrivateFolder(session, true)) {
+        return session;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string own =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/orvella-feed-sim-" + uid;
+    if (mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
+        *error = "cannot create " + own + ": " + std::strerror(errno);
+        return "";
+    }
+    if (!IsPrivateFolder(own, false)) {
+        *error = own + " is not a folder that only you can write; remove it";
+        return "";
+    }
+    return own;
+}
+
+// The log, appended to; never through a link planted at its place. /dev/null
+// when it cannot be opened.
+int OpenLog(const std::string& logPath) {
+    int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::fprintf(stderr, "Orvalink.exe: cannot open log %s: %s; the output is discarded\n",
+                     logPath.c_str(), std::strerror(errno));
+        fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    }
+    // Clear of the standard descriptors it will replace.
+    if (fd >= 0 && fd <= STDERR_FILENO) {
+        const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        close(fd);
+        fd = moved;
+    }
+    return fd;
 }
 
 bool AdminPortAccepts(int port) {
@@ -105,7 +149,7 @@ std::string FindSimulator() {
 // Starts the simulator fully detached (own session, not our child) and
 // returns what it wrote on its readiness pipe: "ready..." or "" when it ended
 // or did not answer in time.
-std::string StartDetached(std::vector<std::string> argv, const std::string& logPath) {
+std::string StartDetached(std::vector<std::string> argv, int logFd) {
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) {
         return "";
@@ -130,10 +174,6 @@ std::string StartDetached(std::vector<std::string> argv, const std::string& logP
             _exit(0);
         }
         const int devNull = open("/dev/null", O_RDWR);
-        int logFd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        if (logFd < 0) {
-            logFd = devNull;
-        }
         dup2(devNull, STDIN_FILENO);
         dup2(logFd, STDOUT_FILENO);
         dup2(logFd, STDERR_FILENO);
@@ -181,8 +221,13 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string> extra = SplitSimArgs(std::getenv("ORVELLA_FEED_SIM_ARGS"));
     const std::string uid = std::to_string(getuid());
-    const std::string pidPath = RuntimeDir() + "/orvella-feed-sim-" + uid + ".pid";
-    const std::string logPath = RuntimeDir() + "/orvella-feed-sim-" + uid + ".log";
+    const std::string runtimeDir = RuntimeDir(uid, &error);
+    if (runtimeDir.empty()) {
+        std::fprintf(stderr, "Orvalink.exe: %s\n", error.c_str());
+        return 1;
+    }
+    const std::string pidPath = runtimeDir + "/orvella-feed-sim-" + uid + ".pid";
+    const std::string logPath = runtimeDir + "/orvella-feed-sim-" + uid + ".log";
     if (const long pid = RunningSimulator(pidPath, AdminPortOf(extra))) {
         std::printf("Orvalink.exe: orvella-feed-sim is already running (pid %ld)\n", pid);
         return 0;
@@ -201,7 +246,9 @@ int main(int argc, char** argv) {
         "--product-version", args.version, "--pid-file", pidPath};
     simArgs.insert(simArgs.end(), own.begin(), own.end());
     signal(SIGPIPE, SIG_IGN);
-    const std::string answer = StartDetached(simArgs, logPath);
+    const int logFd = OpenLog(logPath);
+    const std::string answer = StartDetached(simArgs, logFd);
+    close(logFd);
     if (answer.empty()) {
         std::fprintf(stderr, "Orvalink.exe: orvella-feed-sim did not start; see %s\n",
                      logPath.c_str());

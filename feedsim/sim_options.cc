@@ -64,6 +64,7 @@ Running:
 Faults:
   --fault-lookup-close-after N   close a lookup connection after N reply lines
   --fault-no-end-line            never send the end line of a lookup reply
+  --fault-lookup-silent          take lookup requests and never answer them
   --fault-one-byte               send lookup replies one byte per write
   --fault-byte-gap-us N          pause between those bytes (default 200)
   --fault-garbage                insert NUL bytes, garbage and an over-long line
@@ -154,6 +155,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
     };
     const std::map<std::string, bool*> flags = {
         {"--fault-no-end-line", &o.noEndLine},
+        {"--fault-lookup-silent", &o.lookupSilent},
         {"--fault-one-byte", &o.oneByte},
         {"--fault-garbage", &o.garbage},
         {"--fault-no-cust", &o.noCustomerInfo},

@@ -39,6 +39,7 @@ struct CSimOptions {
     // Fault modes.
     int64_t lookupCloseAfter = -1;
     bool noEndLine = false;
+    bool lookupSilent = false;
     bool oneByte = false;
     int byteGapMicros = 200;
     bool garbage = false;

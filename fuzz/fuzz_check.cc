@@ -22,7 +22,8 @@ void CCheckingHostFeed::NSTSETLABEL(const char*, float, int, const char*) {
 
 void CCheckingHostFeed::NSTSETVALUE(const char* symbol, float interval, int column, double value) {
     FUZZ_CHECK(symbol != nullptr);
-    FUZZ_CHECK(!std::isnan(value));
+    // A value that is no finite number never reaches the host.
+    FUZZ_CHECK(std::isfinite(value));
     if (m_column == 0) {
         // A row starts with its date in column 1.
         FUZZ_CHECK(column == 1);

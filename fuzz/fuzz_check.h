@@ -4,13 +4,14 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/host_feed.h"
 
 namespace orvella::fuzz {
@@ -82,14 +83,25 @@ class CHostFeedInstall {
 };
 
 // The rest of the input as received chunks: the fuzzer chooses each length
-// (from the end of the input) and the bytes (from its front). Each chunk ends
-// at its first NUL, as the text of a socket read does.
+// (from the end of the input) and the bytes (from its front). NUL bytes stay:
+// a socket read is bounded by its count, not by a NUL. A chunk that starts
+// with two 0xFF bytes, a length byte b and a pattern is stretched to the
+// pattern repeated up to kMaxFeedLineChars - 8 + b % 16 bytes, so that lines
+// around the bound on a line's length are tried too.
 inline std::vector<std::string> TakeChunks(FuzzedDataProvider& input) {
     std::vector<std::string> chunks;
     while (input.remaining_bytes() > 0) {
         const size_t length = input.ConsumeIntegralInRange<size_t>(1, 256);
         std::string chunk = input.ConsumeBytesAsString(length);
-        chunk.resize(std::strlen(chunk.c_str()));
+        if (chunk.size() > 3 && chunk.compare(0, 2, "\xff\xff") == 0) {
+            const std::string pattern = chunk.substr(3);
+            const size_t stretched =
+                kMaxFeedLineChars - 8 + static_cast<unsigned char>(chunk[2]) % 16;
+            chunk.clear();
+            while (chunk.size() < stretched) {
+                chunk.append(pattern, 0, std::min(pattern.size(), stretched - chunk.size()));
+            }
+        }
         chunks.push_back(std::move(chunk));
     }
     return chunks;

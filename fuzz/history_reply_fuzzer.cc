@@ -2,7 +2,8 @@
 // every request family, with streaming and extended trades on or off. Checks
 // each row as the host receives it, and that the same text delivered as one
 // chunk gives exactly the same calls (no row lost or repeated at a chunk
-// boundary).
+// boundary), and that lines with NUL bytes, over-long lines and values that
+// are no finite numbers are skipped alike however the text is cut.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
@@ -46,6 +47,7 @@ struct CRunResult {
     std::string record;
     bool done = false;
     int32_t todayInHistory = -1;
+    int32_t malformed = 0;
 };
 
 CRunResult Run(const CRequest& request, const std::vector<std::string>& chunks) {
@@ -78,6 +80,7 @@ CRunResult Run(const CRequest& request, const std::vector<std::string>& chunks) 
         // most one unfinished line.
         FUZZ_CHECK(!host.RowOpen());
         FUZZ_CHECK(data.m_strPending.find(L'\n') == std::wstring::npos);
+        FUZZ_CHECK(data.m_strPending.size() <= kMaxFeedLineChars);
     }
 
     CRunResult result;
@@ -96,6 +99,7 @@ CRunResult Run(const CRequest& request, const std::vector<std::string>& chunks) 
         FUZZ_CHECK(result.todayInHistory >= -1 && result.todayInHistory <= 1);
     }
     result.record = host.Record();
+    result.malformed = data.m_nMalformedLines;
     return result;
 }
 
@@ -155,5 +159,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(split.done == single.done);
     FUZZ_CHECK(split.todayInHistory == single.todayInHistory);
     FUZZ_CHECK(split.record == single.record);
+    FUZZ_CHECK(split.malformed == single.malformed);
     return 0;
 }

@@ -91,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
     // Chunks arrive while a history load runs and stops, as the bits say.
     std::string heldRecord;
+    int64_t heldMalformed = 0;
     {
         DrainHeldLines();
         CCheckingHostFeed host(&ColumnsOfWatch, &list);
@@ -108,12 +109,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             }
             FUZZ_CHECK(!host.RowOpen());
             FUZZ_CHECK(CLevelOneTestHelper::Pending(data).find(L'\n') == std::wstring::npos);
+            FUZZ_CHECK(CLevelOneTestHelper::Pending(data).size() <= kMaxFeedLineChars);
         }
         globals.historyInProgress = 0;
         data.OnLevelOneData(kRelease);
         FUZZ_CHECK(DataCache().Count() == 0);
         FUZZ_CHECK(host.LastPercent() == -1);
         heldRecord = host.Record();
+        heldMalformed = data.MalformedLineCount();
     }
 
     // The same text at once, nothing held back.
@@ -128,5 +131,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     data.OnLevelOneData(platform::WidenText(whole));
     data.OnLevelOneData(kRelease);
     FUZZ_CHECK(host.Record() == heldRecord);
+    FUZZ_CHECK(data.MalformedLineCount() == heldMalformed);
     return 0;
 }

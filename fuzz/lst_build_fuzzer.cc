@@ -1,7 +1,11 @@
-// The LST build on arbitrary symbol-file bytes, in a scratch folder nested
-// three levels deep. Every file the build leaves must lie directly in the LST
-// folder: no key, symbol or description may steer a file elsewhere, and every
-// file the build opened is closed again.
+// The LST build on arbitrary symbol-file bytes (NUL bytes, over-long lines,
+// LF or CR LF line ends, a last line without line end), in a scratch folder
+// nested three levels deep. Every file the build leaves must lie directly in
+// the LST folder: no key, symbol or description may steer a file elsewhere,
+// and every file the build opened is closed again. The build always goes to
+// the end, no written line holds a NUL byte or is longer than the line limit
+// allows, and a bound of one to four open exchange files gives the same files
+// as an unbounded build.
 #include <dirent.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
@@ -9,6 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -87,9 +94,12 @@ size_t OpenDescriptors() {
     return count;
 }
 
+using Files = std::map<std::string, std::string>;
+
 // Checks that the scratch tree holds nothing but its own folders, the symbol
-// file and plain files directly in the LST folder, then removes those files.
-void CheckAndClear(const CScratch& s) {
+// file and plain files directly in the LST folder, then removes those files
+// and returns them by name.
+Files CheckAndClear(const CScratch& s) {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(s.top)) {
         const fs::path& path = entry.path();
         if (path == s.top / "a" || path == s.top / "a" / "b" || path == s.root ||
@@ -104,9 +114,44 @@ void CheckAndClear(const CScratch& s) {
                    name == "meridexForexComposite.lst" ||
                    (name.size() > 4 && name.compare(name.size() - 4, 4, ".LST") == 0));
     }
+    Files files;
     for (const fs::directory_entry& entry : fs::directory_iterator(s.lstFolder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        files[entry.path().filename().string()] = content.str();
         fs::remove(entry.path());
     }
+    return files;
+}
+
+struct BuildResult {
+    Files files;
+    long malformed;
+    long unfiled;
+};
+
+BuildResult BuildOnce(const CScratch& scratch, const LstOptions& options, const LstLimits& limits) {
+    const size_t descriptors = OpenDescriptors();
+    CNullView view;
+    CLstBuilder builder(&view, scratch.lstFolder.string() + "/", options, limits);
+    FUZZ_CHECK(builder.Build(scratch.symbolFile.string()));
+    FUZZ_CHECK(builder.OpenExchangeFiles() == 0);
+    FUZZ_CHECK(OpenDescriptors() == descriptors);
+    BuildResult result{CheckAndClear(scratch), builder.MalformedLines(), builder.UnfiledLines()};
+    for (const auto& [name, content] : result.files) {
+        FUZZ_CHECK(content.find('\0') == std::string::npos);
+        // Each line is a symbol and a description of one input line, a comma,
+        // two quotes and CR LF.
+        size_t start = 0;
+        while (start < content.size()) {
+            const size_t end = content.find("\r\n", start);
+            FUZZ_CHECK(end != std::string::npos);
+            FUZZ_CHECK(end - start <= limits.maxLineLength + 3);
+            start = end + 2;
+        }
+    }
+    return result;
 }
 
 }  // namespace
@@ -121,6 +166,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     options.continuous = input.ConsumeBool();
     options.meridexSpot = input.ConsumeBool();
     options.meridexSpotComposite = input.ConsumeBool();
+    LstLimits bounded;
+    bounded.maxLineLength = 1 + input.ConsumeIntegralInRange<size_t>(0, 255);
+    bounded.maxOpenExchangeFiles = 1 + input.ConsumeIntegralInRange<size_t>(0, 3);
+    LstLimits unbounded = bounded;
+    unbounded.maxOpenExchangeFiles = 100000;
     const std::string symbolFile = input.ConsumeRemainingBytesAsString();
     {
         std::FILE* file = std::fopen(scratch.symbolFile.c_str(), "wb");
@@ -129,12 +179,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         std::fclose(file);
     }
 
-    const size_t descriptors = OpenDescriptors();
-    CNullView view;
-    CLstBuilder builder(&view, scratch.lstFolder.string() + "/", options);
-    builder.Build(scratch.symbolFile.string());
-    FUZZ_CHECK(builder.OpenExchangeFiles() == 0);
-    FUZZ_CHECK(OpenDescriptors() == descriptors);
-    CheckAndClear(scratch);
+    const BuildResult closing = BuildOnce(scratch, options, bounded);
+    const BuildResult keeping = BuildOnce(scratch, options, unbounded);
+    FUZZ_CHECK(closing.files == keeping.files);
+    FUZZ_CHECK(closing.malformed == keeping.malformed);
+    FUZZ_CHECK(closing.unfiled == keeping.unfiled);
     return 0;
 }

@@ -1,5 +1,9 @@
 #include "host/call_recorder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -10,6 +14,11 @@ namespace {
 
 std::string_view Safe(const char* text) {
     return text != nullptr ? text : "";
+}
+
+// The password as the plug-in's log shows it: never its text or length.
+std::string_view Masked(const std::string& password) {
+    return password.empty() ? "" : "********";
 }
 
 }  // namespace
@@ -25,9 +34,19 @@ bool CCallRecorder::Open(const std::string& path, std::string* error) {
         m_file = stdout;
         return true;
     }
-    m_file = std::fopen(path.c_str(), "wb");
+    // The record holds the user's calls: readable by its owner only, also
+    // when a plain file was there before (devices and pipes stay as they are).
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    struct stat status {};
+    if (fd >= 0 && ::fstat(fd, &status) == 0 &&
+        (!S_ISREG(status.st_mode) || (status.st_mode & 077) == 0 || ::fchmod(fd, 0600) == 0)) {
+        m_file = ::fdopen(fd, "wb");
+    }
     if (m_file == nullptr) {
         *error = "cannot open record file " + path + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return false;
     }
     return true;
@@ -47,7 +66,7 @@ void CCallRecorder::RecordUserIDPasswordChanged(const std::string& user,
                                                 const std::string& password, int result) {
     Write(CJsonLine("UserIDPasswordChanged")
               .Text("user", user)
-              .Text("password", password)
+              .Text("password", Masked(password))
               .Integer("result", result)
               .Finish());
 }

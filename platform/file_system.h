@@ -1,6 +1,7 @@
 // Folders and the program's own files.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "platform/platform_export.h"
@@ -30,6 +31,19 @@ PLATFORM_API bool CreateDirectory(const std::wstring& folder);
 // Moves the file from onto to, replacing an existing file there. 0 on
 // success, else an errno-style error number.
 PLATFORM_API int MoveFileReplacing(const std::string& from, const std::string& to);
+
+// True when path names a place without the help of a current folder: on
+// POSIX it begins with '/' (on Win32: a drive letter, colon and backslash, or
+// a UNC path).
+PLATFORM_API bool IsAbsolutePath(const std::wstring& path);
+
+// Creates a new file for writing in binary mode, with the default
+// permissions. Never opens an existing file or follows a link of that name. The path is given
+// in the system's code page.
+enum class NewFileResult { kCreated, kExists, kFailed };
+// On kCreated *file is the open file (the caller closes it); otherwise it is
+// null and *cause holds the file layer's number for the failure.
+PLATFORM_API NewFileResult CreateNewFile(const std::wstring& path, std::FILE** file, int* cause);
 
 // Full path of the loaded module (shared library or program) that contains
 // address; empty when it cannot be found.

@@ -21,12 +21,12 @@
 namespace platform {
 
 inline constexpr long kRegSuccess = 0;
-inline constexpr long kRegFileNotFound = 2;     // no such key or value
+inline constexpr long kRegFileNotFound = 2;  // no such key or value
 inline constexpr long kRegAccessDenied = 5;
 inline constexpr long kRegInvalidHandle = 6;
 inline constexpr long kRegInvalidParameter = 87;
-inline constexpr long kRegMoreData = 234;       // the buffer was too small
-inline constexpr long kRegBadDatabase = 1009;   // the store cannot be used
+inline constexpr long kRegMoreData = 234;      // the buffer was too small
+inline constexpr long kRegBadDatabase = 1009;  // the store cannot be used
 
 // Value types, as on the platform.
 inline constexpr uint32_t kRegNone = 0;
@@ -52,6 +52,11 @@ PLATFORM_API long RegOpenKey(Hive hive, const std::wstring& path, uint32_t acces
 PLATFORM_API long RegCreateKey(Hive hive, const std::wstring& path, uint32_t access, RegKey** key);
 
 PLATFORM_API long RegCloseKey(RegKey* key);
+
+// True when the store can be read but not written (the user may not write
+// it): its values are read as usual, every write fails with kRegAccessDenied
+// and one message on standard error says so.
+PLATFORM_API bool RegStoreIsReadOnly();
 
 // Reads a value ("" names the key's unnamed value) with the platform's
 // semantics: *type receives the stored type (may be null); with data null,

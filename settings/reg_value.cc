@@ -1,13 +1,17 @@
 #include "settings/reg_value.h"
 
-#include <cstring>
+#include <cstdint>
+#include <cstdio>
 #include <vector>
 
+#include "platform/text.h"
 #include "settings/reg_text.h"
 
 namespace orvella {
 
 namespace {
+
+SettingsNoticeSink g_noticeSink = nullptr;
 
 void CloseKey(platform::RegKey** key) {
     if (*key)
@@ -15,7 +19,71 @@ void CloseKey(platform::RegKey** key) {
     *key = nullptr;
 }
 
+// The whole stored value: its type and bytes. False when it cannot be read.
+bool QueryWhole(platform::RegKey* key, const std::wstring& name, uint32_t* type,
+                std::vector<uint8_t>* data) {
+    uint32_t size = 0;
+    if (platform::RegQueryValue(key, name, type, nullptr, &size) != platform::kRegSuccess) {
+        return false;
+    }
+    data->resize(size);
+    if (platform::RegQueryValue(key, name, type, data->data(), &size) != platform::kRegSuccess) {
+        return false;
+    }
+    data->resize(size);
+    return true;
+}
+
+bool IsTextType(uint32_t type) {
+    return type == platform::kRegSz || type == platform::kRegExpandSz;
+}
+
+// A decimal number that fits 32 bits, with blanks around it allowed.
+bool ParseWholeNumber(std::wstring_view text, int32_t* value) {
+    constexpr std::wstring_view kBlanks = L" \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::wstring_view::npos) {
+        return false;
+    }
+    text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    const bool negative = text[0] == L'-';
+    if (negative || text[0] == L'+') {
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return false;
+    }
+    int64_t magnitude = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return false;
+        }
+        magnitude = magnitude * 10 + (c - L'0');
+        if (magnitude > int64_t{INT32_MAX} + 1) {
+            return false;
+        }
+    }
+    const int64_t signedValue = negative ? -magnitude : magnitude;
+    if (signedValue > INT32_MAX) {
+        return false;
+    }
+    *value = static_cast<int32_t>(signedValue);
+    return true;
+}
+
 }  // namespace
+
+void SetSettingsNoticeSink(SettingsNoticeSink sink) {
+    g_noticeSink = sink;
+}
+
+void SettingsNotice(const std::wstring& text) {
+    if (g_noticeSink != nullptr) {
+        g_noticeSink(text);
+    } else {
+        std::fprintf(stderr, "orvella: %s\n", platform::NarrowText(text).c_str());
+    }
+}
 
 void SplitFullPath(std::wstring_view fullPath, std::wstring* keyPath, std::wstring* valueName) {
     while (!fullPath.empty() && fullPath.front() == L'\\')
@@ -51,14 +119,23 @@ int32_t CRegDwordValue::Read() {
         platform::kRegSuccess) {
         return m_default;
     }
-    uint8_t buffer[4] = {};
-    uint32_t size = sizeof buffer;
-    const long rc = platform::RegQueryValue(m_key, m_valueName, nullptr, buffer, &size);
+    uint32_t type = platform::kRegNone;
+    std::vector<uint8_t> data;
+    const bool read = QueryWhole(m_key, m_valueName, &type, &data);
     CloseKey(&m_key);
-    if (rc != platform::kRegSuccess)
+    if (!read)
         return m_default;
-    m_value = static_cast<int32_t>(buffer[0] | (uint32_t{buffer[1]} << 8) |
-                                   (uint32_t{buffer[2]} << 16) | (uint32_t{buffer[3]} << 24));
+    int32_t value = 0;
+    if (type == platform::kRegDword && data.size() == 4) {
+        value = static_cast<int32_t>(data[0] | (uint32_t{data[1]} << 8) |
+                                     (uint32_t{data[2]} << 16) | (uint32_t{data[3]} << 24));
+    } else if (!IsTextType(type) ||
+               !ParseWholeNumber(DecodeRegText(data.data(), data.size()), &value)) {
+        SettingsNotice(L"The setting " + m_valueName + L" does not hold a number; its default " +
+                       std::to_wstring(m_default) + L" is used");
+        return m_default;
+    }
+    m_value = value;
     m_found = true;
     return m_value;
 }
@@ -102,16 +179,17 @@ const std::wstring& CRegStringValue::Read() {
         platform::kRegSuccess) {
         return m_default;
     }
-    uint32_t size = 0;
-    long rc = platform::RegQueryValue(m_key, m_valueName, nullptr, nullptr, &size);
-    std::vector<uint8_t> buffer(size);
-    if (rc == platform::kRegSuccess) {
-        rc = platform::RegQueryValue(m_key, m_valueName, nullptr, buffer.data(), &size);
-    }
+    uint32_t type = platform::kRegNone;
+    std::vector<uint8_t> data;
+    const bool read = QueryWhole(m_key, m_valueName, &type, &data);
     CloseKey(&m_key);
-    if (rc != platform::kRegSuccess)
+    if (!read)
         return m_default;
-    m_value = DecodeRegText(buffer.data(), size);
+    if (!IsTextType(type)) {
+        SettingsNotice(L"The setting " + m_valueName + L" does not hold text; its default is used");
+        return m_default;
+    }
+    m_value = DecodeRegText(data.data(), data.size());
     m_found = true;
     return m_value;
 }

@@ -18,6 +18,14 @@ namespace orvella {
 // at either end; "" names the key's unnamed value).
 void SplitFullPath(std::wstring_view fullPath, std::wstring* keyPath, std::wstring* valueName);
 
+// Where a value record says that a stored value has a type or content it
+// cannot be read as, and its default is used instead. Without a sink the
+// text goes to standard error; the plug-in sends it to its log.
+using SettingsNoticeSink = void (*)(const std::wstring& text);
+void SetSettingsNoticeSink(SettingsNoticeSink sink);
+// Passes text to the sink (or standard error).
+void SettingsNotice(const std::wstring& text);
+
 // A signed 32-bit value (the registry's 32-bit type).
 class CRegDwordValue {
   public:
@@ -30,9 +38,11 @@ class CRegDwordValue {
     void SetPath(std::wstring_view fullPath, int32_t defaultValue, bool alwaysWrite,
                  platform::Hive hive = platform::Hive::kCurrentUser);
 
-    // The stored value (its first four bytes; the stored type is not examined)
-    // or, when the key or value is missing or more than four bytes are stored,
-    // the default. Success sets Found and the cached value.
+    // The stored value, read by its stored type: a 32-bit value as it is, a
+    // text holding a decimal number (blanks around it allowed) as that
+    // number. The default when the key or value is missing, and, with one
+    // notice, when anything else is stored. Success sets Found and the
+    // cached value.
     int32_t Read();
 
     // Makes value the cached value and stores it when it differs from the
@@ -70,9 +80,10 @@ class CRegStringValue {
     void SetPath(std::wstring_view fullPath, std::wstring_view defaultValue, bool alwaysWrite,
                  platform::Hive hive = platform::Hive::kCurrentUser);
 
-    // The stored text up to its first NUL or the end of the stored data (the
-    // stored type is not examined), or the default when the key or value is
-    // missing. Success sets Found and the cached value.
+    // The stored text (string or expandable-string type) up to its first NUL
+    // or the end of the stored data. The default when the key or value is
+    // missing, and, with one notice, when another type is stored. Success
+    // sets Found and the cached value.
     const std::wstring& Read();
 
     void Assign(std::wstring_view value);

@@ -8,10 +8,18 @@
 
 namespace orvella {
 
+// Exit codes of the program's headless jobs and options.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailed = 1;        // the job failed or did not start
+inline constexpr int kExitUsage = 2;         // unknown job or malformed command line
+inline constexpr int kExitLinesSkipped = 3;  // the LST build ended but skipped lines
+
+// What "--help" prints.
+extern const char kSetupUsage[];
+
 // Loads the stored settings as the dialog does and runs the named job:
 // "download" (the symbol file), "build-lst" (the LST files) or "show" (prints
-// the settings). Returns the program's exit code: 0 on success, 1 when the
-// job failed or did not start, 2 for an unknown job.
+// the settings). Returns the program's exit code (above).
 int RunHeadless(const char* job, CSetupSettingsStore* store, std::FILE* out, std::FILE* err);
 
 }  // namespace orvella

@@ -27,6 +27,17 @@ class CHttpResponseSink {
     virtual bool OnBodyBlock(const char* data, size_t size) = 0;
 };
 
+// The slowest transfer the download waits for: one that stays below
+// bytesPerSecond for periodSeconds in a row (no data at all included) is
+// given up, and the symbol file that was there stays.
+struct MinimumRate {
+    static constexpr long kBytesPerSecond = 1024;
+    static constexpr long kPeriodSeconds = 60;
+
+    long bytesPerSecond = kBytesPerSecond;
+    long periodSeconds = kPeriodSeconds;
+};
+
 class CCorvanInternetSession {
   public:
     // Status codes of the notifications.
@@ -59,6 +70,7 @@ class CCorvanInternetSession {
         long port = 0;  // 0: the standard HTTP port
         std::string objectPath;
         std::vector<std::string> headers;  // each "Name: value" with its CR LF
+        MinimumRate minimumRate;
     };
 
     enum class Result {

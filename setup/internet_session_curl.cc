@@ -209,10 +209,10 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-    // A server that stops sending for a minute ends the transfer instead of
-    // holding the dialog for ever.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 60L);
+    // A server that stops sending, or sends a byte now and then, ends the
+    // transfer instead of holding the dialog for ever.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, request.minimumRate.bytesPerSecond);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, request.minimumRate.periodSeconds);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kReadBlockSize));
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);

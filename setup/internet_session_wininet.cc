@@ -175,6 +175,10 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
         return Result::kStoppedBySink;
 
     char* block = s.m_buffer.get();
+    // The rate over each period in a row, as the Linux client measures it.
+    const MinimumRate& rate = request.minimumRate;
+    ULONGLONG periodStart = GetTickCount64();
+    long long periodBytes = 0;
     for (;;) {
         // Fill one block before handing it on, as a read may return less.
         size_t used = 0;
@@ -190,6 +194,19 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
                 break;
             }
             used += received;
+            periodBytes += received;
+            const ULONGLONG now = GetTickCount64();
+            if (now - periodStart >= static_cast<ULONGLONG>(rate.periodSeconds) * 1000) {
+                if (periodBytes < rate.bytesPerSecond * rate.periodSeconds) {
+                    s.SetErrorText("Operation too slow. Less than " +
+                                   std::to_string(rate.bytesPerSecond) +
+                                   " bytes/sec transferred the last " +
+                                   std::to_string(rate.periodSeconds) + " seconds");
+                    return Result::kFailed;
+                }
+                periodStart = now;
+                periodBytes = 0;
+            }
         }
         // WinINet reports the end of a connection closed early as the end of
         // the body; the announced length tells them apart, and the short
@@ -258,9 +275,9 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     InternetSetOptionA(internet.handle, INTERNET_OPTION_CONNECT_BACKOFF, &value, sizeof(value));
     value = kConnectRetries;
     InternetSetOptionA(internet.handle, INTERNET_OPTION_CONNECT_RETRIES, &value, sizeof(value));
-    // A server that stops sending for a minute ends the transfer instead of
-    // holding the dialog for ever.
-    value = 60000;
+    // A server that stops sending ends the transfer instead of holding the
+    // dialog for ever (one that sends a byte now and then: see the reads).
+    value = static_cast<DWORD>(request.minimumRate.periodSeconds * 1000);
     InternetSetOptionA(internet.handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof(value));
     InternetSetStatusCallbackA(internet.handle, &Transfer::OnStatus);
 

@@ -1,5 +1,6 @@
 #include "setup/lst_builder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,8 +23,15 @@ struct FileCloser {
 
 }  // namespace
 
-CLstBuilder::CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptions& options)
-    : m_view(view), m_lstFolder(std::move(lstFolder)), m_options(options), m_grouper(options) {}
+CLstBuilder::CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptions& options,
+                         const LstLimits& limits)
+    : m_view(view),
+      m_lstFolder(std::move(lstFolder)),
+      m_options(options),
+      m_limits(limits),
+      m_grouper(options) {
+    m_limits.maxOpenExchangeFiles = std::max<size_t>(m_limits.maxOpenExchangeFiles, 1);
+}
 
 CLstBuilder::~CLstBuilder() = default;
 
@@ -41,6 +49,14 @@ bool CLstBuilder::OpenOptional(bool chosen, const char* name,
 }
 
 bool CLstBuilder::Build(const std::string& symbolFilePath) {
+    m_lineNumber = 0;
+    m_malformedLines = 0;
+    m_unfiledLines = 0;
+    m_overLong = false;
+    m_pending.clear();
+    // Carried lines never outgrow the limit, so this is the only allocation.
+    m_pending.reserve(m_limits.maxLineLength);
+    m_openFiles.reserve(m_limits.maxOpenExchangeFiles);
     if (!OpenOptional(m_options.continuous, "future_c.lst", &m_continuous) ||
         !OpenOptional(m_options.meridexSpot, "meridexSpot.lst", &m_meridexSpot) ||
         !OpenOptional(m_options.meridexSpotComposite, "meridexForexComposite.lst",
@@ -70,12 +86,7 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
             std::snprintf(line, sizeof(line), "We have read in %ld bytes in from the symbol file.",
                           total);
             m_view->AppendStatus(line);
-            // A NUL ends what is taken from a block.
-            const void* nul = std::memchr(buffer.get(), '\0', count);
-            const size_t usable =
-                nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - buffer.get())
-                               : count;
-            if (!ProcessBlock(buffer.get(), usable)) {
+            if (!ProcessBlock(buffer.get(), count)) {
                 ok = false;
                 break;
             }
@@ -91,34 +102,70 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
         }
     }
     input.reset();
+    // The last line needs no line end.
+    if (ok && m_overLong)
+        SkipLine(Malformed::kTooLong);
+    else if (ok && !m_pending.empty())
+        ok = ProcessLine(m_pending);
     m_pending.clear();
-    return CloseAll(ok) && ok;
+    m_overLong = false;
+    const bool closed = CloseAll(ok);
+    if (!ok || !closed)
+        return false;
+    if (m_malformedLines > 0) {
+        m_view->AppendStatus("Malformed lines of the symbol file skipped: " +
+                             std::to_string(m_malformedLines));
+    }
+    if (m_unfiledLines > 0) {
+        m_view->AppendStatus("Lines skipped because their LST file could not be opened: " +
+                             std::to_string(m_unfiledLines));
+    }
+    return true;
 }
 
 bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
     const char* position = data;
     const char* const end = data + size;
-    if (!m_pending.empty()) {
-        const void* found = std::memchr(position, '\n', size);
-        if (found == nullptr) {
-            m_pending.append(position, size);
-            return true;
+    if (!m_pending.empty() || m_overLong) {
+        const char* feed = static_cast<const char*>(std::memchr(position, '\n', size));
+        const size_t part = static_cast<size_t>((feed != nullptr ? feed : end) - position);
+        if (!m_overLong) {
+            if (m_pending.size() + part > m_limits.maxLineLength) {
+                m_overLong = true;
+                m_pending.clear();
+            } else {
+                m_pending.append(position, part);
+            }
         }
-        const char* feed = static_cast<const char*>(found);
-        m_pending.append(position, static_cast<size_t>(feed - position));
-        if (!ProcessLine(m_pending))
-            return false;
-        m_pending.clear();
+        if (feed == nullptr)
+            return true;
+        if (m_overLong) {
+            m_overLong = false;
+            SkipLine(Malformed::kTooLong);
+        } else {
+            const bool processed = ProcessLine(m_pending);
+            m_pending.clear();
+            if (!processed)
+                return false;
+        }
         position = feed + 1;
     }
     while (position < end) {
         const void* found = std::memchr(position, '\n', static_cast<size_t>(end - position));
         if (found == nullptr) {
-            m_pending.assign(position, static_cast<size_t>(end - position));
+            const size_t rest = static_cast<size_t>(end - position);
+            if (rest > m_limits.maxLineLength) {
+                m_overLong = true;
+            } else {
+                m_pending.assign(position, rest);
+            }
             break;
         }
         const char* feed = static_cast<const char*>(found);
-        if (!ProcessLine(std::string_view(position, static_cast<size_t>(feed - position)))) {
+        const std::string_view line(position, static_cast<size_t>(feed - position));
+        if (line.size() > m_limits.maxLineLength) {
+            SkipLine(Malformed::kTooLong);
+        } else if (!ProcessLine(line)) {
             return false;
         }
         position = feed + 1;
@@ -127,8 +174,13 @@ bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
 }
 
 bool CLstBuilder::ProcessLine(std::string_view text) {
-    // The line is the text before its line feed less the carriage return.
-    if (!text.empty())
+    if (std::memchr(text.data(), '\0', text.size()) != nullptr) {
+        SkipLine(Malformed::kNul);
+        return true;
+    }
+    ++m_lineNumber;
+    // A carriage return before the line feed is part of the line end.
+    if (!text.empty() && text.back() == '\r')
         text.remove_suffix(1);
     const LstColumns columns = SplitLstLine(text);
     const LstDecision decision = m_grouper.Next(columns, &m_key);
@@ -136,6 +188,8 @@ bool CLstBuilder::ProcessLine(std::string_view text) {
         return false;
     if (decision.toCurrent && m_current != nullptr && !WriteTo(m_current, columns))
         return false;
+    if (decision.toCurrent && m_currentUnopened)
+        ++m_unfiledLines;
     if (decision.toContinuous && !WriteTo(m_continuous.get(), columns))
         return false;
     if (decision.toSpotComposite && !WriteTo(m_spotComposite.get(), columns))
@@ -145,35 +199,105 @@ bool CLstBuilder::ProcessLine(std::string_view text) {
     return true;
 }
 
+void CLstBuilder::SkipLine(Malformed why) {
+    ++m_lineNumber;
+    ++m_malformedLines;
+    m_grouper.Skip();
+    if (m_malformedLines > 1)
+        return;
+    const std::string reason =
+        why == Malformed::kNul
+            ? "it holds a NUL byte"
+            : "it is longer than " + std::to_string(m_limits.maxLineLength) + " bytes";
+    m_view->AppendStatus("Line " + std::to_string(m_lineNumber) +
+                         " of the symbol file was skipped: " + reason + ".");
+}
+
 bool CLstBuilder::SwitchGroup() {
     m_name = LstFileName(m_key);
+    m_current = nullptr;
+    m_currentUnopened = false;
+    ExchangeFile* entry = nullptr;
+    bool created = false;
     const auto found = m_exchangeFiles.find(std::string_view(m_name));
     if (found != m_exchangeFiles.end()) {
-        m_current = found->second.get();
+        entry = &found->second;
+    } else {
+        entry = &m_exchangeFiles[m_name];
+        entry->file = std::make_unique<CLstOutputFile>();
+        created = true;
+    }
+    if (entry->file == nullptr) {
+        m_currentUnopened = true;
         return true;
     }
-    auto file = std::make_unique<CLstOutputFile>();
-    if (!file->Create(m_lstFolder + m_name)) {
-        const int error = file->Error();
-        m_view->AppendStatus("LST file could not be created " + file->Path() + " (" +
-                             std::to_string(error) + "; " + FileErrorText(error) +
-                             "); the build was stopped.");
-        m_current = nullptr;
-        return false;
+    if (!entry->file->IsOpen()) {
+        bool stop = false;
+        if (!OpenWithRoom(entry, created, &stop)) {
+            if (stop)
+                return false;
+            const int error = entry->file->Error();
+            m_view->AppendStatus(std::string("LST file could not be ") +
+                                 (created ? "created " : "reopened ") + m_lstFolder + m_name +
+                                 " (" + std::to_string(error) + "; " + FileErrorText(error) +
+                                 "); its lines were skipped.");
+            entry->file.reset();
+            m_currentUnopened = true;
+            return true;
+        }
     }
-    m_current = file.get();
-    m_exchangeFiles.emplace(m_name, std::move(file));
+    entry->lastUse = ++m_useClock;
+    m_current = entry->file.get();
     return true;
+}
+
+bool CLstBuilder::OpenWithRoom(ExchangeFile* entry, bool create, bool* stop) {
+    CLstOutputFile* file = entry->file.get();
+    for (;;) {
+        if (m_openFiles.size() >= m_limits.maxOpenExchangeFiles && !CloseLeastRecentlyUsed()) {
+            *stop = true;
+            return false;
+        }
+        if (create ? file->Create(m_lstFolder + m_name) : file->Reopen()) {
+            m_openFiles.push_back(entry);
+            return true;
+        }
+        // The process may allow fewer open files than the bound: make room.
+        const int error = file->Error();
+        if ((error != EMFILE && error != ENFILE) || m_openFiles.empty())
+            return false;
+        if (!CloseLeastRecentlyUsed()) {
+            *stop = true;
+            return false;
+        }
+    }
+}
+
+bool CLstBuilder::CloseLeastRecentlyUsed() {
+    const auto oldest = std::min_element(
+        m_openFiles.begin(), m_openFiles.end(),
+        [](const ExchangeFile* a, const ExchangeFile* b) { return a->lastUse < b->lastUse; });
+    CLstOutputFile* file = (*oldest)->file.get();
+    *oldest = m_openFiles.back();
+    m_openFiles.pop_back();
+    if (file->Close())
+        return true;
+    ReportWriteFailure(*file);
+    return false;
 }
 
 bool CLstBuilder::WriteTo(CLstOutputFile* file, const LstColumns& columns) {
     if (file->WriteLine(columns.symbol, columns.description))
         return true;
-    const int error = file->Error();
-    m_view->AppendStatus("LST file could not be written " + file->Path() + " (" +
+    ReportWriteFailure(*file);
+    return false;
+}
+
+void CLstBuilder::ReportWriteFailure(const CLstOutputFile& file) {
+    const int error = file.Error();
+    m_view->AppendStatus("LST file could not be written " + file.Path() + " (" +
                          std::to_string(error) + "; " + FileErrorText(error) +
                          "); the build was stopped.");
-    return false;
 }
 
 bool CLstBuilder::CloseAll(bool reportFailures) {
@@ -182,12 +306,8 @@ bool CLstBuilder::CloseAll(bool reportFailures) {
         if (file == nullptr || file->Close() || !ok)
             return;
         ok = false;
-        if (!reportFailures)
-            return;
-        const int error = file->Error();
-        m_view->AppendStatus("LST file could not be written " + file->Path() + " (" +
-                             std::to_string(error) + "; " + FileErrorText(error) +
-                             "); the build was stopped.");
+        if (reportFailures)
+            ReportWriteFailure(*file);
     };
     close(m_continuous.get());
     close(m_meridexSpot.get());
@@ -196,9 +316,11 @@ bool CLstBuilder::CloseAll(bool reportFailures) {
     m_meridexSpot.reset();
     m_spotComposite.reset();
     for (auto& entry : m_exchangeFiles)
-        close(entry.second.get());
+        close(entry.second.file.get());
     m_exchangeFiles.clear();
+    m_openFiles.clear();
     m_current = nullptr;
+    m_currentUnopened = false;
     return ok;
 }
 

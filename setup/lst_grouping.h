@@ -61,6 +61,9 @@ class CLstGrouper {
     // the exchange, "_", the type and, for "STOCKOPT" and "FUTREOPT", "_" and
     // the symbol's first character (a NUL for an empty symbol).
     LstDecision Next(const LstColumns& columns, std::string* key);
+    // A line that is not filed at all (malformed) leaves the group state as
+    // it is; as the first line it still takes the header's place.
+    void Skip() { m_firstLine = false; }
 
   private:
     LstOptions m_options;

@@ -12,8 +12,16 @@ CLstOutputFile::~CLstOutputFile() {
 
 bool CLstOutputFile::Create(const std::string& path) {
     m_path = path;
+    return Open("w+b");
+}
+
+bool CLstOutputFile::Reopen() {
+    return m_file != nullptr || Open("a+b");
+}
+
+bool CLstOutputFile::Open(const char* mode) {
     errno = 0;
-    m_file = std::fopen(path.c_str(), "w+b");
+    m_file = std::fopen(m_path.c_str(), mode);
     if (m_file == nullptr) {
         m_error = errno != 0 ? errno : EIO;
         return false;
@@ -22,6 +30,7 @@ bool CLstOutputFile::Create(const std::string& path) {
     std::setvbuf(m_file, nullptr, _IONBF, 0);
     m_buffer = std::make_unique<char[]>(kBufferSize);
     m_used = 0;
+    m_error = 0;
     return true;
 }
 
@@ -40,18 +49,24 @@ bool CLstOutputFile::WriteLine(std::string_view symbol, std::string_view descrip
             return false;
     }
     if (size > kBufferSize) {
-        const std::string line = std::string(symbol) + ",\"" + std::string(description) + "\"\r\n";
-        errno = 0;
-        if (std::fwrite(line.data(), 1, line.size(), m_file) != line.size()) {
-            m_error = errno != 0 ? errno : EIO;
-            return false;
-        }
-        return true;
+        return WriteDirect(symbol) && WriteDirect(",\"") && WriteDirect(description) &&
+               WriteDirect("\"\r\n");
     }
     Put(symbol);
     Put(",\"");
     Put(description);
     Put("\"\r\n");
+    return true;
+}
+
+bool CLstOutputFile::WriteDirect(std::string_view text) {
+    if (text.empty())
+        return true;
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), m_file) != text.size()) {
+        m_error = errno != 0 ? errno : EIO;
+        return false;
+    }
     return true;
 }
 

@@ -1,5 +1,5 @@
 // OrvellaNSTSetup: the setup dialog, or with "--headless JOB" its handlers
-// without a window.
+// without a window; "--help" and "--version" print and end the program.
 #include <cstdio>
 #include <cstring>
 
@@ -8,22 +8,33 @@
 #include "setup/internet_session.h"
 #include "setup/qt/setup_app.h"
 #include "setup/settings_store.h"
+#include "setup/version_text.h"
 
 int main(int argc, char** argv) {
-    // A build keeps every exchange file open at once.
-    platform::RaiseOpenFileLimit();
-    if (argc >= 2 && std::strcmp(argv[1], "--headless") == 0) {
-        if (argc != 3) {
-            std::fprintf(stderr, "usage: %s --headless download|build-lst|show\n", argv[0]);
-            return 2;
-        }
-        if (!orvella::CCorvanInternetSession::InitializeLibrary()) {
-            std::fprintf(stderr, "OrvellaNSTSetup: Windows sockets initialization failed.\n");
-            return 1;
-        }
-        const auto store = orvella::MakeRegistrySettingsStore();
-        return orvella::RunHeadless(argv[2], store.get(), stdout, stderr);
+    using namespace orvella;
+    const char* first = argc >= 2 ? argv[1] : "";
+    if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) {
+        std::fputs(kSetupUsage, stdout);
+        return kExitSuccess;
     }
-    orvella::COrvellaNSTSetupApp app(argc, argv);
+    if (std::strcmp(first, "--version") == 0) {
+        std::printf("OrvellaNSTSetup Version %s\n", OwnVersionText().c_str());
+        return kExitSuccess;
+    }
+    // Room for the exchange files a build keeps open, whatever the default.
+    platform::RaiseOpenFileLimit();
+    if (std::strcmp(first, "--headless") == 0) {
+        if (argc != 3) {
+            std::fputs(kSetupUsage, stderr);
+            return kExitUsage;
+        }
+        if (!CCorvanInternetSession::InitializeLibrary()) {
+            std::fprintf(stderr, "OrvellaNSTSetup: Windows sockets initialization failed.\n");
+            return kExitFailed;
+        }
+        const auto store = MakeRegistrySettingsStore();
+        return RunHeadless(argv[2], store.get(), stdout, stderr);
+    }
+    COrvellaNSTSetupApp app(argc, argv);
     return app.Run();
 }

@@ -1,6 +1,7 @@
 // The setup program's settings in the current user's registry, through the
 // registry access layer.
 #include "platform/file_system.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "settings/corvan_reg_base.h"
 #include "settings/ensure_directory.h"
@@ -32,6 +33,7 @@ class CRegistrySettingsStore : public CSetupSettingsStore {
     void WriteDword(const std::string& name, int32_t value) override {
         WriteRegDword(value, FullPath(name));
     }
+    bool CanSave() override { return !platform::RegStoreIsReadOnly(); }
     bool DirectoryExists(const std::string& folder) override {
         return platform::DirectoryExists(platform::WidenText(folder));
     }

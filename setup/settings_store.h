@@ -25,6 +25,9 @@ class CSetupSettingsStore {
     virtual int32_t ReadDword(const std::string& name, int32_t defaultValue) = 0;
     virtual void WriteDword(const std::string& name, int32_t value) = 0;
 
+    // False when the settings can be read but changes cannot be saved.
+    virtual bool CanSave() { return true; }
+
     // True when the folder exists (any entry is found in it).
     virtual bool DirectoryExists(const std::string& folder) = 0;
     // Creates the folder and the missing folders above it; true when the

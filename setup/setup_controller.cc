@@ -1,5 +1,6 @@
 #include "setup/setup_controller.h"
 
+#include "settings/filter_time.h"
 #include "settings/settings_keys.h"
 #include "setup/internet_session.h"
 #include "setup/lst_builder.h"
@@ -18,6 +19,10 @@ constexpr char kAcceptHeader[] =
 constexpr char kUserAgentHeader[] = "User-Agent: GetWebFile/1.0\r\n";
 constexpr char kAgentName[] = "OrvellaNSTSetup";
 constexpr uintptr_t kSessionContext = 1;
+
+constexpr char kCannotSave[] = "The settings store is read-only: changes cannot be saved.";
+constexpr char kStoredRootNotFullText[] =
+    "The stored NovaScope Install directory \"%s\" is not a full path; nothing was written.";
 
 constexpr SetupTime kDefaultBegin{0, 0, 0};
 constexpr SetupTime kDefaultEnd{23, 59, 59};
@@ -45,15 +50,18 @@ int Switch(const CSetupView& view, CSetupView::Check box) {
 SetupTime StoredTime(CSetupSettingsStore* store, const char* name, const char* defaultText,
                      const SetupTime& fallback) {
     SetupTime time = fallback;
-    if (!ParseTimeText(store->ReadString(name, defaultText), &time))
+    // The same check as the plug-in's before the time goes into a request.
+    const std::string text = store->ReadString(name, defaultText);
+    if (!IsTimeText(text) || !ParseTimeText(text, &time))
         time = fallback;
     return time;
 }
 
 }  // namespace
 
-CSetupController::CSetupController(CSetupView* view, CSetupSettingsStore* store)
-    : m_view(view), m_store(store) {}
+CSetupController::CSetupController(CSetupView* view, CSetupSettingsStore* store,
+                                   const MinimumRate& minimumRate)
+    : m_view(view), m_store(store), m_minimumRate(minimumRate) {}
 
 void CSetupController::LoadSettings() {
     using Check = CSetupView::Check;
@@ -76,6 +84,8 @@ void CSetupController::LoadSettings() {
                     StoredTime(m_store, kValueEndFilterTime, kDefaultEndFilterTimeA, kDefaultEnd));
     m_strDirectory = m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
     m_view->SetEditTexts(m_strWebsite, std::to_string(m_nPort), m_strDirectory);
+    if (!m_store->CanSave())
+        m_view->AppendStatus(kCannotSave);
 }
 
 void CSetupController::MoveEditsIntoFields() {
@@ -130,6 +140,12 @@ bool CSetupController::SaveSymbolSettings() {
     m_store->WriteDword(kValueMeridexSpot, Switch(*m_view, Check::kMeridexSpot));
     m_store->WriteDword(kValueMeridexSpotComposite, Switch(*m_view, Check::kMeridexSpotComposite));
     const std::string directory = Trim(m_strDirectory);
+    if (!directory.empty() && !IsFullPath(directory)) {
+        // A relative folder would follow whatever folder the plug-in's host
+        // and this program happen to run in.
+        m_view->ShowMessage(kRelativeDirectoryText, kSetupTitle, kSetupMbSystemModal);
+        return false;
+    }
     if (!directory.empty() && m_store->DirectoryExists(directory)) {
         m_store->WriteString(kValueNovaScopeRoot, directory);
         return true;
@@ -147,12 +163,22 @@ bool CSetupController::SaveLoggingSetting() {
 
 bool CSetupController::SaveAll() {
     m_promptShown = false;
+    if (!m_store->CanSave()) {
+        m_view->ShowMessage(kCannotSave, kSetupTitle, kSetupMbIconError);
+        return false;
+    }
     return SaveTradeSettings() && SaveSymbolSettings() && SaveLoggingSetting();
 }
 
-std::string CSetupController::StoredRoot() {
+bool CSetupController::StoredRoot(std::string* root) {
     m_store->EnsureProductFolder();
-    return m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
+    *root = m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
+    if (IsFullPath(*root))
+        return true;
+    // The value just saved did not reach the store; what is there would put
+    // the files at the file-system root or in the current folder.
+    m_view->AppendStatus(Fill(kStoredRootNotFullText, *root));
+    return false;
 }
 
 void CSetupController::EndJob() {
@@ -168,7 +194,12 @@ bool CSetupController::DownloadSymbolFile() {
         return false;
     m_view->BeginWaitCursor();
     m_view->DisableButtons();
-    const std::string folder = LstFolder(StoredRoot());
+    std::string root;
+    if (!StoredRoot(&root)) {
+        EndJob();
+        return false;
+    }
+    const std::string folder = LstFolder(root);
     if (!m_store->EnsureDirectory(folder)) {
         m_view->AppendStatus(Fill("Failed to create or find the %s directory!", folder));
         EndJob();
@@ -188,8 +219,9 @@ bool CSetupController::DownloadSymbolFile() {
 int CSetupController::GetWebFile(const std::string& objectPath, const std::string& extension,
                                  const std::string& host, int port, const std::string& baseName) {
     m_stored = false;
-    if (IsRefusedExtension(extension)) {
-        m_view->AppendStatus(Fill("Illegal file extension %s", extension));
+    std::string refused;
+    if (IsRefusedFile(objectPath, &refused)) {
+        m_view->AppendStatus(Fill("Illegal file extension %s", refused));
         return 0;
     }
     m_view->BeginWaitCursor();
@@ -199,7 +231,12 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
     SymbolFileLocation location;
     location.baseName = baseName;
     location.extension = extension;
-    CSymbolFileWriter writer(m_view, SymbolFilePath(StoredRoot(), location));
+    std::string root;
+    if (!StoredRoot(&root)) {
+        m_view->EndWaitCursor();
+        return 0;
+    }
+    CSymbolFileWriter writer(m_view, SymbolFilePath(root, location));
 
     // Ends the call: progress back to 0, cursor restored.
     auto finish = [this](int status) {
@@ -220,6 +257,7 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
     request.port = port;
     request.objectPath = objectPath;
     request.headers = {kAcceptHeader, kUserAgentHeader};
+    request.minimumRate = m_minimumRate;
     CCorvanInternetSession::Result result = session.Get(request, &writer);
     if (result == CCorvanInternetSession::Result::kFailed)
         return failed();
@@ -271,12 +309,17 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
 bool CSetupController::BuildLstFiles() {
     using Check = CSetupView::Check;
     m_promptShown = false;
+    m_lstLinesSkipped = 0;
     m_view->ClearStatus();
     if (!SaveSymbolSettings())
         return false;
     m_view->BeginWaitCursor();
     m_view->DisableButtons();
-    const std::string root = StoredRoot();
+    std::string root;
+    if (!StoredRoot(&root)) {
+        EndJob();
+        return false;
+    }
     const std::string folder = LstFolder(root);
     if (!m_store->EnsureDirectory(folder)) {
         m_view->AppendStatus(Fill("Failed to create or find the %s directory!", folder));
@@ -291,6 +334,7 @@ bool CSetupController::BuildLstFiles() {
     options.meridexSpotComposite = m_view->IsChecked(Check::kMeridexSpotComposite);
     CLstBuilder builder(m_view, folder, options);
     const bool built = builder.Build(symbolFile);
+    m_lstLinesSkipped = builder.MalformedLines() + builder.UnfiledLines();
     if (built)
         m_view->AppendStatus("We finished building the Novascope LST files!");
     m_view->SetProgress(0);

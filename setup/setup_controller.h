@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "setup/internet_session.h"
 #include "setup/settings_store.h"
 #include "setup/setup_view.h"
 
@@ -13,11 +14,16 @@ namespace orvella {
 
 // The application's title, the caption of its own message boxes.
 inline constexpr char kSetupTitle[] = "OrvellaNSTSetup";
+// Refusal of a host directory that is not a full path.
+inline constexpr char kRelativeDirectoryText[] =
+    "The NovaScope Install directory must be a full path!";
 
 class CSetupController {
   public:
-    // view and store outlive the controller.
-    CSetupController(CSetupView* view, CSetupSettingsStore* store);
+    // view and store outlive the controller; a download slower than
+    // minimumRate is given up.
+    CSetupController(CSetupView* view, CSetupSettingsStore* store,
+                     const MinimumRate& minimumRate = MinimumRate());
 
     // Dialog initialisation: the stored settings (or their defaults) go into
     // the controls.
@@ -28,8 +34,8 @@ class CSetupController {
     // the end time (after a message box; both times are stored anyway).
     bool SaveTradeSettings();
     // Stores Website, Port and the three optional LST switches, then the
-    // trimmed host directory when it names an existing directory. False,
-    // after "Is not a valid directory!", when it does not.
+    // trimmed host directory when it is a full path naming an existing
+    // directory. False, after a message box, when it is not.
     bool SaveSymbolSettings();
     // Stores Logging; always true.
     bool SaveLoggingSetting();
@@ -45,8 +51,12 @@ class CSetupController {
     int GetWebFile(const std::string& objectPath, const std::string& extension,
                    const std::string& host, int port, const std::string& baseName);
 
-    // "Generate LST Files". True when every LST file was written.
+    // "Generate LST Files". True when the build went to the end; lines it
+    // skipped are counted in LstLinesSkipped.
     bool BuildLstFiles();
+    // Lines of the symbol file the last build skipped (malformed, or of a
+    // group whose LST file could not be opened).
+    long LstLinesSkipped() const { return m_lstLinesSkipped; }
 
     // Whether the last GetWebFile stored the symbol file.
     bool SymbolFileStored() const { return m_stored; }
@@ -59,15 +69,19 @@ class CSetupController {
     void MoveEditsIntoFields();
     // Ends a job: cursor back, buttons on.
     void EndJob();
-    std::string StoredRoot();
+    // The stored host directory. False, with a status line, when it is not a
+    // full path.
+    bool StoredRoot(std::string* root);
 
     CSetupView* m_view;
     CSetupSettingsStore* m_store;
+    MinimumRate m_minimumRate;
     std::string m_strWebsite;
     int m_nPort = 80;
     std::string m_strDirectory;
     bool m_promptShown = false;
     bool m_stored = false;
+    long m_lstLinesSkipped = 0;
 };
 
 }  // namespace orvella

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <filesystem>
 
 #include "platform/file_system.h"
 
@@ -17,6 +18,20 @@ bool IsSpace(char c) {
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsSameIgnoringCase(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size())
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (LowerAscii(text[i]) != lower[i])
+            return false;
+    }
+    return true;
 }
 
 bool IsForbiddenInName(unsigned char c) {
@@ -72,12 +87,21 @@ std::string FileBaseName(std::string_view objectPath) {
     return std::string(objectPath.substr(start, dot - start));
 }
 
-bool IsRefusedExtension(std::string_view extension) {
-    for (std::string_view refused : {"exe", "com", "dll", "bat", "sys", "inf"}) {
-        if (extension == refused)
-            return true;
+bool IsRefusedFile(std::string_view objectPath, std::string* extension) {
+    const std::string_view name = objectPath.substr(0, objectPath.find_first_of("?#"));
+    for (std::string_view path : {name, objectPath}) {
+        *extension = FileExtension(path);
+        for (std::string_view refused : {"exe", "com", "dll", "bat", "sys", "inf"}) {
+            if (IsSameIgnoringCase(*extension, refused))
+                return true;
+        }
     }
+    extension->clear();
     return false;
+}
+
+bool IsFullPath(std::string_view path) {
+    return !path.empty() && std::filesystem::path(std::string(path)).is_absolute();
 }
 
 std::string SymbolFilePath(std::string_view root, const SymbolFileLocation& location) {

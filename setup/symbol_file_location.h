@@ -30,12 +30,19 @@ std::string FileExtension(std::string_view objectPath);
 // at position 0 (so a leading "/" stays part of it).
 std::string FileBaseName(std::string_view objectPath);
 
-// True for the extensions that are never downloaded ("exe", "com", "dll",
-// "bat", "sys", "inf"; case-sensitive).
-bool IsRefusedExtension(std::string_view extension);
+// True when the object path names a file that is never downloaded: the last
+// three characters of the path without its query ("?...") and fragment
+// ("#...") are, in any case, "exe", "com", "dll", "bat", "sys" or "inf"; so
+// are those of the whole path, which name the stored file. *extension
+// receives the refused one.
+bool IsRefusedFile(std::string_view objectPath, std::string* extension);
 
 // root + separator + baseName + "." + extension.
 std::string SymbolFilePath(std::string_view root, const SymbolFileLocation& location);
+
+// True for a path that names its folder from the file-system root (on the
+// desktop platform with its drive or server), never from the current folder.
+bool IsFullPath(std::string_view path);
 
 // root + separator + "Servers" + separator + "OrvellaForNST" + separator.
 std::string LstFolder(std::string_view root);

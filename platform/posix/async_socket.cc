@@ -11,6 +11,7 @@
 #include "platform/message_queue.h"
 #include "platform/posix/socket_error_map.h"
 #include "platform/posix/thread_queue.h"
+#include "platform/socket_registry.h"
 
 namespace platform {
 
@@ -57,25 +58,14 @@ bool SetIntOption(SocketHandle handle, int option, int value) {
     return true;
 }
 
+SocketState* StateOf(const CAsyncSocket& socket) {
+    return static_cast<SocketState*>(SocketRegistry::Backend(socket));
+}
+
 }  // namespace
 
-// Backend access for the blocking socket and the probe.
-class SocketRegistry {
-  public:
-    static SocketState* StateOf(const CAsyncSocket& socket) {
-        return static_cast<SocketState*>(socket.m_backend);
-    }
-
-    // Waits until the socket is ready for events or a message of the thread
-    // has been dispatched, so the caller retries its operation. 0, or the
-    // socket error that ends the wait (the socket closed meanwhile, a quit
-    // message, a failed wait).
-    static int Wait(CAsyncSocket& socket, short events);
-
-    static int Probe(CAsyncSocket& socket);
-};
-
-int SocketRegistry::Wait(CAsyncSocket& socket, short events) {
+int SocketRegistry::Wait(CAsyncSocket& socket, bool write) {
+    const short events = write ? POLLOUT : POLLIN;
     const SocketHandle handle = socket.handle();
     SocketState* state = StateOf(socket);
     if (handle == kInvalidSocket || state == nullptr) {
@@ -346,31 +336,6 @@ void CAsyncSocket::Close() {
     delete state;
 }
 
-void CAsyncSocket::DispatchNotification(unsigned event, int error) {
-    switch (event) {
-        case kSocketEventRead:
-            OnReceive(error);
-            break;
-        case kSocketEventWrite:
-            OnSend(error);
-            break;
-        case kSocketEventOob:
-            OnOutOfBandData(error);
-            break;
-        case kSocketEventAccept:
-            OnAccept(error);
-            break;
-        case kSocketEventConnect:
-            OnConnect(error);
-            break;
-        case kSocketEventClose:
-            OnClose(error);
-            break;
-        default:
-            break;
-    }
-}
-
 bool CSocket::Connect(const char* address, uint16_t port) {
     if (CAsyncSocket::Connect(address, port)) {
         return true;
@@ -380,7 +345,7 @@ bool CSocket::Connect(const char* address, uint16_t port) {
     }
     const SocketHandle h = handle();
     for (;;) {
-        SocketState* state = SocketRegistry::StateOf(*this);
+        SocketState* state = StateOf(*this);
         Phase phase = Phase::kCreated;
         int error = 0;
         state->queue->WithLock([&] {
@@ -393,51 +358,12 @@ bool CSocket::Connect(const char* address, uint16_t port) {
         if (phase == Phase::kFailed) {
             return Fail(error);
         }
-        const int code = SocketRegistry::Wait(*this, POLLOUT);
+        const int code = SocketRegistry::Wait(*this, true);
         if (code != 0) {
             return Fail(code);
         }
         if (handle() != h) {
             return Fail(kWsaNotSocket);
-        }
-    }
-}
-
-int CSocket::Send(const void* data, int len, int flags) {
-    if (len <= 0) {
-        return CAsyncSocket::Send(data, len, flags);
-    }
-    const auto* bytes = static_cast<const char*>(data);
-    int sent = 0;
-    while (sent < len) {
-        const int n = CAsyncSocket::Send(bytes + sent, len - sent, flags);
-        if (n > 0) {
-            sent += n;
-            continue;
-        }
-        if (n < 0 && LastSocketError() != kWsaWouldBlock) {
-            return -1;
-        }
-        const int code = SocketRegistry::Wait(*this, POLLOUT);
-        if (code != 0) {
-            return FailCount(code);
-        }
-    }
-    return len;
-}
-
-int CSocket::Receive(void* buffer, int len, int flags) {
-    if (len == 0) {
-        return CAsyncSocket::Receive(buffer, 0, flags);
-    }
-    for (;;) {
-        const int n = CAsyncSocket::Receive(buffer, len, flags);
-        if (n >= 0 || LastSocketError() != kWsaWouldBlock) {
-            return n;
-        }
-        const int code = SocketRegistry::Wait(*this, POLLIN);
-        if (code != 0) {
-            return FailCount(code);
         }
     }
 }

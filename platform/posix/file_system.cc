@@ -2,6 +2,7 @@
 #include "platform/file_system.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <link.h>
 #include <pwd.h>
@@ -96,6 +97,28 @@ bool DirectoryExists(const std::wstring& folder) {
 
 bool CreateDirectory(const std::wstring& folder) {
     return mkdir(platform::NarrowText(folder).c_str(), 0777) == 0;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    return !path.empty() && path[0] == L'/';
+}
+
+NewFileResult CreateNewFile(const std::wstring& path, std::FILE** file, int* cause) {
+    *file = nullptr;
+    *cause = 0;
+    const int fd = open(platform::NarrowText(path).c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *cause = errno;
+        return errno == EEXIST ? NewFileResult::kExists : NewFileResult::kFailed;
+    }
+    *file = fdopen(fd, "wb");
+    if (*file == nullptr) {
+        *cause = errno;
+        close(fd);
+        return NewFileResult::kFailed;
+    }
+    return NewFileResult::kCreated;
 }
 
 std::wstring ModulePathOf(const void* address) {

@@ -114,6 +114,25 @@ bool SplitKeyPath(std::wstring_view path, std::vector<std::wstring_view>* parts)
     return true;
 }
 
+// A file path as the path of a file: URI, every byte but the unreserved
+// ones and '/' percent-encoded.
+std::string UriPath(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+            c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            out.push_back(ch);
+        } else {
+            out.push_back('%');
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0xF]);
+        }
+    }
+    return out;
+}
+
 std::string FoldedPath(const std::vector<std::wstring_view>& parts, size_t count) {
     std::string out;
     for (size_t i = 0; i < count; ++i) {
@@ -244,12 +263,30 @@ class Store {
         int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST)
             fd = open(m_path.c_str(), O_RDWR | O_CLOEXEC);
+        // A store the user may read but not write is still read.
+        m_readOnly = false;
+        if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+            fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+            m_readOnly = fd >= 0;
+        }
         if (fd < 0)
             return Broken(std::strerror(errno));
         close(fd);
-        if (sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                            nullptr) != SQLITE_OK) {
+        // Read-only, the file is taken as it stands: no journal is set up
+        // beside it, which its folder may not allow either.
+        const std::string name = m_readOnly ? "file:" + UriPath(m_path) + "?immutable=1" : m_path;
+        const int flags =
+            m_readOnly ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE;
+        if (sqlite3_open_v2(name.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr) !=
+            SQLITE_OK) {
             return Broken(m_db ? sqlite3_errmsg(m_db) : "out of memory");
+        }
+        if (m_readOnly && !m_readOnlyTold) {
+            m_readOnlyTold = true;
+            std::fprintf(stderr,
+                         "orvella: the settings store %s is read-only; settings are read, "
+                         "but changes cannot be saved\n",
+                         m_path.c_str());
         }
         sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
         if (long rc = Configure(); rc != kRegSuccess)
@@ -295,6 +332,8 @@ class Store {
 
   private:
     long Configure() {
+        if (m_readOnly)
+            return CheckReadOnly();
         // Switching to WAL needs a moment alone with the file; another
         // process opening at the same time may hold it briefly.
         int rc = SQLITE_BUSY;
@@ -347,6 +386,20 @@ class Store {
         return kRegSuccess;
     }
 
+    // A read-only store must be whole and of this version as it stands.
+    long CheckReadOnly() {
+        sqlite3_stmt* stmt = nullptr;
+        int version = -1;
+        if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
+            version = sqlite3_column_int(stmt, 0);
+        }
+        sqlite3_finalize(stmt);
+        if (version != kSchemaVersion)
+            return Broken(version < 0 ? sqlite3_errmsg(m_db) : "read-only and not of this version");
+        return kRegSuccess;
+    }
+
     long Broken(const char* why) {
         if (!m_broken) {
             std::fprintf(stderr,
@@ -379,6 +432,11 @@ class Store {
     pid_t m_pid = 0;
     bool m_broken = false;
     bool m_closedForExit = false;
+    bool m_readOnly = false;
+    bool m_readOnlyTold = false;
+
+  public:
+    bool ReadOnly() const { return m_readOnly; }
 };
 
 Store* const g_store = [] {
@@ -476,6 +534,12 @@ long RegOpenKey(Hive hive, const std::wstring& path, uint32_t access, RegKey** k
 
 long RegCreateKey(Hive hive, const std::wstring& path, uint32_t access, RegKey** key) {
     return OpenOrCreate(hive, path, access, key, true);
+}
+
+bool RegStoreIsReadOnly() {
+    Store& store = TheStore();
+    std::lock_guard lock(store.mutex);
+    return store.Connect() == kRegSuccess && store.ReadOnly();
 }
 
 long RegCloseKey(RegKey* key) {

@@ -5,6 +5,7 @@
 
 #include <mutex>
 
+#include "platform/socket_registry.h"
 #include "platform/win32/thread_window.h"
 #include "platform/win32/win32_api.h"
 
@@ -49,23 +50,11 @@ bool SetIntOption(SocketHandle handle, int option, int value) {
     return true;
 }
 
+SocketState* StateOf(const CAsyncSocket& socket) {
+    return static_cast<SocketState*>(SocketRegistry::Backend(socket));
+}
+
 }  // namespace
-
-// Backend access for the blocking socket and the probe.
-class SocketRegistry {
-  public:
-    static SocketState* StateOf(const CAsyncSocket& socket) {
-        return static_cast<SocketState*>(socket.m_backend);
-    }
-
-    // Waits until the socket is ready (writable with write, else readable or
-    // failed) or a message of the thread has been dispatched, so the caller
-    // retries its operation. 0, or the error that ends the wait (the socket
-    // closed meanwhile, a quit message, a failed wait).
-    static int Wait(CAsyncSocket& socket, bool write);
-
-    static int Probe(CAsyncSocket& socket);
-};
 
 int SocketRegistry::Wait(CAsyncSocket& socket, bool write) {
     const SocketHandle handle = socket.handle();
@@ -134,7 +123,7 @@ void SetLastSocketError(int code) {
 namespace win32 {
 
 void DeliverNotification(CAsyncSocket* socket, unsigned event, int error) {
-    SocketState* state = SocketRegistry::StateOf(*socket);
+    SocketState* state = StateOf(*socket);
     if (state == nullptr) {
         return;
     }
@@ -294,31 +283,6 @@ void CAsyncSocket::Close() {
     delete state;
 }
 
-void CAsyncSocket::DispatchNotification(unsigned event, int error) {
-    switch (event) {
-        case kSocketEventRead:
-            OnReceive(error);
-            break;
-        case kSocketEventWrite:
-            OnSend(error);
-            break;
-        case kSocketEventOob:
-            OnOutOfBandData(error);
-            break;
-        case kSocketEventAccept:
-            OnAccept(error);
-            break;
-        case kSocketEventConnect:
-            OnConnect(error);
-            break;
-        case kSocketEventClose:
-            OnClose(error);
-            break;
-        default:
-            break;
-    }
-}
-
 bool CSocket::Connect(const char* address, uint16_t port) {
     if (CAsyncSocket::Connect(address, port)) {
         return true;
@@ -328,7 +292,7 @@ bool CSocket::Connect(const char* address, uint16_t port) {
     }
     const SocketHandle h = handle();
     for (;;) {
-        const SocketState* state = SocketRegistry::StateOf(*this);
+        const SocketState* state = StateOf(*this);
         if (state == nullptr || handle() != h) {
             return Fail(kWsaNotSocket);
         }
@@ -350,45 +314,6 @@ bool CSocket::Connect(const char* address, uint16_t port) {
             case WaitResult::kTimeout:
             case WaitResult::kFailed:
                 return Fail(WSAEINTR);
-        }
-    }
-}
-
-int CSocket::Send(const void* data, int len, int flags) {
-    if (len <= 0) {
-        return CAsyncSocket::Send(data, len, flags);
-    }
-    const auto* bytes = static_cast<const char*>(data);
-    int sent = 0;
-    while (sent < len) {
-        const int n = CAsyncSocket::Send(bytes + sent, len - sent, flags);
-        if (n > 0) {
-            sent += n;
-            continue;
-        }
-        if (n < 0 && LastSocketError() != kWsaWouldBlock) {
-            return -1;
-        }
-        const int code = SocketRegistry::Wait(*this, true);
-        if (code != 0) {
-            return FailCount(code);
-        }
-    }
-    return len;
-}
-
-int CSocket::Receive(void* buffer, int len, int flags) {
-    if (len == 0) {
-        return CAsyncSocket::Receive(buffer, 0, flags);
-    }
-    for (;;) {
-        const int n = CAsyncSocket::Receive(buffer, len, flags);
-        if (n >= 0 || LastSocketError() != kWsaWouldBlock) {
-            return n;
-        }
-        const int code = SocketRegistry::Wait(*this, false);
-        if (code != 0) {
-            return FailCount(code);
         }
     }
 }

@@ -1,6 +1,10 @@
 #include "platform/file_system.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cerrno>
+#include <cwctype>
 
 #include "platform/win32/win32_api.h"
 
@@ -41,6 +45,41 @@ bool DirectoryExists(const std::wstring& folder) {
 
 bool CreateDirectory(const std::wstring& folder) {
     return CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    const bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' &&
+                       (path[2] == L'\\' || path[2] == L'/');
+    const bool unc = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
+    return drive || unc;
+}
+
+NewFileResult CreateNewFile(const std::wstring& path, std::FILE** file, int* cause) {
+    *file = nullptr;
+    *cause = 0;
+    // CREATE_NEW never opens an existing file (nor one a link of that name
+    // points at).
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        *cause = static_cast<int>(error);
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::kExists
+                                                                           : NewFileResult::kFailed;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        *cause = errno;
+        CloseHandle(handle);
+        return NewFileResult::kFailed;
+    }
+    *file = _fdopen(fd, "wb");
+    if (*file == nullptr) {
+        *cause = errno;
+        _close(fd);
+        return NewFileResult::kFailed;
+    }
+    return NewFileResult::kCreated;
 }
 
 std::wstring ModulePathOf(const void* address) {

@@ -41,6 +41,11 @@ long RegCreateKey(Hive hive, const std::wstring& path, uint32_t access, RegKey**
     return result;
 }
 
+bool RegStoreIsReadOnly() {
+    // The system's registry: a user may always write his own hive.
+    return false;
+}
+
 long RegCloseKey(RegKey* key) {
     if (key == nullptr) {
         return kRegInvalidHandle;

@@ -4,6 +4,8 @@
 
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "plugin/boundary/feed_text.h"
+#include "plugin/diagnostics/log.h"
 
 namespace orvella {
 
@@ -47,12 +49,32 @@ bool CAdminStatusReader::Append(std::string_view chunk) {
             break;
         }
         const std::wstring_view line(m_pending.data() + lineStart, lineEnd - lineStart);
-        connected = !line.empty() && IsConnectedStatusLine(line);
+        if (m_skippingLongLine) {
+            // The end of a line already dropped as too long.
+            m_skippingLongLine = false;
+        } else if (line.size() > kMaxFeedLineChars) {
+            NoteOverLongLine();
+        } else {
+            connected = !line.empty() && IsConnectedStatusLine(line);
+        }
         lineStart = lineEnd + 1;
         searchFrom = lineStart;
     }
-    m_pending.erase(0, lineStart);
+    // An unfinished line that has grown too long is dropped and skipped up
+    // to its line feed, so the pending text stays bounded.
+    if (connected) {
+        m_pending.erase(0, lineStart);
+    } else if (KeepUnfinishedLine(&m_pending, lineStart, &m_skippingLongLine)) {
+        NoteOverLongLine();
+    }
     return connected;
+}
+
+void CAdminStatusReader::NoteOverLongLine() {
+    if (m_overLongLines++ == 0) {
+        LogFormat(L"Admin status line longer than %d characters dropped",
+                  static_cast<int>(kMaxFeedLineChars));
+    }
 }
 
 CAdminLogin::CAdminLogin() {

@@ -19,15 +19,24 @@ inline constexpr uint16_t kAdminPort = 9300;
 bool IsConnectedStatusLine(std::wstring_view line);
 
 // Collects received text into lines (ended by a line feed) and judges each
-// complete line; the unfinished rest waits for the next chunk.
+// complete line; the unfinished rest waits for the next chunk. A line longer
+// than kMaxFeedLineChars is dropped (the first one logged) and the lines
+// after it are judged as usual.
 class CAdminStatusReader {
   public:
     // Appends a chunk of 8-bit text. True once a complete line reported the
     // client connected; lines after that one are not looked at.
     bool Append(std::string_view chunk);
 
+    // Over-long lines dropped so far.
+    int OverLongLines() const { return m_overLongLines; }
+
   private:
+    void NoteOverLongLine();
+
     std::wstring m_pending;
+    bool m_skippingLongLine = false;
+    int m_overLongLines = 0;
 };
 
 class CAdminLogin {

@@ -4,6 +4,7 @@
 #include "plugin/boundary/column_layout.h"
 #include "plugin/boundary/error_report.h"
 #include "plugin/boundary/feed_launch.h"
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
 #include "plugin/boundary/liveness_timer.h"
@@ -11,6 +12,7 @@
 #include "plugin/boundary/trade_filter.h"
 #include "plugin/diagnostics/log.h"
 #include "settings/corvan_reg_base.h"
+#include "settings/filter_time.h"
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
 
@@ -34,17 +36,27 @@ void ReadLoginSettings(CGlobalState& state) {
     COrvellaForNSTReg reg;
     state.streamingEnabled = ReadRegDword(kStreamingPath, kDefaultStreaming);
     state.extendedTradesEnabled = ReadRegDword(kExtendedTradePath, kDefaultExtendedTrade);
-    state.beginFilterText = ReadRegString(kBeginFilterTimePath, kDefaultBeginFilterTime);
-    state.endFilterText = ReadRegString(kEndFilterTimePath, kDefaultEndFilterTime);
+    state.beginFilterText = ReadFilterTime(kBeginFilterTimePath, kDefaultBeginFilterTime);
+    state.endFilterText = ReadFilterTime(kEndFilterTimePath, kDefaultEndFilterTime);
 }
 
-}  // namespace
+// Runs an export's body. No exception may reach the host: one that leaves
+// the body is logged and the export gives its failure result.
+template <typename Body>
+int Guarded(const wchar_t* name, int failure, Body&& body) {
+    try {
+        return body();
+    } catch (...) {
+        Globals().historyInProgress = 0;
+        try {
+            LogFormat(L"Caught an unexpected failure in %ls", name);
+        } catch (...) {
+        }
+        return failure;
+    }
+}
 
-}  // namespace orvella
-
-using namespace orvella;
-
-int UserIDPasswordChanged(const char* userId, const char* password) {
+int PasswordChanged(const char* userId, const char* password) {
     CGlobalState& state = Globals();
     if (state.pluginDisabled) {
         return 0;
@@ -75,8 +87,8 @@ int UserIDPasswordChanged(const char* userId, const char* password) {
     return -1;
 }
 
-int RequestTicker(const char* symbol, const char* description, const char* category,
-                  double startDate, float barInterval, char* columnNames) {
+int Request(const char* symbol, const char* description, const char* category, double startDate,
+            float barInterval, char* columnNames) {
     CGlobalState& state = Globals();
     if (state.pluginDisabled) {
         return 0;
@@ -94,6 +106,15 @@ int RequestTicker(const char* symbol, const char* description, const char* categ
         L"columnNames %ls",
         request.symbol.c_str(), request.description.c_str(), request.category.c_str(), startDate,
         static_cast<double>(barInterval), request.columnNames.c_str());
+
+    // The symbol goes into request lines as it is: a line end would start
+    // another request, a comma would shift the fields.
+    if (!IsRequestableSymbol(request.symbol)) {
+        ReportError(
+            L"The symbol holds a control character or a comma and cannot be requested. "
+            L"Please check the chart's symbol!");
+        return 0;
+    }
 
     if (state.credentialsKnown == 0) {
         char userBuffer[kCredentialBufferSize] = {};
@@ -126,7 +147,7 @@ int RequestTicker(const char* symbol, const char* description, const char* categ
     return 1;
 }
 
-int RemoveTicker(const char* symbol, float barInterval) {
+int Remove(const char* symbol, float barInterval) {
     CGlobalState& state = Globals();
     if (state.pluginDisabled) {
         return 1;
@@ -140,4 +161,25 @@ int RemoveTicker(const char* symbol, float barInterval) {
     }
     WriteLogLine(L"Ending Remove Symbol");
     return 1;
+}
+
+}  // namespace
+
+}  // namespace orvella
+
+using namespace orvella;
+
+int UserIDPasswordChanged(const char* userId, const char* password) {
+    return Guarded(L"UserIDPasswordChanged", 0, [&] { return PasswordChanged(userId, password); });
+}
+
+int RequestTicker(const char* symbol, const char* description, const char* category,
+                  double startDate, float barInterval, char* columnNames) {
+    return Guarded(L"RequestTicker", 0, [&] {
+        return Request(symbol, description, category, startDate, barInterval, columnNames);
+    });
+}
+
+int RemoveTicker(const char* symbol, float barInterval) {
+    return Guarded(L"RemoveTicker", 1, [&] { return Remove(symbol, barInterval); });
 }

@@ -6,11 +6,21 @@
 #include "plugin/boundary/liveness_timer.h"
 #include "plugin/boundary/plugin_parts.h"
 #include "plugin/diagnostics/log.h"
+#include "settings/reg_value.h"
 
 namespace orvella {
 
+namespace {
+
+void LogSettingsNotice(const std::wstring& text) {
+    WriteLogLine(text);
+}
+
+}  // namespace
+
 bool COrvellaForNSTApp::InitInstance() {
     if (++m_initCount == 1) {
+        SetSettingsNoticeSink(&LogSettingsNotice);
         OpenLogFile();
         WriteLogLine(L"Telling Nova Scope Trader that we require a password");
         HostFeed().RequireUserIDPassword();

@@ -1,11 +1,9 @@
 #include "plugin/diagnostics/log.h"
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
-#include <filesystem>
 
 #include "platform/file_system.h"
 #include "platform/message_box.h"
@@ -26,9 +24,18 @@ constexpr wchar_t kCaption[] = L"OrvellaForNST";
 // for text the C library cannot encode) is written as it stands.
 constexpr size_t kMaxFormattedChars = size_t{1} << 20;
 
+// Names tried for one opening: the stamped name, then the same with "_2" up
+// to this number, for sessions started in the same second.
+constexpr int kMaxLogNameTries = 100;
+
 struct LogState {
     int32_t loggingEnabled = 0;
     std::FILE* file = nullptr;
+    // The box about a file that could not be created was shown, and the
+    // reason why no file is written was told: once each until the log is
+    // closed at unload.
+    bool failureShown = false;
+    bool refusalTold = false;
     // Set while an opening attempt runs, so that an entry written from
     // inside it (a message box may dispatch the thread's messages) does not
     // start another attempt and another box.
@@ -55,6 +62,23 @@ std::wstring FormatTextV(const wchar_t* format, va_list args) {
     }
 }
 
+// Creates the stamped file in root, never one that exists: a second
+// session in the same second gets "_2", and so on. The cause of the last
+// failure goes to *cause.
+std::FILE* CreateLogFile(const std::wstring& root, int* cause) {
+    const std::wstring stem = root + platform::kPathSeparator + L"OrvellaForNST" +
+                              FormatDate(CurrentLocalDate(), kStampPattern);
+    std::FILE* file = nullptr;
+    for (int n = 1; n <= kMaxLogNameTries; ++n) {
+        const std::wstring name =
+            n == 1 ? stem + L".log" : stem + L"_" + std::to_wstring(n) + L".log";
+        if (platform::CreateNewFile(name, &file, cause) != platform::NewFileResult::kExists) {
+            break;
+        }
+    }
+    return file;
+}
+
 }  // namespace
 
 std::wstring FormatText(const wchar_t* format, ...) {
@@ -74,15 +98,26 @@ void OpenLogFile() {
     g_log.loggingEnabled = ReadRegDword(kLoggingPath, kDefaultLogging);
     if (g_log.loggingEnabled != 0) {
         const std::wstring root = ReadRegString(kNovaScopeRootPath, kDefaultNovaScopeRoot);
-        const std::wstring name = root + platform::kPathSeparator + L"OrvellaForNST" +
-                                  FormatDate(CurrentLocalDate(), kStampPattern) + L".log";
-        errno = 0;
-        g_log.file = std::fopen(std::filesystem::path(name).string().c_str(), "wb");
-        if (g_log.file == nullptr) {
-            const int cause = errno;
-            platform::MessageBox(
-                FormatText(L"Log File could not be opened (%d)", cause), kCaption,
-                platform::kMbOk | platform::kMbIconError | platform::kMbSystemModal);
+        if (!platform::IsAbsolutePath(root)) {
+            // Without the host's folder the file would land in the file
+            // system's root or wherever the host was started.
+            if (!g_log.refusalTold) {
+                g_log.refusalTold = true;
+                std::fprintf(stderr,
+                             "OrvellaForNST: no log file is written: the NovaScope install "
+                             "directory (NovaScopeRoot) is %s\n",
+                             root.empty() ? "not set" : "not an absolute path");
+            }
+        } else {
+            int cause = 0;
+            g_log.file = CreateLogFile(root, &cause);
+            // Shown once: every later entry tries again, quietly.
+            if (g_log.file == nullptr && !g_log.failureShown) {
+                g_log.failureShown = true;
+                platform::MessageBox(
+                    FormatText(L"Log File could not be opened (%d)", cause), kCaption,
+                    platform::kMbOk | platform::kMbIconError | platform::kMbSystemModal);
+            }
         }
     }
     g_log.opening = false;
@@ -137,6 +172,8 @@ void CloseLogFile() {
         g_log.file = nullptr;
     }
     g_log.loggingEnabled = 0;
+    g_log.failureShown = false;
+    g_log.refusalTold = false;
 }
 
 bool LogFileIsOpen() {

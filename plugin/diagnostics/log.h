@@ -9,8 +9,11 @@
 namespace orvella {
 
 // Reads Logging (and NovaScopeRoot) and, when logging is on, creates
-// <NovaScopeRoot>/OrvellaForNST<local time>.log. A file that cannot be
-// created is reported in a message box. Does nothing while a file is open.
+// <NovaScopeRoot>/OrvellaForNST<local time>.log, never over an existing file:
+// a second session in the same second gets <local time>_2.log, and so on.
+// A file that cannot be created is reported in a message box, once until
+// CloseLogFile; later entries try again quietly. With an empty or relative NovaScopeRoot no file is
+// written (said once on standard error). Does nothing while a file is open.
 void OpenLogFile();
 
 // Writes one entry when logging is on, opening the file first if needed.
@@ -20,8 +23,8 @@ void WriteLogLine(std::wstring_view text);
 // printf-style entry (FormatText conventions).
 void LogFormat(const wchar_t* format, ...);
 
-// Closes the file and ends logging: later entries are dropped until the next
-// OpenLogFile.
+// Closes the file and ends logging (at unload): later entries are dropped
+// until the next OpenLogFile.
 void CloseLogFile();
 bool LogFileIsOpen();
 

@@ -23,7 +23,8 @@ class CHistoryData {
     CLookupCSocket<CHistoryData*> m_socket;
     // ConnectLookup succeeded.
     bool m_bConnected = false;
-    // Received text after the last line feed (never holds a line feed).
+    // Received text after the last line feed (never holds a line feed, at
+    // most kMaxFeedLineChars characters).
     std::wstring m_strPending;
     // Not owned: the request's completion event and the thread object that
     // owns this request.
@@ -57,8 +58,12 @@ class CHistoryData {
     std::string m_strSymbolBytes;
     // FinishHistory ran; the load reports 100 percent only once.
     bool m_bFinished = false;
-    // A malformed reply line was logged (only the first one of a load is).
-    bool m_bMalformedLogged = false;
+    // Reply lines that could not be read and were skipped (only the first
+    // of a load is logged; FinishHistory logs the count).
+    int32_t m_nMalformedLines = 0;
+    // A line grew past kMaxFeedLineChars: its text was dropped and the
+    // parser skips to its line feed.
+    bool m_bSkippingLongLine = false;
 };
 
 // Hands one received chunk to the reply parser (history_parser.h).

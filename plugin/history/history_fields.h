@@ -1,6 +1,6 @@
-// Field splitting and value reading for the lines of a lookup reply. All
-// functions work on views of the caller's text, never allocate on the common
-// path and keep no state.
+// Field splitting and date reading for the lines of a lookup reply (numbers
+// are read with ReadFiniteNumber, feed_text.h). All functions work on views of
+// the caller's text, never allocate and keep no state.
 #pragma once
 
 #include <cstddef>
@@ -22,29 +22,23 @@ inline constexpr std::ptrdiff_t kEndOfLine = -1;
 // throws std::invalid_argument.
 std::wstring_view SplitNextField(std::wstring_view line, std::ptrdiff_t* position);
 
-// Reads a decimal integer the way a decimal text prefix is read: leading
-// blanks, an optional sign, then digits up to the first non-digit. No digits
-// give 0. Saturates instead of overflowing.
-int ReadDecimalInteger(std::wstring_view text);
-
-// Reads a decimal number: leading blanks, an optional sign, digits with an
-// optional decimal point and exponent, stopping at the first character that
-// cannot continue the number. No number gives 0.0; a magnitude beyond the
-// double range gives +-HUGE_VAL, one below it 0.0 (strtod semantics).
-double ReadDecimalNumber(std::wstring_view text);
-
 // The calendar parts of a date field "YYYY-MM-DD HH:MM:SS": year from
-// characters 0-3, month 5-6, day 8-9, hour 11-12, minute 14-15, second 17-18,
-// each read with ReadDecimalInteger; characters beyond the end of the text are
-// missing and give 0. Anything after character 18 is ignored.
+// characters 0-3, month 5-6, day 8-9, hour 11-12, minute 14-15, second 17-18.
 struct CDateFieldParts {
     int year = 0, month = 0, day = 0;
     int hour = 0, minute = 0, second = 0;
 };
-CDateFieldParts ReadDateFieldParts(std::wstring_view text);
+
+// Reads the parts of a date field, the time parts only withTime (they stay 0
+// otherwise). Each part must be exactly its digits: the separators are not
+// examined, but they are no digits, so a five-digit year or a one-digit month
+// fails. What follows the last part (fractions of seconds, a line end) is
+// ignored when it does not begin with a digit. False when a part is missing
+// or not all digits; the parts may then be partly written.
+bool ReadDateFieldParts(std::wstring_view text, bool withTime, CDateFieldParts* parts);
 
 // The date and time of a field "YYYY-MM-DD HH:MM:SS" as a host date. The
-// status is invalid when the parts name no real moment.
+// status is invalid when the field cannot be read or names no real moment.
 HostDate ParseDateTimeField(std::wstring_view text);
 
 // The date of a field "YYYY-MM-DD" (time 00:00:00) as a host date.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
 #include "plugin/diagnostics/log.h"
@@ -94,13 +95,30 @@ class CRowWriter {
     float m_key;
 };
 
+// Counts a line that cannot be read; only the first of a load is logged.
 void LogMalformedLine(CHistoryData& data, std::wstring_view line) {
-    if (data.m_bMalformedLogged) {
-        return;
+    if (data.m_nMalformedLines++ == 0) {
+        LogFormat(L"Skipping a history line that could not be read: %ls",
+                  std::wstring(TrimBlanks(line)).c_str());
     }
-    data.m_bMalformedLogged = true;
-    LogFormat(L"Skipping a history line that could not be read: %ls",
-              std::wstring(TrimBlanks(line)).c_str());
+}
+
+void LogOverLongLine(CHistoryData& data) {
+    if (data.m_nMalformedLines++ == 0) {
+        LogFormat(L"Skipping a history line longer than %d characters",
+                  static_cast<int>(kMaxFeedLineChars));
+    }
+}
+
+// Reads the value fields at the given indexes of f into values, in order.
+template <size_t N>
+bool ReadValues(const std::wstring_view* f, const int (&indexes)[N], double (&values)[N]) {
+    for (size_t i = 0; i < N; ++i) {
+        if (!ReadFiniteNumber(f[indexes[i]], &values[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void HandleEndLine(CHistoryData& data, Family family, std::wstring_view line) {
@@ -150,28 +168,36 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
     if (Globals().extendedTradesEnabled == 0 && f[9].find(L'E') != std::wstring_view::npos) {
         return;
     }
-    const CDateFieldParts parts = ReadDateFieldParts(f[0]);
+    // Trade price and size, tick-type-2 price and size, tick-type-4 price
+    // and size: every value that can reach the host must be a finite number.
+    static constexpr int kValueFields[] = {1, 2, 4, 7, 5, 8};
+    double v[6];
+    CDateFieldParts parts;
+    if (!ReadDateFieldParts(f[0], true, &parts) || !ReadValues(f, kValueFields, v)) {
+        LogMalformedLine(data, line);
+        return;
+    }
     const HostDate date =
         DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
     if (date.status != kDateValid) {
         LogMalformedLine(data, line);
         return;
     }
-    const double type4Price = ReadDecimalNumber(f[5]);
-    const double type4Size = ReadDecimalNumber(f[8]);
+    const double type4Price = v[4];
+    const double type4Size = v[5];
     if (type4Price != data.m_dType4Price || type4Size != data.m_dType4Size) {
         rows.Row({date.value, type4Price, type4Size, 4.0});
         data.m_dType4Price = type4Price;
         data.m_dType4Size = type4Size;
     }
-    const double type2Price = ReadDecimalNumber(f[4]);
-    const double type2Size = ReadDecimalNumber(f[7]);
+    const double type2Price = v[2];
+    const double type2Size = v[3];
     if (type2Price != data.m_dType2Price || type2Size != data.m_dType2Size) {
         rows.Row({date.value, type2Price, type2Size, 2.0});
         data.m_dType2Price = type2Price;
         data.m_dType2Size = type2Size;
     }
-    rows.Row({date.value, ReadDecimalNumber(f[1]), ReadDecimalNumber(f[2]), 0.0});
+    rows.Row({date.value, v[0], v[1], 0.0});
     ProgressStep(data, f[0], parts);
 }
 
@@ -181,22 +207,30 @@ void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line,
         LogMalformedLine(data, line);
         return;
     }
-    const CDateFieldParts parts = ReadDateFieldParts(f[0]);
-    const HostDate date = family == Family::kDayBar
-                              ? DateFromParts(parts.year, parts.month, parts.day, 0, 0, 0)
-                              : DateFromParts(parts.year, parts.month, parts.day, parts.hour,
-                                              parts.minute, parts.second);
+    const bool dayBar = family == Family::kDayBar;
+    // High, low, open, close, volume: interval bars carry the volume in F6,
+    // day bars in F5.
+    static constexpr int kIntervalValueFields[] = {1, 2, 3, 4, 6};
+    static constexpr int kDayValueFields[] = {1, 2, 3, 4, 5};
+    double v[5];
+    CDateFieldParts parts;
+    if (!ReadDateFieldParts(f[0], !dayBar, &parts) ||
+        !ReadValues(f, dayBar ? kDayValueFields : kIntervalValueFields, v)) {
+        LogMalformedLine(data, line);
+        return;
+    }
+    const HostDate date =
+        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
     if (date.status != kDateValid) {
         LogMalformedLine(data, line);
         return;
     }
     data.m_dLastBarDate = date.value;
-    const double high = ReadDecimalNumber(f[1]);
-    const double low = ReadDecimalNumber(f[2]);
-    const double open = ReadDecimalNumber(f[3]);
-    const double close = ReadDecimalNumber(f[4]);
-    // Interval bars carry the volume in F6, day bars in F5.
-    const double volume = ReadDecimalNumber(family == Family::kDayBar ? f[5] : f[6]);
+    const double high = v[0];
+    const double low = v[1];
+    const double open = v[2];
+    const double close = v[3];
+    const double volume = v[4];
     if (Globals().streamingEnabled != 0) {
         rows.Row({date.value, open, 0.0});
         rows.Row({date.value, high, 0.0});
@@ -209,7 +243,16 @@ void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line,
 }
 
 // Handles one line, its line feed included. False when it ended the reply.
-bool HandleLine(CHistoryData& data, Family family, CRowWriter& rows, std::wstring_view line) {
+bool HandleLine(CHistoryData& data, Family family, CRowWriter& rows, std::wstring_view line,
+                bool mayHoldZero) {
+    if (line.size() > kMaxFeedLineChars + 1) {
+        LogOverLongLine(data);
+        return true;
+    }
+    if (mayHoldZero && line.find(L'\0') != std::wstring_view::npos) {
+        LogMalformedLine(data, line);
+        return true;
+    }
     if (IsEndLine(line)) {
         HandleEndLine(data, family, line);
         return false;
@@ -226,6 +269,21 @@ bool HandleLine(CHistoryData& data, Family family, CRowWriter& rows, std::wstrin
             break;
     }
     return true;
+}
+
+// Keeps the start of an unfinished line for the next chunk; one that has
+// grown too long is counted once and skipped up to its line feed instead.
+void KeepPending(CHistoryData& data, std::wstring_view rest) {
+    if (data.m_bSkippingLongLine) {
+        return;
+    }
+    if (data.m_strPending.size() + rest.size() > kMaxFeedLineChars) {
+        data.m_strPending.clear();
+        data.m_bSkippingLongLine = true;
+        LogOverLongLine(data);
+        return;
+    }
+    data.m_strPending.append(rest);
 }
 
 }  // namespace
@@ -265,29 +323,40 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     // Lines are read where they lie in the chunk; only a line that began in
     // an earlier chunk is completed in the pending text first. So each chunk
     // is scanned once and the pending text only ever holds the incomplete
-    // last line, which has no line feed.
+    // last line, which has no line feed. A zero byte is rare: the chunk is
+    // searched for one once, and its lines only when it holds one.
+    const bool chunkHoldsZero = chunk.find(L'\0') != std::wstring_view::npos;
     size_t position = 0;
-    if (!data.m_strPending.empty()) {
+    if (data.m_bSkippingLongLine || !data.m_strPending.empty()) {
         const size_t newline = chunk.find(L'\n');
         if (newline == std::wstring_view::npos) {
-            data.m_strPending.append(chunk);
+            KeepPending(data, chunk);
             return;
         }
-        data.m_strPending.append(chunk.substr(0, newline + 1));
-        if (!HandleLine(data, family, rows, data.m_strPending)) {
-            return;
-        }
-        data.m_strPending.clear();
         position = newline + 1;
+        if (data.m_bSkippingLongLine) {
+            // The end of a line already counted as too long.
+            data.m_bSkippingLongLine = false;
+        } else if (data.m_strPending.size() + newline > kMaxFeedLineChars) {
+            data.m_strPending.clear();
+            LogOverLongLine(data);
+        } else {
+            data.m_strPending.append(chunk.substr(0, position));
+            if (!HandleLine(data, family, rows, data.m_strPending, true)) {
+                return;
+            }
+            data.m_strPending.clear();
+        }
     }
     for (size_t newline = chunk.find(L'\n', position); newline != std::wstring_view::npos;
          newline = chunk.find(L'\n', position)) {
-        if (!HandleLine(data, family, rows, chunk.substr(position, newline - position + 1))) {
+        if (!HandleLine(data, family, rows, chunk.substr(position, newline - position + 1),
+                        chunkHoldsZero)) {
             return;
         }
         position = newline + 1;
     }
-    data.m_strPending.assign(chunk.substr(position));
+    KeepPending(data, chunk.substr(position));
 }
 
 }  // namespace orvella

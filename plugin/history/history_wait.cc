@@ -17,6 +17,10 @@ constexpr float kStallCheckSeconds = 2.0f;
 // A reply that has begun and then stays silent this long on a connection that
 // is still open will not end by itself (the feed client lost the request).
 constexpr float kSilentReplySeconds = 20.0f;
+// A request that has not had its first byte after this long on a connection
+// that is still open was lost as well. Generous: the feed client may be
+// busy with other loads before it starts on this one.
+constexpr float kFirstByteSeconds = 60.0f;
 // Short enough that a stall check falls due soon after two seconds even when
 // no other message arrives.
 constexpr int kWakeUpMs = 500;
@@ -30,6 +34,9 @@ void FinishHistory(CHistoryData& data) {
         return;
     }
     data.m_bFinished = true;
+    if (data.m_nMalformedLines != 0) {
+        LogFormat(L"Skipped %d history lines that could not be read", data.m_nMalformedLines);
+    }
     HostFeed().UpdatePercent(100);
     if (data.m_pCompletionEvent != nullptr) {
         data.m_pCompletionEvent->Set();
@@ -63,9 +70,11 @@ void WaitForHistory(CHistoryThread& thread) {
         bool stalled = false;
         if (lastCheck + kStallCheckSeconds < elapsed) {
             const int32_t chunks = thread.m_nChunks;
-            if (chunks != 0 && chunks == thread.m_nLastChunks) {
+            if (chunks == 0) {
+                stalled = elapsed > kFirstByteSeconds;
+            } else if (chunks == thread.m_nLastChunks) {
                 stalled = ProbeLookup(data) || elapsed - lastChunkSeen > kSilentReplySeconds;
-            } else if (chunks != 0) {
+            } else {
                 thread.m_nLastChunks = chunks;
                 lastChunkSeen = elapsed;
             }

@@ -39,8 +39,8 @@ class CLookupCSocket : public platform::CSocket {
 };
 
 // One receive of at most kLookupBufferSize - 1 bytes, never waiting. A count
-// above 0 is converted to text up to the first zero byte and handed to the
-// owner; -1 with an error other than would-block logs the error, closes the
+// above 0 is converted to text (all of it, zero bytes included) and handed to
+// the owner; -1 with an error other than would-block logs the error, closes the
 // socket and logs "Socket has been closed!". Returns the receive's count
 // (above 0, 0 at the peer's close, or -1).
 template <typename TOwner>
@@ -49,7 +49,9 @@ int ReadAvailable(CLookupCSocket<TOwner>& socket) {
         socket.platform::CAsyncSocket::Receive(socket.m_buffer, kLookupBufferSize - 1, 0);
     if (count > 0) {
         socket.m_buffer[count] = '\0';
-        const std::string_view bytes(socket.m_buffer);
+        // The count bounds the text: a zero byte is data, which the parser
+        // rejects with its line.
+        const std::string_view bytes(socket.m_buffer, static_cast<size_t>(count));
         socket.m_strChunk.clear();
         platform::AppendWidened(bytes, &socket.m_strChunk);
         if (socket.m_pOwner != nullptr) {

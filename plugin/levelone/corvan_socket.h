@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -28,8 +27,8 @@ class CCorvanSocket : public platform::CAsyncSocket {
     // The base class closes a socket that is still open.
     ~CCorvanSocket() override = default;
 
-    // One receive of at most kLevelOneBufferSize - 1 bytes. More than 0: the
-    // text up to the first zero byte goes to the owner. -1 with an error other
+    // One receive of at most kLevelOneBufferSize - 1 bytes. More than 0: all
+    // of the text, zero bytes included, goes to the owner. -1 with an error other
     // than would-block: the error is logged and the socket closed. Returns the
     // receive's result.
     int ReadAvailable();
@@ -63,12 +62,11 @@ int CCorvanSocket<TOwner>::ReadAvailable() {
     const int n = Receive(m_receiveBuffer.data(), kLevelOneBufferSize - 1, 0);
     if (n > 0) {
         m_receiveBuffer[static_cast<std::size_t>(n)] = '\0';
-        // The chunk's text ends at its first zero byte.
-        const void* zero = std::memchr(m_receiveBuffer.data(), 0, static_cast<std::size_t>(n) + 1);
-        const std::size_t length =
-            static_cast<std::size_t>(static_cast<const char*>(zero) - m_receiveBuffer.data());
+        // The count bounds the chunk: a zero byte is data, which the line
+        // handling rejects with its line.
         m_strChunk.clear();
-        platform::AppendWidened(std::string_view(m_receiveBuffer.data(), length), &m_strChunk);
+        platform::AppendWidened(
+            std::string_view(m_receiveBuffer.data(), static_cast<std::size_t>(n)), &m_strChunk);
         if (m_pOwner != nullptr) {
             m_pOwner->OnLevelOneData(m_strChunk);
         }

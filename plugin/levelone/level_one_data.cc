@@ -6,6 +6,7 @@
 #include "platform/sync.h"
 #include "platform/text.h"
 #include "plugin/boundary/data_cache.h"
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
 #include "plugin/diagnostics/log.h"
@@ -194,6 +195,9 @@ bool CLevelOneData::ProbeLevelOne() {
 
 void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
     Globals().levelOneChunkCount.fetch_add(1);
+    // A zero byte is rare: the chunk is searched for one once, and its lines
+    // only when it or the pending text holds one.
+    const bool mayHoldZero = m_bPendingHoldsZero || chunk.find(L'\0') != std::wstring_view::npos;
     // The text already pending holds no line feed; the search starts after it.
     std::size_t search = m_strPending.size();
     m_strPending.append(chunk);
@@ -203,11 +207,27 @@ void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
         if (feed == std::wstring::npos) {
             break;
         }
-        DispatchLevelOneLine(std::wstring_view(m_strPending).substr(lineStart, feed - lineStart));
+        const std::wstring_view line =
+            std::wstring_view(m_strPending).substr(lineStart, feed - lineStart);
+        if (m_bSkippingLongLine) {
+            // The end of a line already counted as too long.
+            m_bSkippingLongLine = false;
+        } else if (line.size() > kMaxFeedLineChars) {
+            NoteOverLongLine();
+        } else if (mayHoldZero && line.find(L'\0') != std::wstring_view::npos) {
+            NoteMalformedLine(line);
+        } else {
+            DispatchLevelOneLine(line);
+        }
         lineStart = feed + 1;
         search = lineStart;
     }
-    m_strPending.erase(0, lineStart);
+    // An unfinished line that has grown too long is dropped here and skipped
+    // up to its line feed, so the pending text stays bounded.
+    if (KeepUnfinishedLine(&m_strPending, lineStart, &m_bSkippingLongLine)) {
+        NoteOverLongLine();
+    }
+    m_bPendingHoldsZero = mayHoldZero && m_strPending.find(L'\0') != std::wstring::npos;
     // A chunk that arrives inside this pump is handled by a nested call,
     // which leaves the pumping to this one: under a steady stream the nesting
     // would otherwise grow by one level per chunk and never unwind.
@@ -279,11 +299,10 @@ void CLevelOneData::HandleUpdateMessage(std::wstring_view line) {
     if (marker == L'T' && Globals().extendedTradesEnabled == 0) {
         return;
     }
-    const CLineDateTime parts = ReadLineDateTime(fields[kFieldTime], fields[kFieldDate]);
-    const HostDate when =
-        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
+    CLineDateTime parts;
+    const HostDate when = LineDate(fields, &parts);
     if (when.status != kDateValid) {
-        NoteInvalidDate(line);
+        NoteMalformedLine(line);
         return;
     }
     if (!PassesTradeFilter(parts, when)) {
@@ -293,23 +312,29 @@ void CLevelOneData::HandleUpdateMessage(std::wstring_view line) {
     if (info == nullptr) {
         return;
     }
-    SendUpdateRows(*info, fields, when);
+    CUpdateValues values;
+    if (!ReadUpdateValues(*info, fields, &values)) {
+        NoteMalformedLine(line);
+        return;
+    }
+    SendUpdateRows(*info, fields, when, values);
 }
 
 void CLevelOneData::HandleSummaryMessage(std::wstring_view line) {
     const CLineFields fields = SplitFields(WithoutLineEnd(line));
-    const CLineDateTime parts = ReadLineDateTime(fields[kFieldTime], fields[kFieldDate]);
-    const HostDate when =
-        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
+    CLineDateTime parts;
+    const HostDate when = LineDate(fields, &parts);
     if (when.status != kDateValid) {
-        NoteInvalidDate(line);
+        NoteMalformedLine(line);
         return;
     }
     CSymbolInfo* info = FindSymbol(fields[kFieldSymbol]);
     if (info == nullptr) {
         return;
     }
-    SendSummaryRows(*info, fields, when);
+    if (!SendSummaryRows(*info, fields, when)) {
+        NoteMalformedLine(line);
+    }
 }
 
 bool CLevelOneData::PassesTradeFilter(const CLineDateTime& parts, const HostDate& when) {
@@ -328,52 +353,66 @@ bool CLevelOneData::PassesTradeFilter(const CLineDateTime& parts, const HostDate
     return !DateIsAfter(when, m_dtFilterEnd);
 }
 
+bool CLevelOneData::ReadUpdateValues(const CSymbolInfo& info, const CLineFields& fields,
+                                     CUpdateValues* values) {
+    if (!ReadFiniteNumber(fields[kFieldTradeVolume], &values->volume) ||
+        !ReadFiniteNumber(fields[kFieldTradePrice], &values->price)) {
+        return false;
+    }
+    // The quotes only reach the host in tick series; other lines need not
+    // carry them.
+    const bool ticks = std::any_of(
+        info.m_aIntervals.begin(), info.m_aIntervals.end(),
+        [](const CSymbolInfo::IntervalData& entry) { return entry.m_fInterval == 0.0f; });
+    return !ticks || (ReadFiniteNumber(fields[kFieldType2Price], &values->type2Price) &&
+                      ReadFiniteNumber(fields[kFieldType4Price], &values->type4Price) &&
+                      ReadFiniteNumber(fields[kFieldType2Size], &values->type2Size) &&
+                      ReadFiniteNumber(fields[kFieldType4Size], &values->type4Size));
+}
+
 void CLevelOneData::SendUpdateRows(CSymbolInfo& info, const CLineFields& fields,
-                                   const HostDate& when) {
-    const double volume = ReadFieldNumber(fields[kFieldTradeVolume]);
-    const double price = ReadFieldNumber(fields[kFieldTradePrice]);
-    const double type2Price = ReadFieldNumber(fields[kFieldType2Price]);
-    const double type4Price = ReadFieldNumber(fields[kFieldType4Price]);
-    const double type2Size = ReadFieldNumber(fields[kFieldType2Size]);
-    const double type4Size = ReadFieldNumber(fields[kFieldType4Size]);
+                                   const HostDate& when, const CUpdateValues& v) {
     SetHostSymbol(fields[kFieldSymbol]);
     const char* symbol = m_strHostSymbol.c_str();
 
     for (const CSymbolInfo::IntervalData& entry : info.m_aIntervals) {
         const float series = -entry.m_fInterval;
         if (series != 0.0f) {
-            SendRow(symbol, series, when, price, volume);
+            SendRow(symbol, series, when, v.price, v.volume);
             continue;
         }
         // Quote pairs are sent only when they changed since the last row.
-        if (type4Price != info.m_dType4Price || type4Size != info.m_dType4Size) {
-            SendTickRow(symbol, series, when, type4Price, type4Size, kTickTypeAsk);
-            info.m_dType4Price = type4Price;
-            info.m_dType4Size = type4Size;
+        if (v.type4Price != info.m_dType4Price || v.type4Size != info.m_dType4Size) {
+            SendTickRow(symbol, series, when, v.type4Price, v.type4Size, kTickTypeAsk);
+            info.m_dType4Price = v.type4Price;
+            info.m_dType4Size = v.type4Size;
         }
-        if (type2Price != info.m_dType2Price || type2Size != info.m_dType2Size) {
-            SendTickRow(symbol, series, when, type2Price, type2Size, kTickTypeBid);
-            info.m_dType2Price = type2Price;
-            info.m_dType2Size = type2Size;
+        if (v.type2Price != info.m_dType2Price || v.type2Size != info.m_dType2Size) {
+            SendTickRow(symbol, series, when, v.type2Price, v.type2Size, kTickTypeBid);
+            info.m_dType2Price = v.type2Price;
+            info.m_dType2Size = v.type2Size;
         }
-        SendTickRow(symbol, series, when, price, volume, kTickTypeTrade);
+        SendTickRow(symbol, series, when, v.price, v.volume, kTickTypeTrade);
     }
 }
 
-void CLevelOneData::SendSummaryRows(CSymbolInfo& info, const CLineFields& fields,
+bool CLevelOneData::SendSummaryRows(CSymbolInfo& info, const CLineFields& fields,
                                     const HostDate& when) {
-    const double lastPrice = ReadFieldNumber(fields[kFieldSummaryLastPrice]);
-    const double volume = ReadFieldNumber(fields[kFieldSummaryVolume]);
-    const double secondPrice = ReadFieldNumber(fields[kFieldSummarySecondPrice]);
-    const double thirdPrice = ReadFieldNumber(fields[kFieldSummaryThirdPrice]);
-    const double firstPrice = ReadFieldNumber(fields[kFieldSummaryFirstPrice]);
     // The history just loaded already holds today's bar.
     if (info.m_bTodayInHistory != 0) {
-        return;
+        return true;
     }
     for (CSymbolInfo::IntervalData& entry : info.m_aIntervals) {
         if (!IsDayOrLonger(entry.m_fInterval) || entry.m_bSummaryDone != 0) {
             continue;
+        }
+        double lastPrice, volume, secondPrice, thirdPrice, firstPrice;
+        if (!ReadFiniteNumber(fields[kFieldSummaryLastPrice], &lastPrice) ||
+            !ReadFiniteNumber(fields[kFieldSummaryVolume], &volume) ||
+            !ReadFiniteNumber(fields[kFieldSummarySecondPrice], &secondPrice) ||
+            !ReadFiniteNumber(fields[kFieldSummaryThirdPrice], &thirdPrice) ||
+            !ReadFiniteNumber(fields[kFieldSummaryFirstPrice], &firstPrice)) {
+            return false;
         }
         entry.m_bSummaryDone = 1;
         SetHostSymbol(fields[kFieldSymbol]);
@@ -383,15 +422,31 @@ void CLevelOneData::SendSummaryRows(CSymbolInfo& info, const CLineFields& fields
         SendRow(symbol, series, when, secondPrice, 0.0);
         SendRow(symbol, series, when, thirdPrice, 0.0);
         SendRow(symbol, series, when, lastPrice, volume);
-        return;
+        return true;
+    }
+    return true;
+}
+
+HostDate CLevelOneData::LineDate(const CLineFields& fields, CLineDateTime* parts) {
+    if (!ReadLineDateTime(fields[kFieldTime], fields[kFieldDate], parts)) {
+        return HostDate{0.0, kDateInvalid};
+    }
+    return DateFromParts(parts->year, parts->month, parts->day, parts->hour, parts->minute,
+                         parts->second);
+}
+
+void CLevelOneData::NoteMalformedLine(std::wstring_view line) {
+    // Such a line would carry an undefined or made-up value, so it sends no
+    // rows; only the first is logged.
+    if (m_nMalformedLines++ == 0) {
+        LogFormat(L"Level1 line that could not be read dropped: %ls", std::wstring(line).c_str());
     }
 }
 
-void CLevelOneData::NoteInvalidDate(std::wstring_view line) {
-    // The day count of such a line is undefined, so it sends no rows.
-    if (m_nInvalidDateLines++ == 0) {
-        LogFormat(L"Level1 line without a valid date and time dropped: %ls",
-                  std::wstring(line).c_str());
+void CLevelOneData::NoteOverLongLine() {
+    if (m_nMalformedLines++ == 0) {
+        LogFormat(L"Level1 line longer than %d characters dropped",
+                  static_cast<int>(kMaxFeedLineChars));
     }
 }
 

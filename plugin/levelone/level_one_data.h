@@ -57,7 +57,8 @@ class CLevelOneData {
 
     // Takes one received chunk: cuts it into lines at line feeds (a carriage
     // return stays on its line), dispatches each, keeps the unfinished rest,
-    // then runs the pump.
+    // then runs the pump. A line longer than kMaxFeedLineChars or holding a
+    // zero byte is dropped as malformed, and the lines around it are handled.
     void OnLevelOneData(std::wstring_view chunk);
 
     // Handles one line by its first character: E logged, S checked for the
@@ -76,18 +77,34 @@ class CLevelOneData {
     // The watch list entry of symbol (exact, case-sensitive), or null.
     CSymbolInfo* FindSymbol(std::wstring_view symbol);
 
-    // Summary and update lines dropped because their time and date fields do
-    // not name a valid moment.
-    int64_t InvalidDateLineCount() const { return m_nInvalidDateLines; }
+    // Lines dropped because they cannot be read: longer than
+    // kMaxFeedLineChars, holding a zero byte, time and date fields that do
+    // not name a valid moment, or a value that reaches the host and is no
+    // finite number. Only the first is logged.
+    int64_t MalformedLineCount() const { return m_nMalformedLines; }
 
   private:
     friend class CLevelOneTestHelper;
 
+    // The values of an update line that reach the host.
+    struct CUpdateValues {
+        double price = 0.0, volume = 0.0;
+        double type2Price = 0.0, type4Price = 0.0, type2Size = 0.0, type4Size = 0.0;
+    };
+
     bool PassesTradeFilter(const CLineDateTime& parts, const HostDate& when);
-    void SendUpdateRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
-    void SendSummaryRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
+    // The line's moment; invalid when its fields cannot be read.
+    static HostDate LineDate(const CLineFields& fields, CLineDateTime* parts);
+    // False when a value the symbol's series need is no finite number.
+    static bool ReadUpdateValues(const CSymbolInfo& info, const CLineFields& fields,
+                                 CUpdateValues* values);
+    void SendUpdateRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when,
+                        const CUpdateValues& values);
+    // False (nothing sent) when a summary value is needed and no finite number.
+    bool SendSummaryRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
     void HandleHeldOrNewLine(std::wstring_view line);
-    void NoteInvalidDate(std::wstring_view line);
+    void NoteMalformedLine(std::wstring_view line);
+    void NoteOverLongLine();
     void SetHostSymbol(std::wstring_view symbol);
     uint16_t LevelOnePort();
     void Pump();
@@ -102,7 +119,12 @@ class CLevelOneData {
 
     // The current line's symbol as 8-bit text for the host; reused.
     std::string m_strHostSymbol;
-    int64_t m_nInvalidDateLines = 0;
+    int64_t m_nMalformedLines = 0;
+    // A line grew past kMaxFeedLineChars: its text was dropped and the rest
+    // up to its line feed is skipped.
+    bool m_bSkippingLongLine = false;
+    // The pending text may hold a zero byte.
+    bool m_bPendingHoldsZero = false;
     // OnLevelOneData is running its pump.
     bool m_bPumpingData = false;
 

@@ -1,5 +1,6 @@
 // Field access for level-one lines: splitting at commas and reading the
-// numbers, times and dates that summary and update lines carry. Pure
+// times and dates that summary and update lines carry (numbers are read with
+// ReadFiniteNumber, feed_text.h). Pure
 // functions over views of the line; nothing here allocates.
 #pragma once
 
@@ -20,22 +21,18 @@ using CLineFields = std::array<std::wstring_view, kLevelOneFieldCount>;
 // index 61 are dropped. The views stay valid as long as the line's text.
 CLineFields SplitFields(std::wstring_view line);
 
-// The field read as a decimal number with a point (leading blanks and a sign
-// allowed, then the longest number prefix); an empty field or one without a
-// number reads as 0.
-double ReadFieldNumber(std::wstring_view field);
-
-// The characters [pos, pos + count) of field, cut to the field's length,
-// read as a decimal integer of their leading digits; no digit gives 0.
-int ReadFieldDigits(std::wstring_view field, std::size_t pos, std::size_t count);
-
 // Calendar parts of a line's time field (HH?MM?SS) and date field
-// (MM?DD?YYYY); the separators are not examined.
+// (MM?DD?YYYY), each part exactly its digits. The separators are not
+// examined, but they are no digits: "t" holds no time and "03/06/20245" no
+// four-digit year. After the seconds the time field may go on (its trade
+// marker); the date field ends with its year. False when a part is missing
+// or not all digits (the parts may then be partly written).
 struct CLineDateTime {
     int year = 0, month = 0, day = 0;
     int hour = 0, minute = 0, second = 0;
 };
-CLineDateTime ReadLineDateTime(std::wstring_view timeField, std::wstring_view dateField);
+bool ReadLineDateTime(std::wstring_view timeField, std::wstring_view dateField,
+                      CLineDateTime* parts);
 
 // The first character of field that is t or T, or 0 when there is none.
 wchar_t FindTradeMarker(std::wstring_view field);

@@ -15,6 +15,9 @@ inline constexpr char kLoadAborted[] =
 inline constexpr char kRequestFailed[] =
     "Aborting because we were unable to make a history request. Please reload this chart!";
 inline constexpr char kDailyRequest[] = "request ABC 1440 2024-01-01";
+inline constexpr char kSymbolRefused[] =
+    "The symbol holds a control character or a comma and cannot be requested. Please check the "
+    "chart's symbol!";
 
 // Every row of the run carries as many values as its layout has columns and
 // a date that is a finite, valid day count.

@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "settings/registry_access.h"
+#include "settings/settings_keys.h"
 #include "tests/e2e/e2e_checks.h"
 
 namespace orvella::e2e {
@@ -111,18 +114,72 @@ TEST_F(HistoryFaults, GarbageInTheReplyNeverBecomesARow) {
     const CHostRun run = Load({"--fault-garbage", "--fault-long-line", "140000"}, commands, 120);
     ExpectLoadEnded(run, 3);
     ExpectSoundRows(run);
-    EXPECT_FALSE(run.rows.empty());
-    // Lines cut by a NUL may be lost, but nothing is invented or reordered.
-    std::vector<CRow> settled(clean.rows.begin(), clean.rows.end());
-    std::vector<CRow> got;
-    for (const CRow& row : run.rows) {
-        if (row.values[0] < 45357.0) {  // before 2024-03-06, untouched by the clock
-            got.push_back(row);
+    // NUL bytes, bytes that are no text and an over-long line each spoil only
+    // their own line: every row of the clean run is there, nothing else.
+    auto settled = [](const CHostRun& r) {
+        std::vector<CRow> rows;
+        for (const CRow& row : r.rows) {
+            if (row.values[0] < 45357.0) {  // before 2024-03-06, untouched by the clock
+                rows.push_back(row);
+            }
         }
-    }
-    EXPECT_TRUE(IsSubsequence(got, settled));
-    for (const std::string& box : run.boxes) {
-        EXPECT_EQ(box, kLoadAborted);
+        return rows;
+    };
+    EXPECT_FALSE(settled(run).empty());
+    EXPECT_EQ(settled(run).size(), settled(clean).size());
+    EXPECT_TRUE(IsSubsequence(settled(run), settled(clean)));
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_NE(run.log.find("Skipped 3 history lines that could not be read"), std::string::npos);
+}
+
+TEST_F(HistoryFaults, SymbolThatWouldShiftTheRequestsFieldsIsRefused) {
+    const CHostRun run = Load({}, {"request \"ABC,1\" 1440 2024-01-01"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.requestResults, std::vector<int>{0});
+    EXPECT_TRUE(run.rows.empty());
+    EXPECT_EQ(run.boxes, std::vector<std::string>{kSymbolRefused});
+    EXPECT_NE(run.log.find(kSymbolRefused), std::string::npos);
+}
+
+// The log lies in the host's folder, whatever letters its name holds, and
+// nowhere when the folder is not an absolute path.
+TEST(HostFolder, TheLogGoesOnlyIntoAnAbsoluteHostFolder) {
+    struct Case {
+        const char* name;
+        std::string root;  // below the scratch folder when it starts with '/'
+        bool logged;
+    } cases[] = {
+        {"letters beyond ASCII", "/Z\xC3\xBCrich N\xC3\xB8rd", true},
+        {"relative", "root", false},
+        {"empty", "", false},
+    };
+    for (const Case& c : cases) {
+        CPrivateEnvironment env;
+        CFeedSim sim;
+        CFeedSimOptions feed;
+        feed.options = {"--now", kNow};
+        ASSERT_TRUE(sim.Start(env, feed)) << c.name;
+        env.WriteSettings({});
+        env.WritePorts(sim.lookup, sim.level1);
+        std::string root = c.root;
+        if (!root.empty() && root[0] == '/') {
+            root = env.Dir() + root;
+            std::filesystem::create_directory(root);
+        }
+        WriteRegString(std::string(kNovaScopeRootPathA), root);
+        const CHostRun run = RunHost(env, {kDailyRequest}, 60);
+        ExpectLoadEnded(run);
+        EXPECT_TRUE(run.boxes.empty()) << c.name;
+        std::vector<std::string> logs;
+        for (const std::string& file : env.Files()) {
+            if (file.find("OrvellaForNST") != std::string::npos) {
+                logs.push_back(file);
+            }
+        }
+        ASSERT_EQ(logs.size(), c.logged ? 1u : 0u) << c.name;
+        if (c.logged) {
+            EXPECT_EQ(logs[0].rfind(c.root.substr(1) + "/OrvellaForNST", 0), 0u) << logs[0];
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 // Orvalink.exe as the plug-in runs it: arguments as single elements, a
 // detached simulator, detection of one already serving, clear failures.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <string>
@@ -38,15 +39,21 @@ class LauncherTest : public ::testing::Test {
         m_pidFile = m_dir + "/orvella-feed-sim-" + std::to_string(getuid()) + ".pid";
     }
     void TearDown() override {
-        const long pid = std::atol(ReadFile(m_pidFile).c_str());
+        Stop(m_pidFile);
+        unsetenv("ORVELLA_FEED_SIM_ARGS");
+        unsetenv("TMPDIR");
+        std::system(("rm -rf '" + m_dir + "'").c_str());
+    }
+
+    // Stops the simulator whose pid file this is.
+    static void Stop(const std::string& pidFile) {
+        const long pid = std::atol(ReadFile(pidFile).c_str());
         if (pid > 0 && Alive(pid)) {
             kill(static_cast<pid_t>(pid), SIGTERM);
             for (int i = 0; i < 500 && Alive(pid); ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         }
-        unsetenv("ORVELLA_FEED_SIM_ARGS");
-        std::system(("rm -rf '" + m_dir + "'").c_str());
     }
 
     int Launch(const std::vector<std::string>& args, std::string* output = nullptr) {
@@ -131,6 +138,80 @@ TEST_F(LauncherTest, ReportsASimulatorThatCannotStart) {
     EXPECT_EQ(Launch({"-product", "P", "-version", "V", "-login", "u", "-password", "p"}, &output),
               1);
     EXPECT_NE(output.find("did not start"), std::string::npos) << output;
+}
+
+// Anyone may plant files and links in the shared temporary folder: the
+// launcher keeps its pid file and log in a folder only the user can write and
+// never appends through a link.
+TEST_F(LauncherTest, KeepsItsFilesOutOfReachOfOtherUsers) {
+    const std::string uid = std::to_string(getuid());
+    const std::string shared = m_dir + "/shared";  // like /tmp
+    const std::string own = shared + "/orvella-feed-sim-" + uid;
+    const std::string open = m_dir + "/open";
+    const std::string victim = m_dir + "/victim";
+    struct Case {
+        const char* name;
+        const char* runtimeDir;   // XDG_RUNTIME_DIR, nullptr: unset
+        std::string plantedLink;  // a link to the victim at this path
+        bool ownFolderOpen;       // the user's folder in TMPDIR is writable by all
+        std::string folder;       // where the pid file and log go; "" none
+    } cases[] = {
+        {"a link at the log's place", m_dir.c_str(), m_dir + "/orvella-feed-sim-" + uid + ".log",
+         false, m_dir},
+        {"no runtime folder", nullptr, shared + "/orvella-feed-sim-" + uid + ".log", false, own},
+        {"a runtime folder that all may write", open.c_str(), "", false, own},
+        {"a folder of the user's name that all may write", nullptr, "", true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::system(("rm -rf '" + shared + "' '" + open + "'").c_str());
+        for (const std::string& folder : {shared, open}) {
+            ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+            chmod(folder.c_str(), 01777);
+        }
+        if (c.ownFolderOpen) {
+            ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
+            chmod(own.c_str(), 0777);
+        }
+        std::ofstream(victim) << "victim\n";
+        unlink(c.plantedLink.c_str());
+        if (!c.plantedLink.empty()) {
+            ASSERT_EQ(symlink(victim.c_str(), c.plantedLink.c_str()), 0);
+        }
+        if (c.runtimeDir != nullptr) {
+            setenv("XDG_RUNTIME_DIR", c.runtimeDir, 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+        setenv("TMPDIR", shared.c_str(), 1);
+        setenv("ORVELLA_FEED_SIM_ARGS",
+               ("--admin-port " + std::to_string(FreePort()) + " --lookup-port 0 --level1-port 0")
+                   .c_str(),
+               1);
+        std::string output;
+        const int code =
+            Launch({"-product", "P", "-version", "V", "-login", "u", "-password", "p"}, &output);
+        const std::string pidFile = c.folder + "/orvella-feed-sim-" + uid + ".pid";
+        const std::string log = c.folder + "/orvella-feed-sim-" + uid + ".log";
+        if (c.folder.empty()) {
+            EXPECT_EQ(code, 1) << output;
+            EXPECT_NE(output.find("is not a folder that only you can write"), std::string::npos)
+                << output;
+        } else {
+            EXPECT_EQ(code, 0) << output;
+            EXPECT_GT(std::atol(ReadFile(pidFile).c_str()), 0);
+            Stop(pidFile);
+            struct stat folder {};
+            ASSERT_EQ(stat(c.folder.c_str(), &folder), 0);
+            EXPECT_EQ(folder.st_mode & 077, 0u);
+            if (c.plantedLink == log) {
+                EXPECT_NE(output.find("cannot open log"), std::string::npos) << output;
+            } else {
+                EXPECT_NE(ReadFile(log).find("ready"), std::string::npos);
+            }
+        }
+        EXPECT_EQ(ReadFile(victim), "victim\n");
+    }
 }
 
 TEST_F(LauncherTest, DefaultAdminPortIs9300) {

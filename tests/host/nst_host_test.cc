@@ -261,6 +261,41 @@ TEST_F(NstHostTest, NegativeZeroIntervalAndValuesRoundTrip) {
     EXPECT_NE(run.out.find("series T 0: never announced, 1 rows"), std::string::npos) << run.out;
 }
 
+// The record shows a password as the plug-in's log does, and only its owner
+// may read it, also when an older record was readable by everyone.
+TEST_F(NstHostTest, TheRecordMasksThePasswordAndIsPrivate) {
+    struct Case {
+        const char* credentials;
+        bool readableBefore;  // an older record with mode 0644 is there
+        const char* password;
+    } cases[] = {
+        {"credentials u \"se cret\"", false, "********"},
+        {"credentials u x", true, "********"},
+        {"credentials u \"\"", false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.credentials);
+        const fs::path record = m_dir / "record.jsonl";
+        fs::remove(record);
+        if (c.readableBefore) {
+            std::ofstream(record) << "old\n";
+            fs::permissions(record, fs::perms(0644));
+        }
+        const Outcome run =
+            Run({"--record", record.string(), "-c", c.credentials, FAKE_PLUGIN_PATH});
+        ASSERT_EQ(run.status, 0) << run.err;
+        int checked = 0;
+        for (const Record& r : ParseRecords(ReadFile(record))) {
+            if (r.at("call") == "UserIDPasswordChanged") {
+                EXPECT_EQ(r.at("password"), c.password);
+                ++checked;
+            }
+        }
+        EXPECT_EQ(checked, 1);
+        EXPECT_EQ(fs::status(record).permissions(), fs::perms(0600));
+    }
+}
+
 TEST_F(NstHostTest, MessagesPostedByThePlugInAreDispatched) {
     const std::string record = (m_dir / "record.jsonl").string();
     const Outcome run =

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/text.h"
+#include "settings/filter_time.h"
 #include "settings/reg_text.h"
 #include "settings/reg_value.h"
 #include "settings/settings_keys.h"
@@ -103,31 +107,88 @@ TEST_F(RegistryAccessTest, TextIsStoredAsUtf16WithTerminatingNul) {
               (std::vector<uint8_t>{'0', 0, '9', 0, '3', 0, '0', 0, 0, 0}));
 }
 
-TEST_F(RegistryAccessTest, DwordReadOfOtherStoredData) {
+std::vector<std::wstring> g_notices;
+
+void RecordNotice(const std::wstring& text) {
+    g_notices.push_back(text);
+}
+
+// Each value is read by its stored type; what cannot be read as the wanted
+// kind gives the default and one notice.
+TEST_F(RegistryAccessTest, DwordReadByStoredType) {
     struct Case {
         const char* what;
         uint32_t type;
         std::vector<uint8_t> data;
         int32_t expected;
+        bool notice;
     } cases[] = {
-        {"number", platform::kRegDword, {0x78, 0x56, 0x34, 0x12}, 0x12345678},
-        {"text longer than four bytes", platform::kRegSz, EncodeRegText(L"12"), 42},
-        {"one-character text fits", platform::kRegSz, EncodeRegText(L"1"), '1'},
-        {"short binary", platform::kRegBinary, {0x05, 0x01}, 0x0105},
+        {"number", platform::kRegDword, {0x78, 0x56, 0x34, 0x12}, 0x12345678, false},
+        {"switch off stored as text", platform::kRegSz, EncodeRegText(L"0"), 0, false},
+        {"text holding a number", platform::kRegSz, EncodeRegText(L"12"), 12, false},
+        {"expandable text, blanks around", platform::kRegExpandSz, EncodeRegText(L" -7 "), -7,
+         false},
+        {"text at the 32-bit limit", platform::kRegSz, EncodeRegText(L"-2147483648"), INT32_MIN,
+         false},
+        {"text beyond 32 bits", platform::kRegSz, EncodeRegText(L"2147483648"), 42, true},
+        {"text holding no number", platform::kRegSz, EncodeRegText(L"on"), 42, true},
+        {"text with a number and more", platform::kRegSz, EncodeRegText(L"1x"), 42, true},
+        {"empty text", platform::kRegSz, EncodeRegText(L""), 42, true},
+        {"short binary", platform::kRegBinary, {0x05, 0x01}, 42, true},
+        {"four bytes of binary", platform::kRegBinary, {1, 0, 0, 0}, 42, true},
+        {"short 32-bit value", platform::kRegDword, {1, 0}, 42, true},
     };
+    SetSettingsNoticeSink(&RecordNotice);
     for (const Case& c : cases) {
+        g_notices.clear();
         StoreRaw(L"Software\\Test", L"Value", c.type, c.data);
         EXPECT_EQ(ReadRegDword(L"Software\\Test\\Value", 42), c.expected) << c.what;
+        EXPECT_EQ(g_notices.size(), c.notice ? 1u : 0u) << c.what;
     }
+    SetSettingsNoticeSink(nullptr);
+    EXPECT_EQ(g_notices.back(),
+              L"The setting Value does not hold a number; its default 42 is used");
 }
 
-TEST_F(RegistryAccessTest, TextReadStopsAtFirstNulOrEnd) {
+TEST_F(RegistryAccessTest, TextReadByStoredTypeStopsAtFirstNulOrEnd) {
     StoreRaw(L"Software\\Test", L"Embedded", platform::kRegSz, {'a', 0, 0, 0, 'b', 0, 0, 0});
-    StoreRaw(L"Software\\Test", L"Unterminated", platform::kRegBinary, {'a', 0, 'b', 0, 'c'});
+    StoreRaw(L"Software\\Test", L"Unterminated", platform::kRegExpandSz, {'a', 0, 'b', 0, 'c'});
+    StoreRaw(L"Software\\Test", L"Binary", platform::kRegBinary, {'a', 0, 'b', 0});
     StoreRaw(L"Software\\Test", L"Number", platform::kRegDword, {'7', 0, 0, 0});
+    SetSettingsNoticeSink(&RecordNotice);
+    g_notices.clear();
     EXPECT_EQ(ReadRegString(L"Software\\Test\\Embedded", L"-"), L"a");
     EXPECT_EQ(ReadRegString(L"Software\\Test\\Unterminated", L"-"), L"ab");
-    EXPECT_EQ(ReadRegString(L"Software\\Test\\Number", L"-"), L"7");
+    EXPECT_TRUE(g_notices.empty());
+    EXPECT_EQ(ReadRegString(L"Software\\Test\\Binary", L"-"), L"-");
+    EXPECT_EQ(ReadRegString(L"Software\\Test\\Number", L"-"), L"-");
+    SetSettingsNoticeSink(nullptr);
+    EXPECT_EQ(g_notices, (std::vector<std::wstring>{
+                             L"The setting Binary does not hold text; its default is used",
+                             L"The setting Number does not hold text; its default is used"}));
+}
+
+TEST_F(RegistryAccessTest, FilterTimesMustBeTimesOfDay) {
+    struct Case {
+        const wchar_t* stored;
+        const wchar_t* read;
+    } cases[] = {
+        {L"093000", L"093000"},  {L"000000", L"000000"},  {L"235959", L"235959"},
+        {L"240000", L"000000"},  {L"096000", L"000000"},  {L"093060", L"000000"},
+        {L"0930", L"000000"},    {L"0930000", L"000000"}, {L"09:30:00", L"000000"},
+        {L"09300\n", L"000000"}, {L"0930,0", L"000000"},  {L"", L"000000"},
+    };
+    SetSettingsNoticeSink(&RecordNotice);
+    for (const Case& c : cases) {
+        g_notices.clear();
+        WriteRegString(kBeginFilterTimePath, c.stored);
+        EXPECT_EQ(ReadFilterTime(kBeginFilterTimePath, kDefaultBeginFilterTime), c.read)
+            << c.stored;
+        EXPECT_EQ(g_notices.size(), std::wstring_view(c.stored) == c.read ? 0u : 1u) << c.stored;
+        EXPECT_EQ(IsTimeText(platform::NarrowText(c.stored)),
+                  std::wstring_view(c.stored) == c.read);
+    }
+    SetSettingsNoticeSink(nullptr);
 }
 
 TEST_F(RegistryAccessTest, UnnamedValueAndValueUnderTheHive) {

@@ -132,6 +132,43 @@ TEST_F(RegistryStoreTest, UnusableStoresGiveDefaultsAndOneMessage) {
     }
 }
 
+TEST_F(RegistryStoreTest, ReadOnlyStoreIsReadAndSaysChangesCannotBeSaved) {
+    const fs::path folder = m_root / "shared";
+    const fs::path db = folder / "registry.db";
+    setenv("ORVELLA_REGISTRY", db.c_str(), 1);
+    ASSERT_EQ(RunInChild([] {
+                  WriteRegDword(1, kStreamingPath);
+                  WriteRegString(kEndFilterTimePath, L"160000");
+                  return 0;
+              }),
+              0);
+    // Neither the file nor its folder may be written.
+    fs::permissions(db, fs::perms::owner_read);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    if (access(db.c_str(), W_OK) == 0) {
+        fs::permissions(folder, fs::perms::owner_all);
+        GTEST_SKIP() << "this user may write any file";
+    }
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ReadRegDword(kStreamingPath, 0), 1);
+    EXPECT_EQ(ReadRegString(kEndFilterTimePath, kDefaultEndFilterTime), L"160000");
+    EXPECT_TRUE(platform::RegStoreIsReadOnly());
+    WriteRegDword(0, kStreamingPath);
+    EXPECT_EQ(ReadRegDword(kStreamingPath, 0), 1);
+    platform::RegKey* key = nullptr;
+    EXPECT_EQ(
+        platform::RegCreateKey(Hive::kCurrentUser, L"Software\\New", platform::kKeyWrite, &key),
+        platform::kRegAccessDenied);
+    const std::string messages = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(messages, "orvella: the settings store " + db.string() +
+                            " is read-only; settings are read, but changes cannot be saved\n");
+    fs::permissions(folder, fs::perms::owner_all);
+    fs::permissions(db, fs::perms::owner_read | fs::perms::owner_write);
+    // Writable again (a new connection): nothing is said.
+    setenv("ORVELLA_REGISTRY", (m_root / "other.db").c_str(), 1);
+    EXPECT_FALSE(platform::RegStoreIsReadOnly());
+}
+
 TEST_F(RegistryStoreTest, DeleteTreeRemovesTheKeyAndItsSubkeysOnly) {
     for (const wchar_t* path : {L"A\\B\\V", L"A\\B\\C\\V", L"A\\BC\\V", L"A\\B[\\V", L"AB\\V"}) {
         WriteRegDword(1, path);

@@ -73,7 +73,7 @@ class DownloadTest : public ::testing::Test {
 
     bool Download(const std::string& path) {
         view.website = "127.0.0.1" + path;
-        CSetupController controller(&view, &store);
+        CSetupController controller(&view, &store, minimumRate);
         const bool stored = controller.DownloadSymbolFile();
         EXPECT_TRUE(view.buttonsEnabled);
         EXPECT_EQ(view.waitDepth, 0);
@@ -84,6 +84,7 @@ class DownloadTest : public ::testing::Test {
     CTempFolder root;
     CTestView view;
     CFakeSettingsStore store;
+    MinimumRate minimumRate;
     std::string destination;
 };
 
@@ -151,6 +152,16 @@ TEST_F(DownloadTest, OutcomesThatStoreNothing) {
     server.Route("/relative.txt", Redirect(302, "/new.txt"));
     server.Route("/gone.txt", Redirect(301, Url("/missing.txt")));
     server.Route("/cut.txt", {200, "OK", {}, Body(1000000), 300000});
+    // Servers that send a byte now and then, in the body or from the start:
+    // given up after the (shortened) period below the minimum rate.
+    minimumRate.periodSeconds = 2;
+    Response slowBody{200, "OK", {}, Body(100000)};
+    slowBody.trickleMs = 50;
+    server.Route("/slow_body.txt", slowBody);
+    slowBody.trickleHead = true;
+    server.Route("/slow_head.txt", slowBody);
+    const std::string tooSlow =
+        "Operation too slow. Less than 1024 bytes/sec transferred the last 2 seconds";
     struct Case {
         const char* path;
         std::vector<std::string> lastLines;  // ending with "Status Code ..."
@@ -166,11 +177,21 @@ TEST_F(DownloadTest, OutcomesThatStoreNothing) {
         {"/program.exe",
          {"Begining download of symbol file....", "Illegal file extension exe",
           "Status Code 0 was returned."}},
+        {"/program.EXE",
+         {"Begining download of symbol file....", "Illegal file extension EXE",
+          "Status Code 0 was returned."}},
+        {"/tool.Dll?version=2#top",
+         {"Begining download of symbol file....", "Illegal file extension Dll",
+          "Status Code 0 was returned."}},
         {"/cut.txt",
          {"dwInternetStatus 51; Connection to the server closed",
           "transfer closed with 700000 bytes remaining to read",
           "The download failed after 262142 bytes; the symbol file was left as it was.",
           "Status Code 0 was returned."}},
+        {"/slow_body.txt",
+         {tooSlow, "The download failed after 0 bytes; the symbol file was left as it was.",
+          "Status Code 0 was returned."}},
+        {"/slow_head.txt", {tooSlow, "Status Code 0 was returned."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

@@ -2,12 +2,15 @@
 // registry: what it prints and how it exits.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "platform/text.h"
+#include "settings/filter_time.h"
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
 #include "setup/version_text.h"
@@ -33,11 +36,15 @@ class HeadlessTest : public testing::SettingsEnvTest {
         std::filesystem::create_directories(m_nst);
     }
 
-    ProgramRun Headless(const std::string& job) {
+    ProgramRun Headless(const std::string& job) { return Program("--headless " + job); }
+
+    // No display: a program that opened its dialog would end at once.
+    ProgramRun Program(const std::string& arguments) {
         const std::string out = (m_root / "out.txt").string();
         const std::string err = (m_root / "err.txt").string();
-        const std::string command =
-            std::string(ORVELLA_SETUP_PROGRAM) + " --headless " + job + " >" + out + " 2>" + err;
+        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=none " +
+                                    std::string(ORVELLA_SETUP_PROGRAM) + " " + arguments + " >" +
+                                    out + " 2>" + err;
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(out),
                 test::ReadFile(err)};
@@ -48,7 +55,7 @@ class HeadlessTest : public testing::SettingsEnvTest {
 
 TEST_F(HeadlessTest, ShowPrintsTheSettingsAsTheDialogLoadsThem) {
     WriteRegDword(1, kStreamingPathA);
-    WriteRegString(kBeginFilterTimePathA, "0930");
+    WriteRegString(kBeginFilterTimePathA, "093000");
     WriteRegString(kEndFilterTimePathA, "250000");  // no time of day: the default
     const ProgramRun run = Headless("show");
     EXPECT_EQ(run.exitCode, 0);
@@ -57,6 +64,47 @@ TEST_F(HeadlessTest, ShowPrintsTheSettingsAsTheDialogLoadsThem) {
                            "BeginFilterTime=09:30:00\nEndFilterTime=23:59:59\nContinuous=0\n"
                            "MeridexSpot=0\nMeridexSpotComposite=0\nLogging=0\n");
     EXPECT_EQ(Headless("dance").exitCode, 2);
+}
+
+// A stored time is used only when it is six digits of a time of day, as the
+// plug-in uses it (ReadFilterTime): otherwise both fall back to the default.
+TEST_F(HeadlessTest, ShowTakesFilterTimesAsThePlugInDoes) {
+    const char* stored[] = {"093000", "0930", "09:30:00", "0930\r\nX", "1a2b3c", "096000"};
+    for (const char* text : stored) {
+        WriteRegString(kBeginFilterTimePathA, text);
+        const std::string used = platform::NarrowText(
+            ReadFilterTime(platform::WidenText(kBeginFilterTimePathA), kDefaultBeginFilterTime));
+        const std::string shown =
+            used.substr(0, 2) + ":" + used.substr(2, 2) + ":" + used.substr(4, 2);
+        const std::string out = Headless("show").out;
+        EXPECT_NE(out.find("\nBeginFilterTime=" + shown + "\n"), std::string::npos) << text << "\n"
+                                                                                    << out;
+    }
+}
+
+TEST_F(HeadlessTest, ShowSaysWhenChangesCannotBeSaved) {
+    const char* db = std::getenv("ORVELLA_REGISTRY");
+    ASSERT_NE(db, nullptr);
+    // Written by a process that then ends, so that the file is whole; then
+    // made read-only.
+    const pid_t child = fork();
+    if (child == 0) {
+        WriteRegDword(1, kStreamingPathA);
+        std::exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::filesystem::permissions(db, std::filesystem::perms::owner_read);
+    if (access(db, W_OK) == 0) {
+        GTEST_SKIP() << "this user may write any file";
+    }
+    const ProgramRun run = Headless("show");
+    std::filesystem::permissions(
+        db, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("The settings store is read-only: changes cannot be saved.\n", 0), 0u)
+        << run.out;
+    EXPECT_NE(run.out.find("\nStreaming=1\n"), std::string::npos) << run.out;
 }
 
 TEST_F(HeadlessTest, BuildLstPrintsTheStatusLinesAndExitsWithTheOutcome) {
@@ -82,6 +130,43 @@ TEST_F(HeadlessTest, BuildLstPrintsTheStatusLinesAndExitsWithTheOutcome) {
               "We finished building the Novascope LST files!\n");
     EXPECT_EQ(run.err, "progress 10\nprogress 20\nprogress 0\n");
     EXPECT_EQ(test::ReadFile(m_nst + "/Servers/OrvellaForNST/NYSE_STOCK.LST"), "A,\"B\"\r\n");
+
+    // Built, but a line was skipped.
+    test::WriteFile(m_nst + "/mktlist_v2.txt",
+                    std::string("head\r\nA\tB\0\tNYSE\t\tEQUITY\t\r\nC\tD\tNYSE\t\tEQUITY\t", 43));
+    run = Headless("build-lst");
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.out,
+              "Beginning to process the symbol file!\n"
+              "We have read in 43 bytes in from the symbol file.\n"
+              "Line 2 of the symbol file was skipped: it holds a NUL byte.\n"
+              "Malformed lines of the symbol file skipped: 1\n"
+              "We finished building the Novascope LST files!\n");
+    EXPECT_EQ(test::ReadFile(m_nst + "/Servers/OrvellaForNST/NYSE_STOCK.LST"), "C,\"D\"\r\n");
+}
+
+TEST_F(HeadlessTest, HelpAndVersionPrintAndExit) {
+    struct Case {
+        const char* arguments;
+        int exitCode;
+        std::string out;  // its beginning
+        std::string err;  // its beginning
+    } cases[] = {
+        {"--help", 0, "Usage: OrvellaNSTSetup ", ""},
+        {"-h", 0, "Usage: OrvellaNSTSetup ", ""},
+        {"--version", 0, std::string("OrvellaNSTSetup Version ") + ORVELLA_VERSION + "\n", ""},
+        {"--headless", 2, "", "Usage: OrvellaNSTSetup "},
+        {"--headless show extra", 2, "", "Usage: OrvellaNSTSetup "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ProgramRun run = Program(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.out.substr(0, c.out.size()), c.out);
+        EXPECT_EQ(run.err.substr(0, c.err.size()), c.err);
+        EXPECT_EQ(run.out.empty(), c.out.empty());
+        EXPECT_EQ(run.err.empty(), c.err.empty()) << run.err;
+    }
 }
 
 TEST_F(HeadlessTest, DownloadExitsWithTheOutcome) {

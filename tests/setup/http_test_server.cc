@@ -1,5 +1,6 @@
 #include "tests/setup/http_test_server.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -83,8 +84,17 @@ void CHttpTestServer::Handle(TestSocket connection) {
     reply += "\r\n";
     const size_t bodyBytes =
         response.cutAfter < response.body.size() ? response.cutAfter : response.body.size();
-    if (SendAll(connection, reply.data(), reply.size())) {
-        SendAll(connection, response.body.data(), bodyBytes);
+    const size_t quickBytes = response.trickleMs <= 0 ? reply.size() + bodyBytes
+                              : response.trickleHead  ? 0
+                                                      : reply.size();
+    reply.append(response.body, 0, bodyBytes);
+    if (SendAll(connection, reply.data(), quickBytes)) {
+        // Until the client gives up (the send fails) or the server stops.
+        for (size_t i = quickBytes; i < reply.size() && !m_stop; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(response.trickleMs));
+            if (!SendAll(connection, reply.data() + i, 1))
+                break;
+        }
     }
     CloseSocket(connection);
 }

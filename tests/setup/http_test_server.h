@@ -25,6 +25,10 @@ class CHttpTestServer {
         // Sends only this many body bytes (Content-Length still announces
         // the whole body) and closes the connection.
         size_t cutAfter = std::string::npos;
+        // When above 0: the reply goes out one byte every trickleMs
+        // milliseconds, from its first byte (trickleHead) or from the body's.
+        int trickleMs = 0;
+        bool trickleHead = false;
     };
 
     // Binds an ephemeral port on 127.0.0.1 and starts serving.

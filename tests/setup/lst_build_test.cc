@@ -1,11 +1,14 @@
 // The LST build through the dialog's handler, on real files in a temporary
 // host directory.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
 
+#include "setup/lst_builder.h"
 #include "setup/setup_controller.h"
 #include "setup/symbol_file_location.h"
 #include "tests/setup/fake_settings_store.h"
@@ -18,6 +21,7 @@ using test::CFakeSettingsStore;
 using test::CTempFolder;
 using test::CTestView;
 using Check = CSetupView::Check;
+using namespace std::string_literals;
 using Files = std::map<std::string, std::string>;
 
 constexpr char kHeader[] = "symbol\tdescription\texchange\tlisted\ttype\tsic\tfront\tnaics\r\n";
@@ -92,9 +96,12 @@ TEST_F(LstBuildTest, FilesLinesByExchangeTypeAndOptionInitial) {
          std::string(kHeader) + Line("A", "1", "NYSE", "", "EQUITY") +
              Line("B", "2", "NASDAQ", "", "EQUITY") + Line("C", "3", "NYSE", "", "EQUITY"),
          {{"NYSE_STOCK.LST", Out("A", "1") + Out("C", "3")}, {"NASDAQ_STOCK.LST", Out("B", "2")}}},
-        {"a last line without line feed is not processed",
+        {"a last line without line feed is built",
          std::string(kHeader) + Line("A", "1", "NYSE", "", "EQUITY") + "B\t2\tNYSE\t\tEQUITY\t",
-         {{"NYSE_STOCK.LST", Out("A", "1")}}},
+         {{"NYSE_STOCK.LST", Out("A", "1") + Out("B", "2")}}},
+        {"a last line ended by a carriage return alone",
+         std::string(kHeader) + Line("A", "1", "NYSE", "", "EQUITY") + "B\t2\tNYSE\t\tEQUITY\t\r",
+         {{"NYSE_STOCK.LST", Out("A", "1") + Out("B", "2")}}},
         {"empty exchange continues, missing type names exchange_",
          std::string(kHeader) + Line("A", "1", "NYSE", "", "EQUITY") +
              Line("B", "2", "", "", "EQUITY") + "C\t3\tAMEX\t\r\n",
@@ -102,9 +109,11 @@ TEST_F(LstBuildTest, FilesLinesByExchangeTypeAndOptionInitial) {
         {"description is written without escaping",
          std::string(kHeader) + Line("Q", "say \"hi\", ok", "X", "", "INDEX"),
          {{"X_INDEX.LST", Out("Q", "say \"hi\", ok")}}},
-        {"bare line feeds lose the last character",
-         std::string("h\n") + "A\t1\tNYSE\t\tEQUITY\t0\n" + "B\t2\tAMEX\t\tEQUITY\t\n",
-         {{"NYSE_STOCK.LST", Out("A", "1")}, {"AMEX_.LST", Out("B", "2")}}},
+        {"bare line feeds keep every character",
+         std::string("h\n") + "A\t1\tNYSE\t\tEQUITY\t0\n" + "B\t2\tAMEX\t\tEQUITY\t\n" +
+             "C\t3\tAMEX\t\tEQUITY\t\r\n" + "D\t4\tAMEX\t\tEQUITY\t",
+         {{"NYSE_STOCK.LST", Out("A", "1")},
+          {"AMEX_STOCK.LST", Out("B", "2") + Out("C", "3") + Out("D", "4")}}},
         {"hostile keys stay in the folder",
          std::string(kHeader) + Line("A", "1", "../x", "", "EQUITY") +
              Line("B", "2", "a/b", "", "EQUITY") + Line("C", "3", "a_b", "", "EQUITY") +
@@ -179,6 +188,162 @@ TEST_F(LstBuildTest, LinesSpanningReadBlocksAreWholeAndReported) {
     EXPECT_EQ(view.pumps, 0);
 }
 
+// Lines holding a NUL byte or longer than the limit are skipped one by one;
+// the lines around them are filed as usual and the build says what it skipped.
+TEST_F(LstBuildTest, MalformedLinesAreSkippedAndCounted) {
+    constexpr size_t kMax = LstLimits::kMaxLineLength;
+    // A data line of exactly size bytes before its line feed.
+    auto sized = [](const std::string& symbol, size_t size) {
+        const std::string line = Line(symbol, "", "NYSE", "", "EQUITY");
+        return Line(symbol, std::string(size + 1 - line.size(), 'd'), "NYSE", "", "EQUITY");
+    };
+    auto description = [](const std::string& line) {
+        return line.substr(2, line.find('\t', 2) - 2);
+    };
+    const std::string a = Line("A", "1", "NYSE", "", "EQUITY");
+    const std::string c = Line("C", "3", "NYSE", "", "EQUITY");
+    const std::string longest = sized("L", kMax);
+    const std::string tooLong = sized("T", kMax + 1);
+    // Two lines that end 1000 bytes before the first read block does.
+    const std::string padFirst = sized("P", kMax);
+    const std::string padSecond =
+        sized("Q", CLstBuilder::kReadBlockSize - 1000 - std::strlen(kHeader) - padFirst.size() - 1);
+    const std::string nulLine = "B\t2\0x\tNYSE\t\tEQUITY\t\r\n"s;
+    const std::string nul = "it holds a NUL byte.";
+    const std::string over = "it is longer than " + std::to_string(kMax) + " bytes.";
+    const std::string ac = Out("A", "1") + Out("C", "3");
+    struct Case {
+        const char* name;
+        std::string input;
+        std::string nyse;  // NYSE_STOCK.LST, the only file
+        int firstSkipped;  // its line number
+        std::string why;
+        long skipped;
+    } cases[] = {
+        {"a NUL byte skips its line only", kHeader + a + nulLine + c, ac, 3, nul, 1},
+        {"a header with a NUL byte is still the header", "sym\0bol\r\n"s + a, Out("A", "1"), 1, nul,
+         1},
+        {"a line at the limit is taken, one byte more is skipped", kHeader + longest + tooLong + c,
+         Out("L", description(longest)) + Out("C", "3"), 3, over, 1},
+        {"an over-long line across read blocks",
+         kHeader + a + std::string(3 * CLstBuilder::kReadBlockSize, 'x') + "\n" + c, ac, 3, over,
+         1},
+        {"a carried line that outgrows the limit in the next block",
+         kHeader + padFirst + padSecond + tooLong + c,
+         Out("P", description(padFirst)) + Out("Q", description(padSecond)) + Out("C", "3"), 4,
+         over, 1},
+        {"an over-long last line without line feed", kHeader + a + std::string(kMax + 1, 'x'),
+         Out("A", "1"), 3, over, 1},
+        {"only the first is described, all are counted",
+         kHeader + nulLine + a + tooLong + nulLine + c, ac, 2, nul, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(root.Path() + "/Servers");
+        test::WriteFile(root.Path() + "/mktlist_v2.txt", c.input);
+        CSetupController controller(&view, &store);
+        ASSERT_TRUE(controller.BuildLstFiles());
+        EXPECT_EQ(LstFiles(), (Files{{"NYSE_STOCK.LST", c.nyse}}));
+        EXPECT_EQ(controller.LstLinesSkipped(), c.skipped);
+        EXPECT_EQ(
+            std::count_if(view.status.begin(), view.status.end(),
+                          [](const std::string& line) { return line.rfind("Line ", 0) == 0; }),
+            1);
+        EXPECT_TRUE(view.HasStatus("Line " + std::to_string(c.firstSkipped) +
+                                   " of the symbol file was skipped: " + c.why));
+        const std::vector<std::string> last(view.status.end() - 2, view.status.end());
+        EXPECT_EQ(last,
+                  (std::vector<std::string>{
+                      "Malformed lines of the symbol file skipped: " + std::to_string(c.skipped),
+                      "We finished building the Novascope LST files!"}));
+        ExpectJobEnded();
+    }
+}
+
+// A group whose file cannot be created is reported and its lines skipped; the
+// other groups are built.
+TEST_F(LstBuildTest, GroupsWhoseFileCannotBeCreatedAreSkipped) {
+    const std::string longExchange(300, 'E');
+    struct Case {
+        const char* name;
+        std::string exchange;  // of the group that fails
+        std::string cause;
+    } cases[] = {
+        {"a folder in the file's place", "NYSE", "(21; Is a directory)"},
+        {"an exchange name too long for a file name", longExchange, "(36; File name too long)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(root.Path() + "/Servers");
+        std::filesystem::create_directories(lstFolder + "NYSE_STOCK.LST");
+        ASSERT_TRUE(Build(std::string(kHeader) + Line("A", "1", c.exchange, "", "EQUITY") +
+                          Line("B", "2", "AMEX", "", "EQUITY") +
+                          Line("C", "3", c.exchange, "", "EQUITY") +
+                          Line("D", "4", "", "", "EQUITY")));
+        Files files = LstFiles();
+        files.erase("NYSE_STOCK.LST");
+        EXPECT_EQ(files, (Files{{"AMEX_STOCK.LST", Out("B", "2")}}));
+        const std::string failed = lstFolder + c.exchange + "_STOCK.LST";
+        EXPECT_EQ(view.status[view.status.size() - 3], "LST file could not be created " + failed +
+                                                           " " + c.cause +
+                                                           "; its lines were skipped.");
+        EXPECT_EQ(view.status[view.status.size() - 2],
+                  "Lines skipped because their LST file could not be opened: 3");
+        EXPECT_EQ(view.status.back(), "We finished building the Novascope LST files!");
+        ExpectJobEnded();
+    }
+}
+
+// More exchanges than files may be open, whether the process's limit or the
+// build's bound is lower: files are closed and opened again for appending,
+// and every file gets all its lines in order.
+TEST_F(LstBuildTest, MoreExchangesThanOpenFilesAllow) {
+    struct Case {
+        const char* name;
+        size_t freeDescriptors;  // the process's limit above those in use; 0: as it is
+        size_t bound;
+    } cases[] = {
+        {"the process's limit", 8, LstLimits::kMaxOpenExchangeFiles},
+        {"the build's bound", 0, 2},
+    };
+    view.checks = {{Check::kContinuous, true}};
+    std::string input = kHeader;
+    Files expected{{"future_c.lst", ""}};
+    for (int i = 0; i < 900; ++i) {
+        const std::string exchange = "X" + std::to_string(i * 7 % 300);
+        const std::string symbol = "S" + std::to_string(i) + (i % 3 == 0 ? "#" : "");
+        input += Line(symbol, "d", exchange, "", "FUTURE");
+        expected[exchange + "_FUTURE.LST"] += Out(symbol, "d");
+        if (i % 3 == 0)
+            expected["future_c.lst"] += Out(symbol, "d");
+    }
+    test::WriteFile(root.Path() + "/in.txt", input);
+    LstOptions options;
+    options.continuous = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(lstFolder);
+        std::filesystem::create_directories(lstFolder);
+        LstLimits limits;
+        limits.maxOpenExchangeFiles = c.bound;
+        CLstBuilder builder(&view, lstFolder, options, limits);
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+        if (c.freeDescriptors > 0) {
+            rlimit low = saved;
+            low.rlim_cur = std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                         std::filesystem::directory_iterator()) +
+                           c.freeDescriptors;
+            ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+        }
+        const bool built = builder.Build(root.Path() + "/in.txt");
+        setrlimit(RLIMIT_NOFILE, &saved);
+        ASSERT_TRUE(built) << ::testing::PrintToString(view.status);
+        EXPECT_EQ(LstFiles(), expected);
+        EXPECT_EQ(builder.UnfiledLines(), 0);
+    }
+}
+
 TEST_F(LstBuildTest, FailuresEndTheJobWithAStatusLine) {
     // No symbol file.
     {
@@ -187,12 +352,6 @@ TEST_F(LstBuildTest, FailuresEndTheJobWithAStatusLine) {
         EXPECT_EQ(view.status.back(), "File could not be opened 2; No such file or directory");
         ExpectJobEnded();
     }
-    // An exchange file that cannot be created.
-    std::filesystem::create_directories(lstFolder + "NYSE_STOCK.LST");
-    EXPECT_FALSE(Build(std::string(kHeader) + Line("A", "1", "NYSE", "", "EQUITY")));
-    EXPECT_TRUE(view.HasStatus("LST file could not be created " + lstFolder + "NYSE_STOCK.LST"));
-    EXPECT_FALSE(view.HasStatus("We finished building"));
-    ExpectJobEnded();
     // An LST folder that cannot be made.
     std::filesystem::remove_all(root.Path() + "/Servers");
     test::WriteFile(root.Path() + "/Servers", "a file");
@@ -203,14 +362,55 @@ TEST_F(LstBuildTest, FailuresEndTheJobWithAStatusLine) {
 }
 
 TEST_F(LstBuildTest, AnInvalidDirectoryStartsNothing) {
-    view.directory = root.Path() + "/missing";
-    EXPECT_FALSE(Build(kHeader));
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text, "Is not a valid directory!");
-    EXPECT_EQ(view.messages[0].caption, "OrvellaNSTSetup");
-    EXPECT_EQ(view.disabledCount, 0);
-    EXPECT_TRUE(view.status.empty());
-    EXPECT_FALSE(std::filesystem::exists(root.Path() + "/Servers"));
+    struct Case {
+        std::string directory;
+        const char* message;
+    } cases[] = {
+        {root.Path() + "/missing", "Is not a valid directory!"},
+        {"", "Is not a valid directory!"},
+        {" . ", kRelativeDirectoryText},
+        {"nst", kRelativeDirectoryText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.directory);
+        view.messages.clear();
+        view.directory = c.directory;
+        EXPECT_FALSE(Build(kHeader));
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(view.messages[0].text, c.message);
+        EXPECT_EQ(view.messages[0].caption, "OrvellaNSTSetup");
+        EXPECT_EQ(view.disabledCount, 0);
+        EXPECT_TRUE(view.status.empty());
+        EXPECT_EQ(store.strings.count(kValueNovaScopeRoot), 0u);
+        EXPECT_FALSE(std::filesystem::exists(root.Path() + "/Servers"));
+    }
+}
+
+// A store that keeps what it had: the jobs read the old host directory back.
+class CStuckStore : public CFakeSettingsStore {
+  public:
+    void WriteString(const std::string& name, const std::string& value) override {
+        if (name != kValueNovaScopeRoot)
+            CFakeSettingsStore::WriteString(name, value);
+    }
+};
+
+TEST_F(LstBuildTest, AStoredDirectoryThatIsNotAFullPathWritesNothing) {
+    for (const char* stored : {"", "relative"}) {
+        SCOPED_TRACE(stored);
+        CStuckStore stuck;
+        stuck.strings[kValueNovaScopeRoot] = stored;
+        test::WriteFile(root.Path() + "/mktlist_v2.txt", kHeader);
+        CSetupController controller(&view, &stuck);
+        EXPECT_FALSE(controller.BuildLstFiles());
+        EXPECT_FALSE(controller.DownloadSymbolFile());
+        EXPECT_EQ(view.status, std::vector<std::string>{
+                                   std::string("The stored NovaScope Install directory \"") +
+                                   stored + "\" is not a full path; nothing was written."});
+        ExpectJobEnded();
+        EXPECT_FALSE(std::filesystem::exists("Servers"));
+        EXPECT_FALSE(std::filesystem::exists("relative"));
+    }
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/file_system.h"
+#include <filesystem>
+
 #include "setup/redirect_target.h"
 #include "setup/time_text.h"
 
@@ -38,19 +39,44 @@ TEST(SymbolFileLocation, SplitsTheWebsiteText) {
 
 TEST(SymbolFileLocation, PathsJoinWithTheNativeSeparator) {
     const SymbolFileLocation location = LocateSymbolFile("h/product/mktlist_v2.txt");
-    const std::string s(1, static_cast<char>(platform::kPathSeparator));
+    const std::string s(1, kSetupPathSeparator);
     EXPECT_EQ(SymbolFilePath("/nst", location), "/nst" + s + "mktlist_v2.txt");
     EXPECT_EQ(LstFolder("/nst"), "/nst" + s + "Servers" + s + "OrvellaForNST" + s);
 }
 
-TEST(SymbolFileLocation, RefusedExtensionsAreCaseSensitive) {
-    for (const char* refused : {"exe", "com", "dll", "bat", "sys", "inf"}) {
-        EXPECT_TRUE(IsRefusedExtension(refused)) << refused;
+TEST(SymbolFileLocation, RefusedFilesIgnoreCaseQueryAndFragment) {
+    struct Case {
+        const char* objectPath;
+        const char* refused;  // "" when the file may be downloaded
+    } cases[] = {
+        {"/setup.exe", "exe"},
+        {"/a/b.COM", "COM"},
+        {"/x.Dll", "Dll"},
+        {"/run.bat?v=1", "bat"},
+        {"/drv.SYS#top", "SYS"},
+        {"/a.inf?x#y", "inf"},
+        {"/downloadexe", "exe"},
+        // The stored file takes its extension from the whole path.
+        {"/list.txt?name=x.exe", "exe"},
+        {"/product/mktlist_v2.txt", ""},
+        {"/list.txt?format=exe1", ""},
+        {"/ex", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.objectPath);
+        std::string refused = "unchanged";
+        EXPECT_EQ(IsRefusedFile(c.objectPath, &refused), *c.refused != '\0');
+        EXPECT_EQ(refused, c.refused);
     }
-    for (const char* allowed : {"EXE", "Exe", "txt", "ex", ""}) {
-        EXPECT_FALSE(IsRefusedExtension(allowed)) << allowed;
-    }
-    EXPECT_EQ(LocateSymbolFile("h/downloadexe").extension, "exe");
+}
+
+TEST(SymbolFileLocation, OnlyFullPathsNameTheHostDirectory) {
+    const std::string here = std::filesystem::current_path().string();
+    for (const std::string& path : {here, here + kSetupPathSeparator + "nst"})
+        EXPECT_TRUE(IsFullPath(path)) << path;
+    for (const char* path : {"", ".", "nst", "./nst", "../nst", "nst/sub"})
+        EXPECT_FALSE(IsFullPath(path)) << path;
 }
 
 TEST(SymbolFileLocation, PortTexts) {

@@ -9,6 +9,7 @@
 
 #include "plugin/boundary/admin_login.h"
 #include "plugin/boundary/column_layout.h"
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/trade_filter.h"
 #include "tests/plugin/boundary/boundary_test_support.h"
@@ -190,10 +191,12 @@ TEST(AdminStatusReader, JudgesOnlyCompleteLines) {
     const std::string line(wide.begin(), wide.end());
     const std::wstring wideOther = StatusLine(21, L"Disconnected");
     const std::string other(wideOther.begin(), wideOther.end());
+    const std::string tooLong(kMaxFeedLineChars + 1, 'x');
     struct Case {
         const char* name;
         std::vector<std::string> chunks;
         std::vector<bool> results;
+        int overLong = 0;
     };
     const Case cases[] = {
         {"whole line", {line + "\n"}, {true}},
@@ -203,12 +206,26 @@ TEST(AdminStatusReader, JudgesOnlyCompleteLines) {
         {"other lines first", {"\n\n" + other + "\n" + line + "\n"}, {true}},
         {"later chunk after non-matching", {other + "\n", line + "\r\n"}, {false, true}},
         {"empty lines", {"\n", "\n\n"}, {false, false}},
+        // A line past the bound is dropped; the next line is judged as usual.
+        {"over-long line, then the status", {tooLong + "\n" + line + "\n"}, {true}, 1},
+        {"over-long line growing over receives",
+         {tooLong.substr(0, 40000), tooLong.substr(40000), tooLong, line + "\n" + line + "\n"},
+         {false, false, false, true},
+         1},
+        {"status line glued to over-long text",
+         {tooLong, line + "\n", line + "\n"},
+         {false, false, true},
+         1},
+        {"longest line taken",
+         {std::string(kMaxFeedLineChars, ','), "\n" + line + "\n"},
+         {false, true}},
     };
     for (const Case& c : cases) {
         CAdminStatusReader reader;
         for (size_t i = 0; i < c.chunks.size(); ++i) {
             EXPECT_EQ(reader.Append(c.chunks[i]), c.results[i]) << c.name << " chunk " << i;
         }
+        EXPECT_EQ(reader.OverLongLines(), c.overLong) << c.name;
     }
 }
 

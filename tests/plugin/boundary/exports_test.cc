@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -249,6 +250,46 @@ TEST_F(ExportsTest, RemoveTickerAlwaysReturnsOne) {
     Globals().streamingEnabled = 1;
     EXPECT_EQ(RemoveTicker("ABC", 5.0f), 1);
     EXPECT_EQ(m_parts.unwatched, std::vector<std::wstring>{L"ABC"});
+}
+
+TEST_F(ExportsTest, SymbolsThatWouldBreakTheRequestLineAreRefused) {
+    for (const int streaming : {0, 1}) {
+        for (const char* symbol : {"ABC\r\nHDX,EVIL", "ABC\n", "A,B", "A\tB", "A\x7F"}) {
+            m_boxes.boxes.clear();
+            m_host.calls.clear();
+            Globals().streamingEnabled = streaming;
+            EXPECT_EQ(Request(symbol, 5.0f), 0) << symbol;
+            ExpectOneErrorBox(
+                L"The symbol holds a control character or a comma and cannot be requested. "
+                L"Please check the chart's symbol!");
+            EXPECT_TRUE(m_host.calls.empty()) << symbol;
+        }
+    }
+    EXPECT_TRUE(m_parts.loads.empty());
+    EXPECT_TRUE(m_parts.watched.empty());
+    EXPECT_EQ(Globals().historyInProgress.load(), 0);
+}
+
+// Parts whose every call fails with an exception.
+class CThrowingParts : public test::CFakeParts {
+  public:
+    void LoadHistory(const CHistoryRequestArgs&) override { throw std::bad_alloc(); }
+    bool UnwatchSymbol(const std::wstring&, float) override {
+        throw std::invalid_argument("unwatch");
+    }
+};
+
+TEST_F(ExportsTest, NoExceptionLeavesAnExport) {
+    CThrowingParts parts;
+    SetPluginParts(&parts);
+    Globals().streamingEnabled = 1;
+    EXPECT_EQ(Request("ABC", 5.0f), 0);
+    EXPECT_EQ(Globals().historyInProgress.load(), 0);
+    EXPECT_EQ(RemoveTicker("ABC", 5.0f), 1);
+    SetPluginParts(&m_parts);
+    const std::string log = Log();
+    EXPECT_NE(log.find(",Caught an unexpected failure in RequestTicker\r\n"), std::string::npos);
+    EXPECT_NE(log.find(",Caught an unexpected failure in RemoveTicker\r\n"), std::string::npos);
 }
 
 TEST_F(ExportsTest, HostTextsKeepEveryByte) {

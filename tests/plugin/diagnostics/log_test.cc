@@ -4,10 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
 #include "platform/message_box.h"
+#include "platform/text.h"
+#include "plugin/boundary/host_date.h"
 #include "tests/plugin/boundary/boundary_test_support.h"
 
 namespace orvella {
@@ -35,6 +41,14 @@ TEST(FormatText, ExpandsWideTextsOfAnyLength) {
     // 8-bit text the C locale cannot encode cannot be expanded; the format
     // comes back instead of a loop without end.
     EXPECT_EQ(FormatText(L"[%s]", "caf\xe9"), L"[%s]");
+}
+
+// Logging on with the host folder given as the registry holds it.
+void LogIntoRoot(const std::wstring& root) {
+    CloseLogFile();
+    test::WriteSettingDword(L"Logging", 1);
+    test::WriteSettingText(L"NovaScopeRoot", root);
+    OpenLogFile();
 }
 
 class LogFileTest : public ::testing::Test {
@@ -76,19 +90,22 @@ TEST_F(LogFileTest, LoggingOffCreatesNothing) {
     EXPECT_TRUE(m_boxes.boxes.empty());
 }
 
-TEST_F(LogFileTest, FileThatCannotBeCreatedIsReportedAtEveryEntryUntilLoggingStops) {
-    test::LogInto(m_dir.path() / "missing");
+TEST_F(LogFileTest, FileThatCannotBeCreatedIsReportedOnceAndTriedAgainQuietly) {
+    const std::filesystem::path missing = m_dir.path() / "missing";
+    test::LogInto(missing);
     ASSERT_EQ(m_boxes.boxes.size(), 1u);
     EXPECT_EQ(m_boxes.boxes[0].text, L"Log File could not be opened (2)");
     EXPECT_EQ(m_boxes.boxes[0].caption, L"OrvellaForNST");
     WriteLogLine(L"one");
     WriteLogLine(L"two");
-    EXPECT_EQ(m_boxes.boxes.size(), 3u);
+    EXPECT_EQ(m_boxes.boxes.size(), 1u);
 
-    test::WriteSettingDword(L"Logging", 0);
+    // The next entry after the folder appears opens the file.
+    std::filesystem::create_directory(missing);
     WriteLogLine(L"three");
-    WriteLogLine(L"four");
-    EXPECT_EQ(m_boxes.boxes.size(), 3u);
+    EXPECT_TRUE(LogFileIsOpen());
+    EXPECT_TRUE(std::regex_match(test::ReadLogs(missing), std::regex(R"(\d{8}_\d{6},three\r\n)")));
+    EXPECT_EQ(m_boxes.boxes.size(), 1u);
 }
 
 void LogFromInsideTheBox(const std::wstring&, const std::wstring&, unsigned, void* count) {
@@ -104,7 +121,80 @@ TEST_F(LogFileTest, EntryWrittenWhileTheFailureBoxIsUpStartsNoSecondAttempt) {
     OpenLogFile();
     WriteLogLine(L"entry");
     platform::SetMessageBoxObserver(nullptr, nullptr);
-    EXPECT_EQ(boxes, 2);
+    EXPECT_EQ(boxes, 1);
+}
+
+TEST_F(LogFileTest, FolderWithLettersBeyondAscii) {
+    // The folder's name as the file system holds it (UTF-8 bytes), stored as
+    // the setup program stores 8-bit text.
+    const std::string name = "Z\xC3\xBCrich";
+    std::filesystem::create_directory(m_dir.path() / name);
+    LogIntoRoot(platform::WidenText((m_dir.path() / name).string()));
+    ASSERT_TRUE(LogFileIsOpen());
+    WriteLogLine(L"abc");
+    CloseLogFile();
+    EXPECT_NE(test::ReadLogs(m_dir.path() / name).find(",abc\r\n"), std::string::npos);
+    EXPECT_TRUE(m_boxes.boxes.empty());
+}
+
+TEST_F(LogFileTest, NoFileWithoutAnAbsoluteHostFolder) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(m_dir.path());
+    for (const wchar_t* root : {L"", L"relative", L".", L"./"}) {
+        std::filesystem::create_directories(m_dir.path() / "relative");
+        ::testing::internal::CaptureStderr();
+        LogIntoRoot(root);
+        WriteLogLine(L"one");
+        WriteLogLine(L"two");
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(LogFileIsOpen());
+        EXPECT_EQ(said, std::string("OrvellaForNST: no log file is written: the NovaScope install "
+                                    "directory (NovaScopeRoot) is ") +
+                            (*root ? "not an absolute path" : "not set") + "\n");
+        CloseLogFile();
+    }
+    std::filesystem::current_path(before);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir.path())) {
+        EXPECT_TRUE(entry.is_directory()) << entry.path();
+    }
+    EXPECT_TRUE(m_boxes.boxes.empty());
+}
+
+TEST_F(LogFileTest, ASessionInTheSameSecondGetsItsOwnFile) {
+    // Files of an earlier session for this second and the next, so that the
+    // opening below meets one whenever it runs.
+    const HostDate now = CurrentLocalDate();
+    std::vector<std::filesystem::path> earlier;
+    for (const double offset : {0.0, 1.0 / 86400}) {
+        const HostDate at{now.value + offset, kDateValid};
+        earlier.push_back(
+            m_dir.path() /
+            ("OrvellaForNST" + platform::NarrowText(FormatDate(at, L"%Y%m%d_%H%M%S")) + ".log"));
+        std::FILE* file = std::fopen(earlier.back().c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("earlier\r\n", file);
+        std::fclose(file);
+    }
+    test::LogInto(m_dir.path());
+    WriteLogLine(L"later");
+    CloseLogFile();
+    for (const std::filesystem::path& file : earlier) {
+        std::ifstream in(file);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(text, "earlier\r\n") << file;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(),
+                            [](const std::string& n) {
+                                return std::regex_match(
+                                    n, std::regex(R"(OrvellaForNST\d{8}_\d{6}_2\.log)"));
+                            }))
+        << names[0] << names[1] << names[2];
+    EXPECT_TRUE(m_boxes.boxes.empty());
 }
 
 TEST_F(LogFileTest, ModuleVersionComesFromTheVersionBlock) {

@@ -111,15 +111,18 @@ TEST_F(HistoryLoopTest, ReplyAndCloseTogether) {
     EXPECT_TRUE(m_boxes.empty());
 }
 
-TEST_F(HistoryLoopTest, ZeroByteEndsTheChunkText) {
+TEST_F(HistoryLoopTest, ZeroByteSpoilsOnlyItsOwnLine) {
     std::string piece = "2011-08-01,12.5,12.0,12.2,12.4,1000,7\r\n";
+    piece += "2011-08-02,1,";
     piece += '\0';
-    piece += "2011-08-02,1,1,1,1,1,1\r\n";
+    piece += "1,1,1,1,1\r\n2011-08-03,1,1,1,1,1,1\r\n";
     CLookupStandIn standIn({piece, "!ENDMSG!\r\n"}, Ending::kHoldOpen, 100);
     UsePort(standIn.port());
     Load(43200.0f);
     EXPECT_EQ(standIn.Request(), "HMX,ABC,,1\r\n");
-    EXPECT_EQ(m_scope.host.Rows().size(), 1u);
+    ASSERT_EQ(m_scope.host.Rows().size(), 2u);
+    EXPECT_EQ(m_scope.host.Rows()[1][0], kAug1 + 2);
+    EXPECT_TRUE(test::LogContains(L"Skipped 1 history lines that could not be read"));
 }
 
 TEST_F(HistoryLoopTest, FailuresEndTheLoad) {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "history_doubles.h"
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/history/history_thread.h"
 
@@ -94,9 +96,10 @@ TEST_F(HistoryParserTest, LineLayouts) {
         {"missing unread last field",
          L"2011-08-01,12.5,12.0,12.2,12.4,1000\r\n",
          {{kAug1, 12.2, 12.5, 12.0, 12.4, 1000.0}}},
-        {"unparsable numbers are 0",
-         L"2011-08-01,x,12.0,12.2,12.4,-,7\r\n",
-         {{kAug1, 12.2, 0.0, 12.0, 12.4, 0.0}}},
+        {"unparsable number skips the line", L"2011-08-01,x,12.0,12.2,12.4,-,7\r\n", {}},
+        {"unread fields need not be numbers",
+         L"2011-08-01,12.5,12.0,12.2,12.4,1000,x\r\n",
+         {{kAug1, 12.2, 12.5, 12.0, 12.4, 1000.0}}},
         {"bare line feed",
          L"2011-08-01,12.5,12.0,12.2,12.4,1000,7\n",
          {{kAug1, 12.2, 12.5, 12.0, 12.4, 1000.0}}},
@@ -293,13 +296,33 @@ TEST_F(HistoryParserTest, TodayInHistoryOnlyForDayBarsAndWatchedSymbols) {
 
 TEST_F(HistoryParserTest, MalformedLinesAreSkippedAndTheFirstIsLogged) {
     Start(L"HTT", 0.0f);
-    Feed(
-        L"2011-08\r\n"                                                  // date too short
-        L"2011-08-01 09:30:00,12.5,100\r\n"                             // too few fields
-        L"2011-02-30 09:30:00,12.5,100,5000,12.4,12.6,1,300,200,C\r\n"  // no such day
-        L"ABC\r\n"                                                      // one field only
-        L"\r\n"                                                         // empty line
-        L"2011-08-01 09:30:00,12.5,100,5000,12.4,12.6,1,300,200,C\r\n");
+    const std::wstring good = L"2011-08-01 09:30:00,12.5,100,5000,12.4,12.6,1,300,200,C\r\n";
+    const std::wstring bad[] = {
+        L"2011-08\r\n",                                                  // date too short
+        L"2011-08-01 09:30:00,12.5,100\r\n",                             // too few fields
+        L"2011-02-30 09:30:00,12.5,100,5000,12.4,12.6,1,300,200,C\r\n",  // no such day
+        L"ABC\r\n",                                                      // one field only
+        L"\r\n",                                                         // empty line
+        // Dates whose parts are not exactly their digits.
+        L"20110-08-01 09:30:00,12.5,100,5000,12.4,12.6,1,300,200,C\r\n",
+        L"2011-08-01 09:30,12.5,100,5000,12.4,12.6,1,300,200,C\r\n",
+        // Values that reach the host but are no finite numbers.
+        L"2011-08-01 09:30:00,1e400,100,5000,12.4,12.6,1,300,200,C\r\n",
+        L"2011-08-01 09:30:00,nan,100,5000,12.4,12.6,1,300,200,C\r\n",
+        L"2011-08-01 09:30:00,12.5,inf,5000,12.4,12.6,1,300,200,C\r\n",
+        L"2011-08-01 09:30:00,12.5,100,5000,12.4x,12.6,1,300,200,C\r\n",
+        L"2011-08-01 09:30:00,12.5,100,5000,12.4,12.6,1,300,-,C\r\n",
+        // A zero byte, and a line longer than the bound.
+        L"2011-08-01 09:30:00,12.5,100,5000,12.4,12.6,1,300,200,C" + std::wstring(1, L'\0') +
+            L"\r\n",
+        L"2011-08-01 09:30:00,12.5," + std::wstring(kMaxFeedLineChars, L'1') +
+            L",1,1,1,1,1,1,C\r\n",
+    };
+    std::wstring reply;
+    for (const std::wstring& line : bad) {
+        reply += line;
+    }
+    Feed(reply + good + L"!ENDMSG!\r\n");
     EXPECT_EQ(RowsSent().size(), 3u);
     int skipped = 0;
     for (const std::wstring& line : test::LogLines()) {
@@ -307,6 +330,41 @@ TEST_F(HistoryParserTest, MalformedLinesAreSkippedAndTheFirstIsLogged) {
     }
     EXPECT_EQ(skipped, 1);
     EXPECT_TRUE(test::LogContains(L"Skipping a history line that could not be read: 2011-08"));
+    EXPECT_TRUE(test::LogContains(L"Skipped " + std::to_wstring(std::size(bad)) +
+                                  L" history lines that could not be read"));
+}
+
+TEST_F(HistoryParserTest, ZeroBytesAndOverLongLinesLeaveTheLinesAroundThem) {
+    const std::wstring one = L"2011-08-01,1,1,1,1,1,1\r\n";
+    const std::wstring two = L"2011-08-02,2,2,2,2,2,2\r\n";
+    const std::wstring zero(1, L'\0');
+    const std::wstring longLine(kMaxFeedLineChars + 1, L'9');
+    struct Case {
+        const char* name;
+        std::vector<std::wstring> chunks;
+    } cases[] = {
+        {"zero inside a line", {one + L"2011-08-0" + zero + L"5,1,1,1,1,1,1\r\n" + two}},
+        {"zero at a line's start, in its own chunk", {one, zero, L"x\r\n" + two}},
+        {"zero in the pending text", {one + L"20" + zero, L"11\r\n" + two}},
+        {"over-long line in one chunk", {one + longLine + L"\r\n" + two}},
+        {"over-long line growing over chunks",
+         {one + longLine.substr(0, 30000), longLine.substr(30000), longLine, L"\r\n" + two}},
+        {"over-long unfinished text", {one + longLine, longLine, L"\n", two}},
+    };
+    for (const Case& c : cases) {
+        test::CHostFeedScope local;
+        test::ClearLog();
+        platform::CEvent localEvent(false, false);
+        CHistoryThread t(&localEvent);
+        Start(L"HDX", 1440.0f, t);
+        for (const std::wstring& chunk : c.chunks) {
+            ProcessHistoryText(t.m_data, chunk);
+            EXPECT_LE(t.m_data.m_strPending.size(), kMaxFeedLineChars) << c.name;
+        }
+        EXPECT_EQ(local.host.Rows(), (Rows{{kAug1, 1, 1, 1, 1, 1}, {kAug1 + 1, 2, 2, 2, 2, 2}}))
+            << c.name;
+        EXPECT_EQ(t.m_data.m_nMalformedLines, 1) << c.name;
+    }
 }
 
 // The same reply bytes cut at arbitrary chunk boundaries give the same host
@@ -323,6 +381,10 @@ TEST(HistoryParserProperty, ChunkBoundariesDoNotMatter) {
                  std::to_wstring(100 + i % 4) + L",200," + (i % 7 == 0 ? L"E" : L"C") + L"\r\n";
         if (i % 13 == 0) {
             reply += L"2011-0\r\n";
+        }
+        if (i == 17) {
+            reply += L"2011-08-05 09:31:00,1" + std::wstring(1, L'\0') + L",2,3,4,5,6,7,8,C\r\n";
+            reply += std::wstring(kMaxFeedLineChars + 5, L'7') + L"\r\n";
         }
     }
     reply += L"!ENDMSG!\r\n";

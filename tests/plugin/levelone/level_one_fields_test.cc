@@ -53,45 +53,32 @@ TEST(SplitFields, MoreThan62AreCutToTheFirst62) {
     }
 }
 
-TEST(ReadFieldNumber, ReadsDecimalPrefixOrZero) {
-    struct Case {
-        const wchar_t* text;
-        double value;
-    };
-    const Case cases[] = {
-        {L"", 0.0},       {L"12.5", 12.5},   {L"  7", 7.0},
-        {L"+3.25", 3.25}, {L"-0.5", -0.5},   {L".5", 0.5},
-        {L"5.", 5.0},     {L"100x", 100.0},  {L"1e3", 1000.0},
-        {L"1e", 1.0},     {L"abc", 0.0},     {L"+-5", 0.0},
-        {L"--5", 0.0},    {L"12\r", 12.0},   {L"1,5", 1.0},
-        {L"-", 0.0},      {L"\u00e95", 0.0}, {L"3.14159265358979", 3.14159265358979},
-    };
-    for (const Case& c : cases) {
-        EXPECT_DOUBLE_EQ(ReadFieldNumber(c.text), c.value) << c.text;
-    }
-}
-
-TEST(ReadFieldNumber, AnOverlongNumberIsReadFromItsFirst64Characters) {
-    const std::wstring digits(100, L'1');
-    EXPECT_DOUBLE_EQ(ReadFieldNumber(digits), 1.1111111111111111e63);
-}
-
-TEST(ReadLineDateTime, TakesFixedPositionsAndLeadingDigits) {
+TEST(ReadLineDateTime, TakesFixedPositionsEachPartExactlyItsDigits) {
     struct Case {
         const wchar_t* time;
         const wchar_t* date;
+        bool read;
         CLineDateTime parts;
     };
     const Case cases[] = {
-        {L"09:30:15t", L"08/01/2011", {2011, 8, 1, 9, 30, 15}},
-        {L"16-00-00", L"12.31.1999", {1999, 12, 31, 16, 0, 0}},
-        {L"9:30:00", L"8/1/2011", {11, 8, 0, 9, 0, 0}},
-        {L"", L"", {0, 0, 0, 0, 0, 0}},
-        {L"10:05", L"01/02/20", {20, 1, 2, 10, 5, 0}},
-        {L"1x:2y:3z", L"0a/1b/2c", {2, 0, 1, 1, 2, 3}},
+        {L"09:30:15t", L"08/01/2011", true, {2011, 8, 1, 9, 30, 15}},
+        {L"16-00-00", L"12.31.1999", true, {1999, 12, 31, 16, 0, 0}},
+        {L"09:30:15.250T", L"08/01/2011", true, {2011, 8, 1, 9, 30, 15}},
+        {L"9:30:00", L"8/1/2011", false, {}},
+        {L"", L"", false, {}},
+        {L"t", L"08/01/2011", false, {}},
+        {L"10:05", L"01/02/20", false, {}},
+        {L"09:30:00t", L"03/06/20245", false, {}},
+        {L"09:30:00t", L"03/06/2024 ", false, {}},
+        {L"1x:2y:3z", L"0a/1b/2c", false, {}},
+        {L"09:30:001", L"08/01/2011", false, {}},
     };
     for (const Case& c : cases) {
-        const CLineDateTime got = ReadLineDateTime(c.time, c.date);
+        CLineDateTime got;
+        EXPECT_EQ(ReadLineDateTime(c.time, c.date, &got), c.read) << c.time << " " << c.date;
+        if (!c.read) {
+            continue;
+        }
         EXPECT_EQ(got.year, c.parts.year) << c.time << " " << c.date;
         EXPECT_EQ(got.month, c.parts.month) << c.date;
         EXPECT_EQ(got.day, c.parts.day) << c.date;

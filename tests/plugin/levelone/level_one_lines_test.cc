@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "plugin/boundary/data_cache.h"
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_date.h"
 #include "plugin/levelone/level_one.h"
@@ -110,6 +112,11 @@ class LevelOneLines : public ::testing::Test {
     CLevelOneData m_data;
 };
 
+const std::wstring kZero(1, L'\0');
+// One character more than the longest line taken.
+const std::wstring kLong(kMaxFeedLineChars + 1, L'X');
+const std::wstring kTooLong = L"Level1 line longer than 65536 characters dropped";
+
 TEST_F(LevelOneLines, LinesAreCutAtLineFeedsAcrossReads) {
     struct Case {
         std::vector<std::wstring> chunks;
@@ -125,6 +132,27 @@ TEST_F(LevelOneLines, LinesAreCutAtLineFeedsAcrossReads) {
         {{L"E"}, {}, L"E"},
         {{L"E\n", L"E,\n"}, {L"Level1 error message ", L"Level1 error message "}, L""},
         {{L"E,bad symbol\r\n"}, {L"Level1 error message bad symbol\r"}, L""},
+        // A zero byte makes its line malformed; the lines around it stay.
+        {{L"E,a\nE,b" + kZero + L"c\nE,d\n"},
+         {L"Level1 error message a", L"Level1 line that could not be read dropped: E,b",
+          L"Level1 error message d"},
+         L""},
+        {{L"E,b" + kZero, L"c\nE,d\nE,e"},
+         {L"Level1 line that could not be read dropped: E,b", L"Level1 error message d"},
+         L"E,e"},
+        {{kZero + L"\nE,d\n", L"E,e\n"},
+         {L"Level1 line that could not be read dropped: ", L"Level1 error message d",
+          L"Level1 error message e"},
+         L""},
+        // A line longer than the bound is dropped once, however it arrives,
+        // and the pending text never holds more than the bound.
+        {{kLong + L"\nE,d\n"}, {kTooLong, L"Level1 error message d"}, L""},
+        {{kLong, L"Y\nE,d\n"}, {kTooLong, L"Level1 error message d"}, L""},
+        {{kLong.substr(0, 40000), kLong.substr(40000), kLong, L"\nE,d\nE"},
+         {kTooLong, L"Level1 error message d"},
+         L"E"},
+        {{kLong}, {kTooLong}, L""},
+        {{kLong.substr(1) + L"\nE,d\n"}, {L"Level1 error message d"}, L""},
     };
     for (const Case& c : cases) {
         CLevelOneData data;
@@ -304,35 +332,63 @@ TEST_F(LevelOneLines, FilterOutOfForceLetsEverythingThrough) {
     EXPECT_EQ(m_feed.m_rows.size(), 1u);
 }
 
-TEST_F(LevelOneLines, MissingFieldsReadAsZero) {
-    Watch(L"ABC", 5.0f);
-    // 31 fields: the date is there, the trade price (field 32) is not.
-    Feed(Line(L'Q', {{1, L"ABC"}, {17, L"10:00:00t"}, {30, L"08/01/2011"}}));
-    const std::vector<CRecordedRow> want = {Row("ABC", -5.0f, {At(10, 0, 0), 0.0, 0.0})};
-    EXPECT_EQ(m_feed.m_rows, want);
-}
-
-TEST_F(LevelOneLines, LinesWithoutValidDateTimeSendNoRowsAndAreCounted) {
+TEST_F(LevelOneLines, LinesThatCannotBeReadSendNoRowsAndAreCounted) {
     Watch(L"ABC", 0.0f);
     Watch(L"ABC", 1440.0f);
+    std::wstring zero = Trade(L"ABC");
+    zero[20] = L'\0';
     const std::wstring lines[] = {
         Trade(L"ABC", L"25:00:00t"),
         Line(L'Q', {{1, L"ABC"}, {17, L"10:00:00t"}}),
         Line(L'Q', {{1, L"ABC"}, {17, L"10:00:00t"}, {30, L"02/29/2011"}}),
         Line(L'P', {{1, L"ABC"}, {3, L"12.0"}, {17, L"16:00:00"}}),
         Line(L'P', {{1, L"ABC"}, {3, L"12.0"}, {17, L"16:00:00"}, {30, L"13/01/2011"}}),
+        // A time without digits is no trade at midnight, a five-digit year
+        // no year 9999.
+        Trade(L"ABC", L"t"),
+        Line(L'Q', {{1, L"ABC"}, {7, L"1"}, {17, L"10:00:00t"}, {30, L"08/01/20111"}, {32, L"1"}}),
+        // Values that reach the host must be finite numbers.
+        Trade(L"ABC", L"09:30:00t", L"5", L"1e400"),
+        Trade(L"ABC", L"09:30:00t", L"5", L"nan"),
+        Trade(L"ABC", L"09:30:00t", L"5", L""),
+        Trade(L"ABC", L"09:30:00t", L"5", L"10.5x"),
+        Trade(L"ABC", L"09:30:00t", L"inf"),
+        Line(L'Q', {{1, L"ABC"}, {17, L"10:00:00t"}, {30, L"08/01/2011"}}),
+        Line(L'P', {{1, L"ABC"},
+                    {3, L"nan"},
+                    {6, L"1"},
+                    {8, L"1"},
+                    {9, L"1"},
+                    {17, L"16:00:00"},
+                    {19, L"1"},
+                    {30, L"08/01/2011"}}),
+        zero,
     };
     for (const std::wstring& line : lines) {
         Feed(line);
     }
     EXPECT_TRUE(m_feed.m_rows.empty());
-    EXPECT_EQ(m_data.InvalidDateLineCount(), 5);
-    const std::vector<std::wstring> logged = {
-        L"Level1 line without a valid date and time dropped: " + lines[0] + L"\r"};
+    EXPECT_EQ(m_data.MalformedLineCount(), static_cast<int64_t>(std::size(lines)));
+    const std::vector<std::wstring> logged = {L"Level1 line that could not be read dropped: " +
+                                              lines[0] + L"\r"};
     EXPECT_EQ(CapturedLogLines(), logged);
     // The daily entry still gets its summary from the next valid line.
     Feed(Summary(L"ABC"));
     EXPECT_EQ(m_feed.m_rows.size(), 4u);
+}
+
+TEST_F(LevelOneLines, QuotesAreNeededOnlyWhereTheyReachTheHost) {
+    Watch(L"ABC", 5.0f);
+    // No quotes: a bar series takes the trade, a tick series could not.
+    const std::wstring noQuotes = Line(
+        L'Q', {{1, L"ABC"}, {7, L"100"}, {17, L"09:30:00t"}, {30, L"08/01/2011"}, {32, L"10.5"}});
+    Feed(noQuotes);
+    EXPECT_EQ(m_feed.m_rows,
+              (std::vector<CRecordedRow>{Row("ABC", -5.0f, {At(9, 30, 0), 10.5, 100.0})}));
+    Watch(L"ABC", 0.0f);
+    Feed(noQuotes);
+    EXPECT_EQ(m_feed.m_rows.size(), 1u);
+    EXPECT_EQ(m_data.MalformedLineCount(), 1);
 }
 
 TEST_F(LevelOneLines, SummaryServesTheFirstDailyOrLongerEntryOnce) {

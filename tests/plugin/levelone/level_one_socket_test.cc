@@ -167,17 +167,17 @@ TEST_F(LevelOneSocket, PeerCloseDeliversWhatCameWithItThenWatchesFail) {
     EXPECT_EQ(lines[1], L"The descriptor is not a socket.");
 }
 
-TEST_F(LevelOneSocket, TextOfAReadEndsAtItsFirstZeroByte) {
+TEST_F(LevelOneSocket, AZeroByteSpoilsOnlyItsOwnLine) {
     GreetOnAccept();
     ASSERT_TRUE(m_data.WatchSymbol(L"ABC", 5.0f));
     StartLogCapture();
-    m_server.Send(std::string("E,a\nE,b\0E,c\n", 12));
-    ASSERT_TRUE(PumpUntil([&] { return CLevelOneTestHelper::Pending(m_data) == L"E,b"; }, 5000));
-    m_server.Send("E,d\n");
-    ASSERT_TRUE(PumpUntil([&] { return CapturedLogLines().size() == 2; }, 5000));
+    m_server.Send(std::string("E,a\nE,b\0E,c\nE,d\n", 16));
+    ASSERT_TRUE(PumpUntil([&] { return CapturedLogLines().size() == 3; }, 5000));
     const std::vector<std::wstring> want = {L"Level1 error message a",
-                                            L"Level1 error message bE,d"};
+                                            L"Level1 line that could not be read dropped: E,b",
+                                            L"Level1 error message d"};
     EXPECT_EQ(CapturedLogLines(), want);
+    EXPECT_EQ(m_data.MalformedLineCount(), 1);
 }
 
 // The liveness timer's thread probes the process-wide connection while the
