@@ -27,4 +27,20 @@ void CloseSocket(TestSocket socket);
 void ClearProxyEnvironment();
 int CurrentProcessId();
 
+// Lowers this process's limit of open files to those open now plus
+// freeFiles until the object goes. Supported() is false where the system
+// has no such limit; the limit then stays as it was.
+class COpenFileLimit {
+  public:
+    explicit COpenFileLimit(int freeFiles);
+    ~COpenFileLimit();
+    COpenFileLimit(const COpenFileLimit&) = delete;
+    COpenFileLimit& operator=(const COpenFileLimit&) = delete;
+    bool Supported() const { return m_supported; }
+
+  private:
+    bool m_supported = false;
+    uint64_t m_saved = 0;
+};
+
 }  // namespace orvella::test

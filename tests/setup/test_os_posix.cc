@@ -1,11 +1,14 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
+#include <iterator>
 
 #include "tests/setup/test_os.h"
 
@@ -64,6 +67,26 @@ void ClearProxyEnvironment() {
 
 int CurrentProcessId() {
     return static_cast<int>(::getpid());
+}
+
+COpenFileLimit::COpenFileLimit(int freeFiles) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    m_saved = limit.rlim_cur;
+    limit.rlim_cur = std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                   std::filesystem::directory_iterator()) +
+                     freeFiles;
+    m_supported = ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
+COpenFileLimit::~COpenFileLimit() {
+    if (!m_supported)
+        return;
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = m_saved;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 }  // namespace orvella::test

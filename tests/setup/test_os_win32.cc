@@ -78,4 +78,10 @@ int CurrentProcessId() {
     return static_cast<int>(GetCurrentProcessId());
 }
 
+// The C runtime's limit is not the system's; the cases that need one are
+// the POSIX build's.
+COpenFileLimit::COpenFileLimit(int) {}
+
+COpenFileLimit::~COpenFileLimit() = default;
+
 }  // namespace orvella::test
