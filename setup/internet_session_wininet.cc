@@ -4,9 +4,13 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "setup/internet_session.h"
 
@@ -55,6 +59,11 @@ std::string DescribeError(DWORD error) {
     while (!description.empty() && (description.back() == '\n' || description.back() == '\r'))
         description.pop_back();
     return description;
+}
+
+std::string TooSlowText(const MinimumRate& rate) {
+    return "Operation too slow. Less than " + std::to_string(rate.bytesPerSecond) +
+           " bytes/sec transferred the last " + std::to_string(rate.periodSeconds) + " seconds";
 }
 
 // Closes a handle when its scope ends.
@@ -135,10 +144,37 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
         HttpAddRequestHeadersA(*http, header.c_str(), static_cast<DWORD>(header.size()),
                                HTTP_ADDREQ_FLAG_ADD_IF_NEW);
     }
-    if (!HttpSendRequestA(*http, nullptr, 0, nullptr, 0)) {
-        const DWORD error = GetLastError();
-        *couldNotConnect = error == ERROR_INTERNET_CANNOT_CONNECT;
-        return fail(error);
+    // The request and the response's head are one blocking call; a server
+    // that sends the head a byte now and then is given up when the head has
+    // not come within the period (closing the handle ends the call).
+    std::mutex mutex;
+    std::condition_variable headArrived;
+    bool sent = false;
+    bool tooSlow = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!headArrived.wait_for(lock, std::chrono::seconds(request.minimumRate.periodSeconds),
+                                  [&] { return sent; })) {
+            tooSlow = true;
+            InternetCloseHandle(*http);
+        }
+    });
+    const BOOL sentOk = HttpSendRequestA(*http, nullptr, 0, nullptr, 0);
+    const DWORD sendError = GetLastError();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        sent = true;
+    }
+    headArrived.notify_one();
+    watchdog.join();
+    if (tooSlow) {
+        *http = nullptr;
+        s.SetErrorText(TooSlowText(request.minimumRate));
+        return Result::kFailed;
+    }
+    if (!sentOk) {
+        *couldNotConnect = sendError == ERROR_INTERNET_CANNOT_CONNECT;
+        return fail(sendError);
     }
 
     DWORD status = 0;
@@ -184,8 +220,16 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
         size_t used = 0;
         bool ended = false;
         while (used < kReadBlockSize) {
+            // A read waits until its whole size has come; asking first what
+            // has arrived keeps the reads, and the rate check, going while
+            // data trickles in.
+            DWORD available = 0;
+            if (!InternetQueryDataAvailable(*http, &available, 0, 0))
+                return fail(GetLastError());
+            const DWORD room = static_cast<DWORD>(kReadBlockSize - used);
             DWORD received = 0;
-            if (!InternetReadFile(*http, block + used, static_cast<DWORD>(kReadBlockSize - used),
+            if (available > 0 &&
+                !InternetReadFile(*http, block + used, available < room ? available : room,
                                   &received)) {
                 return fail(GetLastError());
             }
@@ -198,10 +242,7 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
             const ULONGLONG now = GetTickCount64();
             if (now - periodStart >= static_cast<ULONGLONG>(rate.periodSeconds) * 1000) {
                 if (periodBytes < rate.bytesPerSecond * rate.periodSeconds) {
-                    s.SetErrorText("Operation too slow. Less than " +
-                                   std::to_string(rate.bytesPerSecond) +
-                                   " bytes/sec transferred the last " +
-                                   std::to_string(rate.periodSeconds) + " seconds");
+                    s.SetErrorText(TooSlowText(rate));
                     return Result::kFailed;
                 }
                 periodStart = now;
