@@ -32,8 +32,9 @@ class CNullView : public CSetupView {
   public:
     void AppendStatus(const std::string&) override {}
     void ClearStatus() override {}
-    void StepProgress() override {}
+    void ShowProgress(const JobProgress&) override {}
     void SetProgress(int) override {}
+    void ShowCancel(bool) override {}
     void DisableButtons() override {}
     void EnableButtons() override {}
     void BeginWaitCursor() override {}

@@ -106,26 +106,49 @@ bool ParseDayCount(std::string_view text, double* dayCount) {
     return true;
 }
 
-std::string FormatDayCount(double dayCount) {
+bool SecondsFromDayCount(double dayCount, int64_t* seconds) {
     // Years 100 to 9999 lie well within these bounds.
     if (!(dayCount > -700000.0 && dayCount < 3000000.0)) {
+        return false;
+    }
+    const auto whole = static_cast<int64_t>(std::trunc(dayCount));
+    const int64_t fraction =
+        std::llround(std::fabs(dayCount - static_cast<double>(whole)) * 86400.0);
+    const int64_t value = whole * 86400 + fraction;
+    const int year = CivilFromSeconds(value).year;
+    if (year < 100 || year > 9999) {
+        return false;
+    }
+    *seconds = value;
+    return true;
+}
+
+CivilTime CivilFromSeconds(int64_t seconds) {
+    const int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
+    const int64_t rest = seconds - days * 86400;
+    CivilTime civil;
+    CivilFromDays(days + kEpoch, &civil.year, &civil.month, &civil.day);
+    civil.hour = static_cast<int>(rest / 3600);
+    civil.minute = static_cast<int>(rest / 60 % 60);
+    civil.second = static_cast<int>(rest % 60);
+    // Day 0, 30 December 1899, was a Saturday.
+    civil.weekday = static_cast<int>(((days + 5) % 7 + 7) % 7);
+    return civil;
+}
+
+std::string FormatDayCount(double dayCount) {
+    int64_t seconds = 0;
+    if (!SecondsFromDayCount(dayCount, &seconds)) {
         return "-";
     }
-    int64_t whole = static_cast<int64_t>(std::trunc(dayCount));
-    int64_t seconds = std::llround(std::fabs(dayCount - static_cast<double>(whole)) * 86400.0);
-    if (seconds >= 86400) {
-        seconds -= 86400;
-        whole += 1;
-    }
-    int y = 0, mo = 0, d = 0;
-    CivilFromDays(whole + kEpoch, &y, &mo, &d);
-    if (y < 100 || y > 9999) {
-        return "-";
-    }
+    return FormatSeconds(seconds);
+}
+
+std::string FormatSeconds(int64_t seconds) {
+    const CivilTime c = CivilFromSeconds(seconds);
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d,
-                  static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
-                  static_cast<int>(seconds % 60));
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
+                  c.hour, c.minute, c.second);
     return text;
 }
 

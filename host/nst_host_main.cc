@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "host/call_recorder.h"
+#include "host/chart_page.h"
 #include "host/feed_store.h"
 #include "host/host_session.h"
 #include "host/script.h"
 #include "host/summary.h"
-#include "host/svg_chart.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -32,7 +32,7 @@ const char kUsage[] =
     "      --count-only     keep per-series counts, not rows\n"
     "      --user U         user ID that GetUserIDPassword answers\n"
     "      --password P     password that GetUserIDPassword answers\n"
-    "      --chart-dir DIR  write one SVG chart per series at exit\n"
+    "      --chart-dir DIR  write one SVG chart per series and index.html at exit\n"
     "  -q, --quiet          no summary at exit\n"
     "  -h, --help           this text\n"
     "\n"

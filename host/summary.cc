@@ -9,15 +9,6 @@
 namespace nsthost {
 namespace {
 
-std::string ValueText(double value) {
-    if (std::isnan(value)) {
-        return "-";
-    }
-    char text[40];
-    std::snprintf(text, sizeof text, "%.10g", value);
-    return text;
-}
-
 void AppendSeries(const CSeries& series, std::string* out) {
     *out += "series " + series.Key().symbol + " " + IntervalText(series.Key().Interval()) + ": ";
     if (series.Announced()) {
@@ -51,6 +42,15 @@ void AppendSeries(const CSeries& series, std::string* out) {
 }
 
 }  // namespace
+
+std::string ValueText(double value) {
+    if (std::isnan(value)) {
+        return "-";
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
 
 std::string IntervalText(float interval) {
     std::string text;

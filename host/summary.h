@@ -15,4 +15,8 @@ std::string SummaryText(const CFeedStore& store);
 // shortest round-trip text, negative zero as "-0.0".
 std::string IntervalText(float interval);
 
+// A cell value as the summary, the charts and the chart page show it: up to
+// ten significant digits, "-" for NaN.
+std::string ValueText(double value);
+
 }  // namespace nsthost

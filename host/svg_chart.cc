@@ -1,13 +1,8 @@
 #include "host/svg_chart.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <limits>
 
 #include "host/day_count.h"
 #include "host/summary.h"
@@ -17,51 +12,379 @@ namespace {
 
 constexpr double kWidth = 960;
 constexpr double kHeight = 560;
-constexpr double kLeft = 80;
-constexpr double kRight = 20;
+constexpr double kLeft = 16;
+constexpr double kPlotRight = 884;  // the price axis' labels sit right of it
 constexpr double kPriceTop = 60;
-constexpr double kPriceBottom = 390;
-constexpr double kVolumeTop = 410;
-constexpr double kVolumeBottom = 520;
+constexpr double kPriceBottom = 392;
+constexpr double kVolumeTop = 404;
+constexpr double kVolumeBottom = 500;
+constexpr double kTimeLabelY = 516;
+constexpr double kLegendY = 544;
+// Bars never grow wider than this, so a short series stays readable.
+constexpr double kMaxSlot = 24;
+// Below this many pixels per bar a candle's body cannot be told from its
+// wick: OHLC bars then.
+constexpr double kMinCandleSlot = 4;
+constexpr double kMinLabelSpacing = 64;
+constexpr int kPriceTicks = 8;
 
-// Which cells of a row the picture uses (column numbers from 1; 0 = none).
-struct Layout {
-    int price = 2;
-    int volume = 0;
-    int high = 0;
-    int low = 0;
+std::string Num(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+// "history", "streamed" or both: which kinds of rows a bar was built from.
+std::string RowKinds(const ChartBar& bar) {
+    if (bar.streamedRows == 0) {
+        return "history";
+    }
+    return bar.historyRows == 0 ? "streamed" : "history streamed";
+}
+
+// The last price beside the axis: up to four decimals, no trailing zeros.
+std::string PriceText(double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.4f", value);
+    std::string out = text;
+    while (out.back() == '0') {
+        out.pop_back();
+    }
+    if (out.back() == '.') {
+        out.pop_back();
+    }
+    return out;
+}
+
+std::string VolumeText(double value, double step) {
+    if (step >= 1e6) {
+        return TickText(value / 1e6, step / 1e6) + "M";
+    }
+    if (step >= 1e3) {
+        return TickText(value / 1e3, step / 1e3) + "K";
+    }
+    return TickText(value, step);
+}
+
+struct Range {
+    double low = INFINITY;
+    double high = -INFINITY;
+
+    void Add(double v) {
+        if (std::isfinite(v)) {
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+    }
+    bool Valid() const { return low <= high; }
 };
 
-Layout LayoutOf(const CSeries& series) {
-    Layout layout;
-    // Streaming layouts name their price "Close" or "TickPrice"; the history
-    // layout carries the host's own column names.
-    if (int c = series.FindColumn("Close"); c > 0) {
-        layout.price = c;
-    } else if (int t = series.FindColumn("TickPrice"); t > 0) {
-        layout.price = t;
+// Maps values of [low, high] onto pixel rows [bottom, top].
+struct Scale {
+    double low;
+    double high;
+    double bottom;
+    double top;
+    double operator()(double v) const {
+        return high > low ? bottom + (v - low) / (high - low) * (top - bottom) : (bottom + top) / 2;
     }
-    if (int v = series.FindColumn("Volume"); v > 0) {
-        layout.volume = v;
-    } else if (int tv = series.FindColumn("TickVol"); tv > 0) {
-        layout.volume = tv;
-    }
-    layout.high = series.FindColumn("High");
-    layout.low = series.FindColumn("Low");
-    if (layout.high == 0 || layout.low == 0) {
-        layout.high = layout.low = 0;
-    }
-    return layout;
-}
+};
 
-double Cell(const CSeries::RowView& row, int column) {
-    if (column < 1 || static_cast<size_t>(column) > row.cells.size()) {
-        return std::numeric_limits<double>::quiet_NaN();
-    }
-    return row.cells[column - 1];
-}
+class CChartWriter {
+  public:
+    CChartWriter(const CSeries& series, const ChartData& data) : m_series(series), m_data(data) {}
 
-void AppendEscaped(std::string_view text, std::string* out) {
+    std::string Write() {
+        const std::vector<ChartBar>& bars = m_data.bars;
+        m_svg.reserve(2048 + bars.size() * 320);
+        m_axis = TradingTimeAxis(bars, m_data.period);
+        m_slot = std::min(kMaxSlot, (kPlotRight - kLeft) / std::max(m_axis.span, 1.0));
+        for (const ChartBar& bar : bars) {
+            m_prices.Add(bar.high);
+            m_prices.Add(bar.low);
+            m_volumes.Add(bar.quote ? 0.0 : bar.volume);
+        }
+        Header();
+        StreamedBand();
+        PriceGrid();
+        VolumeGrid();
+        TimeGrid();
+        Breaks();
+        if (m_data.period.kind == PeriodKind::kTicks) {
+            Ticks();
+        } else {
+            Bars();
+        }
+        LastPrice();
+        m_svg += "<rect class=\"frame\" x=\"" + Num(kLeft) + "\" y=\"" + Num(kPriceTop) +
+                 "\" width=\"" + Num(kPlotRight - kLeft) + "\" height=\"" +
+                 Num(kPriceBottom - kPriceTop) + "\"/>\n";
+        m_svg += "<rect class=\"frame\" x=\"" + Num(kLeft) + "\" y=\"" + Num(kVolumeTop) +
+                 "\" width=\"" + Num(kPlotRight - kLeft) + "\" height=\"" +
+                 Num(kVolumeBottom - kVolumeTop) + "\"/>\n";
+        m_svg += "</svg>\n";
+        return std::move(m_svg);
+    }
+
+  private:
+    double Left(size_t bar) const { return kLeft + m_axis.slot[bar] * m_slot; }
+    double Centre(size_t bar) const { return Left(bar) + m_slot / 2; }
+
+    void Header() {
+        const SeriesKey& key = m_series.Key();
+        std::string name;
+        AppendMarkupText(key.symbol, &name);
+        name += " " + m_data.period.Name() + " (interval " + IntervalText(key.Interval()) + ")";
+        const uint64_t rows = m_series.RowCount();
+        const uint64_t history = m_series.HistoryRowCount();
+
+        m_svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+        m_svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) +
+                 "\" height=\"" + Num(kHeight) + "\" viewBox=\"0 0 " + Num(kWidth) + " " +
+                 Num(kHeight) + "\">\n";
+        m_svg += "<title>" + name + ": " + std::to_string(rows) + " rows</title>\n";
+        m_svg +=
+            "<style>text{font-family:'DejaVu Sans',sans-serif;font-size:11px;fill:#222}"
+            ".heading{font-size:16px;font-weight:bold}.major{font-weight:bold}"
+            ".frame{fill:none;stroke:#888}.grid{stroke:#e6e6e6}"
+            ".up{fill:#1a9850;stroke:#1a9850}.down{fill:#d73027;stroke:#d73027}"
+            ".trade{fill:#1f5fa8;stroke:none}.quote{fill:#b0b0b0;stroke:none}"
+            ".trades{fill:none;stroke:#1f5fa8;stroke-width:1;opacity:0.5}"
+            ".volume{opacity:0.55}.band{fill:#fff1cc}.band-edge{stroke:#e0a000;"
+            "stroke-dasharray:4 3}.break line{stroke:#999;stroke-dasharray:2 2}"
+            ".break-mark{fill:none;stroke:#555;stroke-width:1.5}"
+            ".last-price{stroke:#444;stroke-dasharray:3 3}.last-box{fill:#333}"
+            ".last-text{fill:#fff;font-weight:bold}</style>\n";
+        m_svg += "<rect x=\"0\" y=\"0\" width=\"" + Num(kWidth) + "\" height=\"" + Num(kHeight) +
+                 "\" fill=\"#fff\"/>\n";
+        m_svg += "<text class=\"heading\" x=\"" + Num(kLeft) + "\" y=\"24\">" + name;
+        if (!m_series.Description().empty()) {
+            m_svg += " &#x2013; ";
+            AppendMarkupText(m_series.Description(), &m_svg);
+        }
+        m_svg += "</text>\n";
+        std::string counts = std::to_string(rows) + " rows: " + std::to_string(history) +
+                             " history, " + std::to_string(rows - history) + " streamed; " +
+                             std::to_string(m_data.bars.size()) +
+                             (m_data.period.kind == PeriodKind::kTicks ? " ticks" : " bars");
+        if (!m_data.bars.empty()) {
+            counts += "; " + FormatSeconds(m_data.bars.front().time) + " to " +
+                      FormatSeconds(m_data.bars.back().time);
+        }
+        if (m_data.undatedRows > 0) {
+            counts += "; " + std::to_string(m_data.undatedRows) + " rows without a date not drawn";
+        }
+        m_svg += "<text x=\"" + Num(kLeft) + "\" y=\"44\">" + counts + "</text>\n";
+        m_svg += "<text x=\"" + Num(kLeft) + "\" y=\"" + Num(kLegendY) +
+                 "\">Shaded: rows streamed after the history load. Dashed line: a gap without "
+                 "rows (night, weekend), collapsed.</text>\n";
+        if (!m_series.KeepsRows()) {
+            m_svg += "<text x=\"" + Num(kLeft + 10) + "\" y=\"" + Num(kPriceTop + 24) +
+                     "\">rows not kept (counts only)</text>\n";
+        }
+    }
+
+    void StreamedBand() {
+        const std::vector<ChartBar>& bars = m_data.bars;
+        const auto first = std::find_if(bars.begin(), bars.end(),
+                                        [](const ChartBar& b) { return b.streamedRows > 0; });
+        if (first == bars.end()) {
+            return;
+        }
+        const double x = Left(static_cast<size_t>(first - bars.begin()));
+        const double right = Left(bars.size() - 1) + m_slot;
+        m_svg += "<rect class=\"band\" x=\"" + Num(x) + "\" y=\"" + Num(kPriceTop) + "\" width=\"" +
+                 Num(std::max(right - x, 1.0)) + "\" height=\"" + Num(kVolumeBottom - kPriceTop) +
+                 "\"/>\n";
+        m_svg += "<line class=\"band-edge\" x1=\"" + Num(x) + "\" y1=\"" + Num(kPriceTop) +
+                 "\" x2=\"" + Num(x) + "\" y2=\"" + Num(kVolumeBottom) + "\"/>\n";
+        // Near the right end the label goes left of the edge, pointing at it.
+        const bool roomRight = kPlotRight - x > 70;
+        m_svg += "<text class=\"streamed-label\" x=\"" + Num(roomRight ? x + 3 : x - 3) +
+                 "\" y=\"" + Num(kPriceTop + 12) + "\"" +
+                 (roomRight ? ">streamed" : " text-anchor=\"end\">streamed &#x2192;") + "</text>\n";
+    }
+
+    // A horizontal grid line at row y with its label right of the plot.
+    void GridLine(double y, const char* labelClass, const std::string& label) {
+        m_svg += "<line class=\"grid\" x1=\"" + Num(kLeft) + "\" y1=\"" + Num(y) + "\" x2=\"" +
+                 Num(kPlotRight) + "\" y2=\"" + Num(y) + "\"/>\n";
+        m_svg += "<text class=\"" + std::string(labelClass) + "\" x=\"" + Num(kPlotRight + 6) +
+                 "\" y=\"" + Num(y + 4) + "\">" + label + "</text>\n";
+    }
+
+    void PriceGrid() {
+        if (!m_prices.Valid()) {
+            return;
+        }
+        // A little room above and below so no bar touches the frame.
+        const double pad = std::max((m_prices.high - m_prices.low) * 0.05,
+                                    std::max(std::fabs(m_prices.high) * 0.005, 1e-6));
+        m_price = {m_prices.low - pad, m_prices.high + pad, kPriceBottom, kPriceTop};
+        double step = 0.0;
+        for (const double tick : NiceTicks(m_price.low, m_price.high, kPriceTicks, &step)) {
+            GridLine(m_price(tick), "price-label", TickText(tick, step));
+        }
+    }
+
+    void VolumeGrid() {
+        m_volumes.Add(0.0);
+        double step = 0.0;
+        const std::vector<double> ticks = NiceTicks(0.0, m_volumes.high, 3, &step);
+        const double top = ticks.empty() ? m_volumes.high : std::max(m_volumes.high, ticks.back());
+        m_volume = {0.0, top, kVolumeBottom, kVolumeTop + 4};
+        for (const double tick : ticks) {
+            if (tick <= 0.0) {
+                continue;
+            }
+            GridLine(m_volume(tick), "volume-label", VolumeText(tick, step));
+        }
+    }
+
+    void TimeGrid() {
+        std::vector<double> x;
+        x.reserve(m_data.bars.size());
+        for (size_t i = 0; i < m_data.bars.size(); ++i) {
+            x.push_back(Left(i));
+        }
+        for (const TimeLabel& label : TimeLabels(m_data.bars, x, m_data.period, kMinLabelSpacing)) {
+            const double at = x[label.bar];
+            m_svg += "<line class=\"grid\" x1=\"" + Num(at) + "\" y1=\"" + Num(kPriceTop) +
+                     "\" x2=\"" + Num(at) + "\" y2=\"" + Num(kVolumeBottom + 4) + "\"/>\n";
+            m_svg += std::string("<text class=\"time-label") + (label.major ? " major" : "") +
+                     "\" x=\"" + Num(at) + "\" y=\"" + Num(kTimeLabelY) + "\">" + label.text +
+                     "</text>\n";
+        }
+    }
+
+    void Breaks() {
+        for (const size_t bar : m_axis.breaks) {
+            const double x = Left(bar) - kBreakSlots * m_slot / 2;
+            const double y = kVolumeBottom;
+            m_svg += "<g class=\"break\"><title>no rows from " +
+                     FormatSeconds(m_data.bars[bar - 1].time) + " to " +
+                     FormatSeconds(m_data.bars[bar].time) + "</title><line x1=\"" + Num(x) +
+                     "\" y1=\"" + Num(kPriceTop) + "\" x2=\"" + Num(x) + "\" y2=\"" + Num(y) +
+                     "\"/><path class=\"break-mark\" d=\"M" + Num(x - 4) + " " + Num(y + 4) + "L" +
+                     Num(x - 1) + " " + Num(y - 4) + "M" + Num(x + 1) + " " + Num(y + 4) + "L" +
+                     Num(x + 4) + " " + Num(y - 4) + "\"/></g>\n";
+        }
+    }
+
+    void Volume(size_t bar, const char* cls) {
+        const double volume = m_data.bars[bar].volume;
+        if (!std::isfinite(volume)) {
+            return;
+        }
+        const double width = std::max(m_slot * 0.7, 0.6);
+        const double top = m_volume(std::max(volume, 0.0));
+        m_svg += "<rect class=\"volume " + std::string(cls) + "\" x=\"" +
+                 Num(Centre(bar) - width / 2) + "\" y=\"" + Num(top) + "\" width=\"" + Num(width) +
+                 "\" height=\"" + Num(std::max(kVolumeBottom - top, 0.5)) + "\"/>";
+    }
+
+    void Bars() {
+        if (!m_prices.Valid()) {
+            return;
+        }
+        const bool candles = m_slot >= kMinCandleSlot;
+        for (size_t i = 0; i < m_data.bars.size(); ++i) {
+            const ChartBar& bar = m_data.bars[i];
+            const bool priced = std::isfinite(bar.open) && std::isfinite(bar.close);
+            const char* trend = !priced || bar.close >= bar.open ? "up" : "down";
+            m_svg += std::string("<g class=\"bar ") + (candles ? "candle " : "ohlc ") + trend +
+                     " " + RowKinds(bar) + "\"><title>" + FormatSeconds(bar.time) + " O " +
+                     ValueText(bar.open) + " H " + ValueText(bar.high) + " L " +
+                     ValueText(bar.low) + " C " + ValueText(bar.close) + " V " +
+                     ValueText(bar.volume) + "</title>";
+            if (priced) {
+                const double x = Centre(i);
+                m_svg += "<line class=\"" + std::string(trend) + "\" x1=\"" + Num(x) + "\" y1=\"" +
+                         Num(m_price(bar.high)) + "\" x2=\"" + Num(x) + "\" y2=\"" +
+                         Num(m_price(bar.low)) + "\"/>";
+                const double open = m_price(bar.open);
+                const double close = m_price(bar.close);
+                if (candles) {
+                    const double width = m_slot * 0.7;
+                    m_svg += "<rect class=\"" + std::string(trend) + "\" x=\"" +
+                             Num(x - width / 2) + "\" y=\"" + Num(std::min(open, close)) +
+                             "\" width=\"" + Num(width) + "\" height=\"" +
+                             Num(std::max(std::fabs(open - close), 1.0)) + "\"/>";
+                } else {
+                    const double tick = m_slot * 0.45;
+                    m_svg += "<path class=\"" + std::string(trend) + "\" d=\"M" + Num(x - tick) +
+                             " " + Num(open) + "H" + Num(x) + "M" + Num(x) + " " + Num(close) +
+                             "H" + Num(x + tick) + "\"/>";
+                }
+            }
+            Volume(i, trend);
+            m_svg += "</g>\n";
+        }
+    }
+
+    void Ticks() {
+        if (!m_prices.Valid()) {
+            return;
+        }
+        const double radius = std::clamp(m_slot * 0.4, 0.8, 3.0);
+        std::string line = "<polyline class=\"trades\" points=\"";
+        for (size_t i = 0; i < m_data.bars.size(); ++i) {
+            const ChartBar& bar = m_data.bars[i];
+            if (!bar.quote && std::isfinite(bar.close)) {
+                line += Num(Centre(i)) + "," + Num(m_price(bar.close)) + " ";
+            }
+        }
+        m_svg += line + "\"/>\n";
+        for (size_t i = 0; i < m_data.bars.size(); ++i) {
+            const ChartBar& bar = m_data.bars[i];
+            const char* kind = bar.quote ? "quote" : "trade";
+            m_svg += std::string("<g class=\"bar tick ") + kind + " " + RowKinds(bar) +
+                     "\"><title>" + FormatSeconds(bar.time) + " " + kind + " " +
+                     ValueText(bar.close) + " V " + ValueText(bar.volume) + "</title>";
+            if (std::isfinite(bar.close)) {
+                m_svg += "<circle class=\"" + std::string(kind) + "\" cx=\"" + Num(Centre(i)) +
+                         "\" cy=\"" + Num(m_price(bar.close)) + "\" r=\"" +
+                         Num(bar.quote ? radius * 0.6 : radius) + "\"/>";
+            }
+            if (!bar.quote) {
+                Volume(i, "trade");
+            }
+            m_svg += "</g>\n";
+        }
+    }
+
+    void LastPrice() {
+        const std::vector<ChartBar>& bars = m_data.bars;
+        const auto last = std::find_if(bars.rbegin(), bars.rend(), [](const ChartBar& b) {
+            return !b.quote && std::isfinite(b.close);
+        });
+        if (last == bars.rend() || !m_prices.Valid()) {
+            return;
+        }
+        const double y = m_price(last->close);
+        const std::string text = PriceText(last->close);
+        m_svg += "<g class=\"last-price\"><line class=\"last-price\" x1=\"" + Num(kLeft) +
+                 "\" y1=\"" + Num(y) + "\" x2=\"" + Num(kPlotRight) + "\" y2=\"" + Num(y) +
+                 "\"/><rect class=\"last-box\" x=\"" + Num(kPlotRight + 2) + "\" y=\"" +
+                 Num(y - 8) + "\" width=\"" + Num(6.5 * static_cast<double>(text.size()) + 8) +
+                 "\" height=\"16\"/><text class=\"last-text\" x=\"" + Num(kPlotRight + 5) +
+                 "\" y=\"" + Num(y + 4) + "\">" + text + "</text></g>\n";
+    }
+
+    const CSeries& m_series;
+    const ChartData& m_data;
+    std::string m_svg;
+    TimeAxis m_axis;
+    double m_slot = 1.0;
+    Range m_prices;
+    Range m_volumes;
+    Scale m_price{0, 1, kPriceBottom, kPriceTop};
+    Scale m_volume{0, 1, kVolumeBottom, kVolumeTop};
+};
+
+}  // namespace
+
+void AppendMarkupText(std::string_view text, std::string* out) {
     for (char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
@@ -77,6 +400,9 @@ void AppendEscaped(std::string_view text, std::string* out) {
             case '"':
                 out->append("&quot;");
                 break;
+            case '\'':
+                out->append("&#39;");
+                break;
             default:
                 if (c >= 0x80) {
                     char ref[16];
@@ -91,130 +417,8 @@ void AppendEscaped(std::string_view text, std::string* out) {
     }
 }
 
-std::string Num(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    return text;
-}
-
-struct Range {
-    double low = std::numeric_limits<double>::infinity();
-    double high = -std::numeric_limits<double>::infinity();
-
-    void Add(double v) {
-        if (std::isfinite(v)) {
-            low = std::min(low, v);
-            high = std::max(high, v);
-        }
-    }
-    bool Valid() const { return low <= high; }
-    // Maps v into [to0, to1]; a range of one value maps to the middle.
-    double Map(double v, double to0, double to1) const {
-        if (!Valid() || high == low) {
-            return (to0 + to1) / 2;
-        }
-        return to0 + (v - low) / (high - low) * (to1 - to0);
-    }
-};
-
-}  // namespace
-
-std::string SeriesChart(const CSeries& series) {
-    const Layout layout = LayoutOf(series);
-    const size_t rows = series.StoredRows();
-    Range dates, prices, volumes;
-    for (size_t i = 0; i < rows; ++i) {
-        const CSeries::RowView row = series.Row(i);
-        dates.Add(Cell(row, 1));
-        prices.Add(Cell(row, layout.price));
-        prices.Add(Cell(row, layout.high));
-        prices.Add(Cell(row, layout.low));
-        volumes.Add(Cell(row, layout.volume));
-    }
-    volumes.Add(0.0);
-    const bool byDate = dates.Valid() && dates.high > dates.low;
-    const double plotWidth = kWidth - kLeft - kRight;
-    const double slot = rows > 0 ? plotWidth / static_cast<double>(rows) : plotWidth;
-    const double barWidth = std::clamp(slot * 0.6, 0.5, 8.0);
-
-    std::string title;
-    AppendEscaped(series.Key().symbol, &title);
-    title += " interval " + IntervalText(series.Key().Interval()) + ": " +
-             std::to_string(series.RowCount()) + " rows";
-
-    std::string svg;
-    svg.reserve(512 + rows * 160);
-    svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) + "\" height=\"" +
-           Num(kHeight) + "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(kHeight) + "\">\n";
-    svg += "<title>" + title + "</title>\n";
-    svg +=
-        "<style>text{font-family:sans-serif;font-size:12px;fill:#222}"
-        ".history{fill:#1f77b4;stroke:#1f77b4}.streamed{fill:#d62728;stroke:#d62728}"
-        ".volume{opacity:0.6}.missing{opacity:0.3}.frame{fill:none;stroke:#999}</style>\n";
-    svg += "<rect x=\"0\" y=\"0\" width=\"" + Num(kWidth) + "\" height=\"" + Num(kHeight) +
-           "\" fill=\"#fff\"/>\n";
-    svg +=
-        "<text x=\"" + Num(kLeft) + "\" y=\"24\" style=\"font-size:16px\">" + title + "</text>\n";
-    svg += "<text x=\"" + Num(kLeft) + "\" y=\"44\">history " +
-           std::to_string(series.HistoryRowCount()) + " (blue), streamed " +
-           std::to_string(series.RowCount() - series.HistoryRowCount()) + " (red)</text>\n";
-    svg += "<rect class=\"frame\" x=\"" + Num(kLeft) + "\" y=\"" + Num(kPriceTop) + "\" width=\"" +
-           Num(plotWidth) + "\" height=\"" + Num(kPriceBottom - kPriceTop) + "\"/>\n";
-    svg += "<rect class=\"frame\" x=\"" + Num(kLeft) + "\" y=\"" + Num(kVolumeTop) + "\" width=\"" +
-           Num(plotWidth) + "\" height=\"" + Num(kVolumeBottom - kVolumeTop) + "\"/>\n";
-    if (prices.Valid()) {
-        svg += "<text x=\"4\" y=\"" + Num(kPriceTop + 12) + "\">" + Num(prices.high) +
-               "</text>\n<text x=\"4\" y=\"" + Num(kPriceBottom) + "\">" + Num(prices.low) +
-               "</text>\n";
-    }
-    if (byDate) {
-        svg += "<text x=\"" + Num(kLeft) + "\" y=\"" + Num(kVolumeBottom + 18) + "\">" +
-               FormatDayCount(dates.low) + "</text>\n<text x=\"" + Num(kWidth - kRight) +
-               "\" y=\"" + Num(kVolumeBottom + 18) + "\" text-anchor=\"end\">" +
-               FormatDayCount(dates.high) + "</text>\n";
-    }
-    if (!series.KeepsRows()) {
-        svg += "<text x=\"" + Num(kLeft + 10) + "\" y=\"" + Num(kPriceTop + 24) +
-               "\">rows not kept (counts only)</text>\n";
-    }
-
-    for (size_t i = 0; i < rows; ++i) {
-        const CSeries::RowView row = series.Row(i);
-        const char* kind = row.history ? "history" : "streamed";
-        const double date = Cell(row, 1);
-        const double x = byDate && std::isfinite(date)
-                             ? dates.Map(date, kLeft + barWidth, kWidth - kRight - barWidth)
-                             : kLeft + slot * (static_cast<double>(i) + 0.5);
-        const double price = Cell(row, layout.price);
-        const bool known = std::isfinite(price);
-        const double y = known ? prices.Map(price, kPriceBottom, kPriceTop) : kPriceBottom;
-        const std::string cls = std::string(kind) + (known ? "" : " missing");
-        if (layout.high > 0) {
-            double high = Cell(row, layout.high);
-            double low = Cell(row, layout.low);
-            high = std::isfinite(high) ? prices.Map(high, kPriceBottom, kPriceTop) : y;
-            low = std::isfinite(low) ? prices.Map(low, kPriceBottom, kPriceTop) : y;
-            const double top = std::min({high, low, y});
-            const double bottom = std::max({high, low, y});
-            svg += "<rect class=\"price bar " + cls + "\" x=\"" + Num(x - barWidth / 2) +
-                   "\" y=\"" + Num(top) + "\" width=\"" + Num(barWidth) + "\" height=\"" +
-                   Num(std::max(bottom - top, 1.0)) + "\"/>\n";
-        } else {
-            svg += "<circle class=\"price tick " + cls + "\" cx=\"" + Num(x) + "\" cy=\"" + Num(y) +
-                   "\" r=\"" + Num(std::max(barWidth / 2, 1.0)) + "\"/>\n";
-        }
-        const double volume = Cell(row, layout.volume);
-        if (layout.volume > 0 && std::isfinite(volume)) {
-            const double top = volumes.Map(volume, kVolumeBottom, kVolumeTop);
-            const double base = volumes.Map(0.0, kVolumeBottom, kVolumeTop);
-            svg += "<rect class=\"volume " + std::string(kind) + "\" x=\"" + Num(x - barWidth / 2) +
-                   "\" y=\"" + Num(std::min(top, base)) + "\" width=\"" + Num(barWidth) +
-                   "\" height=\"" + Num(std::max(std::fabs(base - top), 0.5)) + "\"/>\n";
-        }
-    }
-    svg += "</svg>\n";
-    return svg;
+std::string SeriesChart(const CSeries& series, const ChartData& data) {
+    return CChartWriter(series, data).Write();
 }
 
 std::string ChartFileName(const SeriesKey& key) {
@@ -232,26 +436,6 @@ std::string ChartFileName(const SeriesKey& key) {
         }
     }
     return name + "_" + IntervalText(key.Interval()) + ".svg";
-}
-
-bool WriteCharts(const CFeedStore& store, const std::string& dir, std::string* error) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) {
-        *error = "cannot create chart folder " + dir + ": " + ec.message();
-        return false;
-    }
-    bool ok = true;
-    store.ForEachSeries([&](const CSeries& series) {
-        const std::filesystem::path path = std::filesystem::path(dir) / ChartFileName(series.Key());
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << SeriesChart(series);
-        if (!file) {
-            *error = "cannot write chart " + path.string();
-            ok = false;
-        }
-    });
-    return ok;
 }
 
 }  // namespace nsthost

@@ -1,24 +1,27 @@
 // Pictures of the recorded series: one self-contained SVG file per series,
-// price over time above, volume below, one mark per row. History rows and
-// streamed rows differ by class and colour.
+// candlesticks (OHLC bars when dense, dots for ticks) on a trading-time axis
+// above, volume below. What is drawn comes from host/chart_model.h.
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "host/chart_model.h"
 #include "host/feed_store.h"
 
 namespace nsthost {
 
-// The SVG document of one series.
-std::string SeriesChart(const CSeries& series);
+// The SVG document of one series, drawn from data (BuildBars of the series).
+std::string SeriesChart(const CSeries& series, const ChartData& data);
 
 // File name of a series' chart: the symbol with every byte other than
 // letters, digits, '-', '.' and '_' written %XX, then '_', the interval and
 // ".svg" ("ABC_-5.svg", "ABC_-0.0.svg").
 std::string ChartFileName(const SeriesKey& key);
 
-// Writes every series' chart into dir (created if missing). Returns false and
-// sets *error when a file cannot be written.
-bool WriteCharts(const CFeedStore& store, const std::string& dir, std::string* error);
+// Appends text to XML or HTML markup: the five special characters as
+// entities, bytes from 0x80 as Latin-1 character references, other control
+// characters but the tab as '?'.
+void AppendMarkupText(std::string_view text, std::string* out);
 
 }  // namespace nsthost

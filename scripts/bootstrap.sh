@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when something is missing.
 # Safe to run again and again: with everything present it only asks dpkg.
-# --windows adds the cross compilers, wine, makensis and Xvfb for the Windows
-# build, its installer and its tests.
+#
+#   scripts/bootstrap.sh [--browser] [--windows]
+#
+# --browser  also installs the headless browser that renders the chart page
+#            in the host's browser check (skipped with a message without it)
+# --windows  adds the cross compilers, wine, makensis and Xvfb for the
+#            Windows build, its installer and its tests
 set -euo pipefail
 
 packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchmark-dev
           fonts-dejavu-core ninja-build cmake g++ clang libclang-rt-14-dev)
 for arg in "$@"; do
     case "$arg" in
-    --windows) packages+=(mingw-w64 googletest wine wine64 nsis xvfb) ;;
-    *)
-        echo "usage: $0 [--windows]" >&2
-        exit 2
-        ;;
+        --browser) packages+=(chromium) ;;
+        --windows) packages+=(mingw-w64 googletest wine wine64 nsis xvfb) ;;
+        *) echo "bootstrap: unknown option $arg" >&2; exit 2 ;;
     esac
 done
 

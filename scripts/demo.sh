@@ -3,7 +3,8 @@
 # settings store, load the plug-in into the stand-in charting host, hand it
 # credentials (which starts the stand-in feed client through Orvalink.exe),
 # request several charts, stream live updates for a while, remove the charts,
-# unload the plug-in, stop the feed and show what arrived.
+# unload the plug-in, stop the feed and show what arrived: a summary, and the
+# charts on one page (index.html) to open in a web browser.
 #
 #   scripts/demo.sh [--seconds N] [--out DIR] [--prefix INSTALLED_TREE]
 #
@@ -24,7 +25,7 @@ while [ $# -gt 0 ]; do
         --seconds) seconds="$2"; shift 2 ;;
         --out) out="$2"; shift 2 ;;
         --prefix) prefix="$2"; shift 2 ;;
-        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
         *) echo "demo: unknown option $1 (see --help)" >&2; exit 2 ;;
     esac
 done
@@ -101,12 +102,16 @@ nst-host "$plugin" \
     -c "credentials demo demo-password" \
     -c "request ABC 5 $week_ago \"ABC Corp\" Equities" \
     -c "request ABC 0 $days_ago \"ABC Corp\" Equities" \
-    -c "request XYZ 5 $week_ago \"XYZ Inc\" Equities" \
+    -c "request XYZ 60 $week_ago \"XYZ Inc\" Equities" \
     -c "request XYZ 1440 $year_ago \"XYZ Inc\" Equities" \
     -c "pump $seconds" \
-    -c "remove ABC 5" -c "remove ABC 0" -c "remove XYZ 5" -c "remove XYZ 1440" \
+    -c "remove ABC 5" -c "remove ABC 0" -c "remove XYZ 60" -c "remove XYZ 1440" \
     -c "unload"
 
 echo
-echo "demo: charts in $out/charts"
+echo "demo: charts in $out/charts, all on one page:"
+echo "demo:   $out/charts/index.html"
+echo "demo:   file://$out/charts/index.html"
+echo "demo: open it in a web browser (xdg-open $out/charts/index.html, or paste the"
+echo "demo: file:// address into the address bar); it needs no network"
 echo "demo: call record in $out/record.jsonl, plug-in log in $out/novascope"

@@ -4,22 +4,42 @@
 
 namespace orvella {
 
+namespace {
+
+// Back to the start of the line and erase it.
+constexpr char kEraseLine[] = "\r\x1b[K";
+
+}  // namespace
+
+void CConsoleView::ClearProgressLine() {
+    if (!m_progressShown)
+        return;
+    std::fputs(kEraseLine, m_out);
+    m_progressShown = false;
+}
+
 void CConsoleView::AppendStatus(const std::string& line) {
+    ClearProgressLine();
     std::fwrite(line.data(), 1, line.size(), m_out);
     std::fputc('\n', m_out);
 }
 
-void CConsoleView::StepProgress() {
-    m_progress = NextProgressPosition(m_progress);
-    std::fprintf(m_err, "progress %d\n", m_progress);
+void CConsoleView::ShowProgress(const JobProgress& progress) {
+    if (!m_terminal)
+        return;
+    std::fputs(kEraseLine, m_out);
+    std::fputs(ProgressText(progress).c_str(), m_out);
+    std::fflush(m_out);
+    m_progressShown = true;
 }
 
-void CConsoleView::SetProgress(int position) {
-    m_progress = position;
-    std::fprintf(m_err, "progress %d\n", m_progress);
+void CConsoleView::SetProgress(int) {
+    ClearProgressLine();
+    std::fflush(m_out);
 }
 
 void CConsoleView::ShowMessage(const std::string& text, const std::string& caption, unsigned) {
+    ClearProgressLine();
     std::fflush(m_out);
     std::fprintf(m_err, "%s: %s\n", caption.c_str(), text.c_str());
 }

@@ -1,6 +1,9 @@
 // The dialog without a window, for automation: status lines go to standard
-// output exactly as the status window shows them, the progress and the
-// message boxes to standard error; the fields hold what was loaded.
+// output exactly as the status window shows them, the message boxes to
+// standard error; the fields hold what was loaded. When standard output is a
+// terminal, the running job's progress is one line there, redrawn in place
+// (a status line clears it and it comes back with the next report); when it
+// is not, no progress is written at all.
 #pragma once
 
 #include <cstdio>
@@ -12,12 +15,15 @@ namespace orvella {
 
 class CConsoleView : public CSetupView {
   public:
-    CConsoleView(std::FILE* out, std::FILE* err) : m_out(out), m_err(err) {}
+    // terminal: whether out shows on a terminal.
+    CConsoleView(std::FILE* out, std::FILE* err, bool terminal)
+        : m_out(out), m_err(err), m_terminal(terminal) {}
 
     void AppendStatus(const std::string& line) override;
     void ClearStatus() override {}
-    void StepProgress() override;
+    void ShowProgress(const JobProgress& progress) override;
     void SetProgress(int position) override;
+    void ShowCancel(bool) override {}
     void DisableButtons() override {}
     void EnableButtons() override {}
     void BeginWaitCursor() override {}
@@ -38,17 +44,19 @@ class CConsoleView : public CSetupView {
     // Writes the loaded settings to standard output, one "Name=value" a line.
     void PrintSettings() const;
 
-    int Progress() const { return m_progress; }
-
   private:
+    // Removes the progress line, if one is shown.
+    void ClearProgressLine();
+
     std::FILE* m_out;
     std::FILE* m_err;
+    bool m_terminal;
+    bool m_progressShown = false;
     std::string m_website;
     std::string m_port;
     std::string m_directory;
     bool m_checks[6] = {};
     SetupTime m_times[2];
-    int m_progress = 0;
 };
 
 }  // namespace orvella

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/console.h"
 #include "setup/console_view.h"
 #include "setup/setup_controller.h"
 
@@ -14,20 +15,41 @@ const char kSetupUsage[] =
     "       OrvellaNSTSetup --headless build-lst build the LST files\n"
     "       OrvellaNSTSetup --help | --version\n"
     "\n"
-    "Headless jobs print their status lines on standard output, progress and\n"
-    "messages on standard error. Exit status: 0 done, 1 the job failed or did\n"
-    "not start, 2 bad command line, 3 the LST files were built but lines of\n"
-    "the symbol file were skipped.\n";
+    "Headless jobs print their status lines on standard output (on a terminal\n"
+    "with one progress line redrawn in place) and messages on standard error;\n"
+    "Ctrl-C cancels the job. Exit status: 0 done, 1 the job failed, was\n"
+    "cancelled or did not start, 2 bad command line, 3 the LST files were\n"
+    "built but lines of the symbol file were skipped.\n";
+
+namespace {
+
+// The controller whose job the user's interrupt cancels.
+CSetupController* g_interruptible = nullptr;
+
+void OnInterrupt() {
+    if (g_interruptible != nullptr)
+        g_interruptible->RequestCancel();
+}
+
+}  // namespace
 
 int RunHeadless(const char* job, CSetupSettingsStore* store, std::FILE* out, std::FILE* err) {
-    CConsoleView view(out, err);
+    CConsoleView view(out, err, platform::IsTerminal(out));
     CSetupController controller(&view, store);
     controller.LoadSettings();
     int code = kExitFailed;
+    auto interruptible = [&](bool (CSetupController::*run)()) {
+        g_interruptible = &controller;
+        platform::SetInterruptHandler(OnInterrupt);
+        const bool done = (controller.*run)();
+        platform::SetInterruptHandler(nullptr);
+        g_interruptible = nullptr;
+        return done;
+    };
     if (std::strcmp(job, "download") == 0) {
-        code = controller.DownloadSymbolFile() ? kExitSuccess : kExitFailed;
+        code = interruptible(&CSetupController::DownloadSymbolFile) ? kExitSuccess : kExitFailed;
     } else if (std::strcmp(job, "build-lst") == 0) {
-        if (controller.BuildLstFiles())
+        if (interruptible(&CSetupController::BuildLstFiles))
             code = controller.LstLinesSkipped() > 0 ? kExitLinesSkipped : kExitSuccess;
     } else if (std::strcmp(job, "show") == 0) {
         view.PrintSettings();

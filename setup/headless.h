@@ -19,7 +19,9 @@ extern const char kSetupUsage[];
 
 // Loads the stored settings as the dialog does and runs the named job:
 // "download" (the symbol file), "build-lst" (the LST files) or "show" (prints
-// the settings). Returns the program's exit code (above).
+// the settings). While a job runs, the user's interrupt (Ctrl-C) cancels it
+// as the dialog's Cancel button does (exit code kExitFailed). Returns the
+// program's exit code (above).
 int RunHeadless(const char* job, CSetupSettingsStore* store, std::FILE* out, std::FILE* err);
 
 }  // namespace orvella

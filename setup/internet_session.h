@@ -25,6 +25,11 @@ class CHttpResponseSink {
     // The next block of the body, 1 to kReadBlockSize bytes; every block but
     // the last is full. False stops the transfer.
     virtual bool OnBodyBlock(const char* data, size_t size) = 0;
+    // Called often while the request runs (about once a second when nothing
+    // arrives, from connecting on): body bytes received so far and the
+    // announced length (-1 when none was announced). False stops the
+    // transfer.
+    virtual bool OnTransferProgress(long long received, long long length) { return true; }
 };
 
 // The slowest transfer the download waits for: one that stays below

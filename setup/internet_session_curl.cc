@@ -153,6 +153,15 @@ struct CCorvanInternetSession::Transfer {
         return CURL_PREREQFUNC_OK;
     }
 
+    static int OnTransferInfo(void* user, curl_off_t total, curl_off_t now, curl_off_t,
+                              curl_off_t) {
+        auto* self = static_cast<Transfer*>(user);
+        if (self->sink->OnTransferProgress(now, total > 0 ? total : -1))
+            return 0;
+        self->stoppedBySink = true;
+        return 1;
+    }
+
     static int OnResolverStart(void*, void*, void* user) {
         auto* self = static_cast<Transfer*>(user);
         self->session->Notify(kResolvingName, self->host);
@@ -227,6 +236,9 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &Transfer::OnResolverStart);
     curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::OnTransferInfo);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
 
     CURLcode code = curl_easy_perform(easy);
     Result result = Result::kCompleted;

@@ -239,6 +239,10 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
             }
             used += received;
             periodBytes += received;
+            if (!sink->OnTransferProgress(s.m_bodyBytes + static_cast<long long>(used),
+                                          announced)) {
+                return Result::kStoppedBySink;
+            }
             const ULONGLONG now = GetTickCount64();
             if (now - periodStart >= static_cast<ULONGLONG>(rate.periodSeconds) * 1000) {
                 if (periodBytes < rate.bytesPerSecond * rate.periodSeconds) {

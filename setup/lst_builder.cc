@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "setup/symbol_file_location.h"
 
@@ -24,12 +25,13 @@ struct FileCloser {
 }  // namespace
 
 CLstBuilder::CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptions& options,
-                         const LstLimits& limits)
+                         const LstLimits& limits, ProgressHook progress)
     : m_view(view),
       m_lstFolder(std::move(lstFolder)),
       m_options(options),
       m_limits(limits),
-      m_grouper(options) {
+      m_grouper(options),
+      m_progress(std::move(progress)) {
     m_limits.maxOpenExchangeFiles = std::max<size_t>(m_limits.maxOpenExchangeFiles, 1);
 }
 
@@ -40,8 +42,10 @@ bool CLstBuilder::OpenOptional(bool chosen, const char* name,
     if (!chosen)
         return true;
     *file = std::make_unique<CLstOutputFile>();
-    if ((*file)->Create(m_lstFolder + name))
+    if ((*file)->Create(m_lstFolder + name)) {
+        m_created.push_back((*file)->Path());
         return true;
+    }
     const int error = (*file)->Error();
     m_view->AppendStatus(Format("File could not be opened %ld; %s", error, FileErrorText(error)));
     file->reset();
@@ -49,6 +53,8 @@ bool CLstBuilder::OpenOptional(bool chosen, const char* name,
 }
 
 bool CLstBuilder::Build(const std::string& symbolFilePath) {
+    m_cancelled = false;
+    m_created.clear();
     m_lineNumber = 0;
     m_malformedLines = 0;
     m_unfiledLines = 0;
@@ -74,6 +80,9 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
         return false;
     }
     std::setvbuf(input.get(), nullptr, _IONBF, 0);
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(symbolFilePath, sizeError);
+    const int64_t inputSize = sizeError ? -1 : static_cast<int64_t>(size);
 
     const auto buffer = std::make_unique<char[]>(kReadBufferSize);
     long total = 0;
@@ -91,7 +100,11 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
                 break;
             }
         }
-        m_view->StepProgress();
+        if (m_progress && !m_progress(total, inputSize)) {
+            m_cancelled = true;
+            ok = false;
+            break;
+        }
         if (count == 0) {
             if (std::ferror(input.get())) {
                 m_view->AppendStatus(
@@ -109,6 +122,10 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
         ok = ProcessLine(m_pending);
     m_pending.clear();
     m_overLong = false;
+    if (m_cancelled) {
+        RemoveCreated();
+        return false;
+    }
     const bool closed = CloseAll(ok);
     if (!ok || !closed)
         return false;
@@ -121,6 +138,15 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
                              std::to_string(m_unfiledLines));
     }
     return true;
+}
+
+void CLstBuilder::RemoveCreated() {
+    CloseAll(false);
+    for (const std::string& path : m_created)
+        std::remove(path.c_str());
+    m_view->AppendStatus("The build was cancelled; the " + std::to_string(m_created.size()) +
+                         " LST files it had begun were removed.");
+    m_created.clear();
 }
 
 bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
@@ -260,6 +286,8 @@ bool CLstBuilder::OpenWithRoom(ExchangeFile* entry, bool create, bool* stop) {
         }
         if (create ? file->Create(m_lstFolder + m_name) : file->Reopen()) {
             m_openFiles.push_back(entry);
+            if (create)
+                m_created.push_back(file->Path());
             return true;
         }
         // The process may allow fewer open files than the bound: make room.

@@ -1,9 +1,10 @@
 // One pass of the LST build: reads the symbol file block by block and files
 // every line into its exchange file and the chosen optional lists, reporting
-// on the view's status window and progress bar.
+// on the view's status window and, through a hook, how far it has read.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,9 +38,13 @@ class CLstBuilder {
     static constexpr size_t kReadBufferSize = 131072;
     static constexpr size_t kReadBlockSize = 131071;
 
+    // Told the bytes of the symbol file read so far and its size (-1 when
+    // not known) after every block. False cancels the build.
+    using ProgressHook = std::function<bool(int64_t done, int64_t total)>;
+
     // lstFolder ends with the path separator and exists.
     CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptions& options,
-                const LstLimits& limits = LstLimits());
+                const LstLimits& limits = LstLimits(), ProgressHook progress = {});
     ~CLstBuilder();
 
     // Opens the chosen optional lists and the symbol file, reads it, writes
@@ -90,6 +95,8 @@ class CLstBuilder {
     bool WriteTo(CLstOutputFile* file, const LstColumns& columns);
     void ReportWriteFailure(const CLstOutputFile& file);
     bool CloseAll(bool reportFailures);
+    // Closes every file and removes those this build created.
+    void RemoveCreated();
 
     CSetupView* m_view;
     std::string m_lstFolder;
@@ -102,6 +109,11 @@ class CLstBuilder {
     // Exchange files by file name, from their first line to the end of the
     // build; at most m_limits.maxOpenExchangeFiles of them are open.
     FileTable m_exchangeFiles;
+    // Every LST file this build created, so a cancelled build leaves none
+    // half-written.
+    std::vector<std::string> m_created;
+    ProgressHook m_progress;
+    bool m_cancelled = false;
     std::vector<ExchangeFile*> m_openFiles;
     uint64_t m_useClock = 0;
     CLstOutputFile* m_current = nullptr;

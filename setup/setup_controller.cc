@@ -1,5 +1,7 @@
 #include "setup/setup_controller.h"
 
+#include <chrono>
+
 #include "settings/filter_time.h"
 #include "settings/settings_keys.h"
 #include "setup/internet_session.h"
@@ -181,9 +183,34 @@ bool CSetupController::StoredRoot(std::string* root) {
     return false;
 }
 
+void CSetupController::BeginJob() {
+    m_view->BeginWaitCursor();
+    m_view->DisableButtons();
+    m_view->ShowCancel(true);
+    m_meterStarted = false;
+}
+
 void CSetupController::EndJob() {
     m_view->EndWaitCursor();
     m_view->EnableButtons();
+    m_view->ShowCancel(false);
+    m_cancel = false;
+}
+
+bool CSetupController::ReportProgress(int64_t done, int64_t total) {
+    if (done >= 0) {
+        const double now =
+            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        if (!m_meterStarted || total != m_meter.Total()) {
+            m_meter.Start(total, now);
+            m_meterStarted = true;
+        }
+        if (m_meter.Update(done, now))
+            m_view->ShowProgress(m_meter.Current());
+    }
+    m_view->PumpEvents();
+    return !m_cancel;
 }
 
 bool CSetupController::DownloadSymbolFile() {
@@ -192,8 +219,7 @@ bool CSetupController::DownloadSymbolFile() {
     m_view->ClearStatus();
     if (!SaveSymbolSettings())
         return false;
-    m_view->BeginWaitCursor();
-    m_view->DisableButtons();
+    BeginJob();
     std::string root;
     if (!StoredRoot(&root)) {
         EndJob();
@@ -236,7 +262,17 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
         m_view->EndWaitCursor();
         return 0;
     }
-    CSymbolFileWriter writer(m_view, SymbolFilePath(root, location));
+    CSymbolFileWriter writer(
+        m_view, SymbolFilePath(root, location),
+        [this](int64_t done, int64_t total) { return ReportProgress(done, total); });
+    // The transfer stopped before its end: by the user, or by the writer.
+    auto stopped = [&]() {
+        if (m_cancel) {
+            writer.Cancel();
+        } else {
+            writer.Abandon();
+        }
+    };
 
     // Ends the call: progress back to 0, cursor restored.
     auto finish = [this](int status) {
@@ -262,7 +298,7 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
     if (result == CCorvanInternetSession::Result::kFailed)
         return failed();
     if (result == CCorvanInternetSession::Result::kStoppedBySink) {
-        writer.Abandon();
+        stopped();
         return finish(0);
     }
     long status = session.Status();
@@ -289,7 +325,7 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
         if (result == CCorvanInternetSession::Result::kFailed)
             return failed();
         if (result == CCorvanInternetSession::Result::kStoppedBySink) {
-            writer.Abandon();
+            stopped();
             return finish(0);
         }
         status = session.Status();
@@ -313,8 +349,7 @@ bool CSetupController::BuildLstFiles() {
     m_view->ClearStatus();
     if (!SaveSymbolSettings())
         return false;
-    m_view->BeginWaitCursor();
-    m_view->DisableButtons();
+    BeginJob();
     std::string root;
     if (!StoredRoot(&root)) {
         EndJob();
@@ -332,7 +367,9 @@ bool CSetupController::BuildLstFiles() {
     options.continuous = m_view->IsChecked(Check::kContinuous);
     options.meridexSpot = m_view->IsChecked(Check::kMeridexSpot);
     options.meridexSpotComposite = m_view->IsChecked(Check::kMeridexSpotComposite);
-    CLstBuilder builder(m_view, folder, options);
+    CLstBuilder builder(m_view, folder, options, LstLimits(), [this](int64_t done, int64_t total) {
+        return ReportProgress(done, total);
+    });
     const bool built = builder.Build(symbolFile);
     m_lstLinesSkipped = builder.MalformedLines() + builder.UnfiledLines();
     if (built)

@@ -4,9 +4,12 @@
 // CSetupSettingsStore. Everything runs on the dialog's one thread.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "setup/internet_session.h"
+#include "setup/job_progress.h"
 #include "setup/settings_store.h"
 #include "setup/setup_view.h"
 
@@ -61,14 +64,28 @@ class CSetupController {
     // Whether the last GetWebFile stored the symbol file.
     bool SymbolFileStored() const { return m_stored; }
 
+    // Asks the running job to stop at its next progress report (Cancel, the
+    // window's close, Ctrl-C). A cancelled download leaves the symbol file
+    // as it was and no temporary file; a cancelled build removes the LST
+    // files it had begun. Asked before a job starts, it stops that job at
+    // once. Safe from a signal handler.
+    void RequestCancel() { m_cancel = true; }
+    bool CancelRequested() const { return m_cancel; }
+
   private:
     // The dialog's data exchange: the edits into the fields, in the order
     // website, port, directory. A port that is not an integer stops the
     // exchange there (after the framework's prompt, shown once per action),
     // so the port and directory last accepted stay.
     void MoveEditsIntoFields();
-    // Ends a job: cursor back, buttons on.
+    // Starts a job: cursor busy, buttons off, Cancel shown.
+    void BeginJob();
+    // Ends a job: cursor back, buttons on, Cancel hidden.
     void EndJob();
+    // A job's progress: done of total bytes (-1 done: nothing to show yet,
+    // -1 total: not known). Shows it, lets window messages run and returns
+    // false when the job is to stop.
+    bool ReportProgress(int64_t done, int64_t total);
     // The stored host directory. False, with a status line, when it is not a
     // full path.
     bool StoredRoot(std::string* root);
@@ -81,6 +98,9 @@ class CSetupController {
     std::string m_strDirectory;
     bool m_promptShown = false;
     bool m_stored = false;
+    std::atomic<bool> m_cancel{false};
+    CProgressMeter m_meter;
+    bool m_meterStarted = false;
     long m_lstLinesSkipped = 0;
 };
 

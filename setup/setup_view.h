@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "setup/job_progress.h"
+
 namespace orvella {
 
 // A time of day as the time pickers hold it.
@@ -23,20 +25,9 @@ inline constexpr unsigned kSetupMbIconError = 0x10;
 inline constexpr unsigned kSetupMbIconWarning = 0x30;
 inline constexpr unsigned kSetupMbSystemModal = 0x1000;
 
-// The progress bar's scale and step are never set, so they keep the
-// platform's defaults; a step past the end starts again from the start.
+// The progress bar's scale when no job shows its share.
 inline constexpr int kProgressMin = 0;
 inline constexpr int kProgressMax = 100;
-inline constexpr int kProgressStep = 10;
-
-// Position after one step from position.
-inline int NextProgressPosition(int position) {
-    int next = position + kProgressStep;
-    if (next > kProgressMax) {
-        next = kProgressMin + (next - kProgressMin) % (kProgressMax - kProgressMin);
-    }
-    return next;
-}
 
 class CSetupView {
   public:
@@ -47,9 +38,16 @@ class CSetupView {
     virtual void AppendStatus(const std::string& line) = 0;
     virtual void ClearStatus() = 0;
 
-    // Progress bar: one step (NextProgressPosition), or back to position.
-    virtual void StepProgress() = 0;
+    // Progress bar: the share of the running job done (a moving bar with
+    // the byte count when the total is not known) with the text of
+    // ProgressText beside it; SetProgress puts the bar back to position of
+    // kProgressMin..kProgressMax and removes the text.
+    virtual void ShowProgress(const JobProgress& progress) = 0;
     virtual void SetProgress(int position) = 0;
+
+    // The Cancel button: shown while a job runs; it calls the controller's
+    // RequestCancel.
+    virtual void ShowCancel(bool shown) = 0;
 
     // "Save/Quit", "Quit", "Download Symbol File" and "Generate LST Files"
     // together.
@@ -64,8 +62,8 @@ class CSetupView {
     virtual void ShowMessage(const std::string& text, const std::string& caption,
                              unsigned flags) = 0;
 
-    // Lets waiting window messages run (repaint, status lines). Used between
-    // blocks of a download; the build does not call it.
+    // Lets waiting window messages run (repaint, status lines, a click on
+    // Cancel). Called whenever a job reports its progress.
     virtual void PumpEvents() = 0;
 
     // The three edits, as text.

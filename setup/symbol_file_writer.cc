@@ -20,8 +20,12 @@ std::string Describe(int error) {
 
 }  // namespace
 
-CSymbolFileWriter::CSymbolFileWriter(CSetupView* view, std::string destination)
-    : m_view(view), m_destination(std::move(destination)), m_temporary(m_destination + ".part") {}
+CSymbolFileWriter::CSymbolFileWriter(CSetupView* view, std::string destination,
+                                     ProgressHook progress)
+    : m_view(view),
+      m_destination(std::move(destination)),
+      m_temporary(m_destination + ".part"),
+      m_progress(std::move(progress)) {}
 
 CSymbolFileWriter::~CSymbolFileWriter() {
     Abandon();
@@ -56,9 +60,13 @@ bool CSymbolFileWriter::OnBodyBlock(const char* data, size_t size) {
     char line[64];
     std::snprintf(line, sizeof(line), "Total Bytes received %ld", m_total);
     m_view->AppendStatus(line);
-    m_view->StepProgress();
-    m_view->PumpEvents();
     return true;
+}
+
+bool CSymbolFileWriter::OnTransferProgress(long long received, long long length) {
+    if (!m_progress)
+        return true;
+    return m_file != nullptr ? m_progress(received, length) : m_progress(-1, -1);
 }
 
 bool CSymbolFileWriter::Commit() {
@@ -93,6 +101,17 @@ void CSymbolFileWriter::Abandon() {
     std::snprintf(line, sizeof(line),
                   "The download failed after %ld bytes; the symbol file was left as it was.",
                   m_total);
+    m_view->AppendStatus(line);
+}
+
+void CSymbolFileWriter::Cancel() {
+    const long received = m_file != nullptr ? m_total : 0;
+    CloseTemporary();
+    char line[160];
+    std::snprintf(line, sizeof(line),
+                  "The download was cancelled after %ld bytes; the symbol file was left as it "
+                  "was.",
+                  received);
     m_view->AppendStatus(line);
 }
 

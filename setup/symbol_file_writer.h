@@ -4,7 +4,9 @@
 // leaves the symbol file that was there before untouched.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "setup/internet_session.h"
@@ -14,8 +16,13 @@ namespace orvella {
 
 class CSymbolFileWriter : public CHttpResponseSink {
   public:
+    // Told the bytes of the symbol file received so far and the announced
+    // length (-1: none), or -1 and -1 while no symbol file is arriving yet
+    // (connecting, waiting, a redirect). False stops the transfer.
+    using ProgressHook = std::function<bool(int64_t done, int64_t total)>;
+
     // destination: the symbol file's full path.
-    CSymbolFileWriter(CSetupView* view, std::string destination);
+    CSymbolFileWriter(CSetupView* view, std::string destination, ProgressHook progress = {});
     ~CSymbolFileWriter() override;
     CSymbolFileWriter(const CSymbolFileWriter&) = delete;
     CSymbolFileWriter& operator=(const CSymbolFileWriter&) = delete;
@@ -23,9 +30,10 @@ class CSymbolFileWriter : public CHttpResponseSink {
     // A 200 response creates the temporary file (false, with a status line,
     // when it cannot be created); other responses' bodies are ignored.
     bool OnResponse(long status) override;
-    // Writes a block of a 200 body, appends "Total Bytes received %ld", steps
-    // the progress bar and lets waiting window messages run.
+    // Writes a block of a 200 body and appends "Total Bytes received %ld".
     bool OnBodyBlock(const char* data, size_t size) override;
+    // Passes the progress on to the hook.
+    bool OnTransferProgress(long long received, long long length) override;
 
     // The whole body has arrived: replaces the destination with it. False,
     // with a status line, when it cannot.
@@ -33,6 +41,9 @@ class CSymbolFileWriter : public CHttpResponseSink {
     // The transfer failed: drops what arrived (saying so when part of a body
     // had been written) and keeps the destination as it was.
     void Abandon();
+    // The user stopped the transfer: drops what arrived and says that the
+    // symbol file was left as it was.
+    void Cancel();
 
     const std::string& TemporaryPath() const { return m_temporary; }
 
@@ -43,6 +54,7 @@ class CSymbolFileWriter : public CHttpResponseSink {
     std::string m_destination;
     std::string m_temporary;
     std::FILE* m_file = nullptr;
+    ProgressHook m_progress;
     long m_total = 0;
 };
 

@@ -80,6 +80,10 @@ void COrvellaNSTSetupDlg::BuildControls() {
     m_directory = Control<QLineEdit>(this, "1011");
     m_download = Control<QPushButton>(this, "1009", "Download Symbol File");
     m_generate = Control<QPushButton>(this, "1010", "Generate LST Files");
+    m_cancel = Control<QPushButton>(this, kCancelButtonName, "Cancel");
+    m_cancel->setVisible(false);
+    m_progressText = Control<QLabel>(this, kProgressTextName);
+    m_progressText->setMinimumWidth(kDialogWidth / 2);
     m_checks[static_cast<int>(Check::kContinuous)] = Control<QCheckBox>(this, "1014", "Continuous");
     m_checks[static_cast<int>(Check::kMeridexSpot)] =
         Control<QCheckBox>(this, "1015", "Meridex Spot");
@@ -122,10 +126,12 @@ void COrvellaNSTSetupDlg::BuildControls() {
     lstLayout->addWidget(m_status, 6, 0, 1, 2);
     lstLayout->setRowStretch(6, 1);
     lstLayout->addWidget(m_progress, 7, 0, 1, 2);
+    lstLayout->addWidget(m_progressText, 8, 0, 1, 2);
 
     auto* jobs = new QHBoxLayout;
     jobs->addWidget(m_download);
     jobs->addWidget(m_generate);
+    jobs->addWidget(m_cancel);
 
     auto* options = new QGroupBox("Additional Options", this);
     auto* optionsLayout = new QHBoxLayout(options);
@@ -152,6 +158,7 @@ void COrvellaNSTSetupDlg::BuildControls() {
     connect(m_download, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnDownloadSymbolFile);
     connect(m_generate, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnGenerateLstFiles);
     connect(about, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnAbout);
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_controller->RequestCancel(); });
 }
 
 QCheckBox* COrvellaNSTSetupDlg::Box(Check box) const {
@@ -190,6 +197,7 @@ void COrvellaNSTSetupDlg::OnAbout() {
 void COrvellaNSTSetupDlg::reject() {
     if (m_busy) {
         m_closeRequested = true;
+        m_controller->RequestCancel();
         return;
     }
     QDialog::reject();
@@ -198,6 +206,7 @@ void COrvellaNSTSetupDlg::reject() {
 void COrvellaNSTSetupDlg::closeEvent(QCloseEvent* event) {
     if (m_busy) {
         m_closeRequested = true;
+        m_controller->RequestCancel();
         event->ignore();
         return;
     }
@@ -217,12 +226,26 @@ void COrvellaNSTSetupDlg::ClearStatus() {
     m_status->setReadOnly(true);
 }
 
-void COrvellaNSTSetupDlg::StepProgress() {
-    m_progress->setValue(NextProgressPosition(m_progress->value()));
+void COrvellaNSTSetupDlg::ShowProgress(const JobProgress& progress) {
+    const int permille = progress.Permille();
+    if (permille < 0) {
+        m_progress->setRange(0, 0);  // a moving bar: the size is not known
+    } else {
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(permille);
+    }
+    m_progressText->setText(FromLocal(ProgressText(progress)));
 }
 
 void COrvellaNSTSetupDlg::SetProgress(int position) {
+    m_progress->setRange(kProgressMin, kProgressMax);
     m_progress->setValue(position);
+    m_progressText->clear();
+}
+
+void COrvellaNSTSetupDlg::ShowCancel(bool shown) {
+    m_cancel->setVisible(shown);
+    m_cancel->setEnabled(shown);
 }
 
 void COrvellaNSTSetupDlg::DisableButtons() {

@@ -10,6 +10,7 @@
 #include "setup/setup_view.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
@@ -25,6 +26,10 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     // Object name of the button that opens the About box (the system menu's
     // About command where the window manager offers no system menu).
     static constexpr char kAboutButtonName[] = "aboutCommand";
+    // Object names of the Cancel button shown during a job and of the text
+    // beside the progress bar.
+    static constexpr char kCancelButtonName[] = "cancelJob";
+    static constexpr char kProgressTextName[] = "progressText";
 
     // store outlives the dialog. The settings are loaded at once.
     explicit COrvellaNSTSetupDlg(CSetupSettingsStore* store, QWidget* parent = nullptr);
@@ -33,8 +38,9 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     // CSetupView.
     void AppendStatus(const std::string& line) override;
     void ClearStatus() override;
-    void StepProgress() override;
+    void ShowProgress(const JobProgress& progress) override;
     void SetProgress(int position) override;
+    void ShowCancel(bool shown) override;
     void DisableButtons() override;
     void EnableButtons() override;
     void BeginWaitCursor() override;
@@ -53,7 +59,7 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
 
   public slots:
     // "Quit", Escape and the window's close: closes without saving. During a
-    // job the close waits until the job has ended.
+    // job it asks the job to stop and closes once it has.
     void reject() override;
 
   protected:
@@ -77,6 +83,8 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     QPushButton* m_quit = nullptr;
     QPushButton* m_download = nullptr;
     QPushButton* m_generate = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QLabel* m_progressText = nullptr;
     QCheckBox* m_checks[6] = {};
     QTimeEdit* m_times[2] = {};
     QProgressBar* m_progress = nullptr;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "setup/job_progress.h"
 #include "setup/version_text.h"
 #include "setup/win32/resource.h"
 
@@ -124,6 +125,9 @@ bool COrvellaNSTSetupDlg::OnCommand(int id) {
         case IDC_GENERATE_LST:
             RunJob([this] { m_controller->BuildLstFiles(); });
             return true;
+        case IDC_CANCEL_JOB:
+            m_controller->RequestCancel();
+            return true;
         default:
             return false;
     }
@@ -141,9 +145,10 @@ void COrvellaNSTSetupDlg::RunJob(Job job) {
 }
 
 void COrvellaNSTSetupDlg::Close(INT_PTR result) {
-    // A close during a job waits until the job has ended.
+    // A close during a job cancels it and waits until it has ended.
     if (m_busy) {
         m_closeRequested = true;
+        m_controller->RequestCancel();
         return;
     }
     if (m_modal)
@@ -165,14 +170,35 @@ void COrvellaNSTSetupDlg::ClearStatus() {
     SetDlgItemTextA(m_window, IDC_STATUS, "");
 }
 
-void COrvellaNSTSetupDlg::StepProgress() {
+void COrvellaNSTSetupDlg::SetMarquee(bool on) {
     const HWND bar = GetDlgItem(m_window, IDC_PROGRESS);
-    const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    SendMessageW(bar, PBM_SETPOS, NextProgressPosition(position), 0);
+    const LONG style = GetWindowLongW(bar, GWL_STYLE);
+    const bool marquee = (style & PBS_MARQUEE) != 0;
+    if (marquee == on)
+        return;
+    SetWindowLongW(bar, GWL_STYLE, on ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
+    SendMessageW(bar, PBM_SETMARQUEE, on ? TRUE : FALSE, 0);
+}
+
+void COrvellaNSTSetupDlg::ShowProgress(const JobProgress& progress) {
+    const int permille = progress.Permille();
+    SetMarquee(permille < 0);
+    if (permille >= 0) {
+        SendDlgItemMessageW(m_window, IDC_PROGRESS, PBM_SETRANGE32, 0, 1000);
+        SendDlgItemMessageW(m_window, IDC_PROGRESS, PBM_SETPOS, permille, 0);
+    }
+    SetDlgItemTextA(m_window, IDC_PROGRESS_TEXT, ProgressText(progress).c_str());
+}
+
+void COrvellaNSTSetupDlg::ShowCancel(bool shown) {
+    ShowWindow(GetDlgItem(m_window, IDC_CANCEL_JOB), shown ? SW_SHOW : SW_HIDE);
 }
 
 void COrvellaNSTSetupDlg::SetProgress(int position) {
+    SetMarquee(false);
+    SendDlgItemMessageW(m_window, IDC_PROGRESS, PBM_SETRANGE32, kProgressMin, kProgressMax);
     SendDlgItemMessageW(m_window, IDC_PROGRESS, PBM_SETPOS, position, 0);
+    SetDlgItemTextA(m_window, IDC_PROGRESS_TEXT, "");
 }
 
 void COrvellaNSTSetupDlg::DisableButtons() {

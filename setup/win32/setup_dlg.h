@@ -28,7 +28,8 @@ class COrvellaNSTSetupDlg : public CSetupView {
     // CSetupView.
     void AppendStatus(const std::string& line) override;
     void ClearStatus() override;
-    void StepProgress() override;
+    void ShowProgress(const JobProgress& progress) override;
+    void ShowCancel(bool shown) override;
     void SetProgress(int position) override;
     void DisableButtons() override;
     void EnableButtons() override;
@@ -60,6 +61,9 @@ class COrvellaNSTSetupDlg : public CSetupView {
     bool m_modal = false;
     bool m_busy = false;
     bool m_closeRequested = false;
+    // The progress bar moves on its own while the size is not known.
+    void SetMarquee(bool on);
+
     int m_waitDepth = 0;
     HCURSOR m_savedCursor = nullptr;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix, runs the demo from the installed
 # tree with a short streaming time, and checks that every requested series
-# got history rows and live rows, and that every chart was drawn.
+# got history rows and live rows, and that every chart and the chart page
+# were drawn.
 set -euo pipefail
 source_dir=$1
 build_dir=$2
@@ -31,6 +32,14 @@ done < <(grep '^series ' "$work/demo.log")
 charts=$(ls "$work/out/charts"/*.svg 2>/dev/null | wc -l)
 if [ "$charts" -ne 4 ]; then
     echo "FAIL: expected 4 charts, found $charts"
+    fail=1
+fi
+if [ ! -s "$work/out/charts/index.html" ] || [ "$(grep -c '<img src=' "$work/out/charts/index.html")" -ne 4 ]; then
+    echo "FAIL: index.html does not show the 4 charts"
+    fail=1
+fi
+if ! grep -q "file://$work/out/charts/index.html" "$work/demo.log"; then
+    echo "FAIL: the demo does not tell where its chart page is"
     fail=1
 fi
 if pgrep -f "$work/prefix/bin/orvella-feed-sim" >/dev/null; then

@@ -2,14 +2,18 @@
 // through the feed library and the platform's message boxes and queue. The
 // words of a request's description steer it:
 //   rows=N       commit N rows while the request runs (default 2)
-//   post=N       post N messages; each commits one row when dispatched
+//   post=N       post N messages; each commits one row when dispatched (with
+//                the values of the request's rows)
 //   negzero      every value cell is -0.0
+//   wave         column 2 swings up and down (a price), column 3 grows (a
+//                volume), so bars built from the rows rise and fall
 //   unannounced  also commit a row to SYMBOL at the interval as given,
 //                which is never announced
 //   box          show a message box with Latin-1 text
 //   fail         return 0
 // The series interval is the request's interval times -1 (ticks: -0.0), the
 // columns are the host's names cut at commas in place.
+#include <cmath>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -32,17 +36,34 @@ float g_streamInterval = 0.0f;
 int g_streamColumns = 0;
 int g_streamed = 0;
 
+enum class Values { kCount, kNegZero, kWave };
+
+double Value(Values values, int index, int column) {
+    switch (values) {
+        case Values::kNegZero:
+            return -0.0;
+        case Values::kWave:
+            return column == 2 ? 10.0 + 2.0 * std::sin(index / 3.0) : 100.0 + 10.0 * index;
+        case Values::kCount:
+            break;
+    }
+    return 10.0 + index + column / 4.0;
+}
+
+Values g_streamValues = Values::kCount;
+
 void CommitRow(const std::string& symbol, float interval, int columns, double date, int index,
-               bool negZero) {
+               Values values) {
     NSTSETVALUE(symbol.c_str(), interval, 1, date);
     for (int c = 2; c <= columns; ++c) {
-        NSTSETVALUE(symbol.c_str(), interval, c, negZero ? -0.0 : 10.0 + index + c / 4.0);
+        NSTSETVALUE(symbol.c_str(), interval, c, Value(values, index, c));
     }
     NSTCOMMITROW(symbol.c_str(), interval);
 }
 
 void OnStreamMessage(const platform::Message& msg, void*) {
-    CommitRow(g_streamSymbol, g_streamInterval, g_streamColumns, 40756.5 + g_streamed, 100, false);
+    CommitRow(g_streamSymbol, g_streamInterval, g_streamColumns, 40756.5 + g_streamed, 100,
+              g_streamValues);
     ++g_streamed;
 }
 
@@ -113,13 +134,16 @@ FAKE_EXPORT int RequestTicker(const char* symbol, const char* description, const
         NSTSETLABEL(symbol, series, c, labels[c - 1]);
     }
     const int rows = Word(desc, "rows", 2);
+    const Values values = Word(desc, "negzero", 0) ? Values::kNegZero
+                          : Word(desc, "wave", 0)  ? Values::kWave
+                                                   : Values::kCount;
     for (int i = 0; i < rows; ++i) {
-        CommitRow(symbol, series, columns, startDate + i / 1440.0, i, Word(desc, "negzero", 0));
+        CommitRow(symbol, series, columns, startDate + i / 1440.0, i, values);
         UpdatePercent(100 * (i + 1) / (rows + 1));
     }
     UpdatePercent(100);
     if (Word(desc, "unannounced", 0)) {
-        CommitRow(symbol, barInterval, 2, startDate, 0, false);
+        CommitRow(symbol, barInterval, 2, startDate, 0, Values::kCount);
     }
     if (Word(desc, "box", 0)) {
         platform::MessageBox(platform::WidenText("Caf\xE9 \"quoted\"\n"), L"FakePlugin",
@@ -128,6 +152,7 @@ FAKE_EXPORT int RequestTicker(const char* symbol, const char* description, const
     g_streamSymbol = symbol;
     g_streamInterval = series;
     g_streamColumns = columns;
+    g_streamValues = values;
     for (int i = Word(desc, "post", 0); i > 0; --i) {
         platform::PostMessage(kStreamMessage, 0, 0);
     }

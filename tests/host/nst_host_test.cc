@@ -18,6 +18,9 @@
 #include <QFile>
 #include <QXmlStreamReader>
 #endif
+#ifdef HAVE_QT_IMAGE
+#include <QImage>
+#endif
 
 extern char** environ;
 
@@ -54,11 +57,24 @@ class NstHostTest : public ::testing::Test {
     Outcome Run(const std::vector<std::string>& args) {
         std::vector<std::string> all{NST_HOST_PATH};
         all.insert(all.end(), args.begin(), args.end());
+        return RunProgram(all, {});
+    }
+
+    // Runs argv[0] (a path) with the environment plus the NAME=VALUE texts.
+    Outcome RunProgram(std::vector<std::string> all, std::vector<std::string> extraEnv) {
         std::vector<char*> argv;
         for (auto& a : all) {
             argv.push_back(a.data());
         }
         argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (auto& e : extraEnv) {
+            envp.push_back(e.data());
+        }
+        for (char** e = environ; *e != nullptr; ++e) {
+            envp.push_back(*e);
+        }
+        envp.push_back(nullptr);
         const std::string out = (m_dir / "stdout").string();
         const std::string err = (m_dir / "stderr").string();
         posix_spawn_file_actions_t actions;
@@ -70,7 +86,7 @@ class NstHostTest : public ::testing::Test {
                                          0644);
         pid_t pid = 0;
         Outcome outcome;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
             int status = 0;
             waitpid(pid, &status, 0);
             outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -382,58 +398,124 @@ TEST_F(NstHostTest, LoadFailuresExitWithTwo) {
 }
 
 #ifdef HAVE_QT_XML_READER
-TEST_F(NstHostTest, ChartHoldsOneMarkPerRow) {
+TEST_F(NstHostTest, ChartFolderHoldsChartsAndPage) {
     const fs::path charts = m_dir / "charts";
     const Outcome run =
         Run({"--chart-dir", charts.string(), "-c", "credentials u p", "-c",
              "request \"S&P<\" 5 2011-08-01 \"rows=5 post=2\"", "-c",
              "request T 0 2011-08-01 rows=3 \"\" Date/Time,TickPrice,TickVol", FAKE_PLUGIN_PATH});
     ASSERT_EQ(run.status, 0) << run.err;
+    // Five history rows a minute apart make one five-minute bar; the two
+    // streamed rows fall on two later days. Ticks stay one mark per row.
     struct Case {
         const char* file;
-        int history;
-        int streamed;
-        const char* mark;
-        int volumes;
+        int rows;
+        std::vector<std::string> marks;  // class of each mark, in order
     };
     const Case cases[] = {
-        {"S%26P%3C_-5.svg", 5, 2, "rect", 7},
-        {"T_-0.0.svg", 3, 0, "circle", 3},
+        {"S%26P%3C_-5.svg", 7, {"candle up history", "candle up streamed", "candle up streamed"}},
+        {"T_-0.0.svg", 3, {"tick trade history", "tick trade history", "tick trade history"}},
     };
     for (const Case& c : cases) {
         QFile file(QString::fromStdString((charts / c.file).string()));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.file;
         QXmlStreamReader xml(&file);
-        int history = 0, streamed = 0, volumes = 0, other = 0;
+        std::vector<std::string> marks;
         QString title;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement) {
                 continue;
             }
-            if (xml.name() == QLatin1String("title")) {
+            const QString cls = xml.attributes().value("class").toString();
+            if (title.isEmpty() && xml.name() == QLatin1String("title")) {
                 title = xml.readElementText();
-                continue;
-            }
-            const QStringList cls =
-                xml.attributes().value("class").toString().split(' ', Qt::SkipEmptyParts);
-            if (cls.contains("price")) {
-                EXPECT_EQ(xml.name().toString().toStdString(), c.mark);
-                history += cls.contains("history");
-                streamed += cls.contains("streamed");
-            } else if (cls.contains("volume")) {
-                ++volumes;
-            } else if (!cls.isEmpty() && !cls.contains("frame")) {
-                ++other;
+            } else if (xml.name() == QLatin1String("g") && cls.startsWith("bar ")) {
+                marks.push_back(cls.mid(4).toStdString());
             }
         }
         EXPECT_FALSE(xml.hasError()) << c.file << ": " << xml.errorString().toStdString();
-        EXPECT_EQ(history, c.history) << c.file;
-        EXPECT_EQ(streamed, c.streamed) << c.file;
-        EXPECT_EQ(volumes, c.volumes) << c.file;
-        EXPECT_EQ(other, 0) << c.file;
-        EXPECT_TRUE(title.contains(QString::number(c.history + c.streamed) + " rows"))
+        EXPECT_EQ(marks, c.marks) << c.file;
+        EXPECT_TRUE(title.endsWith(": " + QString::number(c.rows) + " rows"))
             << title.toStdString();
     }
+
+    // The page names every series and shows its chart from the folder; a '%'
+    // of a file name stays an escape inside the address.
+    const std::string page = ReadFile(charts / "index.html");
+    for (const char* part :
+         {"<a href=\"#chart-1\">S&amp;P&lt;</a>", "<img src=\"S%2526P%253C_-5.svg\"",
+          "<img src=\"T_-0.0.svg\"", "<td>7</td><td>5</td><td>2</td>", "5-minute bars", "ticks"}) {
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+    }
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_EQ(page.find("http:"), std::string::npos);
+}
+#endif
+
+#ifdef HAVE_QT_IMAGE
+// The chart page as a person sees it: rendered by a headless browser into a
+// PNG that stays in the build folder for a look.
+TEST_F(NstHostTest, ChartPageRendersInABrowser) {
+    std::string browser;
+    for (const char* name : {"chromium", "chromium-headless-shell"}) {
+        std::stringstream path(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
+        for (std::string dir; browser.empty() && std::getline(path, dir, ':');) {
+            const fs::path candidate = fs::path(dir) / name;
+            if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) {
+                browser = candidate.string();
+            }
+        }
+    }
+    if (browser.empty()) {
+        GTEST_SKIP() << "no chromium on PATH; scripts/bootstrap.sh --browser installs it";
+    }
+    const fs::path charts = m_dir / "charts";
+    const Outcome run = Run(
+        {"--chart-dir", charts.string(), "-c", "credentials u p", "-c",
+         "request W 5 2011-08-01T09:30:00 \"rows=120 wave post=3\" \"\" Date/Time,Close,Volume",
+         "-c", "request T 0 2011-08-01T09:30:00 \"rows=60 wave\" \"\" Date/Time,TickPrice,TickVol",
+         FAKE_PLUGIN_PATH});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    constexpr int kWidth = 1280;
+    constexpr int kHeight = 1800;
+    const std::string png = CHART_PAGE_PNG;
+    fs::remove(png);
+    const Outcome shot = RunProgram(
+        {browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--hide-scrollbars", "--user-data-dir=" + (m_dir / "profile").string(),
+         "--window-size=" + std::to_string(kWidth) + "," + std::to_string(kHeight),
+         "--screenshot=" + png, "file://" + (charts / "index.html").string()},
+        {"HOME=" + m_dir.string()});
+    ASSERT_EQ(shot.status, 0) << shot.err;
+    std::printf("chart page rendered into %s\n", png.c_str());
+
+    ASSERT_TRUE(fs::exists(png)) << shot.err;
+    EXPECT_GT(fs::file_size(png), 40000u) << "an empty page compresses to a few kilobytes";
+    const QImage image(QString::fromStdString(png));
+    ASSERT_EQ(image.width(), kWidth);
+    ASSERT_EQ(image.height(), kHeight);
+    // Colours only the page's table and the charts' marks have: an empty page,
+    // or one whose pictures failed to load, has none of them.
+    const std::map<std::string, QRgb> colours = {
+        {"table heading", qRgb(0xdd, 0xe6, 0xf0)},  {"rising candle", qRgb(0x1a, 0x98, 0x50)},
+        {"falling candle", qRgb(0xd7, 0x30, 0x27)}, {"trade dot", qRgb(0x1f, 0x5f, 0xa8)},
+        {"streamed band", qRgb(0xff, 0xf1, 0xcc)},
+    };
+    std::map<std::string, int> found;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y) & 0xffffff;
+            for (const auto& [what, colour] : colours) {
+                found[what] += pixel == (colour & 0xffffff);
+            }
+        }
+    }
+    for (const auto& [what, colour] : colours) {
+        EXPECT_GT(found[what], 50) << what;
+    }
+    EXPECT_EQ(image.pixel(2, 2) & 0xffffff, 0xf4f4f4u) << "the page's background";
 }
 #endif
 

@@ -114,9 +114,13 @@ TEST_F(DownloadTest, StoresTheFileAndReportsEveryStep) {
         "Download of symbol file is complete....",
     };
     EXPECT_EQ(WithoutHandleLines(view.status), expected);
-    EXPECT_EQ(view.steps, 3);
-    EXPECT_EQ(view.pumps, 3);
+    // The bar showed the share of the announced length, up to the whole.
+    ASSERT_FALSE(view.progressShown.empty());
+    EXPECT_EQ(view.progressShown.back().done, 300000);
+    EXPECT_EQ(view.progressShown.back().total, 300000);
+    EXPECT_GE(view.pumps, 3);
     EXPECT_EQ(view.progress, 0);
+    EXPECT_FALSE(view.cancelShown);
     const std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].substr(0, 36), "GET /product/mktlist_v2.txt HTTP/1.1");
@@ -206,6 +210,84 @@ TEST_F(DownloadTest, OutcomesThatStoreNothing) {
                                             status.end() - 1);
         EXPECT_EQ(last, c.lastLines);
         EXPECT_EQ(view.status.back(), "Download of symbol file is complete....");
+    }
+}
+
+TEST_F(DownloadTest, ProgressShowsTheShareOrTheByteCount) {
+    const std::string body = Body(400000);
+    for (const bool announced : {true, false}) {
+        SCOPED_TRACE(announced ? "length announced" : "no length");
+        Response slow{200, "OK", {}, body};
+        // Pieces further apart than the shortest time between two updates.
+        slow.stepBytes = 100000;
+        slow.stepDelayMs = static_cast<int>(CProgressMeter::kMinInterval * 1000) + 50;
+        slow.announceLength = announced;
+        server.Route("/mktlist_v2.txt", slow);
+        view.progressShown.clear();
+        EXPECT_TRUE(Download("/mktlist_v2.txt"));
+        EXPECT_EQ(test::ReadFile(destination), body);
+        ASSERT_GE(view.progressShown.size(), 4u);
+        int64_t done = 0;
+        for (const JobProgress& shown : view.progressShown) {
+            EXPECT_EQ(shown.total, announced ? 400000 : -1);
+            EXPECT_GE(shown.done, done);
+            done = shown.done;
+        }
+        EXPECT_EQ(done, 400000);
+        EXPECT_EQ(view.progress, 0);
+    }
+}
+
+TEST_F(DownloadTest, CancelKeepsThePreviousFileAtEveryStage) {
+    Response slow{200, "OK", {}, Body(600000)};
+    slow.stepBytes = 100000;
+    slow.stepDelayMs = 50;
+    server.Route("/slow.txt", slow);
+    Response silent = slow;
+    silent.headDelayMs = 10000;
+    server.Route("/silent.txt", silent);
+    struct Stage {
+        const char* name;
+        const char* path;
+        bool beforeTheJob;
+        int64_t cancelAfter;  // body bytes received when Cancel is pressed; -1: at once
+        const char* line;
+    };
+    const Stage stages[] = {
+        {"Ctrl-C before the job started", "/slow.txt", true, -1,
+         "The download was cancelled after 0 bytes; the symbol file was left as it was."},
+        {"waiting for the response", "/silent.txt", false, -1,
+         "The download was cancelled after 0 bytes; the symbol file was left as it was."},
+        {"during the body", "/slow.txt", false, 100000, "The download was cancelled after "},
+    };
+    for (const Stage& stage : stages) {
+        SCOPED_TRACE(stage.name);
+        const std::string target = Target(stage.path);
+        test::WriteFile(target, kOldContent);
+        view.website = "127.0.0.1" + std::string(stage.path);
+        view.progressShown.clear();
+        CSetupController controller(&view, &store);
+        if (stage.beforeTheJob)
+            controller.RequestCancel();
+        view.onPump = [&] {
+            EXPECT_TRUE(view.cancelShown);
+            EXPECT_FALSE(view.buttonsEnabled);
+            const int64_t done = view.progressShown.empty() ? -1 : view.progressShown.back().done;
+            if (!stage.beforeTheJob && done >= stage.cancelAfter)
+                controller.RequestCancel();
+        };
+        EXPECT_FALSE(controller.DownloadSymbolFile());
+        view.onPump = nullptr;
+        EXPECT_EQ(test::ReadFile(target), kOldContent);
+        EXPECT_FALSE(test::FileExists(target + ".part"));
+        EXPECT_TRUE(view.HasStatus(stage.line)) << ::testing::PrintToString(view.status);
+        EXPECT_EQ(view.status[view.status.size() - 2], "Status Code 0 was returned.");
+        EXPECT_EQ(view.status.back(), "Download of symbol file is complete....");
+        EXPECT_TRUE(view.buttonsEnabled);
+        EXPECT_FALSE(view.cancelShown);
+        EXPECT_EQ(view.waitDepth, 0);
+        EXPECT_EQ(view.progress, 0);
+        EXPECT_FALSE(controller.CancelRequested());
     }
 }
 

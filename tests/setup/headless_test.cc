@@ -1,19 +1,25 @@
 // The program itself in its headless mode, with the settings in a fresh
 // registry: what it prints and how it exits.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/text.h"
 #include "settings/filter_time.h"
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
 #include "setup/version_text.h"
+#include "testing/process.h"
 #include "tests/settings/settings_env.h"
 #include "tests/setup/fake_settings_store.h"
 #include "tests/setup/http_test_server.h"
@@ -48,6 +54,20 @@ class HeadlessTest : public testing::SettingsEnvTest {
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(out),
                 test::ReadFile(err)};
+    }
+
+    // The settings point at a download of size bytes that the server sends
+    // in pieces of step bytes, delayMs apart.
+    test::CHttpTestServer::Response RouteSlowDownload(test::CHttpTestServer* server, size_t size,
+                                                      size_t step, int delayMs) {
+        test::CHttpTestServer::Response slow{200, "OK", {}, std::string(size, 'x')};
+        slow.stepBytes = step;
+        slow.stepDelayMs = delayMs;
+        server->Route("/mktlist_v2.txt", slow);
+        WriteRegString(kNovaScopeRootPathA, m_nst);
+        WriteRegDword(server->Port(), kPortPathA);
+        WriteRegString(kWebsitePathA, "127.0.0.1/mktlist_v2.txt");
+        return slow;
     }
 
     std::string m_nst;
@@ -128,7 +148,8 @@ TEST_F(HeadlessTest, BuildLstPrintsTheStatusLinesAndExitsWithTheOutcome) {
               "Beginning to process the symbol file!\n"
               "We have read in 25 bytes in from the symbol file.\n"
               "We finished building the Novascope LST files!\n");
-    EXPECT_EQ(run.err, "progress 10\nprogress 20\nprogress 0\n");
+    // Not a terminal: no progress line, nothing on standard error.
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(test::ReadFile(m_nst + "/Servers/OrvellaForNST/NYSE_STOCK.LST"), "A,\"B\"\r\n");
 
     // Built, but a line was skipped.
@@ -187,6 +208,79 @@ TEST_F(HeadlessTest, DownloadExitsWithTheOutcome) {
     run = Headless("download");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("Status Code 404 was returned."), std::string::npos);
+}
+
+// Runs the program on a pseudo-terminal; everything it wrote there.
+std::string RunOnTerminal(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(terminal, buffer, sizeof(buffer))) > 0;)
+        text.append(buffer, static_cast<size_t>(got));
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+    return text;
+}
+
+TEST_F(HeadlessTest, AProgressLineOnlyOnATerminal) {
+    test::CHttpTestServer server;
+    const auto slow = RouteSlowDownload(&server, 400000, 100000, 300);
+
+    // A file or a pipe: the status lines alone, nothing on standard error.
+    const ProgramRun logged = Headless("download");
+    EXPECT_EQ(logged.exitCode, 0);
+    EXPECT_EQ(logged.err, "");
+    EXPECT_EQ(logged.out.find('\r'), std::string::npos);
+    EXPECT_EQ(logged.out.find('%'), std::string::npos);
+
+    // A terminal: one line redrawn in place with share, bytes, rate and time
+    // left, erased before every status line.
+    const std::string shown = RunOnTerminal({ORVELLA_SETUP_PROGRAM, "--headless", "download"});
+    EXPECT_NE(shown.find("% 97.7 KB of 390.6 KB\r\x1b[KTotal Bytes received 131071\r\n"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find(" KB/s, "), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" s left"), std::string::npos) << shown;
+    EXPECT_EQ(testing::CountOf(shown, "\r\x1b[K100% 390.6 KB of 390.6 KB, "), 1u) << shown;
+    EXPECT_NE(shown.find("\r\nStatus Code 200 was returned.\r\n"), std::string::npos) << shown;
+    EXPECT_EQ(test::ReadFile(m_nst + "/mktlist_v2.txt"), slow.body);
+}
+
+TEST_F(HeadlessTest, CtrlCCancelsTheDownloadCleanly) {
+    test::CHttpTestServer server;
+    RouteSlowDownload(&server, 1000000, 140000, 300);
+    const std::string symbolFile = m_nst + "/mktlist_v2.txt";
+    test::WriteFile(symbolFile, "the symbol file of yesterday\r\n");
+
+    const std::string output = (m_root / "output.txt").string();
+    const pid_t pid = testing::Spawn({ORVELLA_SETUP_PROGRAM, "--headless", "download"}, output);
+    ASSERT_GT(pid, 0);
+    // Interrupted once part of the body has been written.
+    for (int i = 0; i < 2000 && testing::ReadWholeFile(symbolFile + ".part").empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(testing::WaitExit(pid, 30000), 1);
+    const std::string out = testing::ReadWholeFile(output);
+    EXPECT_NE(out.find("\nThe download was cancelled after "), std::string::npos) << out;
+    EXPECT_NE(out.find(" bytes; the symbol file was left as it was.\nStatus Code 0 was returned."
+                       "\nDownload of symbol file is complete....\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("Total Bytes received 1000000"), std::string::npos) << out;
+    EXPECT_EQ(test::ReadFile(symbolFile), "the symbol file of yesterday\r\n");
+    EXPECT_FALSE(std::filesystem::exists(symbolFile + ".part"));
 }
 
 TEST(VersionText, ReadsTheProgramsVersionBlock) {

@@ -76,24 +76,39 @@ void CHttpTestServer::Handle(TestSocket connection) {
             route = found->second;
     }
     const Response& response = route ? *route : kNotFound;
-    std::string reply = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason +
-                        "\r\nContent-Length: " + std::to_string(response.body.size()) +
-                        "\r\nConnection: close\r\n";
+    std::string reply = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason;
+    if (response.announceLength)
+        reply += "\r\nContent-Length: " + std::to_string(response.body.size());
+    reply += "\r\nConnection: close\r\n";
     for (const std::string& header : response.headers)
         reply += header + "\r\n";
     reply += "\r\n";
     const size_t bodyBytes =
         response.cutAfter < response.body.size() ? response.cutAfter : response.body.size();
-    const size_t quickBytes = response.trickleMs <= 0 ? reply.size() + bodyBytes
-                              : response.trickleHead  ? 0
-                                                      : reply.size();
-    reply.append(response.body, 0, bodyBytes);
-    if (SendAll(connection, reply.data(), quickBytes)) {
-        // Until the client gives up (the send fails) or the server stops.
-        for (size_t i = quickBytes; i < reply.size() && !m_stop; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(response.trickleMs));
-            if (!SendAll(connection, reply.data() + i, 1))
+    // Waits up to ms; false when the client has closed the connection.
+    auto pause = [&](int ms) {
+        pollfd closed{connection, POLLIN, 0};
+        return ms <= 0 || m_stop || ::poll(&closed, 1, ms) == 0;
+    };
+    if (response.trickleMs > 0) {
+        const size_t quickBytes = response.trickleHead ? 0 : reply.size();
+        reply.append(response.body, 0, bodyBytes);
+        if (SendAll(connection, reply.data(), quickBytes)) {
+            // Until the client gives up (the send fails) or the server stops.
+            for (size_t i = quickBytes; i < reply.size() && !m_stop; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(response.trickleMs));
+                if (!SendAll(connection, reply.data() + i, 1))
+                    break;
+            }
+        }
+    } else {
+        bool open = pause(response.headDelayMs) && SendAll(connection, reply.data(), reply.size());
+        const size_t step = response.stepBytes > 0 ? response.stepBytes : bodyBytes;
+        for (size_t sent = 0; open && sent < bodyBytes; sent += step) {
+            if (sent > 0 && !pause(response.stepDelayMs))
                 break;
+            const size_t size = bodyBytes - sent < step ? bodyBytes - sent : step;
+            open = SendAll(connection, response.body.data() + sent, size);
         }
     }
     CloseSocket(connection);

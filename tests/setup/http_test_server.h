@@ -29,6 +29,14 @@ class CHttpTestServer {
         // milliseconds, from its first byte (trickleHead) or from the body's.
         int trickleMs = 0;
         bool trickleHead = false;
+        // A slow server: waits this long before the head, then sends the
+        // body in pieces of stepBytes (0: at once) with stepDelayMs between
+        // them. The wait ends early when the client goes away.
+        int headDelayMs = 0;
+        size_t stepBytes = 0;
+        int stepDelayMs = 0;
+        // false: no Content-Length; the end of the body is the connection's.
+        bool announceLength = true;
     };
 
     // Binds an ephemeral port on 127.0.0.1 and starts serving.

@@ -180,12 +180,58 @@ TEST_F(LstBuildTest, LinesSpanningReadBlocksAreWholeAndReported) {
     }
     ASSERT_TRUE(Build(input));
     EXPECT_EQ(LstFiles(), (Files{{"NYSE_STOCK.LST", expected}}));
-    // Four blocks of data and the final empty read each step the bar.
-    EXPECT_EQ(view.steps, 5);
+    // The bar showed the share of the file read, up to the whole.
+    ASSERT_FALSE(view.progressShown.empty());
+    EXPECT_EQ(view.progressShown.back().done, static_cast<int64_t>(input.size()));
+    EXPECT_EQ(view.progressShown.back().total, static_cast<int64_t>(input.size()));
     EXPECT_TRUE(view.HasStatus("We have read in 131071 bytes in from the symbol file."));
     EXPECT_TRUE(view.HasStatus("We have read in " + std::to_string(input.size()) +
                                " bytes in from the symbol file."));
-    EXPECT_EQ(view.pumps, 0);
+    // Events run after every block and the final read, so Cancel works.
+    EXPECT_EQ(view.pumps, 5);
+}
+
+TEST_F(LstBuildTest, CancelLeavesNoHalfWrittenLstFile) {
+    std::string input = kHeader;
+    for (int i = 0; input.size() < 400000; ++i) {
+        input += Line("S" + std::to_string(i), "Description " + std::to_string(i),
+                      i % 2 == 0 ? "NYSE" : "NASDAQ", "", "EQUITY");
+    }
+    struct Stage {
+        const char* name;
+        bool beforeTheJob;
+        int64_t cancelAfter;  // bytes read when Cancel is pressed
+    };
+    const Stage stages[] = {
+        {"Ctrl-C before the job started", true, 0},
+        {"after the first block", false, 1},
+        {"after the last block", false, static_cast<int64_t>(input.size())},
+    };
+    view.checks[Check::kContinuous] = true;
+    for (const Stage& stage : stages) {
+        SCOPED_TRACE(stage.name);
+        ASSERT_TRUE(Build(input));  // an earlier, whole build
+        ASSERT_EQ(LstFiles().size(), 3u);
+        CSetupController controller(&view, &store);
+        if (stage.beforeTheJob)
+            controller.RequestCancel();
+        view.onProgress = [&](const JobProgress& shown) {
+            EXPECT_TRUE(view.cancelShown);
+            EXPECT_EQ(shown.total, static_cast<int64_t>(input.size()));
+            if (shown.done >= stage.cancelAfter && !stage.beforeTheJob)
+                controller.RequestCancel();
+        };
+        EXPECT_FALSE(controller.BuildLstFiles());
+        view.onProgress = nullptr;
+        EXPECT_EQ(LstFiles(), Files{});
+        EXPECT_TRUE(
+            view.HasStatus("The build was cancelled; the 3 LST files it had begun were "
+                           "removed."));
+        EXPECT_FALSE(view.HasStatus("We finished building the Novascope LST files!"));
+        EXPECT_FALSE(view.cancelShown);
+        EXPECT_FALSE(controller.CancelRequested());
+        ExpectJobEnded();
+    }
 }
 
 // Lines holding a NUL byte or longer than the limit are skipped one by one;

@@ -305,10 +305,10 @@ TEST_F(SetupDialogTest, DownloadKeepsButtonsOffAndTheCursorBusyUntilItEnds) {
     WriteRegDword(server.Port(), kPortPathA);
     Open();
 
-    // Looks at the dialog whenever the download lets events run, and asks it
-    // to close once.
+    // Looks at the dialog whenever the download lets events run.
     std::vector<bool> buttonsOn;
     std::vector<bool> busy;
+    std::vector<bool> cancelOn;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
         for (const char* id : {"1", "2", "1009", "1010"}) {
@@ -316,9 +316,9 @@ TEST_F(SetupDialogTest, DownloadKeepsButtonsOffAndTheCursorBusyUntilItEnds) {
         }
         busy.push_back(QApplication::overrideCursor() != nullptr &&
                        QApplication::overrideCursor()->shape() == Qt::WaitCursor);
-        if (busy.size() == 1)
-            m_dialog->close();
+        cancelOn.push_back(Find<QPushButton>(COrvellaNSTSetupDlg::kCancelButtonName)->isVisible());
     });
+    EXPECT_FALSE(Find<QPushButton>(COrvellaNSTSetupDlg::kCancelButtonName)->isVisible());
     probe.start(0);
     Click("1009");
     probe.stop();
@@ -327,11 +327,79 @@ TEST_F(SetupDialogTest, DownloadKeepsButtonsOffAndTheCursorBusyUntilItEnds) {
     ASSERT_FALSE(busy.empty());
     EXPECT_EQ(std::count(busy.begin(), busy.end(), false), 0);
     EXPECT_EQ(std::count(buttonsOn.begin(), buttonsOn.end(), true), 0);
+    EXPECT_EQ(std::count(cancelOn.begin(), cancelOn.end(), false), 0);
     EXPECT_NE(StatusText().find("Total Bytes received 600000\n"), std::string::npos);
     EXPECT_NE(StatusText().find("Status Code 200 was returned.\n"), std::string::npos);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    // The close asked for during the job came once it had ended.
-    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_FALSE(Find<QPushButton>(COrvellaNSTSetupDlg::kCancelButtonName)->isVisible());
+    EXPECT_TRUE(m_dialog->isVisible());
+}
+
+TEST_F(SetupDialogTest, CancelOrCloseStopsTheJobAndTheBarShowsHowFar) {
+    test::CHttpTestServer server;
+    test::CHttpTestServer::Response slow{200, "OK", {}, std::string(600000, 'x')};
+    slow.stepBytes = 100000;
+    slow.stepDelayMs = 50;
+    server.Route("/mktlist_v2.txt", slow);
+    WriteRegString(kNovaScopeRootPathA, m_nst);
+    WriteRegString(kWebsitePathA, "127.0.0.1/mktlist_v2.txt");
+    WriteRegDword(server.Port(), kPortPathA);
+    std::string symbols = "head\r\n";
+    for (int i = 0; symbols.size() < 400000; ++i) {
+        symbols += "S" + std::to_string(i) + "\tCorp\tNYSE\tNYSE\tEQUITY\t0\t\t0\r\n";
+    }
+    const std::string symbolFile = m_nst + "/mktlist_v2.txt";
+    const std::string lstFile = m_nst + "/Servers/OrvellaForNST/NYSE_STOCK.LST";
+    struct Case {
+        const char* name;
+        const char* job;  // the button that starts it
+        bool close;       // close the window instead of clicking Cancel
+        const char* line;
+    };
+    const Case cases[] = {
+        {"Cancel a download", "1009", false, "The download was cancelled after "},
+        {"close during a download", "1009", true, "The download was cancelled after "},
+        {"Cancel a build", "1010", false, "The build was cancelled; the 1 LST files"},
+        {"close during a build", "1010", true, "The build was cancelled; the 1 LST files"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteFile(symbolFile, symbols);
+        Open();
+        auto* bar = Find<QProgressBar>("1004");
+        auto* cancel = Find<QPushButton>(COrvellaNSTSetupDlg::kCancelButtonName);
+        std::vector<int> shares;
+        QString progressText;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            if (!cancel->isVisible() || bar->maximum() != 1000 || bar->value() == 0)
+                return;
+            shares.push_back(bar->value());
+            progressText = Find<QLabel>(COrvellaNSTSetupDlg::kProgressTextName)->text();
+            if (c.close) {
+                m_dialog->close();
+            } else {
+                QTest::mouseClick(cancel, Qt::LeftButton);
+            }
+        });
+        probe.start(0);
+        Click(c.job);
+        probe.stop();
+
+        ASSERT_FALSE(shares.empty());
+        EXPECT_GT(shares.front(), 0);
+        EXPECT_LT(shares.front(), 1000);
+        EXPECT_TRUE(progressText.contains("% ")) << progressText.toStdString();
+        EXPECT_NE(StatusText().find(c.line), std::string::npos) << StatusText();
+        EXPECT_EQ(test::ReadFile(symbolFile), symbols);
+        EXPECT_FALSE(std::filesystem::exists(symbolFile + ".part"));
+        EXPECT_FALSE(std::filesystem::exists(lstFile));
+        EXPECT_EQ(m_dialog->isVisible(), !c.close);
+        EXPECT_FALSE(cancel->isVisible());
+        EXPECT_TRUE(Find<QPushButton>("1009")->isEnabled());
+        EXPECT_EQ(bar->value(), 0);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
 }
 
 TEST_F(SetupDialogTest, AboutShowsTheProgramVersion) {
@@ -347,7 +415,16 @@ TEST_F(SetupDialogTest, RendersAScreenshot) {
     WriteRegString(kNovaScopeRootPathA, m_nst);
     Open();
     m_dialog->AppendStatus("Beginning to process the symbol file!");
-    m_dialog->AppendStatus("We finished building the Novascope LST files!");
+    m_dialog->AppendStatus("We have read in 131071 bytes in from the symbol file.");
+    // As it looks while a job runs.
+    m_dialog->DisableButtons();
+    m_dialog->ShowCancel(true);
+    JobProgress progress;
+    progress.done = 131071;
+    progress.total = 331071;
+    progress.bytesPerSecond = 65536;
+    progress.secondsLeft = 3.05;
+    m_dialog->ShowProgress(progress);
     QApplication::processEvents();
     const std::string path = std::string(ORVELLA_SCREENSHOT_DIR) + "/OrvellaNSTSetup-dialog.png";
     ASSERT_TRUE(m_dialog->grab().save(QString::fromStdString(path)));

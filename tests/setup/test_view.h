@@ -1,6 +1,7 @@
 // A CSetupView that records what the jobs do to the dialog.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,11 +20,13 @@ class CTestView : public CSetupView {
   public:
     void AppendStatus(const std::string& line) override { status.push_back(line); }
     void ClearStatus() override { status.clear(); }
-    void StepProgress() override {
-        progress = NextProgressPosition(progress);
-        ++steps;
+    void ShowProgress(const JobProgress& shown) override {
+        progressShown.push_back(shown);
+        if (onProgress)
+            onProgress(shown);
     }
     void SetProgress(int position) override { progress = position; }
+    void ShowCancel(bool shown) override { cancelShown = shown; }
     void DisableButtons() override {
         buttonsEnabled = false;
         ++disabledCount;
@@ -34,7 +37,11 @@ class CTestView : public CSetupView {
     void ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override {
         messages.push_back({text, caption, flags});
     }
-    void PumpEvents() override { ++pumps; }
+    void PumpEvents() override {
+        ++pumps;
+        if (onPump)
+            onPump();
+    }
 
     std::string WebsiteText() const override { return website; }
     std::string PortText() const override { return port; }
@@ -58,8 +65,12 @@ class CTestView : public CSetupView {
     std::vector<std::string> status;
     std::vector<ShownMessage> messages;
     int progress = 0;
-    int steps = 0;
+    std::vector<JobProgress> progressShown;
+    bool cancelShown = false;
     int pumps = 0;
+    // Run when the job shows its progress, and when it lets events run.
+    std::function<void(const JobProgress&)> onProgress;
+    std::function<void()> onPump;
     bool buttonsEnabled = true;
     int disabledCount = 0;
     int waitDepth = 0;

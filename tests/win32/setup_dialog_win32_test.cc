@@ -152,6 +152,8 @@ TEST_F(SetupDialogWin32Test, ControlsFollowTheResourceOrder) {
         {-1, "Button", "Additional LST File Types to Generate"},
         {1017, "Button", "Logging"},
         {-1, "Button", "Additional Options"},
+        {1019, "Button", "Cancel"},  // shown while a job runs
+        {1020, "Static", ""},        // the job's progress in words
     };
     HWND child = GetWindow(window, GW_CHILD);
     for (const Control& c : expected) {
@@ -215,8 +217,10 @@ TEST_F(SetupDialogWin32Test, RendersAScreenshot) {
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     dialog->AppendStatus("Begining download of symbol file....");
     dialog->AppendStatus("dwInternetStatus 10; Resolving name www.example.com");
-    dialog->StepProgress();
-    dialog->StepProgress();
+    JobProgress progress;
+    progress.done = 131071;
+    progress.total = 300000;
+    dialog->ShowProgress(progress);
     Pump();
     RECT frame{};
     GetWindowRect(window, &frame);

@@ -1,0 +1,34 @@
+#include "platform/console.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+void (*g_onInterrupt)() = nullptr;
+
+void OnSignal(int) {
+    if (g_onInterrupt != nullptr)
+        g_onInterrupt();
+}
+
+}  // namespace
+
+bool IsTerminal(std::FILE* stream) {
+    return stream != nullptr && isatty(fileno(stream)) == 1;
+}
+
+void SetInterruptHandler(void (*onInterrupt)()) {
+    g_onInterrupt = onInterrupt;
+    struct sigaction action {};
+    action.sa_handler = onInterrupt != nullptr ? OnSignal : SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    // Reads and writes go on after the signal; the job notices the request
+    // at its next progress report.
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace platform
