@@ -86,10 +86,7 @@ void CHttpTestServer::Handle(TestSocket connection) {
     const size_t bodyBytes =
         response.cutAfter < response.body.size() ? response.cutAfter : response.body.size();
     // Waits up to ms; false when the client has closed the connection.
-    auto pause = [&](int ms) {
-        pollfd closed{connection, POLLIN, 0};
-        return ms <= 0 || m_stop || ::poll(&closed, 1, ms) == 0;
-    };
+    auto pause = [&](int ms) { return ms <= 0 || m_stop || !WaitReadable(connection, ms); };
     if (response.trickleMs > 0) {
         const size_t quickBytes = response.trickleHead ? 0 : reply.size();
         reply.append(response.body, 0, bodyBytes);
