@@ -271,6 +271,9 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
         if (ended)
             break;
     }
+    // The whole body, also when no length was announced.
+    if (!sink->OnTransferProgress(s.m_bodyBytes, announced))
+        return Result::kStoppedBySink;
     s.Notify(kRequestComplete);
     return Result::kCompleted;
 }
