@@ -28,6 +28,10 @@ PLATFORM_API bool DirectoryExists(const std::wstring& folder);
 // cause in LastPlatformError() (timer_queue.h).
 PLATFORM_API bool CreateDirectory(const std::wstring& folder);
 
+// Moves the file from onto to, replacing an existing file there. 0 on
+// success, else an errno-style error number.
+PLATFORM_API int MoveFileReplacing(const std::string& from, const std::string& to);
+
 // True when path names a place without the help of a current folder: on
 // POSIX it begins with '/' (on Win32: a drive letter, colon and backslash, or
 // a UNC path).

@@ -6,8 +6,8 @@
 #
 # --browser  also installs the headless browser that renders the chart page
 #            in the host's browser check (skipped with a message without it)
-# --windows  also installs the cross compilers, GoogleTest's sources and wine
-#            for the Windows build and its tests
+# --windows  adds the cross compilers, GoogleTest's sources, wine, makensis and
+#            Xvfb for the Windows build, its installer and its tests
 set -euo pipefail
 
 packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchmark-dev
@@ -15,7 +15,7 @@ packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchm
 for arg in "$@"; do
     case "$arg" in
         --browser) packages+=(chromium) ;;
-        --windows) packages+=(mingw-w64 googletest wine wine64) ;;
+        --windows) packages+=(mingw-w64 googletest wine wine64 nsis xvfb) ;;
         *) echo "bootstrap: unknown option $arg" >&2; exit 2 ;;
     esac
 done

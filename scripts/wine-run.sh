@@ -21,6 +21,10 @@ mkdir -p "$root/home"
 export WINEPREFIX="$root/prefix" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" HOME="$root/home"
 unset DISPLAY WAYLAND_DISPLAY
+# Programs with windows get the display they are given explicitly.
+if [ -n "${ORVELLA_WINE_DISPLAY:-}" ]; then
+    export DISPLAY="$ORVELLA_WINE_DISPLAY"
+fi
 
 if [ "${1:-}" = "--stop" ]; then
     [ -d "$WINEPREFIX" ] && wineserver -w

@@ -1,8 +1,9 @@
 // The setup program's HTTP client: one session per download, one GET at a
 // time, the client's progress turned into status lines
 // ("dwInternetStatus %ld; %s") and the body handed on in blocks of at most
-// 131071 bytes. Built on libcurl; its own redirect following stays off, so
-// the caller sees 301, 302 and 303 and decides itself.
+// 131071 bytes. Built on the system's HTTP client (libcurl on Linux, WinINet
+// on Windows; CMake picks the file); the client's own redirect following
+// stays off, so the caller sees 301, 302 and 303 and decides itself.
 #pragma once
 
 #include <cstddef>
@@ -115,11 +116,17 @@ class CCorvanInternetSession {
     virtual void OnStatusCallback(uintptr_t context, long code, const std::string& information);
 
   private:
-    // One request on the wire; its libcurl callbacks live there.
+    // One request on the wire; the client's callbacks live there.
     struct Transfer;
 
-    Result GetOnce(const Request& request, CHttpResponseSink* sink, int* curlCode);
+    // couldNotConnect tells whether a failure was a refused connection,
+    // which is worth one more attempt.
+    Result GetOnce(const Request& request, CHttpResponseSink* sink, bool* couldNotConnect);
     void Notify(long code, const std::string& information = std::string());
+    // Keeps at most kMaxErrorText characters, kUnknownErrorText for none.
+    void SetErrorText(std::string text);
+
+    static constexpr char kUnknownErrorText[] = "Some crazy unknown error";
 
     std::string m_agent;
     uintptr_t m_context;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/file_system.h"
 #include "setup/lst_output_file.h"
 
 namespace orvella {
@@ -80,10 +81,12 @@ bool CSymbolFileWriter::Commit() {
         std::remove(m_temporary.c_str());
         return false;
     }
-    errno = 0;
-    if (std::rename(m_temporary.c_str(), m_destination.c_str()) != 0) {
+    // Replaces the old file in one step, also where the system's rename
+    // does not.
+    const int error = platform::MoveFileReplacing(m_temporary, m_destination);
+    if (error != 0) {
         m_view->AppendStatus("The symbol file could not be replaced " + m_destination + " (" +
-                             Describe(LastError()) + ")");
+                             Describe(error) + ")");
         std::remove(m_temporary.c_str());
         return false;
     }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -83,6 +84,10 @@ std::wstring DocumentsFolder() {
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     return platform::WidenText(folder);
+}
+
+int MoveFileReplacing(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : (errno != 0 ? errno : EIO);
 }
 
 bool DirectoryExists(const std::wstring& folder) {

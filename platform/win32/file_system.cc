@@ -18,6 +18,21 @@ std::wstring DocumentsFolder() {
     return path;
 }
 
+int MoveFileReplacing(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    switch (GetLastError()) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return EACCES;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        default:
+            return EIO;
+    }
+}
+
 bool DirectoryExists(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW((folder + L"\\*.*").c_str(), &found);

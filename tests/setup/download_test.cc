@@ -40,12 +40,22 @@ Response Redirect(int status, const std::string& location) {
     return response;
 }
 
+// Some clients report their handles being created and closed (60, 70) as
+// well; the steps of the download are the same.
+std::vector<std::string> WithoutHandleLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+        if (line.rfind("dwInternetStatus 60;", 0) != 0 &&
+            line.rfind("dwInternetStatus 70;", 0) != 0)
+            kept.push_back(line);
+    }
+    return kept;
+}
+
 class DownloadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
-            ::unsetenv(name);
-        }
+        test::ClearProxyEnvironment();
         view.port = std::to_string(server.Port());
         view.directory = root.Path();
         destination = root.Path() + "/mktlist_v2.txt";
@@ -103,7 +113,7 @@ TEST_F(DownloadTest, StoresTheFileAndReportsEveryStep) {
         "Status Code 200 was returned.",
         "Download of symbol file is complete....",
     };
-    EXPECT_EQ(view.status, expected);
+    EXPECT_EQ(WithoutHandleLines(view.status), expected);
     // The bar showed the share of the announced length, up to the whole.
     ASSERT_FALSE(view.progressShown.empty());
     EXPECT_EQ(view.progressShown.back().done, 300000);
@@ -194,9 +204,10 @@ TEST_F(DownloadTest, OutcomesThatStoreNothing) {
         EXPECT_FALSE(Download(c.path));
         EXPECT_EQ(test::ReadFile(target), kOldContent);
         EXPECT_FALSE(test::FileExists(target + ".part"));
-        ASSERT_GE(view.status.size(), c.lastLines.size() + 1);
-        const std::vector<std::string> last(view.status.end() - 1 - c.lastLines.size(),
-                                            view.status.end() - 1);
+        const std::vector<std::string> status = WithoutHandleLines(view.status);
+        ASSERT_GE(status.size(), c.lastLines.size() + 1);
+        const std::vector<std::string> last(status.end() - 1 - c.lastLines.size(),
+                                            status.end() - 1);
         EXPECT_EQ(last, c.lastLines);
         EXPECT_EQ(view.status.back(), "Download of symbol file is complete....");
     }
@@ -296,10 +307,11 @@ TEST_F(DownloadTest, ClientErrorsAreDescribed) {
         view.port = c.port;
         CSetupController controller(&view, &store);
         EXPECT_FALSE(controller.DownloadSymbolFile());
-        ASSERT_GE(view.status.size(), 4u);
-        EXPECT_NE(view.status[view.status.size() - 3].find(c.description), std::string::npos)
-            << view.status[view.status.size() - 3];
-        EXPECT_EQ(view.status[view.status.size() - 2], "Status Code 0 was returned.");
+        const std::vector<std::string> status = WithoutHandleLines(view.status);
+        ASSERT_GE(status.size(), 4u);
+        EXPECT_NE(status[status.size() - 3].find(c.description), std::string::npos)
+            << status[status.size() - 3];
+        EXPECT_EQ(status[status.size() - 2], "Status Code 0 was returned.");
         EXPECT_EQ(test::ReadFile(destination), kOldContent);
         EXPECT_TRUE(view.buttonsEnabled);
         EXPECT_EQ(view.waitDepth, 0);

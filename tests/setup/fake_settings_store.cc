@@ -1,11 +1,11 @@
 #include "tests/setup/fake_settings_store.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "tests/setup/test_os.h"
 
 namespace orvella::test {
 
@@ -46,7 +46,7 @@ CTempFolder::CTempFolder() {
     const auto base = std::filesystem::temp_directory_path();
     for (;;) {
         std::ostringstream name;
-        name << "orvella-setup-test-" << ::getpid() << "-" << counter++;
+        name << "orvella-setup-test-" << CurrentProcessId() << "-" << counter++;
         const auto path = base / name.str();
         if (std::filesystem::create_directory(path)) {
             m_path = path.string();

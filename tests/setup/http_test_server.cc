@@ -1,50 +1,15 @@
 #include "tests/setup/http_test_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <memory>
 
+#include "tests/setup/test_os.h"
+
 namespace orvella::test {
 
-namespace {
-
-bool SendAll(int socket, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t sent = ::send(socket, data, size, MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        data += sent;
-        size -= static_cast<size_t>(sent);
-    }
-    return true;
-}
-
-int BindLoopback(int* port) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int yes = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    socklen_t length = sizeof(address);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    *port = ntohs(address.sin_port);
-    return listener;
-}
-
-}  // namespace
-
 CHttpTestServer::CHttpTestServer() {
-    m_listener = BindLoopback(&m_port);
-    ::listen(m_listener, 16);
+    m_listener = ListenOnLoopback(&m_port);
     m_acceptor = std::thread([this] { Serve(); });
 }
 
@@ -53,12 +18,12 @@ CHttpTestServer::~CHttpTestServer() {
     m_acceptor.join();
     for (std::thread& worker : m_workers)
         worker.join();
-    ::close(m_listener);
+    CloseSocket(m_listener);
 }
 
 int CHttpTestServer::UnusedPort() {
     int port = 0;
-    ::close(BindLoopback(&port));
+    CloseSocket(ListenOnLoopback(&port));
     return port;
 }
 
@@ -74,26 +39,24 @@ std::vector<std::string> CHttpTestServer::Requests() {
 
 void CHttpTestServer::Serve() {
     while (!m_stop) {
-        pollfd waiting{m_listener, POLLIN, 0};
-        if (::poll(&waiting, 1, 50) <= 0)
+        if (!WaitReadable(m_listener, 50))
             continue;
-        const int connection = ::accept(m_listener, nullptr, nullptr);
-        if (connection < 0)
+        const TestSocket connection = AcceptConnection(m_listener);
+        if (connection == kNoSocket)
             continue;
         m_workers.emplace_back([this, connection] { Handle(connection); });
     }
 }
 
-void CHttpTestServer::Handle(int connection) {
+void CHttpTestServer::Handle(TestSocket connection) {
     std::string head;
     char buffer[4096];
     // Bounded: a request head larger than 64 KB or a client silent for five
     // seconds ends the connection.
     while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 && !m_stop) {
-        pollfd waiting{connection, POLLIN, 0};
-        if (::poll(&waiting, 1, 5000) <= 0)
+        if (!WaitReadable(connection, 5000))
             break;
-        const ssize_t received = ::recv(connection, buffer, sizeof(buffer), 0);
+        const long received = ReceiveSome(connection, buffer, sizeof(buffer));
         if (received <= 0)
             break;
         head.append(buffer, static_cast<size_t>(received));
@@ -123,10 +86,7 @@ void CHttpTestServer::Handle(int connection) {
     const size_t bodyBytes =
         response.cutAfter < response.body.size() ? response.cutAfter : response.body.size();
     // Waits up to ms; false when the client has closed the connection.
-    auto pause = [&](int ms) {
-        pollfd closed{connection, POLLIN, 0};
-        return ms <= 0 || m_stop || ::poll(&closed, 1, ms) == 0;
-    };
+    auto pause = [&](int ms) { return ms <= 0 || m_stop || !WaitReadable(connection, ms); };
     if (response.trickleMs > 0) {
         const size_t quickBytes = response.trickleHead ? 0 : reply.size();
         reply.append(response.body, 0, bodyBytes);
@@ -148,8 +108,7 @@ void CHttpTestServer::Handle(int connection) {
             open = SendAll(connection, response.body.data() + sent, size);
         }
     }
-    ::shutdown(connection, SHUT_RDWR);
-    ::close(connection);
+    CloseSocket(connection);
 }
 
 }  // namespace orvella::test

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/setup/test_os.h"
+
 namespace orvella::test {
 
 class CHttpTestServer {
@@ -52,9 +54,9 @@ class CHttpTestServer {
 
   private:
     void Serve();
-    void Handle(int connection);
+    void Handle(TestSocket connection);
 
-    int m_listener = -1;
+    TestSocket m_listener = kNoSocket;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;

@@ -2,12 +2,11 @@
 // from the caller's environment, and an empty charting host folder.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 
 #include "tests/settings/settings_env.h"
+#include "tests/setup/test_os.h"
 
 namespace orvella::testing {
 
@@ -15,9 +14,7 @@ class SetupEnvTest : public SettingsEnvTest {
   protected:
     void SetUp() override {
         SettingsEnvTest::SetUp();
-        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
-            ::unsetenv(name);
-        }
+        test::ClearProxyEnvironment();
         m_nst = (m_root / "nst").string();
         std::filesystem::create_directories(m_nst);
     }

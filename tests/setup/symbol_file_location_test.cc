@@ -39,8 +39,9 @@ TEST(SymbolFileLocation, SplitsTheWebsiteText) {
 
 TEST(SymbolFileLocation, PathsJoinWithTheNativeSeparator) {
     const SymbolFileLocation location = LocateSymbolFile("h/product/mktlist_v2.txt");
-    EXPECT_EQ(SymbolFilePath("/nst", location), "/nst/mktlist_v2.txt");
-    EXPECT_EQ(LstFolder("/nst"), "/nst/Servers/OrvellaForNST/");
+    const std::string s(1, kSetupPathSeparator);
+    EXPECT_EQ(SymbolFilePath("/nst", location), "/nst" + s + "mktlist_v2.txt");
+    EXPECT_EQ(LstFolder("/nst"), "/nst" + s + "Servers" + s + "OrvellaForNST" + s);
 }
 
 TEST(SymbolFileLocation, RefusedFilesIgnoreCaseQueryAndFragment) {

@@ -1,0 +1,266 @@
+// The session on libcurl.
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <thread>
+
+#include "setup/internet_session.h"
+
+namespace orvella {
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool IsRedirectStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Finds a header by name, ignoring case; true when the headers hold it.
+bool HasHeader(std::string_view headers, std::string_view name) {
+    size_t start = 0;
+    while (start < headers.size()) {
+        size_t end = headers.find('\n', start);
+        if (end == std::string_view::npos)
+            end = headers.size();
+        const std::string_view line = headers.substr(start, end - start);
+        if (line.size() > name.size() && line[name.size()] == ':') {
+            bool same = true;
+            for (size_t i = 0; i < name.size() && same; ++i) {
+                same = (line[i] | 0x20) == (name[i] | 0x20);
+            }
+            if (same)
+                return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+struct CCorvanInternetSession::Transfer {
+    CCorvanInternetSession* session;
+    CURL* easy;
+    CHttpResponseSink* sink;
+    std::string host;
+    bool resolvedReported = false;
+    bool connected = false;
+    bool headersStarted = false;
+    bool headersComplete = false;
+    bool stoppedBySink = false;
+    size_t blockUsed = 0;
+
+    bool DeliverBlock() {
+        if (blockUsed == 0)
+            return true;
+        const size_t size = blockUsed;
+        blockUsed = 0;
+        session->m_bodyBytes += static_cast<long long>(size);
+        if (!sink->OnBodyBlock(session->m_buffer.get(), size)) {
+            stoppedBySink = true;
+            return false;
+        }
+        return true;
+    }
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Transfer*>(user);
+        CCorvanInternetSession* session = self->session;
+        const std::string_view line(data, size * count);
+        if (StartsWith(line, "HTTP/")) {
+            // A new response begins (an interim one may have come first).
+            session->m_headers.clear();
+            self->headersStarted = true;
+        }
+        if (line == "\r\n" || line == "\n") {
+            long status = 0;
+            curl_easy_getinfo(self->easy, CURLINFO_RESPONSE_CODE, &status);
+            if (status < 200)
+                return size * count;
+            session->m_status = status;
+            self->headersComplete = true;
+            session->Notify(kResponseReceived);
+            if (IsRedirectStatus(status) && HasHeader(session->m_headers, "Location")) {
+                session->Notify(kRedirect);
+            }
+            if (!self->sink->OnResponse(status)) {
+                self->stoppedBySink = true;
+                return 0;
+            }
+            return size * count;
+        }
+        session->m_headers.append(line);
+        if (session->m_headers.size() >= 2 && session->m_headers.back() == '\n' &&
+            session->m_headers[session->m_headers.size() - 2] != '\r') {
+            session->m_headers.insert(session->m_headers.size() - 1, 1, '\r');
+        }
+        return size * count;
+    }
+
+    static size_t OnBody(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Transfer*>(user);
+        char* block = self->session->m_buffer.get();
+        size_t remaining = size * count;
+        while (remaining > 0) {
+            const size_t room = kReadBlockSize - self->blockUsed;
+            const size_t take = remaining < room ? remaining : room;
+            std::memcpy(block + self->blockUsed, data, take);
+            self->blockUsed += take;
+            data += take;
+            remaining -= take;
+            if (self->blockUsed == kReadBlockSize && !self->DeliverBlock())
+                return 0;
+        }
+        return size * count;
+    }
+
+    static int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+        auto* self = static_cast<Transfer*>(user);
+        std::string_view text(data, size);
+        if (type == CURLINFO_HEADER_OUT) {
+            self->session->Notify(kRequestSent);
+            return 0;
+        }
+        if (type != CURLINFO_TEXT)
+            return 0;
+        while (!text.empty() && text.front() == ' ')
+            text.remove_prefix(1);
+        if (!StartsWith(text, "Trying "))
+            return 0;
+        // "Trying <address>:<port>..." precedes every connect attempt.
+        text.remove_prefix(7);
+        const size_t colon = text.rfind(':');
+        const std::string address(text.substr(0, colon == std::string_view::npos ? 0 : colon));
+        if (!self->resolvedReported) {
+            self->resolvedReported = true;
+            self->session->Notify(kNameResolved, address);
+        }
+        self->session->Notify(kConnectingToServer);
+        return 0;
+    }
+
+    static int OnPrereq(void* user, char*, char*, int, int) {
+        auto* self = static_cast<Transfer*>(user);
+        self->connected = true;
+        self->session->Notify(kConnectedToServer);
+        self->session->Notify(kSendingRequest);
+        return CURL_PREREQFUNC_OK;
+    }
+
+    static int OnTransferInfo(void* user, curl_off_t total, curl_off_t now, curl_off_t,
+                              curl_off_t) {
+        auto* self = static_cast<Transfer*>(user);
+        if (self->sink->OnTransferProgress(now, total > 0 ? total : -1))
+            return 0;
+        self->stoppedBySink = true;
+        return 1;
+    }
+
+    static int OnResolverStart(void*, void*, void* user) {
+        auto* self = static_cast<Transfer*>(user);
+        self->session->Notify(kResolvingName, self->host);
+        return 0;
+    }
+};
+
+bool CCorvanInternetSession::InitializeLibrary() {
+    return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+}
+
+CCorvanInternetSession::Result CCorvanInternetSession::Get(const Request& request,
+                                                           CHttpResponseSink* sink) {
+    bool couldNotConnect = false;
+    Result result = GetOnce(request, sink, &couldNotConnect);
+    for (int retry = 0; retry < kConnectRetries && result == Result::kFailed && couldNotConnect;
+         ++retry) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kConnectBackoffMs));
+        result = GetOnce(request, sink, &couldNotConnect);
+    }
+    return result;
+}
+
+CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& request,
+                                                               CHttpResponseSink* sink,
+                                                               bool* couldNotConnect) {
+    m_status = 0;
+    m_headers.clear();
+    m_errorText.clear();
+    m_bodyBytes = 0;
+
+    CURL* easy = curl_easy_init();
+    if (easy == nullptr) {
+        SetErrorText(std::string());
+        *couldNotConnect = false;
+        return Result::kFailed;
+    }
+    Transfer transfer{this, easy, sink, request.host};
+
+    const std::string url = "http://" + request.host + request.objectPath;
+    struct curl_slist* headers = nullptr;
+    for (const std::string& header : request.headers) {
+        std::string line = header;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        headers = curl_slist_append(headers, line.c_str());
+    }
+    char errorBuffer[CURL_ERROR_SIZE] = {0};
+
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PORT, static_cast<long>(request.port & 0xFFFF));
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, m_agent.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    // A server that stops sending, or sends a byte now and then, ends the
+    // transfer instead of holding the dialog for ever.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, request.minimumRate.bytesPerSecond);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, request.minimumRate.periodSeconds);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kReadBlockSize));
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Transfer::OnDebug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::OnPrereq);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &Transfer::OnResolverStart);
+    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::OnTransferInfo);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+
+    CURLcode code = curl_easy_perform(easy);
+    Result result = Result::kCompleted;
+    if (code == CURLE_OK && !transfer.DeliverBlock())
+        code = CURLE_WRITE_ERROR;
+    if (transfer.stoppedBySink) {
+        result = Result::kStoppedBySink;
+    } else if (code != CURLE_OK) {
+        result = Result::kFailed;
+        SetErrorText(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code));
+    } else {
+        Notify(kRequestComplete);
+    }
+    *couldNotConnect = code == CURLE_COULDNT_CONNECT;
+
+    if (transfer.connected)
+        Notify(kClosingConnection);
+    curl_easy_cleanup(easy);
+    curl_slist_free_all(headers);
+    if (transfer.connected)
+        Notify(kConnectionClosed);
+    return result;
+}
+
+}  // namespace orvella
