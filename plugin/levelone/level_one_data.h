@@ -68,9 +68,10 @@ class CLevelOneData {
 
     // The same for a chunk as the socket received it: the bytes are widened
     // straight onto the end of the pending text (one copy of the chunk less
-    // than widening it on its own first) and handled as OnLevelOneData
-    // handles their wide text.
+    // than widening it on its own first), kWidenSliceBytes at a time, and
+    // handled as OnLevelOneData handles their wide text.
     void OnLevelOneBytes(std::string_view received);
+    static constexpr std::size_t kWidenSliceBytes = 8192;
 
     // Handles one line by its first character: E logged, S checked for the
     // customer-information and connection texts, P and Q handled (or held in
@@ -143,6 +144,8 @@ class CLevelOneData {
     // on (the text before it holds no line feed) and dispatches them.
     // mayHoldZero: the text may hold a zero byte.
     void HandlePendingLines(std::size_t search, bool mayHoldZero);
+    // Runs the pump after received data unless a call further up does.
+    void PumpAfterData();
     void HandleHeldOrNewLine(std::wstring_view line);
     bool HoldingLines() const;
     void HoldLine(std::wstring_view line);
