@@ -411,7 +411,10 @@ CPhaseResult RunPhaseHere(Phase phase, const testing::CPrivateEnvironment& env, 
     // Under a stream at the feed's maximum rate a request can take up to two
     // seconds (see docs/performance.md), so there the plug-in's stream starts
     // when its 500 series are in place.
-    if (relay.Start(static_cast<uint16_t>(sim.level1), IsPaced(phase) && IsPlugIn(phase),
+    // The relay notes the trade lines' stamps in both paced phases, so that
+    // its work weighs on both receivers alike; only the plug-in's rows use
+    // them.
+    if (relay.Start(static_cast<uint16_t>(sim.level1), IsPaced(phase),
                     phase == Phase::kPlugInMax)) {
         result = IsPlugIn(phase) ? RunPlugIn(phase, env, sim, relay, seconds)
                                  : RunBaseline(phase, relay, seconds);
