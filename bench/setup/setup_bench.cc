@@ -27,7 +27,7 @@
 #include "settings/settings_keys.h"
 #include "testing/private_environment.h"
 #include "testing/process.h"
-#include "tests/setup/http_test_server.h"
+#include "testing/setup/http_test_server.h"
 
 namespace {
 

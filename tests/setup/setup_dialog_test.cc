@@ -25,8 +25,8 @@
 #include "settings/settings_keys.h"
 #include "setup/qt/about_dlg.h"
 #include "setup/qt/setup_dlg.h"
-#include "tests/setup/fake_settings_store.h"
-#include "tests/setup/http_test_server.h"
+#include "testing/setup/fake_settings_store.h"
+#include "testing/setup/http_test_server.h"
 #include "tests/setup/setup_dialog_controls.h"
 #include "tests/setup/setup_env.h"
 

@@ -18,7 +18,7 @@
 #include "setup/settings_store.h"
 #include "setup/win32/resource.h"
 #include "setup/win32/setup_dlg.h"
-#include "tests/setup/fake_settings_store.h"
+#include "testing/setup/fake_settings_store.h"
 #include "tests/setup/setup_dialog_controls.h"
 
 namespace orvella {
