@@ -13,10 +13,12 @@
 // updates/s for each symbol, 20,000 lines/s in all (delay from the feed's
 // send stamp to the row reaching the host library, or to the end of the
 // baseline's split). The stream runs through a relay (bench/levelone/
-// stamp_relay.h) for both receivers alike: it counts the lines and, in the
-// plug-in's paced phase, remembers each trade line's stamp and price per
-// symbol, so that the n-th streamed row of a symbol is matched with its n-th
-// trade line; the price of every matched row is checked against its line.
+// stamp_relay.h) for both receivers alike: it counts the lines and, in both
+// paced phases, remembers each trade line's stamp and price per symbol, so
+// that after the plug-in's phase the n-th streamed row of a symbol is matched
+// with its n-th trade line; the price of every matched row is checked against
+// its line. The targets are printed with the figures, and the program exits
+// with 1 when one is missed.
 // In the maximum-rate phase the relay holds the plug-in's stream back while
 // the 500 series are set up. The feed's admin port is a free one, named to
 // the launcher's running check through ORVELLA_FEED_SIM_ARGS.
