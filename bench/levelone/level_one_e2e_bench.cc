@@ -179,14 +179,25 @@ class CRowClock : public nsthost::CFeedObserver {
             return;
         }
         // Bench symbols are SYMnnn.
-        m_seen.push_back(CSeenRow{std::atoi(symbol + 3), m_price, MonotonicMicros()});
+        const CSeenRow row{std::atoi(symbol + 3), m_price, MonotonicMicros()};
+        if (m_seenCount < m_seen.size()) {
+            m_seen[m_seenCount] = row;
+        } else {
+            m_seen.push_back(row);
+        }
+        ++m_seenCount;
     }
+
+    // Makes room for count rows, written now, so that neither a reallocation
+    // nor the first touch of a fresh page falls into the measured window.
+    void MakeRoom(size_t count) { m_seen.resize(count); }
 
     // Pairs the n-th noted row of each symbol with its n-th trade line; the
     // delays of the rows that arrived in the measured window, of lines sent
     // in it, are kept.
     void Match(int64_t windowEnd) {
-        for (const CSeenRow& row : m_seen) {
+        for (size_t i = 0; i < m_seenCount; ++i) {
+            const CSeenRow& row = m_seen[i];
             CTradeStamp trade;
             if (!m_relay->PopTrade(BenchSymbol(row.symbol), &trade)) {
                 ++m_unmatched;
@@ -212,6 +223,7 @@ class CRowClock : public nsthost::CFeedObserver {
     int m_announced = 0;
     double m_price = 0.0;
     std::vector<CSeenRow> m_seen;
+    size_t m_seenCount = 0;
     std::vector<int64_t> m_delays;
 };
 
@@ -275,8 +287,8 @@ CPhaseResult RunPlugIn(Phase phase, const testing::CPrivateEnvironment& env,
     clock.m_match = IsPaced(phase);
     if (clock.m_match) {
         // Room for the rows of the set-up (about 30 s), the warm-up and the
-        // window, so that no reallocation falls into the window.
-        clock.m_seen.reserve(static_cast<size_t>((64.0 + kWarmUpSeconds + seconds) * 20000.0));
+        // window.
+        clock.MakeRoom(static_cast<size_t>((64.0 + kWarmUpSeconds + seconds) * 20000.0));
     }
     nsthost::CFeedStore& store = nsthost::FeedStore();
     store.SetKeepRows(false);
