@@ -66,7 +66,13 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
 // without a '-' (such as a request identifier). False when the line ends
 // before it.
 bool NextDateField(CFieldReader& fields, std::wstring_view* date) {
-    return fields.Next(date) && (date->find(L'-') != std::wstring_view::npos || fields.Next(date));
+    if (!fields.Next(date)) {
+        return false;
+    }
+    // A date has its '-' after the year: looked at before searching for one.
+    const bool isDate = (date->size() > 4 && (*date)[4] == L'-') ||
+                        date->find(L'-') != std::wstring_view::npos;
+    return isDate || fields.Next(date);
 }
 
 class CRowWriter {
