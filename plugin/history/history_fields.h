@@ -84,10 +84,8 @@ class CFieldReader {
                                      value);
             return true;
         }
-        // A division is slow, and sizes are whole numbers.
-        const double magnitude = fraction > 0
-                                     ? static_cast<double>(mantissa) / kPowersOfTen[fraction]
-                                     : static_cast<double>(mantissa);
+        const double magnitude =
+            static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
         *value = negative ? -magnitude : magnitude;
         *read = true;
         return true;
