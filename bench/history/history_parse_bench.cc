@@ -112,12 +112,13 @@ long long Parser(std::string_view reply, CCountingHost* host) {
     data.m_strSymbol = L"ABC";
     data.m_dtRequestTime = orvella::HostDate{40756.0 + 30.5, orvella::kDateValid};
     data.m_nTotalDays = 31;
-    // As ReadAvailable does: each chunk widened into the reserved chunk text.
+    // As ReadAvailable does: each chunk widened into the chunk text in place.
     std::wstring chunk;
     chunk.reserve(kChunkBytes);
     for (size_t from = 0; from < reply.size(); from += kChunkBytes) {
-        chunk.clear();
-        platform::AppendWidened(reply.substr(from, kChunkBytes), &chunk);
+        const std::string_view bytes = reply.substr(from, kChunkBytes);
+        chunk.resize(bytes.size());
+        chunk.resize(platform::WidenInto(bytes, chunk.data()));
         orvella::ProcessHistoryText(data, chunk);
     }
     orvella::SetHostFeed(nullptr);

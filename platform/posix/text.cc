@@ -13,7 +13,10 @@ std::wstring WidenText(std::string_view text) {
 void AppendWidened(std::string_view text, std::wstring* out) {
     const size_t start = out->size();
     out->resize(start + text.size());
-    wchar_t* dest = out->data() + start;
+    WidenInto(text, out->data() + start);
+}
+
+size_t WidenInto(std::string_view text, wchar_t* dest) {
     const char* source = text.data();
     size_t left = text.size();
     // Whole blocks first: a block copied into a local array cannot overlap
@@ -31,6 +34,7 @@ void AppendWidened(std::string_view text, std::wstring* out) {
     for (size_t i = 0; i < left; ++i) {
         dest[i] = static_cast<wchar_t>(static_cast<unsigned char>(source[i]));
     }
+    return text.size();
 }
 
 std::string NarrowText(std::wstring_view text) {
