@@ -111,13 +111,19 @@ CRunResult Run(const CRequest& request, const std::vector<std::string>& chunks) 
 
 // Every line of text (up to and including its line feed) is read field by
 // field, as text and as numbers, and compared with cutting it at every comma
-// (a run of commas is one separator) and converting each piece whole.
+// (a run of commas is one separator) and converting each piece whole. Only
+// the fields a reply line can use are compared, and only in lines short
+// enough to be read, so that the check does not slow the fuzzing down.
 void CheckLineFields(std::wstring_view text) {
+    constexpr int kFieldsUsed = 12;
     while (!text.empty()) {
         const size_t newline = text.find(L'\n');
         const size_t length = newline == std::wstring_view::npos ? text.size() : newline + 1;
         const std::wstring_view line = text.substr(0, length);
         text.remove_prefix(length);
+        if (line.size() > kMaxFeedLineChars + 1) {
+            continue;
+        }
 
         CFieldReader asText(line);
         CFieldReader asNumbers(line);
@@ -125,7 +131,8 @@ void CheckLineFields(std::wstring_view text) {
         double value = 0;
         bool read = false;
         size_t from = 0;
-        while (from < line.size()) {
+        int compared = 0;
+        while (from < line.size() && compared < kFieldsUsed) {
             size_t comma = line.find(L',', from);
             if (comma == std::wstring_view::npos) {
                 comma = line.size();
@@ -135,6 +142,7 @@ void CheckLineFields(std::wstring_view text) {
             if (piece.empty()) {
                 continue;
             }
+            ++compared;
             FUZZ_CHECK(asText.Next(&field) && field == piece);
             FUZZ_CHECK(asNumbers.NextNumber(&value, &read));
             double reference = 0;
@@ -142,8 +150,10 @@ void CheckLineFields(std::wstring_view text) {
             FUZZ_CHECK(!read ||
                        std::bit_cast<uint64_t>(value) == std::bit_cast<uint64_t>(reference));
         }
-        FUZZ_CHECK(!asText.Next(&field) && field.empty());
-        FUZZ_CHECK(!asNumbers.NextNumber(&value, &read) && !read);
+        if (compared < kFieldsUsed) {
+            FUZZ_CHECK(!asText.Next(&field) && field.empty());
+            FUZZ_CHECK(!asNumbers.NextNumber(&value, &read) && !read);
+        }
     }
 }
 
