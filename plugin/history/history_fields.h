@@ -1,6 +1,6 @@
 // Field splitting, number and date reading for the lines of a lookup reply.
-// All functions work on views of the caller's text, never allocate and keep
-// no state.
+// Everything works on views of the caller's text and never allocates; the
+// field reader only keeps its place in the line.
 #pragma once
 
 #include <cstddef>
