@@ -154,7 +154,10 @@ int main(int argc, char** argv) {
     std::printf("nst-host + plug-in (--count-only): %.3f s (%s)\n", best.seconds, summary.c_str());
     std::printf("ratio: %.2fx the baseline's time (best times of %d rounds; rounds %.2f-%.2fx)\n",
                 ratio, rounds, lowestRatio, highestRatio);
-    std::printf("host start and exit alone (the load that ends at once): %.3f s\n", empty.seconds);
+    std::printf(
+        "host start and exit alone (the load that ends at once): %.3f s; the load without "
+        "them: %.2fx\n",
+        empty.seconds, (best.seconds - empty.seconds) / baselineSeconds);
     std::printf(
         "nst-host peak memory: %.1f MB with the load, %.1f MB with an empty load, "
         "%.1f MB for the load\n",
