@@ -70,8 +70,8 @@ bool NextDateField(CFieldReader& fields, std::wstring_view* date) {
         return false;
     }
     // A date has its '-' after the year: looked at before searching for one.
-    const bool isDate = (date->size() > 4 && (*date)[4] == L'-') ||
-                        date->find(L'-') != std::wstring_view::npos;
+    const bool isDate =
+        (date->size() > 4 && (*date)[4] == L'-') || date->find(L'-') != std::wstring_view::npos;
     return isDate || fields.Next(date);
 }
 
@@ -129,12 +129,13 @@ void HandleEndLine(CHistoryData& data, Family family, std::wstring_view line) {
     data.m_pThread->m_bDone = 1;
 }
 
-void ProgressStep(CHistoryData& data, std::wstring_view dateField, const CDateFieldParts& parts) {
-    const std::wstring_view day = dateField.substr(0, kShortestDateField);
-    if (day == data.m_strProgressDay) {
+void ProgressStep(CHistoryData& data, const CDateFieldParts& parts) {
+    // Most lines are of the day seen last: three numbers compared, no call.
+    CHistoryData::CProgressDay& last = data.m_progressDay;
+    if (parts.day == last.day && parts.month == last.month && parts.year == last.year) {
         return;
     }
-    data.m_strProgressDay.assign(day);
+    last = {parts.year, parts.month, parts.day};
     const HostDate dayDate = DateFromParts(parts.year, parts.month, parts.day, 0, 0, 1);
     if (!DateIsAfter(dayDate, data.m_dtLastDay)) {
         return;
@@ -196,7 +197,7 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
         data.m_dType2Size = type2Size;
     }
     rows.Row({when.value, price, size, 0.0});
-    ProgressStep(data, date, parts);
+    ProgressStep(data, parts);
 }
 
 // Read as tick lines are (HandleTickLine).
@@ -243,7 +244,7 @@ void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line,
     } else {
         rows.Row({when.value, open, high, low, close, volume});
     }
-    ProgressStep(data, date, parts);
+    ProgressStep(data, parts);
 }
 
 // Handles one line, its line feed included. False when it ended the reply.
