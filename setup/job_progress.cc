@@ -67,6 +67,15 @@ bool CProgressMeter::Update(int64_t done, double now) {
     return worth;
 }
 
+bool CProgressMeter::Finish(double now) {
+    if (m_lastDone == m_current.done)
+        return false;
+    m_lastShown = now;
+    m_lastPermille = m_current.Permille();
+    m_lastDone = m_current.done;
+    return true;
+}
+
 std::string ByteText(int64_t bytes) {
     char text[48];
     if (bytes < 1024) {

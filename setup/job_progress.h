@@ -30,6 +30,9 @@ class CProgressMeter {
     // reading, reaching the end, a new percentage or kMinInterval since the
     // last reading shown.
     bool Update(int64_t done, double now);
+    // The job ended at now: true when its last reading was held back and is
+    // now worth showing, so that the final count is never left out.
+    bool Finish(double now);
     const JobProgress& Current() const { return m_current; }
     int64_t Total() const { return m_current.total; }
 

@@ -84,7 +84,8 @@ class CLstBuilder {
 
     bool OpenOptional(bool chosen, const char* name, std::unique_ptr<CLstOutputFile>* file);
     bool ProcessBlock(const char* data, size_t size);
-    bool ProcessLine(std::string_view text);
+    // mayHoldNul false: the line is known to hold no NUL byte.
+    bool ProcessLine(std::string_view text, bool mayHoldNul);
     void SkipLine(Malformed why);
     bool SwitchGroup();
     // Opens (creates or reopens) a file within the bound of open files.

@@ -28,7 +28,9 @@ bool CLstOutputFile::Open(const char* mode) {
     }
     // The file's own buffer would only copy our blocks once more.
     std::setvbuf(m_file, nullptr, _IONBF, 0);
-    m_buffer = std::make_unique<char[]>(kBufferSize);
+    // Not zeroed: a small file touches only the pages it fills, and a build
+    // has hundreds of them.
+    m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     m_used = 0;
     m_error = 0;
     return true;

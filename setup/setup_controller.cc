@@ -59,6 +59,12 @@ SetupTime StoredTime(CSetupSettingsStore* store, const char* name, const char* d
     return time;
 }
 
+// Seconds on the steady clock, for the progress meter.
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 CSetupController::CSetupController(CSetupView* view, CSetupSettingsStore* store,
@@ -201,9 +207,7 @@ void CSetupController::EndJob() {
 
 bool CSetupController::ReportProgress(int64_t done, int64_t total) {
     if (done >= 0) {
-        const double now =
-            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-                .count();
+        const double now = SteadySeconds();
         if (!m_meterStarted || total != m_meter.Total()) {
             m_meter.Start(total, now);
             m_meterStarted = true;
@@ -213,6 +217,15 @@ bool CSetupController::ReportProgress(int64_t done, int64_t total) {
     }
     m_view->PumpEvents();
     return !m_cancel;
+}
+
+void CSetupController::EndProgress() {
+    // The last reading may have come within the meter's pause; the job's
+    // final count is shown all the same.
+    if (m_meterStarted && m_meter.Finish(SteadySeconds()))
+        m_view->ShowProgress(m_meter.Current());
+    m_meterStarted = false;
+    m_view->SetProgress(0);
 }
 
 bool CSetupController::DownloadSymbolFile() {
@@ -278,7 +291,7 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
 
     // Ends the call: progress back to 0, cursor restored.
     auto finish = [this](int status) {
-        m_view->SetProgress(0);
+        EndProgress();
         m_view->EndWaitCursor();
         return status;
     };
@@ -376,7 +389,7 @@ bool CSetupController::BuildLstFiles() {
     m_lstLinesSkipped = builder.MalformedLines() + builder.UnfiledLines();
     if (built)
         m_view->AppendStatus("We finished building the Novascope LST files!");
-    m_view->SetProgress(0);
+    EndProgress();
     EndJob();
     return built;
 }

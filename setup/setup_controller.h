@@ -86,6 +86,9 @@ class CSetupController {
     // -1 total: not known). Shows it, lets window messages run and returns
     // false when the job is to stop.
     bool ReportProgress(int64_t done, int64_t total);
+    // The job's transfer ended: its final count if not shown yet, then the
+    // bar back to empty.
+    void EndProgress();
     // The stored host directory. False, with a status line, when it is not a
     // full path.
     bool StoredRoot(std::string* root);

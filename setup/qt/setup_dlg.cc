@@ -80,10 +80,6 @@ void COrvellaNSTSetupDlg::BuildControls() {
     m_directory = Control<QLineEdit>(this, "1011");
     m_download = Control<QPushButton>(this, "1009", "Download Symbol File");
     m_generate = Control<QPushButton>(this, "1010", "Generate LST Files");
-    m_cancel = Control<QPushButton>(this, kCancelButtonName, "Cancel");
-    m_cancel->setVisible(false);
-    m_progressText = Control<QLabel>(this, kProgressTextName);
-    m_progressText->setMinimumWidth(kDialogWidth / 2);
     m_checks[static_cast<int>(Check::kContinuous)] = Control<QCheckBox>(this, "1014", "Continuous");
     m_checks[static_cast<int>(Check::kMeridexSpot)] =
         Control<QCheckBox>(this, "1015", "Meridex Spot");
@@ -91,7 +87,11 @@ void COrvellaNSTSetupDlg::BuildControls() {
         Control<QCheckBox>(this, "1016", "Meridex Spot Composite");
     m_checks[static_cast<int>(Check::kLogging)] = Control<QCheckBox>(this, "1017", "Logging");
     m_checks[static_cast<int>(Check::kReconnect)] =
-        Control<QCheckBox>(this, "1018", "Reconnect to the feed client");
+        Control<QCheckBox>(this, "1021", "Reconnect to the feed client");
+    m_cancel = Control<QPushButton>(this, kCancelButtonName, "Cancel");
+    m_cancel->setVisible(false);
+    m_progressText = Control<QLabel>(this, kProgressTextName);
+    m_progressText->setMinimumWidth(kDialogWidth / 2);
     auto* about = Control<QPushButton>(this, kAboutButtonName, "&About OrvellaNSTSetup...");
 
     // Charting Options.

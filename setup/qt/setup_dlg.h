@@ -27,9 +27,9 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     // About command where the window manager offers no system menu).
     static constexpr char kAboutButtonName[] = "aboutCommand";
     // Object names of the Cancel button shown during a job and of the text
-    // beside the progress bar.
-    static constexpr char kCancelButtonName[] = "cancelJob";
-    static constexpr char kProgressTextName[] = "progressText";
+    // beside the progress bar: like every control's, its Windows identifier.
+    static constexpr char kCancelButtonName[] = "1019";
+    static constexpr char kProgressTextName[] = "1020";
 
     // store outlives the dialog. The settings are loaded at once.
     explicit COrvellaNSTSetupDlg(CSetupSettingsStore* store, QWidget* parent = nullptr);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "setup/job_progress.h"
 #include "setup/version_text.h"
 #include "setup/win32/resource.h"
@@ -13,7 +15,8 @@ namespace {
 int CheckId(CSetupView::Check box) {
     static constexpr int kIds[] = {
         IDC_EXTENDED_TRADE,         IDC_STREAMING, IDC_CONTINUOUS, IDC_MERIDEX_SPOT,
-        IDC_MERIDEX_SPOT_COMPOSITE, IDC_LOGGING};
+        IDC_MERIDEX_SPOT_COMPOSITE, IDC_LOGGING,   IDC_RECONNECT};
+    static_assert(std::size(kIds) == CSetupView::kCheckCount, "one check box for every setting");
     return kIds[static_cast<int>(box)];
 }
 

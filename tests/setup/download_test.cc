@@ -8,9 +8,9 @@
 
 #include "setup/setup_controller.h"
 #include "setup/symbol_file_location.h"
-#include "tests/setup/fake_settings_store.h"
-#include "tests/setup/http_test_server.h"
-#include "tests/setup/test_view.h"
+#include "testing/setup/fake_settings_store.h"
+#include "testing/setup/http_test_server.h"
+#include "testing/setup/test_view.h"
 
 namespace orvella {
 namespace {

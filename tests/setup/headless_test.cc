@@ -20,8 +20,8 @@
 #include "settings/settings_keys.h"
 #include "setup/version_text.h"
 #include "testing/process.h"
-#include "tests/setup/fake_settings_store.h"
-#include "tests/setup/http_test_server.h"
+#include "testing/setup/fake_settings_store.h"
+#include "testing/setup/http_test_server.h"
 #include "tests/setup/setup_env.h"
 
 namespace orvella {

@@ -18,14 +18,16 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
 #include "setup/qt/about_dlg.h"
 #include "setup/qt/setup_dlg.h"
-#include "tests/setup/fake_settings_store.h"
-#include "tests/setup/http_test_server.h"
+#include "testing/setup/fake_settings_store.h"
+#include "testing/setup/http_test_server.h"
+#include "tests/setup/setup_dialog_controls.h"
 #include "tests/setup/setup_env.h"
 
 namespace orvella {
@@ -109,39 +111,22 @@ std::string Stored(const char* path) {
     return ReadRegString(path, kUnset);
 }
 
-TEST_F(SetupDialogTest, ControlsCarryTheirIdentifiersAndCaptions) {
+TEST_F(SetupDialogTest, ControlsCarryTheirIdentifiersAndClasses) {
     Open();
-    struct Control {
-        const char* id;
-        const char* className;
-        const char* caption;
-    } controls[] = {
-        {"1", "QPushButton", "Save/Quit"},
-        {"2", "QPushButton", "Quit"},
-        {"1000", "QCheckBox", "Include Extended Trades"},
-        {"1001", "QTimeEdit", ""},
-        {"1002", "QTimeEdit", ""},
-        {"1003", "QCheckBox", "Allow Streaming Updates"},
-        {"1004", "QProgressBar", ""},
-        {"1005", "QLineEdit", ""},
-        {"1006", "QLineEdit", ""},
-        {"1008", "QPlainTextEdit", ""},
-        {"1009", "QPushButton", "Download Symbol File"},
-        {"1010", "QPushButton", "Generate LST Files"},
-        {"1011", "QLineEdit", ""},
-        {"1014", "QCheckBox", "Continuous"},
-        {"1015", "QCheckBox", "Meridex Spot"},
-        {"1016", "QCheckBox", "Meridex Spot Composite"},
-        {"1017", "QCheckBox", "Logging"},
+    const std::pair<const char*, const char*> controls[] = {
+        {"1", "QPushButton"},       {"2", "QPushButton"},    {"1000", "QCheckBox"},
+        {"1001", "QTimeEdit"},      {"1002", "QTimeEdit"},   {"1003", "QCheckBox"},
+        {"1004", "QProgressBar"},   {"1005", "QLineEdit"},   {"1006", "QLineEdit"},
+        {"1008", "QPlainTextEdit"}, {"1009", "QPushButton"}, {"1010", "QPushButton"},
+        {"1011", "QLineEdit"},      {"1014", "QCheckBox"},   {"1015", "QCheckBox"},
+        {"1016", "QCheckBox"},      {"1017", "QCheckBox"},   {"1019", "QPushButton"},
+        {"1020", "QLabel"},         {"1021", "QCheckBox"},
     };
-    for (const Control& c : controls) {
-        SCOPED_TRACE(c.id);
-        QWidget* widget = m_dialog->findChild<QWidget*>(c.id);
+    for (const auto& [id, className] : controls) {
+        SCOPED_TRACE(id);
+        QWidget* widget = m_dialog->findChild<QWidget*>(id);
         ASSERT_NE(widget, nullptr);
-        EXPECT_STREQ(widget->metaObject()->className(), c.className);
-        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            EXPECT_EQ(button->text().toStdString(), c.caption);
-        }
+        EXPECT_STREQ(widget->metaObject()->className(), className);
     }
     EXPECT_EQ(m_dialog->windowTitle().toStdString(), "OrvellaNSTSetup");
     EXPECT_TRUE(Find<QPushButton>("1")->isDefault());
@@ -157,13 +142,31 @@ TEST_F(SetupDialogTest, ControlsCarryTheirIdentifiersAndCaptions) {
     std::vector<std::string> titles;
     for (const auto& group : groups)
         titles.push_back(group.second);
-    EXPECT_EQ(titles, (std::vector<std::string>{
-                          "Charting Options", "Orvella and Novascope LST File Build Process",
-                          "Additional LST File Types to Generate", "Additional Options"}));
-    for (const char* id : {"1000", "1003", "1001", "1002"}) {
-        EXPECT_EQ(Find<QWidget>(id)->parentWidget()->property("title").toString().toStdString(),
-                  "Charting Options");
+    EXPECT_EQ(titles, (std::vector<std::string>{test::kChartingGroup, test::kLstGroup,
+                                                test::kTypesGroup, test::kOptionsGroup}));
+}
+
+// The same controls in the same order and groups as the Windows dialog.
+TEST_F(SetupDialogTest, ControlsFollowTheSharedOrderAndGroups) {
+    Open();
+    std::vector<std::string> rows;
+    for (QWidget* widget = m_dialog->nextInFocusChain(); widget != m_dialog.get();
+         widget = widget->nextInFocusChain()) {
+        bool numbered = false;
+        const int id = widget->objectName().toInt(&numbered);
+        if (!numbered)
+            continue;
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        std::string group;
+        for (QWidget* parent = widget->parentWidget(); parent != nullptr && group.empty();
+             parent = parent->parentWidget()) {
+            if (auto* box = qobject_cast<QGroupBox*>(parent))
+                group = box->title().toStdString();
+        }
+        rows.push_back(
+            test::ControlRow(id, button ? button->text().toStdString() : std::string(), group));
     }
+    EXPECT_EQ(rows, test::ExpectedControlRows());
 }
 
 TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
@@ -171,7 +174,7 @@ TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
     EXPECT_EQ(Find<QLineEdit>("1005")->text().toStdString(), kDefaultWebsiteA);
     EXPECT_EQ(Find<QLineEdit>("1006")->text().toStdString(), "80");
     EXPECT_EQ(Find<QLineEdit>("1011")->text().toStdString(), "");
-    for (const char* id : {"1000", "1003", "1014", "1015", "1016", "1017", "1018"}) {
+    for (const char* id : {"1000", "1003", "1014", "1015", "1016", "1017", "1021"}) {
         EXPECT_FALSE(Find<QCheckBox>(id)->isChecked()) << id;
     }
     EXPECT_EQ(Find<QTimeEdit>("1001")->time(), QTime(0, 0, 0));
@@ -194,7 +197,7 @@ TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
 TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
     Open();
     CModalAnswerer answerer;
-    for (const char* id : {"1003", "1014", "1016", "1017", "1018"})
+    for (const char* id : {"1003", "1014", "1016", "1017", "1021"})
         Tick(id);
     Find<QTimeEdit>("1001")->setTime(QTime(9, 30, 0));
     Find<QTimeEdit>("1002")->setTime(QTime(16, 15, 5));
@@ -223,7 +226,7 @@ TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
     EXPECT_TRUE(Find<QCheckBox>("1003")->isChecked());
     EXPECT_FALSE(Find<QCheckBox>("1000")->isChecked());
     EXPECT_TRUE(Find<QCheckBox>("1017")->isChecked());
-    EXPECT_TRUE(Find<QCheckBox>("1018")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>("1021")->isChecked());
     EXPECT_EQ(Find<QTimeEdit>("1001")->time(), QTime(9, 30, 0));
     EXPECT_EQ(Find<QLineEdit>("1006")->text().toStdString(), "8080");
     EXPECT_EQ(Find<QLineEdit>("1011")->text().toStdString(), m_nst);

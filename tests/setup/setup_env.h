@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "testing/setup/test_os.h"
 #include "tests/settings/settings_env.h"
-#include "tests/setup/test_os.h"
 
 namespace orvella::testing {
 

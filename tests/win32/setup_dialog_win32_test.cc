@@ -5,16 +5,21 @@
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <commctrl.h>
+#include <wincodec.h>
 
+#include <climits>
 #include <cstdint>
-#include <fstream>
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "setup/settings_store.h"
 #include "setup/win32/resource.h"
 #include "setup/win32/setup_dlg.h"
-#include "tests/setup/fake_settings_store.h"
+#include "testing/setup/fake_settings_store.h"
+#include "tests/setup/setup_dialog_controls.h"
 
 namespace orvella {
 namespace {
@@ -45,60 +50,31 @@ std::string ClassOf(HWND window) {
     return name;
 }
 
-uint32_t Crc32(const std::string& data) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char byte : data) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+// Writes the bitmap as a PNG file through the system's imaging component.
+bool SavePng(HBITMAP bitmap, const wchar_t* path) {
+    IWICImagingFactory* factory = nullptr;
+    IWICBitmap* image = nullptr;
+    IWICStream* stream = nullptr;
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_PPV_ARGS(&factory))) &&
+              SUCCEEDED(factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha,
+                                                         &image)) &&
+              SUCCEEDED(factory->CreateStream(&stream)) &&
+              SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
+              SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+              SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+              SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
+              SUCCEEDED(frame->Initialize(nullptr)) &&
+              SUCCEEDED(frame->WriteSource(image, nullptr)) && SUCCEEDED(frame->Commit()) &&
+              SUCCEEDED(encoder->Commit());
+    for (IUnknown* held :
+         std::initializer_list<IUnknown*>{frame, encoder, stream, image, factory}) {
+        if (held != nullptr)
+            held->Release();
     }
-    return ~crc;
-}
-
-void PutBig(std::string* out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out->push_back(static_cast<char>((value >> shift) & 0xFF));
-}
-
-void PutChunk(std::string* out, const char* type, const std::string& data) {
-    PutBig(out, static_cast<uint32_t>(data.size()));
-    const std::string typed = type + data;
-    out->append(typed);
-    PutBig(out, Crc32(typed));
-}
-
-// An RGB picture as PNG, its image data in stored (uncompressed) blocks.
-std::string Png(int width, int height, const std::vector<uint8_t>& rgb) {
-    std::string raw;
-    for (int y = 0; y < height; ++y) {
-        raw.push_back('\0');
-        raw.append(reinterpret_cast<const char*>(rgb.data()) + y * width * 3, width * 3);
-    }
-    std::string deflate("\x78\x01", 2);
-    uint32_t a = 1, b = 0;
-    for (unsigned char byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-        const size_t size = std::min<size_t>(65535, raw.size() - at);
-        deflate.push_back(at + size >= raw.size() ? 1 : 0);
-        deflate.push_back(static_cast<char>(size & 0xFF));
-        deflate.push_back(static_cast<char>(size >> 8));
-        deflate.push_back(static_cast<char>(~size & 0xFF));
-        deflate.push_back(static_cast<char>((~size >> 8) & 0xFF));
-        deflate.append(raw, at, size);
-    }
-    PutBig(&deflate, (b << 16) | a);
-    std::string header;
-    PutBig(&header, static_cast<uint32_t>(width));
-    PutBig(&header, static_cast<uint32_t>(height));
-    header.append("\x08\x02\x00\x00\x00", 5);
-    std::string png("\x89PNG\r\n\x1a\n", 8);
-    PutChunk(&png, "IHDR", header);
-    PutChunk(&png, "IDAT", deflate);
-    PutChunk(&png, "IEND", std::string());
-    return png;
+    return ok;
 }
 
 class SetupDialogWin32Test : public ::testing::Test {
@@ -151,6 +127,7 @@ TEST_F(SetupDialogWin32Test, ControlsFollowTheResourceOrder) {
         {1016, "Button", "Meridex Spot Composite"},
         {-1, "Button", "Additional LST File Types to Generate"},
         {1017, "Button", "Logging"},
+        {1021, "Button", "Reconnect to the feed client"},
         {-1, "Button", "Additional Options"},
         {1019, "Button", "Cancel"},  // shown while a job runs
         {1020, "Static", ""},        // the job's progress in words
@@ -183,9 +160,47 @@ TEST_F(SetupDialogWin32Test, ControlsFollowTheResourceOrder) {
     EXPECT_STREQ(about, "&About OrvellaNSTSetup...");
 }
 
+// The same controls in the same order and groups as the Linux dialog; a
+// control belongs to the smallest group box around it.
+TEST_F(SetupDialogWin32Test, ControlsFollowTheSharedOrderAndGroups) {
+    ASSERT_NE(Open(), nullptr);
+    std::vector<std::pair<RECT, std::string>> groups;
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        const bool button = ClassOf(child) == "Button";
+        if (button && (GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) {
+            RECT place{};
+            GetWindowRect(child, &place);
+            groups.emplace_back(place, Text(child));
+        } else if (static_cast<int16_t>(GetDlgCtrlID(child)) != -1) {
+            controls.push_back(child);
+        }
+    }
+    std::vector<std::string> rows;
+    for (HWND control : controls) {
+        RECT place{};
+        GetWindowRect(control, &place);
+        std::string group;
+        long smallest = LONG_MAX;
+        for (const auto& [box, title] : groups) {
+            const long area = (box.right - box.left) * (box.bottom - box.top);
+            if (place.left >= box.left && place.right <= box.right && place.top >= box.top &&
+                place.bottom <= box.bottom && area < smallest) {
+                smallest = area;
+                group = title;
+            }
+        }
+        rows.push_back(test::ControlRow(GetDlgCtrlID(control),
+                                        ClassOf(control) == "Button" ? Text(control) : "", group));
+    }
+    EXPECT_EQ(rows, test::ExpectedControlRows());
+}
+
 TEST_F(SetupDialogWin32Test, ShowsTheSettingsAndSaveQuitStoresThem) {
     store.dwords[kValueStreaming] = 1;
     store.dwords[kValueMeridexSpot] = 1;
+    store.dwords[kValueReconnect] = 1;
     store.strings[kValueBeginFilterTime] = "093000";
     store.strings[kValueEndFilterTime] = "160015";
     store.strings[kValueNovaScopeRoot] = root.Path();
@@ -193,6 +208,7 @@ TEST_F(SetupDialogWin32Test, ShowsTheSettingsAndSaveQuitStoresThem) {
     EXPECT_EQ(IsDlgButtonChecked(window, IDC_STREAMING), BST_CHECKED);
     EXPECT_EQ(IsDlgButtonChecked(window, IDC_MERIDEX_SPOT), BST_CHECKED);
     EXPECT_EQ(IsDlgButtonChecked(window, IDC_LOGGING), BST_UNCHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(window, IDC_RECONNECT), BST_CHECKED);
     EXPECT_EQ(Text(Item(IDC_NOVASCOPE_ROOT)), root.Path());
     EXPECT_EQ(Text(Item(IDC_PORT)), "80");
     SYSTEMTIME time{};
@@ -207,6 +223,7 @@ TEST_F(SetupDialogWin32Test, ShowsTheSettingsAndSaveQuitStoresThem) {
     Pump();
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(store.dwords[kValueLogging], 1);
+    EXPECT_EQ(store.dwords[kValueReconnect], 1);
     EXPECT_EQ(store.dwords[kValuePort], 8080);
     EXPECT_EQ(store.strings[kValueBeginFilterTime], "093000");
 }
@@ -215,75 +232,69 @@ TEST_F(SetupDialogWin32Test, RendersAScreenshot) {
     store.strings[kValueNovaScopeRoot] = "C:\\NovaScope";
     ASSERT_NE(Open(), nullptr);
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    dialog->AppendStatus("Begining download of symbol file....");
-    dialog->AppendStatus("dwInternetStatus 10; Resolving name www.example.com");
+    dialog->AppendStatus("Beginning to process the symbol file!");
+    dialog->AppendStatus("We have read in 131071 bytes in from the symbol file.");
+    // As it looks while a job runs.
+    dialog->DisableButtons();
+    dialog->ShowCancel(true);
     JobProgress progress;
     progress.done = 131071;
-    progress.total = 300000;
+    progress.total = 331071;
+    progress.bytesPerSecond = 65536;
+    progress.secondsLeft = 3.05;
     dialog->ShowProgress(progress);
+    // Every control paints itself into the window's surface before the copy:
+    // the screen of the emulator's X server reads back black, and asking the
+    // controls to print themselves (PrintWindow, WM_PRINT) leaves most out.
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump();
     RECT frame{};
     GetWindowRect(window, &frame);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC source = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(source);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = -height;  // top row first
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    SelectObject(memory, bitmap);
-    // The frame and background, then every control at its place, the ones
-    // at the bottom of the order first. (The emulator's screen reads back
-    // black under Xvfb, and its PrintWindow leaves the controls out.)
-    ASSERT_TRUE(PrintWindow(window, memory, 0));
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        children.push_back(child);
-    }
-    for (auto child = children.rbegin(); child != children.rend(); ++child) {
-        RECT place{};
-        GetWindowRect(*child, &place);
-        SetViewportOrgEx(memory, place.left - frame.left, place.top - frame.top, nullptr);
-        SendMessageW(*child, WM_PRINT, reinterpret_cast<WPARAM>(memory),
-                     PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
-    }
-    SetViewportOrgEx(memory, 0, 0, nullptr);
+    HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    ASSERT_TRUE(BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY));
     GdiFlush();
-    const int stride = (width * 3 + 3) & ~3;
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    for (int y = 0; y < height; ++y) {
-        const auto* row = static_cast<const uint8_t*>(bits) + y * stride;
-        for (int x = 0; x < width; ++x) {
-            rgb[(y * width + x) * 3 + 0] = row[x * 3 + 2];
-            rgb[(y * width + x) * 3 + 1] = row[x * 3 + 1];
-            rgb[(y * width + x) * 3 + 2] = row[x * 3 + 0];
-        }
-    }
-    DeleteObject(bitmap);
+    SelectObject(memory, previous);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    // Not a blank picture: a light dialog with the captions' dark pixels.
-    int dark = 0;
-    int light = 0;
-    for (int y = 40; y < height - 10; ++y) {
-        for (int x = 10; x < width - 10; ++x) {
-            const uint8_t* pixel = &rgb[(y * width + x) * 3];
-            dark += pixel[0] + pixel[1] + pixel[2] < 150;
-            light += pixel[0] + pixel[1] + pixel[2] > 600;
+    ReleaseDC(window, source);
+
+    // Not a blank picture: a light dialog with the captions' dark pixels, in
+    // every quarter of it (a part left unpainted reads back black or white).
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        SCOPED_TRACE("quarter " + std::to_string(quarter));
+        const int left = quarter % 2 * width / 2;
+        const int top = quarter / 2 * height / 2;
+        int dark = 0;
+        int light = 0;
+        for (int y = top; y < top + height / 2; ++y) {
+            for (int x = left; x < left + width / 2; ++x) {
+                const uint32_t pixel = pixels[y * width + x];
+                const int sum = (pixel & 0xFF) + (pixel >> 8 & 0xFF) + (pixel >> 16 & 0xFF);
+                dark += sum < 150;
+                light += sum > 600;
+            }
         }
+        EXPECT_GT(dark, 50);
+        EXPECT_GT(light, width * height / 8);
     }
-    EXPECT_GT(dark, 2000);
-    EXPECT_GT(light, (width - 20) * (height - 50) / 2);
-    std::ofstream out(ORVELLA_SCREENSHOT, std::ios::binary);
-    out << Png(width, height, rgb);
-    EXPECT_TRUE(out.good());
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    EXPECT_TRUE(SavePng(bitmap, ORVELLA_SCREENSHOT));
+    CoUninitialize();
+    DeleteObject(bitmap);
 }
 
 }  // namespace

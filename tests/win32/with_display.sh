@@ -23,7 +23,7 @@ for _ in $(seq 50); do
 done
 export ORVELLA_WINE_DISPLAY="$display"
 "$wine_run" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-"$wine_run" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null
+"$wine_run" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
 status=0
 "$wine_run" "$@" || status=$?
 "$wine_run" --stop || true

@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "tests/setup/test_os.h"
+#include "testing/setup/test_os.h"
 
 namespace orvella::test {
 

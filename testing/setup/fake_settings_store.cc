@@ -1,11 +1,11 @@
-#include "tests/setup/fake_settings_store.h"
+#include "testing/setup/fake_settings_store.h"
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "tests/setup/test_os.h"
+#include "testing/setup/test_os.h"
 
 namespace orvella::test {
 

@@ -3,7 +3,7 @@
 
 #include <initializer_list>
 
-#include "tests/setup/test_os.h"
+#include "testing/setup/test_os.h"
 
 namespace orvella::test {
 

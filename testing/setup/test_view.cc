@@ -1,4 +1,4 @@
-#include "tests/setup/test_view.h"
+#include "testing/setup/test_view.h"
 
 namespace orvella::test {
 

@@ -1,10 +1,10 @@
-#include "tests/setup/http_test_server.h"
+#include "testing/setup/http_test_server.h"
 
 #include <chrono>
 #include <cstring>
 #include <memory>
 
-#include "tests/setup/test_os.h"
+#include "testing/setup/test_os.h"
 
 namespace orvella::test {
 

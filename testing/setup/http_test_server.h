@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/setup/test_os.h"
+#include "testing/setup/test_os.h"
 
 namespace orvella::test {
 
