@@ -3,17 +3,23 @@
 // each row as the host receives it, and that the same text delivered as one
 // chunk gives exactly the same calls (no row lost or repeated at a chunk
 // boundary), and that lines with NUL bytes, over-long lines and values that
-// are no finite numbers are skipped alike however the text is cut.
+// are no finite numbers are skipped alike however the text is cut. Each line's
+// fields, as the parser reads them (as text or converted while they are cut),
+// are checked against a plain cut at every comma and ReadFiniteNumber.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <bit>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
 #include "platform/sync.h"
 #include "platform/text.h"
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/history/history_data.h"
+#include "plugin/history/history_fields.h"
 #include "plugin/history/history_parser.h"
 #include "plugin/history/history_thread.h"
 #include "plugin/levelone/level_one.h"
@@ -103,6 +109,54 @@ CRunResult Run(const CRequest& request, const std::vector<std::string>& chunks) 
     return result;
 }
 
+// Every line of text (up to and including its line feed) is read field by
+// field, as text and as numbers, and compared with cutting it at every comma
+// (a run of commas is one separator) and converting each piece whole. Only
+// the fields a reply line can use are compared, and only in lines short
+// enough to be read, so that the check does not slow the fuzzing down.
+void CheckLineFields(std::wstring_view text) {
+    constexpr int kFieldsUsed = 12;
+    while (!text.empty()) {
+        const size_t newline = text.find(L'\n');
+        const size_t length = newline == std::wstring_view::npos ? text.size() : newline + 1;
+        const std::wstring_view line = text.substr(0, length);
+        text.remove_prefix(length);
+        if (line.size() > kMaxFeedLineChars + 1) {
+            continue;
+        }
+
+        CFieldReader asText(line);
+        CFieldReader asNumbers(line);
+        std::wstring_view field;
+        double value = 0;
+        bool read = false;
+        size_t from = 0;
+        int compared = 0;
+        while (from < line.size() && compared < kFieldsUsed) {
+            size_t comma = line.find(L',', from);
+            if (comma == std::wstring_view::npos) {
+                comma = line.size();
+            }
+            const std::wstring_view piece = line.substr(from, comma - from);
+            from = comma + 1;
+            if (piece.empty()) {
+                continue;
+            }
+            ++compared;
+            FUZZ_CHECK(asText.Next(&field) && field == piece);
+            FUZZ_CHECK(asNumbers.NextNumber(&value, &read));
+            double reference = 0;
+            FUZZ_CHECK(read == ReadFiniteNumber(piece, &reference));
+            FUZZ_CHECK(!read ||
+                       std::bit_cast<uint64_t>(value) == std::bit_cast<uint64_t>(reference));
+        }
+        if (compared < kFieldsUsed) {
+            FUZZ_CHECK(!asText.Next(&field) && field.empty());
+            FUZZ_CHECK(!asNumbers.NextNumber(&value, &read) && !read);
+        }
+    }
+}
+
 void WatchOnce() {
     static bool watched = false;
     if (!watched) {
@@ -154,6 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     for (const std::string& chunk : chunks) {
         whole += chunk;
     }
+    CheckLineFields(platform::WidenText(whole));
     const CRunResult split = Run(request, chunks);
     const CRunResult single = Run(request, {whole});
     FUZZ_CHECK(split.done == single.done);

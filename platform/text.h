@@ -13,6 +13,9 @@ namespace platform {
 PLATFORM_API std::wstring WidenText(std::string_view text);
 // Appends the widened text to out (no reallocation when out has room).
 PLATFORM_API void AppendWidened(std::string_view text, std::wstring* out);
+// Widens text into dest, which has room for text.size() characters; returns
+// how many it wrote (one per byte: the code page is single-byte).
+PLATFORM_API size_t WidenInto(std::string_view text, wchar_t* dest);
 
 // Wide text to 8-bit text; a character outside the code page becomes '?'.
 PLATFORM_API std::string NarrowText(std::wstring_view text);

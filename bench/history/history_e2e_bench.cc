@@ -1,10 +1,12 @@
 // End to end: nst-host loads the plug-in and requests a tick history of N
 // lines (default 1000000) from orvella-feed-sim, counting rows only. Beside
 // it, in the same run, a baseline receives the same reply over loopback and
-// only counts its lines. Prints both times, their ratio and the host's peak
-// memory with the load and with a load that ends at once.
+// only counts its lines. Prints both times per round, their ratio over the
+// rounds' best times with the spread, the target, and the host's peak memory
+// with the load and with a load that ends at once. Exits non-zero when the
+// ratio misses the target (checked for this build's own host only).
 //
-//   history_e2e_bench [lines]
+//   history_e2e_bench [lines [rounds]]     (default 1000000 lines, 3 rounds)
 // With ORVELLA_WINDOWS_BIN set, the host and the plug-in are the Windows
 // build's under wine (testing/programs.h).
 #include <arpa/inet.h>
@@ -12,8 +14,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -26,6 +30,10 @@
 namespace {
 
 using namespace orvella::testing;
+
+// The whole load's time as a multiple of the loopback line count's that it
+// must stay within.
+constexpr double kTargetRatio = 1.5;
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -82,6 +90,7 @@ long CountReplyLines(uint16_t port, const std::string& request) {
 
 int main(int argc, char** argv) {
     const std::string lines = argc > 1 ? argv[1] : "1000000";
+    const int rounds = std::max(3, argc > 2 ? std::atoi(argv[2]) : 3);
     const CPrivateEnvironment env(Launcher::kBuild, ChosenPrograms());
     CFeedSim sim;
     CFeedSimOptions feed;
@@ -94,37 +103,73 @@ int main(int argc, char** argv) {
     env.WritePorts(sim.lookup, sim.level1);
 
     const std::string start = LocalDate(30);
-    const HostRun load = RunHost(env, "request ABC 0 " + start);
     // A load that ends at once: the feed answers an unknown symbol with one
     // error line. Its peak is the host's and plug-in's own footprint.
     const HostRun empty = RunHost(env, "request BADSYM 0 " + start);
 
-    // The request the plug-in sent, as the feed logged it.
+    // Rounds alternate the host's load and the baseline, so that a noisy
+    // machine hurts both alike; the verdict takes each side's best time.
+    HostRun best;
+    best.seconds = 1e9;
+    double baselineSeconds = 1e9;
+    double lowestRatio = 1e9;
+    double highestRatio = 0;
+    long baselineLines = 0;
     std::string request;
-    for (const std::string& line : ReadLines(env.Dir() + "/sim.log")) {
-        const size_t at = line.find("lookup request on connection ");
-        if (at != std::string::npos && request.empty()) {
-            request = line.substr(line.find(": ", at) + 2) + "\r\n";
+    bool loaded = true;
+    for (int round = 0; round < rounds; ++round) {
+        const HostRun load = RunHost(env, "request ABC 0 " + start);
+        loaded = loaded && load.status == 0;
+        // The request the plug-in sent, as the feed logged it.
+        for (const std::string& line : ReadLines(env.Dir() + "/sim.log")) {
+            const size_t at = line.find("lookup request on connection ");
+            if (at != std::string::npos && line.find(",ABC,") != std::string::npos &&
+                request.empty()) {
+                request = line.substr(line.find(": ", at) + 2) + "\r\n";
+            }
         }
+        const auto begin = std::chrono::steady_clock::now();
+        baselineLines = CountReplyLines(static_cast<uint16_t>(sim.lookup), request);
+        const double baseline = Seconds(begin);
+        const double ratio = load.seconds / baseline;
+        std::printf("round %d: baseline %.3f s, nst-host %.3f s, ratio %.2fx\n", round + 1,
+                    baseline, load.seconds, ratio);
+        if (load.seconds < best.seconds) {
+            best = load;
+        }
+        baselineSeconds = std::min(baselineSeconds, baseline);
+        lowestRatio = std::min(lowestRatio, ratio);
+        highestRatio = std::max(highestRatio, ratio);
     }
-    const auto begin = std::chrono::steady_clock::now();
-    const long baselineLines = CountReplyLines(static_cast<uint16_t>(sim.lookup), request);
-    const double baselineSeconds = Seconds(begin);
 
     std::string summary;
-    const size_t at = load.output.find("series ABC");
+    const size_t at = best.output.find("series ABC");
     if (at != std::string::npos) {
-        summary = load.output.substr(at, load.output.find('\n', at) - at);
+        summary = best.output.substr(at, best.output.find('\n', at) - at);
     }
+    const double ratio = best.seconds / baselineSeconds;
     std::printf("request: %s", request.c_str());
     std::printf("baseline (loopback, count lines): %.3f s, %ld lines\n", baselineSeconds,
                 baselineLines);
-    std::printf("nst-host + plug-in (--count-only): %.3f s (%s)\n", load.seconds, summary.c_str());
-    std::printf("ratio: %.2fx the baseline's time\n", load.seconds / baselineSeconds);
-    std::printf("host start and exit alone (the load that ends at once): %.3f s\n", empty.seconds);
+    std::printf("nst-host + plug-in (--count-only): %.3f s (%s)\n", best.seconds, summary.c_str());
+    std::printf("ratio: %.2fx the baseline's time (best times of %d rounds; rounds %.2f-%.2fx)\n",
+                ratio, rounds, lowestRatio, highestRatio);
+    std::printf(
+        "host start and exit alone (the load that ends at once): %.3f s; the load without "
+        "them: %.2fx\n",
+        empty.seconds, (best.seconds - empty.seconds) / baselineSeconds);
     std::printf(
         "nst-host peak memory: %.1f MB with the load, %.1f MB with an empty load, "
         "%.1f MB for the load\n",
-        load.peakKb / 1024.0, empty.peakKb / 1024.0, (load.peakKb - empty.peakKb) / 1024.0);
-    return load.status == 0 ? 0 : 1;
+        best.peakKb / 1024.0, empty.peakKb / 1024.0, (best.peakKb - empty.peakKb) / 1024.0);
+    // An emulated host has its own costs (see docs/performance.md); the
+    // target is this build's.
+    bool met = ratio <= kTargetRatio;
+    if (ChosenPrograms().windows) {
+        std::printf("target: within %.1fx, checked for this build's own host only\n", kTargetRatio);
+        met = true;
+    } else {
+        std::printf("target: within %.1fx: %s\n", kTargetRatio, met ? "met" : "MISSED");
+    }
+    return loaded && met ? 0 : 1;
 }

@@ -11,16 +11,20 @@ std::wstring WidenText(std::string_view text) {
 }
 
 void AppendWidened(std::string_view text, std::wstring* out) {
-    if (text.empty()) {
-        return;
-    }
     // The system code page is single-byte for the texts this system handles,
     // so the byte count bounds the wide count.
     const size_t start = out->size();
     out->resize(start + text.size());
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      out->data() + start, static_cast<int>(text.size()));
-    out->resize(start + static_cast<size_t>(n > 0 ? n : 0));
+    out->resize(start + WidenInto(text, out->data() + start));
+}
+
+size_t WidenInto(std::string_view text, wchar_t* dest) {
+    if (text.empty()) {
+        return 0;
+    }
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), dest,
+                                      static_cast<int>(text.size()));
+    return static_cast<size_t>(n > 0 ? n : 0);
 }
 
 // Characters outside the code page become "?", never a look-alike.

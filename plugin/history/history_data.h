@@ -51,9 +51,12 @@ class CHistoryData {
     // The date of the last bar line of this reply, kept across chunks so
     // that an end line arriving in a later chunk still compares with it.
     double m_dLastBarDate = 0.0;
-    // The first ten characters (the day) of the date field that progress
-    // was last worked out for; a line of the same day cannot advance it.
-    std::wstring m_strProgressDay;
+    // The day of the data that progress was last worked out for (none at
+    // first); a line of the same day cannot advance it.
+    struct CProgressDay {
+        int year = 0, month = 0, day = 0;
+    };
+    CProgressDay m_progressDay;
     // m_strSymbol as 8-bit text for the host calls.
     std::string m_strSymbolBytes;
     // FinishHistory ran; the load reports 100 percent only once.

@@ -1,26 +1,111 @@
-// Field splitting and date reading for the lines of a lookup reply (numbers
-// are read with ReadFiniteNumber, feed_text.h). All functions work on views of
-// the caller's text, never allocate and keep no state.
+// Field splitting, number and date reading for the lines of a lookup reply.
+// Everything works on views of the caller's text and never allocates; the
+// field reader only keeps its place in the line.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
+#include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/host_date.h"
 
 namespace orvella {
 
-// Position value meaning "the end of the line was reached".
-inline constexpr std::ptrdiff_t kEndOfLine = -1;
+// Reads the comma-separated fields of one line in order, from its start on.
+// A field is a run of characters other than the comma, so a run of commas is
+// one separator and no field is empty. Each character is looked at once: a
+// field read as a number is converted while its end is searched for.
+class CFieldReader {
+  public:
+    explicit CFieldReader(std::wstring_view line)
+        : m_at(line.data()), m_end(line.data() + line.size()) {}
 
-// Reads the next comma-separated field of line from *position on. Commas
-// before the field are skipped, so a run of commas is one separator and an
-// empty field is only returned at the end. Returns the field and sets
-// *position one past the comma that ended it (or one past the end of the
-// line); at the end of the line returns an empty field and sets *position to
-// kEndOfLine. A *position of kEndOfLine (or any negative value) on entry
-// throws std::invalid_argument.
-std::wstring_view SplitNextField(std::wstring_view line, std::ptrdiff_t* position);
+    // The next field into *field; false (and *field empty) at the end of the
+    // line.
+    bool Next(std::wstring_view* field) {
+        if (!SkipSeparators()) {
+            *field = std::wstring_view();
+            return false;
+        }
+        const wchar_t* const start = m_at;
+        m_at = FieldEnd(start);
+        *field = std::wstring_view(start, static_cast<size_t>(m_at - start));
+        return true;
+    }
+
+    // Passes over the next field; false at the end of the line.
+    bool Skip() {
+        if (!SkipSeparators()) {
+            return false;
+        }
+        m_at = FieldEnd(m_at);
+        return true;
+    }
+
+    // The next field read as one finite number, with the result of
+    // ReadFiniteNumber (feed_text.h) on it in *read; false (and *read false)
+    // at the end of the line.
+    bool NextNumber(double* value, bool* read) {
+        if (!SkipSeparators()) {
+            *read = false;
+            return false;
+        }
+        // The plain price or size ("-12.25", "300": a minus, at most 15
+        // digits, one point) is converted here; an exact integer divided by
+        // an exact power of ten rounds like the full conversion. Anything
+        // else, or a field that does not end at a comma or the line's end,
+        // goes to ReadFiniteNumber whole.
+        static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const wchar_t* const start = m_at;
+        const bool negative = *m_at == L'-';
+        m_at += negative ? 1 : 0;
+        uint64_t mantissa = 0;
+        int digits = 0;
+        int fraction = -1;
+        for (; m_at != m_end; ++m_at) {
+            const unsigned digit = static_cast<unsigned>(*m_at) - L'0';
+            if (digit <= 9) {
+                mantissa = mantissa * 10 + digit;
+                ++digits;
+                if (fraction >= 0) {
+                    ++fraction;
+                }
+            } else if (*m_at == L'.' && fraction < 0) {
+                fraction = 0;
+            } else {
+                break;
+            }
+        }
+        if ((m_at != m_end && *m_at != L',') || digits == 0 || digits > 15) {
+            m_at = FieldEnd(m_at);
+            *read = ReadFiniteNumber(std::wstring_view(start, static_cast<size_t>(m_at - start)),
+                                     value);
+            return true;
+        }
+        const double magnitude =
+            static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
+        *value = negative ? -magnitude : magnitude;
+        *read = true;
+        return true;
+    }
+
+  private:
+    // Moves past commas; false when the line ends there.
+    bool SkipSeparators() {
+        while (m_at != m_end && *m_at == L',') {
+            ++m_at;
+        }
+        return m_at != m_end;
+    }
+
+    // Where the field running at from ends: its comma or the line's end.
+    const wchar_t* FieldEnd(const wchar_t* from) const;
+
+    const wchar_t* m_at;
+    const wchar_t* m_end;
+};
 
 // The calendar parts of a date field "YYYY-MM-DD HH:MM:SS": year from
 // characters 0-3, month 5-6, day 8-9, hour 11-12, minute 14-15, second 17-18.

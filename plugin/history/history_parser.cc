@@ -20,9 +20,6 @@ namespace {
 
 enum class Family { kNone, kTick, kIntervalBar, kDayBar };
 
-// Value fields after the date field, per family.
-constexpr int kTickFields = 9;
-constexpr int kBarFields = 6;
 constexpr size_t kShortestDateField = 10;
 
 Family FamilyOf(std::wstring_view type) {
@@ -38,10 +35,22 @@ Family FamilyOf(std::wstring_view type) {
     return Family::kNone;
 }
 
-bool IsEndLine(std::wstring_view line) {
+// mayHoldEndMessage is false when the text the line lies in was searched for
+// the end message's '!' as a whole and holds none.
+bool IsEndLine(std::wstring_view line, bool mayHoldEndMessage) {
     constexpr std::wstring_view kEndMessage = L"!ENDMSG!";
     return line[0] == L'E' || (line.size() > 1 && line[1] == L',') ||
-           line.find(kEndMessage) != std::wstring_view::npos;
+           (mayHoldEndMessage && line.find(kEndMessage) != std::wstring_view::npos);
+}
+
+template <size_t N>
+bool AllTrue(const bool (&flags)[N]) {
+    for (const bool flag : flags) {
+        if (!flag) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::wstring_view TrimBlanks(std::wstring_view text) {
@@ -53,27 +62,17 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-// Fields of one line: [0] the date field, then the value fields F1.. in
-// order. False when the line has fewer fields than needed (the split would
-// have to go on past the end of the line) or a date field that is too short.
-bool SplitLine(std::wstring_view line, int valueFields, std::wstring_view* fields) {
-    std::ptrdiff_t position = 0;
-    std::wstring_view first = SplitNextField(line, &position);
-    if (first.find(L'-') == std::wstring_view::npos) {
-        // A leading field such as a request identifier.
-        if (position == kEndOfLine) {
-            return false;
-        }
-        first = SplitNextField(line, &position);
+// The date field: the first field, or the second after a leading field
+// without a '-' (such as a request identifier). False when the line ends
+// before it.
+bool NextDateField(CFieldReader& fields, std::wstring_view* date) {
+    if (!fields.Next(date)) {
+        return false;
     }
-    fields[0] = first;
-    for (int i = 1; i <= valueFields; ++i) {
-        if (position == kEndOfLine) {
-            return false;
-        }
-        fields[i] = SplitNextField(line, &position);
-    }
-    return fields[0].size() >= kShortestDateField;
+    // A date has its '-' after the year: looked at before searching for one.
+    const bool isDate =
+        (date->size() > 4 && (*date)[4] == L'-') || date->find(L'-') != std::wstring_view::npos;
+    return isDate || fields.Next(date);
 }
 
 class CRowWriter {
@@ -110,17 +109,6 @@ void LogOverLongLine(CHistoryData& data) {
     }
 }
 
-// Reads the value fields at the given indexes of f into values, in order.
-template <size_t N>
-bool ReadValues(const std::wstring_view* f, const int (&indexes)[N], double (&values)[N]) {
-    for (size_t i = 0; i < N; ++i) {
-        if (!ReadFiniteNumber(f[indexes[i]], &values[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void HandleEndLine(CHistoryData& data, Family family, std::wstring_view line) {
     if (line.size() > 1 && line[0] == L'E' && line[1] == L',') {
         const std::wstring_view trimmed = TrimBlanks(line);
@@ -141,12 +129,13 @@ void HandleEndLine(CHistoryData& data, Family family, std::wstring_view line) {
     data.m_pThread->m_bDone = 1;
 }
 
-void ProgressStep(CHistoryData& data, std::wstring_view dateField, const CDateFieldParts& parts) {
-    const std::wstring_view day = dateField.substr(0, kShortestDateField);
-    if (day == data.m_strProgressDay) {
+void ProgressStep(CHistoryData& data, const CDateFieldParts& parts) {
+    // Most lines are of the day seen last: three numbers compared, no call.
+    CHistoryData::CProgressDay& last = data.m_progressDay;
+    if (parts.day == last.day && parts.month == last.month && parts.year == last.year) {
         return;
     }
-    data.m_strProgressDay.assign(day);
+    last = {parts.year, parts.month, parts.day};
     const HostDate dayDate = DateFromParts(parts.year, parts.month, parts.day, 0, 0, 1);
     if (!DateIsAfter(dayDate, data.m_dtLastDay)) {
         return;
@@ -158,102 +147,120 @@ void ProgressStep(CHistoryData& data, std::wstring_view dateField, const CDateFi
     }
 }
 
+// Each line is read once, field by field; all its fields are read before
+// the checks, which then go in this order: enough fields and a date field
+// long enough, the extended-trade filter, a real date and numbers.
 void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line) {
-    std::wstring_view f[1 + kTickFields];
-    if (!SplitLine(line, kTickFields, f)) {
+    // F1 trade price, F2 trade size, F4 and F7 tick-type-2 price and size,
+    // F5 and F8 tick-type-4 price and size, F9 the trade's conditions; the
+    // last field may be missing (it is then empty). Every value that can
+    // reach the host must be a finite number.
+    CFieldReader fields(line);
+    std::wstring_view date;
+    std::wstring_view conditions;
+    double price = 0, size = 0, type2Price = 0, type2Size = 0, type4Price = 0, type4Size = 0;
+    bool read[6] = {};
+    const bool complete = NextDateField(fields, &date) && fields.NextNumber(&price, &read[0]) &&
+                          fields.NextNumber(&size, &read[1]) && fields.Skip() &&
+                          fields.NextNumber(&type2Price, &read[2]) &&
+                          fields.NextNumber(&type4Price, &read[3]) && fields.Skip() &&
+                          fields.NextNumber(&type2Size, &read[4]) &&
+                          fields.NextNumber(&type4Size, &read[5]);
+    if (!complete || date.size() < kShortestDateField) {
         LogMalformedLine(data, line);
         return;
     }
+    fields.Next(&conditions);
     // Extended trades are left out unless the setting admits them.
-    if (Globals().extendedTradesEnabled == 0 && f[9].find(L'E') != std::wstring_view::npos) {
+    if (Globals().extendedTradesEnabled == 0 && conditions.find(L'E') != std::wstring_view::npos) {
         return;
     }
-    // Trade price and size, tick-type-2 price and size, tick-type-4 price
-    // and size: every value that can reach the host must be a finite number.
-    static constexpr int kValueFields[] = {1, 2, 4, 7, 5, 8};
-    double v[6];
     CDateFieldParts parts;
-    if (!ReadDateFieldParts(f[0], true, &parts) || !ReadValues(f, kValueFields, v)) {
+    if (!ReadDateFieldParts(date, true, &parts) || !AllTrue(read)) {
         LogMalformedLine(data, line);
         return;
     }
-    const HostDate date =
+    const HostDate when =
         DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
-    if (date.status != kDateValid) {
+    if (when.status != kDateValid) {
         LogMalformedLine(data, line);
         return;
     }
-    const double type4Price = v[4];
-    const double type4Size = v[5];
     if (type4Price != data.m_dType4Price || type4Size != data.m_dType4Size) {
-        rows.Row({date.value, type4Price, type4Size, 4.0});
+        rows.Row({when.value, type4Price, type4Size, 4.0});
         data.m_dType4Price = type4Price;
         data.m_dType4Size = type4Size;
     }
-    const double type2Price = v[2];
-    const double type2Size = v[3];
     if (type2Price != data.m_dType2Price || type2Size != data.m_dType2Size) {
-        rows.Row({date.value, type2Price, type2Size, 2.0});
+        rows.Row({when.value, type2Price, type2Size, 2.0});
         data.m_dType2Price = type2Price;
         data.m_dType2Size = type2Size;
     }
-    rows.Row({date.value, v[0], v[1], 0.0});
-    ProgressStep(data, f[0], parts);
+    rows.Row({when.value, price, size, 0.0});
+    ProgressStep(data, parts);
 }
 
+// Read as tick lines are (HandleTickLine).
 void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line, Family family) {
-    std::wstring_view f[1 + kBarFields];
-    if (!SplitLine(line, kBarFields, f)) {
-        LogMalformedLine(data, line);
-        return;
-    }
+    // F1 high, F2 low, F3 open, F4 close, then the volume: F6 for interval
+    // bars, F5 for day bars. F6 may be missing (interval bars then have no
+    // volume, which makes the line unreadable).
     const bool dayBar = family == Family::kDayBar;
-    // High, low, open, close, volume: interval bars carry the volume in F6,
-    // day bars in F5.
-    static constexpr int kIntervalValueFields[] = {1, 2, 3, 4, 6};
-    static constexpr int kDayValueFields[] = {1, 2, 3, 4, 5};
-    double v[5];
-    CDateFieldParts parts;
-    if (!ReadDateFieldParts(f[0], !dayBar, &parts) ||
-        !ReadValues(f, dayBar ? kDayValueFields : kIntervalValueFields, v)) {
-        LogMalformedLine(data, line);
-        return;
-    }
-    const HostDate date =
-        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
-    if (date.status != kDateValid) {
-        LogMalformedLine(data, line);
-        return;
-    }
-    data.m_dLastBarDate = date.value;
-    const double high = v[0];
-    const double low = v[1];
-    const double open = v[2];
-    const double close = v[3];
-    const double volume = v[4];
-    if (Globals().streamingEnabled != 0) {
-        rows.Row({date.value, open, 0.0});
-        rows.Row({date.value, high, 0.0});
-        rows.Row({date.value, low, 0.0});
-        rows.Row({date.value, close, volume});
+    CFieldReader fields(line);
+    std::wstring_view date;
+    double high = 0, low = 0, open = 0, close = 0, volume = 0;
+    bool read[5] = {};
+    bool complete = NextDateField(fields, &date) && fields.NextNumber(&high, &read[0]) &&
+                    fields.NextNumber(&low, &read[1]) && fields.NextNumber(&open, &read[2]) &&
+                    fields.NextNumber(&close, &read[3]);
+    if (dayBar) {
+        complete = complete && fields.NextNumber(&volume, &read[4]);
+    } else if (complete && fields.Skip()) {
+        fields.NextNumber(&volume, &read[4]);
     } else {
-        rows.Row({date.value, open, high, low, close, volume});
+        complete = false;
     }
-    ProgressStep(data, f[0], parts);
+    if (!complete || date.size() < kShortestDateField) {
+        LogMalformedLine(data, line);
+        return;
+    }
+    CDateFieldParts parts;
+    if (!ReadDateFieldParts(date, !dayBar, &parts) || !AllTrue(read)) {
+        LogMalformedLine(data, line);
+        return;
+    }
+    const HostDate when =
+        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
+    if (when.status != kDateValid) {
+        LogMalformedLine(data, line);
+        return;
+    }
+    data.m_dLastBarDate = when.value;
+    if (Globals().streamingEnabled != 0) {
+        rows.Row({when.value, open, 0.0});
+        rows.Row({when.value, high, 0.0});
+        rows.Row({when.value, low, 0.0});
+        rows.Row({when.value, close, volume});
+    } else {
+        rows.Row({when.value, open, high, low, close, volume});
+    }
+    ProgressStep(data, parts);
 }
 
 // Handles one line, its line feed included. False when it ended the reply.
+// mayHoldRare is false when the text the line lies in was searched as a whole
+// for a zero byte and for the end message's '!' and holds neither.
 bool HandleLine(CHistoryData& data, Family family, CRowWriter& rows, std::wstring_view line,
-                bool mayHoldZero) {
+                bool mayHoldRare) {
     if (line.size() > kMaxFeedLineChars + 1) {
         LogOverLongLine(data);
         return true;
     }
-    if (mayHoldZero && line.find(L'\0') != std::wstring_view::npos) {
+    if (mayHoldRare && line.find(L'\0') != std::wstring_view::npos) {
         LogMalformedLine(data, line);
         return true;
     }
-    if (IsEndLine(line)) {
+    if (IsEndLine(line, mayHoldRare)) {
         HandleEndLine(data, family, line);
         return false;
     }
@@ -323,9 +330,11 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     // Lines are read where they lie in the chunk; only a line that began in
     // an earlier chunk is completed in the pending text first. So each chunk
     // is scanned once and the pending text only ever holds the incomplete
-    // last line, which has no line feed. A zero byte is rare: the chunk is
-    // searched for one once, and its lines only when it holds one.
-    const bool chunkHoldsZero = chunk.find(L'\0') != std::wstring_view::npos;
+    // last line, which has no line feed. A zero byte and the end message are
+    // rare: the chunk is searched for each once (a fast search over all of
+    // it), and its lines only when it holds one of them.
+    const bool chunkHoldsRare =
+        chunk.find(L'\0') != std::wstring_view::npos || chunk.find(L'!') != std::wstring_view::npos;
     size_t position = 0;
     if (data.m_bSkippingLongLine || !data.m_strPending.empty()) {
         const size_t newline = chunk.find(L'\n');
@@ -351,7 +360,7 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     for (size_t newline = chunk.find(L'\n', position); newline != std::wstring_view::npos;
          newline = chunk.find(L'\n', position)) {
         if (!HandleLine(data, family, rows, chunk.substr(position, newline - position + 1),
-                        chunkHoldsZero)) {
+                        chunkHoldsRare)) {
             return;
         }
         position = newline + 1;

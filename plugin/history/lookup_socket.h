@@ -52,8 +52,10 @@ int ReadAvailable(CLookupCSocket<TOwner>& socket) {
         // The count bounds the text: a zero byte is data, which the parser
         // rejects with its line.
         const std::string_view bytes(socket.m_buffer, static_cast<size_t>(count));
-        socket.m_strChunk.clear();
-        platform::AppendWidened(bytes, &socket.m_strChunk);
+        // The chunk text is overwritten where it lies: sized to the chunk
+        // first, which fills characters only past the longest chunk so far.
+        socket.m_strChunk.resize(bytes.size());
+        socket.m_strChunk.resize(platform::WidenInto(bytes, socket.m_strChunk.data()));
         if (socket.m_pOwner != nullptr) {
             ProcessHistoryText(*socket.m_pOwner, std::wstring_view(socket.m_strChunk));
         }

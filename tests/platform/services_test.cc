@@ -49,6 +49,21 @@ TEST(TextTest, AppendWidenedKeepsWhatIsThere) {
     EXPECT_EQ(out.data(), before);
 }
 
+// Bytes in whole blocks and a rest become the characters of the same number
+// (those that every single-byte code page maps so: zero, ASCII and e acute).
+TEST(TextTest, WidenIntoMapsEachByte) {
+    std::string bytes(1, '\0');
+    for (int i = 1; i < 300; ++i) {
+        bytes += static_cast<char>(i % 7 == 0 ? 0xE9 : 32 + i % 95);
+    }
+    std::wstring out(bytes.size() + 1, L'x');
+    ASSERT_EQ(WidenInto(bytes, out.data()), bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        EXPECT_EQ(static_cast<int>(out[i]), static_cast<unsigned char>(bytes[i])) << i;
+    }
+    EXPECT_EQ(out.back(), L'x');
+}
+
 TEST(ClockTest, LocalTimeAndCounterAreSane) {
     const LocalTime now = CurrentLocalTime();
     EXPECT_GE(now.year, 2024);

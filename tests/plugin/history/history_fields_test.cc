@@ -2,48 +2,90 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <cmath>
 #include <string>
 #include <vector>
 
 namespace orvella {
 namespace {
 
-std::vector<std::wstring> AllFields(std::wstring_view line, std::ptrdiff_t* lastPosition) {
+std::vector<std::wstring> AllFields(std::wstring_view line) {
     std::vector<std::wstring> fields;
-    std::ptrdiff_t position = 0;
-    while (position != kEndOfLine) {
-        fields.emplace_back(SplitNextField(line, &position));
-        if (position != kEndOfLine) {
-            *lastPosition = position;
-        }
+    CFieldReader reader(line);
+    std::wstring_view field;
+    while (reader.Next(&field)) {
+        fields.emplace_back(field);
     }
+    EXPECT_TRUE(field.empty());
     return fields;
 }
 
-TEST(SplitNextField, RunsOfCommasAreOneSeparator) {
+TEST(CFieldReader, RunsOfCommasAreOneSeparator) {
     struct Case {
         const wchar_t* line;
-        std::vector<std::wstring> fields;  // the last one is the empty end
-        std::ptrdiff_t lastPosition;
+        std::vector<std::wstring> fields;
     } cases[] = {
-        {L"a,,b", {L"a", L"b", L""}, 5},
-        {L",a", {L"a", L""}, 3},
-        {L"a,", {L"a", L""}, 2},
-        {L"", {L""}, 0},
-        {L",,,", {L""}, 0},
-        {L"2011-08-01,1.5\r\n", {L"2011-08-01", L"1.5\r\n", L""}, 17},
+        {L"a,,b", {L"a", L"b"}},
+        {L",a", {L"a"}},
+        {L"a,", {L"a"}},
+        {L"", {}},
+        {L",,,", {}},
+        {L"2011-08-01,1.5\r\n", {L"2011-08-01", L"1.5\r\n"}},
     };
     for (const Case& c : cases) {
-        std::ptrdiff_t last = 0;
-        EXPECT_EQ(AllFields(c.line, &last), c.fields) << c.line;
-        EXPECT_EQ(last, c.lastPosition) << c.line;
+        EXPECT_EQ(AllFields(c.line), c.fields) << c.line;
     }
 }
 
-TEST(SplitNextField, PastTheEndIsAnInvalidArgument) {
-    std::ptrdiff_t position = kEndOfLine;
-    EXPECT_THROW(SplitNextField(L"a,b", &position), std::invalid_argument);
+// A field read as a number gives what ReadFiniteNumber gives for it, and the
+// reader goes on after it as after any field.
+TEST(CFieldReader, NumbersReadAsTheWholeField) {
+    const std::wstring_view kFields[] = {
+        L"12.25",
+        L"-3",
+        L"300",
+        L"0.5",
+        L".5",
+        L"5.",
+        L"-0",
+        L"+7",
+        L" 8 ",
+        L"9\r\n",
+        L"1e3",
+        L"1.5E-2",
+        L"1234567890123456",
+        L"123456789012345",
+        L"1.2.3",
+        L"1-2",
+        L"-",
+        L".",
+        L"nan",
+        L"inf",
+        L"1e400",
+        L"12.5abc",
+        L"\x0661",
+        std::wstring_view(L"7\0", 2),
+    };
+    for (const std::wstring_view text : kFields) {
+        const std::wstring field(text);
+        double expected = -1;
+        const bool readable = ReadFiniteNumber(field, &expected);
+        const std::wstring line = L",," + field + L",,next";
+        CFieldReader reader(line);
+        double value = -1;
+        bool read = true;
+        ASSERT_TRUE(reader.NextNumber(&value, &read)) << field;
+        EXPECT_EQ(read, readable) << field;
+        if (readable) {
+            EXPECT_EQ(value, expected) << field;
+            EXPECT_EQ(std::signbit(value), std::signbit(expected)) << field;
+        }
+        std::wstring_view next;
+        EXPECT_TRUE(reader.Next(&next)) << field;
+        EXPECT_EQ(next, L"next") << field;
+        EXPECT_FALSE(reader.NextNumber(&value, &read)) << field;
+        EXPECT_FALSE(read) << field;
+    }
 }
 
 TEST(ParseDateFields, ReadByPositionEachPartExactlyItsDigits) {
