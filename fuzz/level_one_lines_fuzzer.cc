@@ -6,7 +6,7 @@
 // were released.
 // Checks each row as the host receives it, and that the lines held back
 // during a "load" give, once released, exactly the calls of an undisturbed
-// run over the same text.
+// run over the same text handed on as received bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
@@ -135,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         heldMalformed = data.MalformedLineCount();
     }
 
-    // The same text at once, nothing held back.
+    // The same text at once, nothing held back, as the socket hands it on
+    // (bytes widened straight onto the pending text).
     std::string whole;
     for (const std::string& chunk : chunks) {
         whole += chunk;
@@ -144,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     CHostFeedInstall install(&host);
     CLevelOneData data;
     Populate(data, list);
-    data.OnLevelOneData(platform::WidenText(whole));
+    data.OnLevelOneBytes(whole);
     data.OnLevelOneData(kRelease);
     FUZZ_CHECK(host.Record() == heldRecord);
     FUZZ_CHECK(data.MalformedLineCount() == heldMalformed);

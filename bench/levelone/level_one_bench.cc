@@ -32,7 +32,10 @@ std::vector<std::wstring> WideChunks(const std::string& stream) {
     return chunks;
 }
 
-void BM_OnLevelOneData(benchmark::State& state) {
+// The chunks as they are handed on: wide text (OnLevelOneData) or the bytes
+// of a socket read (OnLevelOneBytes, widening included).
+template <bool kBytes>
+void BM_LevelOne(benchmark::State& state) {
     const float interval = static_cast<float>(state.range(0));
     CCountingHostFeed feed;
     SetHostFeed(&feed);
@@ -42,10 +45,17 @@ void BM_OnLevelOneData(benchmark::State& state) {
     for (int i = 0; i < kBenchSymbols; ++i) {
         data.WatchSymbol(platform::WidenText(BenchSymbol(i)), interval);
     }
-    const std::vector<std::wstring> chunks = WideChunks(BenchUpdateStream(kLines));
+    const std::string stream = BenchUpdateStream(kLines);
+    const std::vector<std::wstring> chunks = WideChunks(stream);
     for (auto _ : state) {
-        for (const std::wstring& chunk : chunks) {
-            data.OnLevelOneData(chunk);
+        if constexpr (kBytes) {
+            for (std::size_t pos = 0; pos < stream.size(); pos += kChunkBytes) {
+                data.OnLevelOneBytes(std::string_view(stream).substr(pos, kChunkBytes));
+            }
+        } else {
+            for (const std::wstring& chunk : chunks) {
+                data.OnLevelOneData(chunk);
+            }
         }
     }
     benchmark::DoNotOptimize(feed.m_sum);
@@ -55,7 +65,16 @@ void BM_OnLevelOneData(benchmark::State& state) {
     SetHostFeed(nullptr);
 }
 // Argument: the watched interval (5-minute bars, ticks).
-BENCHMARK(BM_OnLevelOneData)->Arg(5)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LevelOne<false>)
+    ->Name("BM_OnLevelOneData")
+    ->Arg(5)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LevelOne<true>)
+    ->Name("BM_OnLevelOneBytes")
+    ->Arg(5)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SplitBaseline(benchmark::State& state) {
     const std::string stream = BenchUpdateStream(kLines);

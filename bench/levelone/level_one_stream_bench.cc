@@ -70,23 +70,23 @@ struct CPlugInPath {
     bool sampling = false;
     std::vector<int64_t> delays;
 
-    void OnLevelOneData(std::wstring_view chunk) {
-        data->OnLevelOneData(chunk);
-        lines += std::count(chunk.begin(), chunk.end(), L'\n');
+    void OnLevelOneBytes(std::string_view chunk) {
+        data->OnLevelOneBytes(chunk);
+        lines += std::count(chunk.begin(), chunk.end(), '\n');
         if (!sampling) {
             return;
         }
-        const std::size_t last = chunk.rfind(L'\n');
-        if (last == std::wstring_view::npos || last == 0) {
+        const std::size_t last = chunk.rfind('\n');
+        if (last == std::string_view::npos || last == 0) {
             return;
         }
-        const std::size_t begin = chunk.rfind(L'\n', last - 1);
-        if (begin == std::wstring_view::npos) {
+        const std::size_t begin = chunk.rfind('\n', last - 1);
+        if (begin == std::string_view::npos) {
             return;
         }
-        const std::wstring_view line = chunk.substr(begin + 1, last - begin - 1);
+        const std::string_view line = chunk.substr(begin + 1, last - begin - 1);
         const int64_t stamp = SendStamp(line);
-        if (stamp > 0 && line[0] == L'Q') {
+        if (stamp > 0 && line[0] == 'Q') {
             delays.push_back(MonotonicMicros() - stamp);
         }
     }

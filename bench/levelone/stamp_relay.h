@@ -4,7 +4,9 @@
 // every trade-carrying update line (field 17 holds t or T) its symbol, the
 // feed's send stamp (field 40, CLOCK_MONOTONIC microseconds) and its trade
 // price (field 32), so that a host can match the rows it receives for a
-// symbol, in order, with the lines they came from.
+// symbol, in order, with the lines they came from. A line is remembered after
+// it has been passed on, so that this work is no part of the client's delay;
+// the host matches its rows once it has stopped measuring.
 #pragma once
 
 #include <atomic>

@@ -1,6 +1,8 @@
-// The level-one connection's asynchronous socket: reads what arrives, turns
-// it into wide text and hands it to its owner. A template over the owner's
-// pointer type; the owner provides OnLevelOneData(std::wstring_view).
+// The level-one connection's asynchronous socket: reads what arrives and
+// hands the bytes to its owner, which widens them onto its pending wide text
+// (so the chunk is copied once, not widened here and copied again there). A
+// template over the owner's pointer type; the owner provides
+// OnLevelOneBytes(std::string_view).
 #pragma once
 
 #include <array>
@@ -23,7 +25,7 @@ inline constexpr int kLevelOneBufferSize = 131072;
 template <typename TOwner>
 class CCorvanSocket : public platform::CAsyncSocket {
   public:
-    CCorvanSocket() { m_strChunk.reserve(kLevelOneBufferSize); }
+    CCorvanSocket() = default;
     // The base class closes a socket that is still open.
     ~CCorvanSocket() override = default;
 
@@ -41,8 +43,6 @@ class CCorvanSocket : public platform::CAsyncSocket {
     // lets go. What stays unread waits in the kernel and in the feed client.
     bool m_bHoldReads = false;
     bool m_bReadWaiting = false;
-    // Text of the most recent read.
-    std::wstring m_strChunk;
     std::array<char, kLevelOneBufferSize> m_receiveBuffer;
     // A connect has been started or completed; cleared by a failed connect
     // and by the close notice.
@@ -76,11 +76,9 @@ int CCorvanSocket<TOwner>::ReadAvailable() {
         m_receiveBuffer[static_cast<std::size_t>(n)] = '\0';
         // The count bounds the chunk: a zero byte is data, which the line
         // handling rejects with its line.
-        m_strChunk.clear();
-        platform::AppendWidened(
-            std::string_view(m_receiveBuffer.data(), static_cast<std::size_t>(n)), &m_strChunk);
         if (m_pOwner != nullptr) {
-            m_pOwner->OnLevelOneData(m_strChunk);
+            m_pOwner->OnLevelOneBytes(
+                std::string_view(m_receiveBuffer.data(), static_cast<std::size_t>(n)));
         }
     } else if (n == -1) {
         const int code = platform::LastSocketError();

@@ -96,6 +96,7 @@ CLevelOneData::~CLevelOneData() {
     for (auto& entry : m_mapSymbols) {
         entry.second->m_aIntervals.clear();
     }
+    m_symbolIndex.clear();
     m_mapSymbols.clear();
 }
 
@@ -104,8 +105,8 @@ void CLevelOneData::AddInterval(CSymbolInfo& info, float interval) {
 }
 
 CSymbolInfo* CLevelOneData::FindSymbol(std::wstring_view symbol) {
-    const auto found = m_mapSymbols.find(symbol);
-    return found == m_mapSymbols.end() ? nullptr : found->second.get();
+    const auto found = m_symbolIndex.find(symbol);
+    return found == m_symbolIndex.end() ? nullptr : found->second;
 }
 
 void CLevelOneData::Pump() {
@@ -119,7 +120,9 @@ bool CLevelOneData::WatchSymbol(const std::wstring& symbol, float interval) {
     if (info == nullptr) {
         auto created = std::make_unique<CSymbolInfo>();
         AddInterval(*created, interval);
-        m_mapSymbols.emplace(symbol, std::move(created));
+        created->m_strHostSymbol = platform::NarrowText(symbol);
+        const auto entry = m_mapSymbols.emplace(symbol, std::move(created)).first;
+        m_symbolIndex.emplace(entry->first, entry->second.get());
     } else {
         const bool listed = std::any_of(info->m_aIntervals.begin(), info->m_aIntervals.end(),
                                         [interval](const CSymbolInfo::IntervalData& entry) {
@@ -188,6 +191,7 @@ bool CLevelOneData::UnwatchSymbol(const std::wstring& symbol, float interval) {
         return true;
     }
 
+    m_symbolIndex.erase(found->first);
     m_mapSymbols.erase(found);
     if (!m_bLevelOneUp) {
         ConnectLevelOne();
@@ -323,8 +327,41 @@ void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
     // only when it or the pending text holds one.
     const bool mayHoldZero = m_bPendingHoldsZero || chunk.find(L'\0') != std::wstring_view::npos;
     // The text already pending holds no line feed; the search starts after it.
-    std::size_t search = m_strPending.size();
+    const std::size_t search = m_strPending.size();
     m_strPending.append(chunk);
+    HandlePendingLines(search, mayHoldZero);
+    PumpAfterData();
+}
+
+void CLevelOneData::OnLevelOneBytes(std::string_view received) {
+    const CBusy busy(m_nBusy);
+    Globals().levelOneChunkCount.fetch_add(1);
+    // Widened and handled a slice at a time: the wide text is four times the
+    // bytes, and a slice's text is still in the processor's cache when its
+    // lines are read, where a whole read's would have been pushed out.
+    for (std::size_t at = 0; at < received.size(); at += kWidenSliceBytes) {
+        const std::string_view slice = received.substr(at, kWidenSliceBytes);
+        // Searched as bytes, the zero test costs a quarter of the wide one.
+        const bool mayHoldZero = m_bPendingHoldsZero || slice.find('\0') != std::string_view::npos;
+        const std::size_t search = m_strPending.size();
+        platform::AppendWidened(slice, &m_strPending);
+        HandlePendingLines(search, mayHoldZero);
+    }
+    PumpAfterData();
+}
+
+void CLevelOneData::PumpAfterData() {
+    // A chunk that arrives inside this pump is handled by a nested call,
+    // which leaves the pumping to this one: under a steady stream the nesting
+    // would otherwise grow by one level per chunk and never unwind.
+    if (!m_bPumpingData) {
+        m_bPumpingData = true;
+        Pump();
+        m_bPumpingData = false;
+    }
+}
+
+void CLevelOneData::HandlePendingLines(std::size_t search, bool mayHoldZero) {
     std::size_t lineStart = 0;
     for (;;) {
         const std::size_t feed = m_strPending.find(L'\n', search);
@@ -352,14 +389,6 @@ void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
         NoteOverLongLine();
     }
     m_bPendingHoldsZero = mayHoldZero && m_strPending.find(L'\0') != std::wstring::npos;
-    // A chunk that arrives inside this pump is handled by a nested call,
-    // which leaves the pumping to this one: under a steady stream the nesting
-    // would otherwise grow by one level per chunk and never unwind.
-    if (!m_bPumpingData) {
-        m_bPumpingData = true;
-        Pump();
-        m_bPumpingData = false;
-    }
 }
 
 void CLevelOneData::DispatchLevelOneLine(std::wstring_view line) {
@@ -447,7 +476,7 @@ void CLevelOneData::HandleHeldOrNewLine(std::wstring_view line) {
 }
 
 void CLevelOneData::HandleUpdateMessage(std::wstring_view line) {
-    const CLineFields fields = SplitFields(WithoutLineEnd(line));
+    const CReadFields fields = SplitReadFields(WithoutLineEnd(line));
     if (fields[kFieldNotFound] == L"Not Found") {
         LogFormat(L"Symbol %ls was %ls", std::wstring(fields[kFieldSymbol]).c_str(),
                   std::wstring(fields[kFieldNotFound]).c_str());
@@ -479,11 +508,11 @@ void CLevelOneData::HandleUpdateMessage(std::wstring_view line) {
         NoteMalformedLine(line);
         return;
     }
-    SendUpdateRows(*info, fields, when, values);
+    SendUpdateRows(*info, when, values);
 }
 
 void CLevelOneData::HandleSummaryMessage(std::wstring_view line) {
-    const CLineFields fields = SplitFields(WithoutLineEnd(line));
+    const CReadFields fields = SplitReadFields(WithoutLineEnd(line));
     CLineDateTime parts;
     const HostDate when = LineDate(fields, &parts);
     if (when.status != kDateValid) {
@@ -515,7 +544,7 @@ bool CLevelOneData::PassesTradeFilter(const CLineDateTime& parts, const HostDate
     return !DateIsAfter(when, m_dtFilterEnd);
 }
 
-bool CLevelOneData::ReadUpdateValues(const CSymbolInfo& info, const CLineFields& fields,
+bool CLevelOneData::ReadUpdateValues(const CSymbolInfo& info, const CReadFields& fields,
                                      CUpdateValues* values) {
     if (!ReadFiniteNumber(fields[kFieldTradeVolume], &values->volume) ||
         !ReadFiniteNumber(fields[kFieldTradePrice], &values->price)) {
@@ -532,10 +561,9 @@ bool CLevelOneData::ReadUpdateValues(const CSymbolInfo& info, const CLineFields&
                       ReadFiniteNumber(fields[kFieldType4Size], &values->type4Size));
 }
 
-void CLevelOneData::SendUpdateRows(CSymbolInfo& info, const CLineFields& fields,
-                                   const HostDate& when, const CUpdateValues& v) {
-    SetHostSymbol(fields[kFieldSymbol]);
-    const char* symbol = m_strHostSymbol.c_str();
+void CLevelOneData::SendUpdateRows(CSymbolInfo& info, const HostDate& when,
+                                   const CUpdateValues& v) {
+    const char* symbol = info.m_strHostSymbol.c_str();
 
     for (const CSymbolInfo::IntervalData& entry : info.m_aIntervals) {
         const float series = -entry.m_fInterval;
@@ -558,7 +586,7 @@ void CLevelOneData::SendUpdateRows(CSymbolInfo& info, const CLineFields& fields,
     }
 }
 
-bool CLevelOneData::SendSummaryRows(CSymbolInfo& info, const CLineFields& fields,
+bool CLevelOneData::SendSummaryRows(CSymbolInfo& info, const CReadFields& fields,
                                     const HostDate& when) {
     // The history just loaded already holds today's bar.
     if (info.m_bTodayInHistory != 0) {
@@ -577,8 +605,7 @@ bool CLevelOneData::SendSummaryRows(CSymbolInfo& info, const CLineFields& fields
             return false;
         }
         entry.m_bSummaryDone = 1;
-        SetHostSymbol(fields[kFieldSymbol]);
-        const char* symbol = m_strHostSymbol.c_str();
+        const char* symbol = info.m_strHostSymbol.c_str();
         const float series = -entry.m_fInterval;
         SendRow(symbol, series, when, firstPrice, 0.0);
         SendRow(symbol, series, when, secondPrice, 0.0);
@@ -589,7 +616,7 @@ bool CLevelOneData::SendSummaryRows(CSymbolInfo& info, const CLineFields& fields
     return true;
 }
 
-HostDate CLevelOneData::LineDate(const CLineFields& fields, CLineDateTime* parts) {
+HostDate CLevelOneData::LineDate(const CReadFields& fields, CLineDateTime* parts) {
     if (!ReadLineDateTime(fields[kFieldTime], fields[kFieldDate], parts)) {
         return HostDate{0.0, kDateInvalid};
     }
@@ -610,10 +637,6 @@ void CLevelOneData::NoteOverLongLine() {
         LogFormat(L"Level1 line longer than %d characters dropped",
                   static_cast<int>(kMaxFeedLineChars));
     }
-}
-
-void CLevelOneData::SetHostSymbol(std::wstring_view symbol) {
-    m_strHostSymbol = platform::NarrowText(symbol);
 }
 
 }  // namespace orvella

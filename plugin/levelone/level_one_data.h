@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -64,6 +65,13 @@ class CLevelOneData {
     // then runs the pump. A line longer than kMaxFeedLineChars or holding a
     // zero byte is dropped as malformed, and the lines around it are handled.
     void OnLevelOneData(std::wstring_view chunk);
+
+    // The same for a chunk as the socket received it: the bytes are widened
+    // straight onto the end of the pending text (one copy of the chunk less
+    // than widening it on its own first), kWidenSliceBytes at a time, and
+    // handled as OnLevelOneData handles their wide text.
+    void OnLevelOneBytes(std::string_view received);
+    static constexpr std::size_t kWidenSliceBytes = 8192;
 
     // Handles one line by its first character: E logged, S checked for the
     // customer-information and connection texts, P and Q handled (or held in
@@ -124,14 +132,20 @@ class CLevelOneData {
 
     bool PassesTradeFilter(const CLineDateTime& parts, const HostDate& when);
     // The line's moment; invalid when its fields cannot be read.
-    static HostDate LineDate(const CLineFields& fields, CLineDateTime* parts);
+    static HostDate LineDate(const CReadFields& fields, CLineDateTime* parts);
     // False when a value the symbol's series need is no finite number.
-    static bool ReadUpdateValues(const CSymbolInfo& info, const CLineFields& fields,
+    static bool ReadUpdateValues(const CSymbolInfo& info, const CReadFields& fields,
                                  CUpdateValues* values);
-    void SendUpdateRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when,
-                        const CUpdateValues& values);
+    static void SendUpdateRows(CSymbolInfo& info, const HostDate& when,
+                               const CUpdateValues& values);
     // False (nothing sent) when a summary value is needed and no finite number.
-    bool SendSummaryRows(CSymbolInfo& info, const CLineFields& fields, const HostDate& when);
+    static bool SendSummaryRows(CSymbolInfo& info, const CReadFields& fields, const HostDate& when);
+    // Cuts the complete lines of the pending text from its character search
+    // on (the text before it holds no line feed) and dispatches them.
+    // mayHoldZero: the text may hold a zero byte.
+    void HandlePendingLines(std::size_t search, bool mayHoldZero);
+    // Runs the pump after received data unless a call further up does.
+    void PumpAfterData();
     void HandleHeldOrNewLine(std::wstring_view line);
     bool HoldingLines() const;
     void HoldLine(std::wstring_view line);
@@ -142,7 +156,6 @@ class CLevelOneData {
     void ScheduleReconnect();
     void NoteMalformedLine(std::wstring_view line);
     void NoteOverLongLine();
-    void SetHostSymbol(std::wstring_view symbol);
     uint16_t LevelOnePort();
     void Pump();
 
@@ -150,12 +163,13 @@ class CLevelOneData {
     bool m_bLevelOneUp = false;
     std::wstring m_strPending;
     std::map<std::wstring, std::unique_ptr<CSymbolInfo>, std::less<>> m_mapSymbols;
+    // The same entries by hash, for the lookup of every summary and update
+    // line (the ordered list costs a string compare per level). The views
+    // are the list's own keys, which stay in place while their entry lives.
+    std::unordered_map<std::wstring_view, CSymbolInfo*> m_symbolIndex;
     int32_t m_bCustomerInfo = 0;
     HostDate m_dtFilterBegin;
     HostDate m_dtFilterEnd;
-
-    // The current line's symbol as 8-bit text for the host; reused.
-    std::string m_strHostSymbol;
     int64_t m_nMalformedLines = 0;
     // A line grew past kMaxFeedLineChars: its text was dropped and the rest
     // up to its line feed is skipped.

@@ -21,6 +21,15 @@ using CLineFields = std::array<std::wstring_view, kLevelOneFieldCount>;
 // index 61 are dropped. The views stay valid as long as the line's text.
 CLineFields SplitFields(std::wstring_view line);
 
+// Summary and update lines are read from their fields 0 to 32 only; the rest
+// of a line (about a third of its text, and most of its commas) is never cut.
+inline constexpr std::size_t kReadFieldCount = 33;
+using CReadFields = std::array<std::wstring_view, kReadFieldCount>;
+
+// The first kReadFieldCount fields of line, each exactly as SplitFields cuts
+// it.
+CReadFields SplitReadFields(std::wstring_view line);
+
 // Calendar parts of a line's time field (HH?MM?SS) and date field
 // (MM?DD?YYYY), each part exactly its digits. The separators are not
 // examined, but they are no digits: "t" holds no time and "03/06/20245" no

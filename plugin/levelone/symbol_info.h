@@ -15,6 +15,8 @@ class CSymbolInfo {
     };
 
     std::vector<IntervalData> m_aIntervals;
+    // The symbol as the host's 8-bit text, made once when the entry is.
+    std::string m_strHostSymbol;
     int32_t m_bTodayInHistory = 0;
     double m_dType4Price = -1.0;
     double m_dType4Size = -1.0;

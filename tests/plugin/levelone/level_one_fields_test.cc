@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace orvella {
 namespace {
@@ -32,6 +34,43 @@ TEST(SplitFields, CutsAtEveryComma) {
     for (const Case& c : cases) {
         const CLineFields fields = SplitFields(c.line);
         EXPECT_EQ(fields[c.index], c.field) << c.line << " [" << c.index << "]";
+    }
+}
+
+// Field index of line cut one comma at a time; empty past the line's end.
+std::wstring_view PlainField(std::wstring_view line, std::size_t index) {
+    std::size_t from = 0;
+    for (std::size_t field = 0; field < index; ++field) {
+        const std::size_t comma = line.find(L',', from);
+        if (comma == std::wstring_view::npos) {
+            return {};
+        }
+        from = comma + 1;
+    }
+    return line.substr(from, line.find(L',', from) - from);
+}
+
+TEST(SplitFields, BothSplitsCutAsOneCommaAtATime) {
+    // The characters are searched a block at a time: fields of every length
+    // around a block's end, and lines ending inside and at a block's end.
+    std::vector<std::wstring> lines = {L"", L",", L"Q", CommaList(33), CommaList(40)};
+    for (std::size_t width = 0; width < 20; ++width) {
+        const std::wstring field(width, L'x');
+        std::wstring line = L"Q";
+        for (int i = 0; i < 40; ++i) {
+            line += L"," + field;
+            lines.push_back(line);
+        }
+    }
+    for (const std::wstring& line : lines) {
+        const CLineFields all = SplitFields(line);
+        const CReadFields read = SplitReadFields(line);
+        for (std::size_t i = 0; i < kLevelOneFieldCount; ++i) {
+            ASSERT_EQ(all[i], PlainField(line, i)) << line << " [" << i << "]";
+            if (i < kReadFieldCount) {
+                ASSERT_EQ(read[i], all[i]) << line << " [" << i << "]";
+            }
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/text.h"
 #include "plugin/boundary/data_cache.h"
 #include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
@@ -154,14 +155,21 @@ TEST_F(LevelOneLines, LinesAreCutAtLineFeedsAcrossReads) {
         {{kLong}, {kTooLong}, L""},
         {{kLong.substr(1) + L"\nE,d\n"}, {L"Level1 error message d"}, L""},
     };
-    for (const Case& c : cases) {
-        CLevelOneData data;
-        StartLogCapture();
-        for (const std::wstring& chunk : c.chunks) {
-            data.OnLevelOneData(chunk);
+    // Each case as wide text and as the bytes the socket receives.
+    for (const bool bytes : {false, true}) {
+        for (const Case& c : cases) {
+            CLevelOneData data;
+            StartLogCapture();
+            for (const std::wstring& chunk : c.chunks) {
+                if (bytes) {
+                    data.OnLevelOneBytes(platform::NarrowText(chunk));
+                } else {
+                    data.OnLevelOneData(chunk);
+                }
+            }
+            EXPECT_EQ(CapturedLogLines(), c.logged) << c.chunks.front() << " bytes " << bytes;
+            EXPECT_EQ(CLevelOneTestHelper::Pending(data), c.pending) << c.chunks.front();
         }
-        EXPECT_EQ(CapturedLogLines(), c.logged) << c.chunks.front();
-        EXPECT_EQ(CLevelOneTestHelper::Pending(data), c.pending) << c.chunks.front();
     }
 }
 
@@ -507,6 +515,22 @@ TEST_F(LevelOneLines, WatchWithoutCustomerInformationSendsNothing) {
     };
     EXPECT_EQ(CapturedLogLines(), want);
     EXPECT_NE(m_data.FindSymbol(L"ABC"), nullptr);
+}
+
+TEST_F(LevelOneLines, RowsFollowTheWatchListAsItChanges) {
+    Watch(L"ABC", 5.0f);
+    Watch(L"XYZ", 5.0f);
+    EXPECT_TRUE(m_data.UnwatchSymbol(L"ABC", 5.0f));
+    EXPECT_EQ(m_data.FindSymbol(L"ABC"), nullptr);
+    Feed(Trade(L"ABC"));
+    Feed(Trade(L"XYZ"));
+    Watch(L"ABC", 1.0f);
+    Feed(Trade(L"ABC"));
+    const std::vector<CRecordedRow> want = {
+        Row("XYZ", -5.0f, {At(9, 30, 0), 10.5, 100}),
+        Row("ABC", -1.0f, {At(9, 30, 0), 10.5, 100}),
+    };
+    EXPECT_EQ(m_feed.m_rows, want);
 }
 
 TEST_F(LevelOneLines, UnwatchOfUnknownSymbolOrIntervalChangesNothing) {
