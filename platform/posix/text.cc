@@ -4,18 +4,6 @@
 
 namespace platform {
 
-std::wstring WidenText(std::string_view text) {
-    std::wstring out;
-    AppendWidened(text, &out);
-    return out;
-}
-
-void AppendWidened(std::string_view text, std::wstring* out) {
-    const size_t start = out->size();
-    out->resize(start + text.size());
-    WidenInto(text, out->data() + start);
-}
-
 size_t WidenInto(std::string_view text, wchar_t* dest) {
     const char* source = text.data();
     size_t left = text.size();

@@ -4,20 +4,6 @@
 
 namespace platform {
 
-std::wstring WidenText(std::string_view text) {
-    std::wstring out;
-    AppendWidened(text, &out);
-    return out;
-}
-
-void AppendWidened(std::string_view text, std::wstring* out) {
-    // The system code page is single-byte for the texts this system handles,
-    // so the byte count bounds the wide count.
-    const size_t start = out->size();
-    out->resize(start + text.size());
-    out->resize(start + WidenInto(text, out->data() + start));
-}
-
 size_t WidenInto(std::string_view text, wchar_t* dest) {
     if (text.empty()) {
         return 0;
