@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "setup/setup_view.h"
+
 namespace orvella::test {
 
 struct SetupDialogControl {
@@ -54,6 +56,21 @@ inline std::vector<std::string> ExpectedControlRows() {
         rows.push_back(
             ControlRow(control.id, control.caption ? control.caption : "", control.group));
     return rows;
+}
+
+// Puts a dialog in the state it shows while a job runs, as both screenshots
+// picture it.
+inline void ShowAsDuringAJob(CSetupView& view) {
+    view.AppendStatus("Beginning to process the symbol file!");
+    view.AppendStatus("We have read in 131071 bytes in from the symbol file.");
+    view.DisableButtons();
+    view.ShowCancel(true);
+    JobProgress progress;
+    progress.done = 131071;
+    progress.total = 331071;
+    progress.bytesPerSecond = 65536;
+    progress.secondsLeft = 3.05;
+    view.ShowProgress(progress);
 }
 
 }  // namespace orvella::test

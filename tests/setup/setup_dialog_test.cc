@@ -416,17 +416,7 @@ TEST_F(SetupDialogTest, AboutShowsTheProgramVersion) {
 TEST_F(SetupDialogTest, RendersAScreenshot) {
     WriteRegString(kNovaScopeRootPathA, m_nst);
     Open();
-    m_dialog->AppendStatus("Beginning to process the symbol file!");
-    m_dialog->AppendStatus("We have read in 131071 bytes in from the symbol file.");
-    // As it looks while a job runs.
-    m_dialog->DisableButtons();
-    m_dialog->ShowCancel(true);
-    JobProgress progress;
-    progress.done = 131071;
-    progress.total = 331071;
-    progress.bytesPerSecond = 65536;
-    progress.secondsLeft = 3.05;
-    m_dialog->ShowProgress(progress);
+    test::ShowAsDuringAJob(*m_dialog);
     QApplication::processEvents();
     const std::string path = std::string(ORVELLA_SCREENSHOT_DIR) + "/OrvellaNSTSetup-dialog.png";
     ASSERT_TRUE(m_dialog->grab().save(QString::fromStdString(path)));

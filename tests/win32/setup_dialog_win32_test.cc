@@ -232,17 +232,7 @@ TEST_F(SetupDialogWin32Test, RendersAScreenshot) {
     store.strings[kValueNovaScopeRoot] = "C:\\NovaScope";
     ASSERT_NE(Open(), nullptr);
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    dialog->AppendStatus("Beginning to process the symbol file!");
-    dialog->AppendStatus("We have read in 131071 bytes in from the symbol file.");
-    // As it looks while a job runs.
-    dialog->DisableButtons();
-    dialog->ShowCancel(true);
-    JobProgress progress;
-    progress.done = 131071;
-    progress.total = 331071;
-    progress.bytesPerSecond = 65536;
-    progress.secondsLeft = 3.05;
-    dialog->ShowProgress(progress);
+    test::ShowAsDuringAJob(*dialog);
     // Every control paints itself into the window's surface before the copy:
     // the screen of the emulator's X server reads back black, and asking the
     // controls to print themselves (PrintWindow, WM_PRINT) leaves most out.
