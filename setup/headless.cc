@@ -34,7 +34,8 @@ void OnInterrupt() {
 }  // namespace
 
 int RunHeadless(const char* job, CSetupSettingsStore* store, std::FILE* out, std::FILE* err) {
-    CConsoleView view(out, err, platform::IsTerminal(out));
+    CConsoleView view(out, err, platform::IsTerminal(out),
+                      [out] { return platform::TerminalColumns(out); });
     CSetupController controller(&view, store);
     controller.LoadSettings();
     int code = kExitFailed;

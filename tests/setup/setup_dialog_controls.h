@@ -33,6 +33,7 @@ inline constexpr SetupDialogControl kSetupDialogControls[] = {
     {1006, nullptr, kLstGroup},
     {1008, nullptr, kLstGroup},
     {1011, nullptr, kLstGroup},
+    {1022, "Browse...", kLstGroup},
     {1009, "Download Symbol File", ""},
     {1010, "Generate LST Files", ""},
     {1014, "Continuous", kTypesGroup},
