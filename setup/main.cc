@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/command_line.h"
 #include "platform/file_limits.h"
 #include "setup/headless.h"
 #include "setup/internet_session.h"
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
         std::printf("OrvellaNSTSetup Version %s\n", OwnVersionText().c_str());
         return kExitSuccess;
     }
+    // Single-dash options are the dialog toolkit's own (-platform, -style).
+    if (std::strncmp(first, "--", 2) == 0 && std::strcmp(first, "--headless") != 0)
+        return cli::RefuseOption({"OrvellaNSTSetup", kSetupUsage}, first);
     // Room for the exchange files a build keeps open, whatever the default.
     platform::RaiseOpenFileLimit();
     if (std::strcmp(first, "--headless") == 0) {

@@ -1,6 +1,7 @@
 #include "setup/win32/setup_dlg.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <iterator>
 
@@ -131,9 +132,26 @@ bool COrvellaNSTSetupDlg::OnCommand(int id) {
         case IDC_CANCEL_JOB:
             m_controller->RequestCancel();
             return true;
+        case IDC_BROWSE:
+            OnBrowse();
+            return true;
         default:
             return false;
     }
+}
+
+void COrvellaNSTSetupDlg::OnBrowse() {
+    BROWSEINFOA info{};
+    info.hwndOwner = m_window;
+    info.lpszTitle = "NovaScope Install directory";
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
+    if (chosen == nullptr)
+        return;
+    char path[MAX_PATH] = {0};
+    if (SHGetPathFromIDListA(chosen, path))
+        SetDlgItemTextA(m_window, IDC_NOVASCOPE_ROOT, path);
+    CoTaskMemFree(chosen);
 }
 
 template <typename Job>
@@ -191,6 +209,10 @@ void COrvellaNSTSetupDlg::ShowProgress(const JobProgress& progress) {
         SendDlgItemMessageW(m_window, IDC_PROGRESS, PBM_SETPOS, permille, 0);
     }
     SetDlgItemTextA(m_window, IDC_PROGRESS_TEXT, ProgressText(progress).c_str());
+}
+
+void COrvellaNSTSetupDlg::ShowJobResult(const std::string& line, bool) {
+    SetDlgItemTextA(m_window, IDC_PROGRESS_TEXT, line.c_str());
 }
 
 void COrvellaNSTSetupDlg::ShowCancel(bool shown) {

@@ -174,6 +174,7 @@ TEST_F(HeadlessTest, HelpAndVersionPrintAndExit) {
         {"--version", 0, std::string("OrvellaNSTSetup Version ") + ORVELLA_VERSION + "\n", ""},
         {"--headless", 2, "", "Usage: OrvellaNSTSetup "},
         {"--headless show extra", 2, "", "Usage: OrvellaNSTSetup "},
+        {"--bogus", 2, "", "OrvellaNSTSetup: unknown option --bogus\nUsage: OrvellaNSTSetup "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
