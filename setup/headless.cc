@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "cli/command_line.h"
 #include "platform/console.h"
 #include "setup/console_view.h"
 #include "setup/setup_controller.h"
+#include "setup/version_text.h"
 
 namespace orvella {
 
@@ -32,6 +34,19 @@ void OnInterrupt() {
 }
 
 }  // namespace
+
+int AnswerProgramOption(const char* first) {
+    if (std::strcmp(first, "--version") == 0) {
+        std::printf("OrvellaNSTSetup Version %s\n", OwnVersionText().c_str());
+        return kExitSuccess;
+    }
+    const cli::CProgram program{"OrvellaNSTSetup", kSetupUsage};
+    if (const int code = cli::AnswerStandardOption(program, first); code >= 0)
+        return code;
+    if (std::strncmp(first, "--", 2) == 0 && std::strcmp(first, "--headless") != 0)
+        return cli::RefuseOption(program, first);
+    return -1;
+}
 
 int RunHeadless(const char* job, CSetupSettingsStore* store, std::FILE* out, std::FILE* err) {
     CConsoleView view(out, err, platform::IsTerminal(out),
