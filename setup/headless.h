@@ -1,4 +1,4 @@
-// "OrvellaNSTSetup --headless download|build-lst|show": the dialog's
+// "OrvellaNSTSetup --headless download|build-lst|show|check": the dialog's
 // handlers without a window.
 #pragma once
 
@@ -29,6 +29,8 @@ int AnswerProgramOption(const char* first);
 // the settings). While a job runs, the user's interrupt (Ctrl-C) cancels it
 // as the dialog's Cancel button does (exit code kExitFailed). Returns the
 // program's exit code (above).
-int RunHeadless(const char* job, CSetupSettingsStore* store, std::FILE* out, std::FILE* err);
+// "check" takes the symbol to ask for as argument (may be null).
+int RunHeadless(const char* job, const char* argument, CSetupSettingsStore* store, std::FILE* out,
+                std::FILE* err);
 
 }  // namespace orvella

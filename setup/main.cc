@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     // Room for the exchange files a build keeps open, whatever the default.
     platform::RaiseOpenFileLimit();
     if (std::strcmp(first, "--headless") == 0) {
-        if (argc != 3) {
+        if (argc != 3 && argc != 4) {
             std::fputs(kSetupUsage, stderr);
             return kExitUsage;
         }
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
             return kExitFailed;
         }
         const auto store = MakeRegistrySettingsStore();
-        return RunHeadless(argv[2], store.get(), stdout, stderr);
+        return RunHeadless(argv[2], argc == 4 ? argv[3] : nullptr, store.get(), stdout, stderr);
     }
     COrvellaNSTSetupApp app(argc, argv);
     return app.Run();

@@ -4,6 +4,7 @@
 
 #include "settings/filter_time.h"
 #include "settings/settings_keys.h"
+#include "setup/connection_check.h"
 #include "setup/internet_session.h"
 #include "setup/lst_builder.h"
 #include "setup/redirect_target.h"
@@ -409,6 +410,23 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
         }
     }
     return finish(static_cast<int>(status));
+}
+
+bool CSetupController::CheckFeedClient(const std::string& symbol) {
+    m_view->ClearStatus();
+    m_view->BeginWaitCursor();
+    m_view->DisableButtons();
+    std::string root;
+    m_store->EnsureProductFolder();
+    root = m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
+    const std::string symbolFile =
+        IsFullPath(root) ? SymbolFilePath(root, LocateSymbolFile(m_view->WebsiteText()))
+                         : std::string();
+    CConnectionCheck check(m_view, m_store);
+    const bool passed = check.Run(symbol, symbolFile) == 0;
+    m_view->EnableButtons();
+    m_view->EndWaitCursor();
+    return passed;
 }
 
 bool CSetupController::BuildLstFiles() {

@@ -66,6 +66,11 @@ class CSetupController {
     // group whose LST file could not be opened).
     long LstLinesSkipped() const { return m_lstLinesSkipped; }
 
+    // "Check the feed client": the connection check (connection_check.h) on
+    // the stored settings, symbol the one to ask for (empty: the first of the
+    // symbol file). True when every step passed.
+    bool CheckFeedClient(const std::string& symbol);
+
     // Whether the last GetWebFile stored the symbol file.
     bool SymbolFileStored() const { return m_stored; }
 

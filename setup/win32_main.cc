@@ -14,11 +14,12 @@ int main(int argc, char** argv) {
         return code;
     const auto store = orvella::MakeRegistrySettingsStore();
     if (std::strcmp(first, "--headless") == 0) {
-        if (argc != 3) {
+        if (argc != 3 && argc != 4) {
             std::fputs(kSetupUsage, stderr);
             return kExitUsage;
         }
-        return orvella::RunHeadless(argv[2], store.get(), stdout, stderr);
+        return orvella::RunHeadless(argv[2], argc == 4 ? argv[3] : nullptr, store.get(), stdout,
+                                    stderr);
     }
     // The console the program may have been given is not needed by the
     // dialog.

@@ -87,6 +87,7 @@ void COrvellaNSTSetupDlg::BuildControls() {
     m_browse = Control<QPushButton>(this, kBrowseButtonName, "Browse...");
     m_download = Control<QPushButton>(this, "1009", "Download Symbol File");
     m_generate = Control<QPushButton>(this, "1010", "Generate LST Files");
+    m_check = Control<QPushButton>(this, kCheckButtonName, "Check the feed client");
     m_checks[static_cast<int>(Check::kContinuous)] = Control<QCheckBox>(this, "1014", "Continuous");
     m_checks[static_cast<int>(Check::kMeridexSpot)] =
         Control<QCheckBox>(this, "1015", "Meridex Spot");
@@ -147,6 +148,7 @@ void COrvellaNSTSetupDlg::BuildControls() {
     jobs->addWidget(m_download);
     jobs->addWidget(m_generate);
     jobs->addWidget(m_cancel);
+    jobs->addWidget(m_check);
 
     auto* options = new QGroupBox("Additional Options", this);
     auto* optionsLayout = new QHBoxLayout(options);
@@ -175,6 +177,7 @@ void COrvellaNSTSetupDlg::BuildControls() {
     connect(m_generate, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnGenerateLstFiles);
     connect(about, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnAbout);
     connect(m_browse, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnBrowse);
+    connect(m_check, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnCheckFeedClient);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_controller->RequestCancel(); });
 }
 
@@ -204,6 +207,10 @@ void COrvellaNSTSetupDlg::OnDownloadSymbolFile() {
 
 void COrvellaNSTSetupDlg::OnGenerateLstFiles() {
     RunJob([this] { m_controller->BuildLstFiles(); });
+}
+
+void COrvellaNSTSetupDlg::OnCheckFeedClient() {
+    RunJob([this] { m_controller->CheckFeedClient(std::string()); });
 }
 
 void COrvellaNSTSetupDlg::OnBrowse() {
@@ -280,13 +287,13 @@ void COrvellaNSTSetupDlg::ShowCancel(bool shown) {
 }
 
 void COrvellaNSTSetupDlg::DisableButtons() {
-    for (QPushButton* button : {m_saveQuit, m_download, m_quit, m_generate}) {
+    for (QPushButton* button : {m_saveQuit, m_download, m_quit, m_generate, m_check}) {
         button->setEnabled(false);
     }
 }
 
 void COrvellaNSTSetupDlg::EnableButtons() {
-    for (QPushButton* button : {m_saveQuit, m_download, m_quit, m_generate}) {
+    for (QPushButton* button : {m_saveQuit, m_download, m_quit, m_generate, m_check}) {
         button->setEnabled(true);
     }
 }

@@ -32,6 +32,8 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     static constexpr char kProgressTextName[] = "1020";
     // The Browse button beside the install directory.
     static constexpr char kBrowseButtonName[] = "1022";
+    // "Check the feed client".
+    static constexpr char kCheckButtonName[] = "1023";
 
     // store outlives the dialog. The settings are loaded at once.
     explicit COrvellaNSTSetupDlg(CSetupSettingsStore* store, QWidget* parent = nullptr);
@@ -74,6 +76,7 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     void OnGenerateLstFiles();
     void OnAbout();
     void OnBrowse();
+    void OnCheckFeedClient();
 
   private:
     void BuildControls();
@@ -89,6 +92,7 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     QPushButton* m_generate = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_browse = nullptr;
+    QPushButton* m_check = nullptr;
     QLabel* m_progressText = nullptr;
     QCheckBox* m_checks[kCheckCount] = {};
     QTimeEdit* m_times[2] = {};

@@ -25,7 +25,7 @@ int PickerId(int picker) {
     return picker == 0 ? IDC_BEGIN_FILTER_TIME : IDC_END_FILTER_TIME;
 }
 
-constexpr int kJobButtons[] = {IDOK, IDCANCEL, IDC_DOWNLOAD, IDC_GENERATE_LST};
+constexpr int kJobButtons[] = {IDOK, IDCANCEL, IDC_DOWNLOAD, IDC_GENERATE_LST, IDC_CHECK_FEED};
 
 INT_PTR CALLBACK AboutProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
@@ -134,6 +134,9 @@ bool COrvellaNSTSetupDlg::OnCommand(int id) {
             return true;
         case IDC_BROWSE:
             OnBrowse();
+            return true;
+        case IDC_CHECK_FEED:
+            RunJob([this] { m_controller->CheckFeedClient(std::string()); });
             return true;
         default:
             return false;

@@ -36,6 +36,7 @@ inline constexpr SetupDialogControl kSetupDialogControls[] = {
     {1022, "Browse...", kLstGroup},
     {1009, "Download Symbol File", ""},
     {1010, "Generate LST Files", ""},
+    {1023, "Check the feed client", ""},
     {1014, "Continuous", kTypesGroup},
     {1015, "Meridex Spot", kTypesGroup},
     {1016, "Meridex Spot Composite", kTypesGroup},
