@@ -148,7 +148,6 @@ void COrvellaNSTSetupDlg::BuildControls() {
     jobs->addWidget(m_download);
     jobs->addWidget(m_generate);
     jobs->addWidget(m_cancel);
-    jobs->addWidget(m_check);
 
     auto* options = new QGroupBox("Additional Options", this);
     auto* optionsLayout = new QHBoxLayout(options);
@@ -157,6 +156,7 @@ void COrvellaNSTSetupDlg::BuildControls() {
 
     auto* closing = new QHBoxLayout;
     closing->addWidget(about);
+    closing->addWidget(m_check);
     closing->addStretch(1);
     closing->addWidget(m_saveQuit);
     closing->addWidget(m_quit);
