@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "feedsim/launcher_args.h"
 
 namespace {
@@ -26,6 +27,7 @@ constexpr int kReadyTimeoutMs = 10000;
 
 const char* kUsage =
     "Usage: Orvalink.exe -product P -version V -login U -password W\n"
+    "       Orvalink.exe --help | --version\n"
     "\n"
     "Starts the stand-in feed client orvella-feed-sim in the background (found\n"
     "next to this program, else on PATH) unless one is already serving, and\n"
@@ -209,6 +211,13 @@ std::string StartDetached(std::vector<std::string> argv, int logFd) {
 
 int main(int argc, char** argv) {
     using namespace feedsim;
+    // "-version V" is the product's version; "--version" alone is ours.
+    if (argc == 2) {
+        if (const int code = orvella::cli::AnswerStandardOption({"Orvalink.exe", kUsage}, argv[1]);
+            code >= 0) {
+            return code;
+        }
+    }
     CLauncherArgs args;
     std::string error;
     if (!ParseLauncherArgs(std::vector<std::string>(argv + 1, argv + argc), &args, &error)) {

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     CSimOptions options;
     std::string error;
     if (!ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
-        std::fprintf(stderr, "orvella-feed-sim: %s\n", error.c_str());
+        std::fprintf(stderr, "orvella-feed-sim: %s\n%s", error.c_str(), SimUsage());
         return 2;
     }
     if (options.help) {

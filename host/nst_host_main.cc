@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "host/call_recorder.h"
 #include "host/chart_page.h"
 #include "host/feed_store.h"
@@ -36,6 +37,7 @@ const char kUsage[] =
     "      --chart-dir DIR  write one SVG chart per series and index.html at exit\n"
     "  -q, --quiet          no summary at exit\n"
     "  -h, --help           this text\n"
+    "      --version        the program's version\n"
     "\n"
     "Commands:\n"
     "  credentials USER PASSWORD\n"
@@ -47,7 +49,8 @@ const char kUsage[] =
     "  unload\n"
     "  load [PATH]\n"
     "Blanks separate arguments; \"double quotes\" hold blanks or an empty one.\n"
-    "Exit status: 0 done, 1 bad usage, script line or command, 2 plug-in not loaded.\n";
+    "Exit status: 0 done, 1 bad usage, script line or command, 2 plug-in not loaded\n"
+    "or an unknown option.\n";
 
 // One command with where it came from, for messages.
 struct SourcedCommand {
@@ -123,9 +126,9 @@ int ParseOptions(int argc, char** argv, Options* options) {
             return true;
         };
         std::string text;
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return kExitOk;
+        if (const int code = orvella::cli::AnswerStandardOption({"nst-host", kUsage}, arg);
+            code >= 0) {
+            return code;
         } else if (arg == "-c" || arg == "--command") {
             if (!value(&text) ||
                 !AddLine(text, "-c #" + std::to_string(++commandNumber), options)) {
@@ -159,8 +162,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
             options->countOnly = true;
         } else if (arg == "-q" || arg == "--quiet") {
             options->quiet = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Fail(kExitUsage, "unknown option " + arg + " (see --help)");
+        } else if (orvella::cli::IsOption(arg)) {
+            return orvella::cli::RefuseOption({"nst-host", kUsage}, arg);
         } else if (options->plugin.empty()) {
             options->plugin = arg;
         } else {

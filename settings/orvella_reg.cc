@@ -7,7 +7,8 @@
 //
 // KEY is HKCU or HKEY_CURRENT_USER, optionally followed by a backslash and a
 // key path. Text is 8-bit (the system's code page). Exit status 0 on success,
-// 1 on any error.
+// 1 on any error, 2 for an unknown option; --help and --version print and
+// exit 0.
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "settings/reg_text.h"
@@ -31,6 +33,7 @@ constexpr char kUsage[] =
     "  orvella-reg query  KEY [/v NAME | /ve]\n"
     "  orvella-reg add    KEY [/v NAME | /ve] [/t REG_SZ|REG_EXPAND_SZ|REG_DWORD] [/d DATA] [/f]\n"
     "  orvella-reg delete KEY [/v NAME | /ve] [/f]\n"
+    "  orvella-reg --help | --version\n"
     "KEY is HKCU or HKEY_CURRENT_USER, optionally followed by \\ and a key path,\n"
     "for example HKCU\\Software\\Corvan\\Orvella\\OrvellaForNST.\n";
 
@@ -350,6 +353,15 @@ int Delete(const Command& command) {
 }
 
 int Run(int argc, char** argv) {
+    const cli::CProgram program{"orvella-reg", kUsage};
+    // The tool's own options begin with "/" and follow the key; a dash in
+    // the first place begins ours (later a dash may begin data: /d -1).
+    if (argc >= 2) {
+        if (const int code = cli::AnswerStandardOption(program, argv[1]); code >= 0)
+            return code;
+        if (cli::IsOption(argv[1]))
+            return cli::RefuseOption(program, argv[1]);
+    }
     Command command;
     std::string error;
     if (!ParseCommand(argc, argv, &command, &error)) {

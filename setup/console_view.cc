@@ -11,11 +11,43 @@ constexpr char kEraseLine[] = "\r\x1b[K";
 
 }  // namespace
 
+std::string FitTerminalLine(const std::string& text, int columns) {
+    // The last column is left free: writing there makes some terminals wrap.
+    if (columns <= 1)
+        return columns == 1 ? std::string() : text;
+    const int room = columns - 1;
+    int used = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        if (used == room)
+            return text.substr(0, i);
+        ++used;
+    }
+    return text;
+}
+
 void CConsoleView::ClearProgressLine() {
     if (!m_progressShown)
         return;
     std::fputs(kEraseLine, m_out);
     m_progressShown = false;
+    if (!m_count.empty()) {
+        std::fputs(m_count.c_str(), m_out);
+        std::fputc('\n', m_out);
+        m_count.clear();
+    }
+}
+
+void CConsoleView::Redraw() {
+    std::string line = m_count;
+    if (!m_progress.empty())
+        line += (line.empty() ? "" : "  ") + m_progress;
+    std::fputs(kEraseLine, m_out);
+    std::fputs(FitTerminalLine(line, m_columns ? m_columns() : 0).c_str(), m_out);
+    std::fflush(m_out);
+    m_progressShown = true;
 }
 
 void CConsoleView::AppendStatus(const std::string& line) {
@@ -24,18 +56,34 @@ void CConsoleView::AppendStatus(const std::string& line) {
     std::fputc('\n', m_out);
 }
 
+void CConsoleView::AppendCountStatus(const std::string& line) {
+    if (!m_terminal) {
+        AppendStatus(line);
+        return;
+    }
+    m_count = line;
+    Redraw();
+}
+
 void CConsoleView::ShowProgress(const JobProgress& progress) {
     if (!m_terminal)
         return;
-    std::fputs(kEraseLine, m_out);
-    std::fputs(ProgressText(progress).c_str(), m_out);
-    std::fflush(m_out);
-    m_progressShown = true;
+    m_progress = ProgressText(progress);
+    Redraw();
 }
 
 void CConsoleView::SetProgress(int) {
     ClearProgressLine();
+    m_progress.clear();
     std::fflush(m_out);
+}
+
+void CConsoleView::ShowJobResult(const std::string& line, bool failed) {
+    if (!failed)
+        return;
+    ClearProgressLine();
+    std::fflush(m_out);
+    std::fprintf(m_err, "OrvellaNSTSetup: %s\n", line.c_str());
 }
 
 void CConsoleView::ShowMessage(const std::string& text, const std::string& caption, unsigned) {

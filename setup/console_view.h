@@ -1,12 +1,14 @@
 // The dialog without a window, for automation: status lines go to standard
-// output exactly as the status window shows them, the message boxes to
-// standard error; the fields hold what was loaded. When standard output is a
-// terminal, the running job's progress is one line there, redrawn in place
-// (a status line clears it and it comes back with the next report); when it
-// is not, no progress is written at all.
+// output exactly as the status window shows them, the message boxes and a
+// failed job's result to standard error; the fields hold what was loaded.
+// When standard output is a terminal, the running job's byte count and
+// progress are one line there, cut to the terminal's width and redrawn in
+// place (another status line moves the last count above it for good); when
+// it is not, every count is a line of its own and no progress is written.
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "setup/setup_view.h"
@@ -15,11 +17,17 @@ namespace orvella {
 
 class CConsoleView : public CSetupView {
   public:
-    // terminal: whether out shows on a terminal.
-    CConsoleView(std::FILE* out, std::FILE* err, bool terminal)
-        : m_out(out), m_err(err), m_terminal(terminal) {}
+    // The terminal's width in characters, 0 when not known.
+    using ColumnsHook = std::function<int()>;
+
+    // terminal: whether out shows on a terminal, columns its width (asked at
+    // every redraw).
+    CConsoleView(std::FILE* out, std::FILE* err, bool terminal, ColumnsHook columns = {})
+        : m_out(out), m_err(err), m_terminal(terminal), m_columns(std::move(columns)) {}
 
     void AppendStatus(const std::string& line) override;
+    void AppendCountStatus(const std::string& line) override;
+    void ShowJobResult(const std::string& line, bool failed) override;
     void ClearStatus() override {}
     void ShowProgress(const JobProgress& progress) override;
     void SetProgress(int position) override;
@@ -45,18 +53,28 @@ class CConsoleView : public CSetupView {
     void PrintSettings() const;
 
   private:
-    // Removes the progress line, if one is shown.
+    // Removes the line drawn in place, if one is shown, and writes the last
+    // count as a line of its own.
     void ClearProgressLine();
+    // Draws the count and the progress in place.
+    void Redraw();
 
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_terminal;
+    ColumnsHook m_columns;
     bool m_progressShown = false;
+    std::string m_count;     // the last count line not yet written for good
+    std::string m_progress;  // the progress text drawn after it
     std::string m_website;
     std::string m_port;
     std::string m_directory;
     bool m_checks[kCheckCount] = {};
     SetupTime m_times[2];
 };
+
+// text cut to fit a terminal line of columns characters without wrapping
+// (one column stays free); UTF-8 sequences stay whole. columns 0: not cut.
+std::string FitTerminalLine(const std::string& text, int columns);
 
 }  // namespace orvella

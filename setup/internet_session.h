@@ -1,6 +1,7 @@
 // The setup program's HTTP client: one session per download, one GET at a
-// time, the client's progress turned into status lines
-// ("dwInternetStatus %ld; %s") and the body handed on in blocks of at most
+// time, the client's progress turned into status lines (with the
+// notification's code, "dwInternetStatus %ld; %s", when raw lines are asked
+// for) and the body handed on in blocks of at most
 // 131071 bytes. Built on the system's HTTP client (libcurl on Linux, WinINet
 // on Windows; CMake picks the file); the client's own redirect following
 // stays off, so the caller sees 301, 302 and 303 and decides itself.
@@ -88,8 +89,11 @@ class CCorvanInternetSession {
     // False when it cannot start.
     static bool InitializeLibrary();
 
-    // agent is the client's own agent name; status lines go to statusSink.
-    CCorvanInternetSession(std::string agent, uintptr_t context, StatusSink statusSink);
+    // agent is the client's own agent name; status lines go to statusSink,
+    // raw (with the notification's code, every notification) or plain (the
+    // steps a user follows: names, connects, the request and its reply).
+    CCorvanInternetSession(std::string agent, uintptr_t context, StatusSink statusSink,
+                           bool rawLines = true);
     virtual ~CCorvanInternetSession();
     CCorvanInternetSession(const CCorvanInternetSession&) = delete;
     CCorvanInternetSession& operator=(const CCorvanInternetSession&) = delete;
@@ -107,9 +111,15 @@ class CCorvanInternetSession {
     const std::string& ErrorText() const { return m_errorText; }
     // Body bytes handed to the sink by the last Get.
     long long BodyBytes() const { return m_bodyBytes; }
+    // The length the final response announced, -1 when it announced none
+    // (a body that ends with the connection).
+    long long ContentLength() const { return m_contentLength; }
 
-    // The status line for a notification.
+    // The raw status line for a notification.
     static std::string StatusLine(long code, const std::string& information);
+    // The plain status line: the raw line's text without the code; empty for
+    // the notifications a user need not follow (handles, waiting, unknown).
+    static std::string PlainStatusLine(long code, const std::string& information);
 
   protected:
     // Called for every notification; passes the status line on.
@@ -131,6 +141,7 @@ class CCorvanInternetSession {
     std::string m_agent;
     uintptr_t m_context;
     StatusSink m_statusSink;
+    bool m_rawLines;
     std::unique_ptr<char[]> m_buffer;  // one block plus a terminating NUL
 
     // The response of the last Get.
@@ -138,6 +149,7 @@ class CCorvanInternetSession {
     std::string m_headers;
     std::string m_errorText;
     long long m_bodyBytes = 0;
+    long long m_contentLength = -1;
 };
 
 }  // namespace orvella

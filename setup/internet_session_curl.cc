@@ -192,6 +192,7 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     m_headers.clear();
     m_errorText.clear();
     m_bodyBytes = 0;
+    m_contentLength = -1;
 
     CURL* easy = curl_easy_init();
     if (easy == nullptr) {
@@ -241,6 +242,9 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
 
     CURLcode code = curl_easy_perform(easy);
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+        m_contentLength = length;
     Result result = Result::kCompleted;
     if (code == CURLE_OK && !transfer.DeliverBlock())
         code = CURLE_WRITE_ERROR;

@@ -204,6 +204,7 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
     size = sizeof(lengthText) - 1;
     if (HttpQueryInfoA(*http, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr))
         announced = std::strtoll(lengthText, nullptr, 10);
+    s.m_contentLength = announced;
 
     if (IsRedirectStatus(s.m_status) && s.m_headers.find("\nLocation:") != std::string::npos)
         s.Notify(kRedirect);
@@ -298,6 +299,7 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     m_headers.clear();
     m_errorText.clear();
     m_bodyBytes = 0;
+    m_contentLength = -1;
     *couldNotConnect = false;
 
     CCorvanInternetSession* expected = nullptr;

@@ -94,7 +94,7 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
             char line[128];
             std::snprintf(line, sizeof(line), "We have read in %ld bytes in from the symbol file.",
                           total);
-            m_view->AppendStatus(line);
+            m_view->AppendCountStatus(line);
             if (!ProcessBlock(buffer.get(), count)) {
                 ok = false;
                 break;

@@ -8,23 +8,16 @@
 #include "setup/internet_session.h"
 #include "setup/qt/setup_app.h"
 #include "setup/settings_store.h"
-#include "setup/version_text.h"
 
 int main(int argc, char** argv) {
     using namespace orvella;
     const char* first = argc >= 2 ? argv[1] : "";
-    if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) {
-        std::fputs(kSetupUsage, stdout);
-        return kExitSuccess;
-    }
-    if (std::strcmp(first, "--version") == 0) {
-        std::printf("OrvellaNSTSetup Version %s\n", OwnVersionText().c_str());
-        return kExitSuccess;
-    }
+    if (const int code = AnswerProgramOption(first); code >= 0)
+        return code;
     // Room for the exchange files a build keeps open, whatever the default.
     platform::RaiseOpenFileLimit();
     if (std::strcmp(first, "--headless") == 0) {
-        if (argc != 3) {
+        if (argc != 3 && argc != 4) {
             std::fputs(kSetupUsage, stderr);
             return kExitUsage;
         }
@@ -33,7 +26,7 @@ int main(int argc, char** argv) {
             return kExitFailed;
         }
         const auto store = MakeRegistrySettingsStore();
-        return RunHeadless(argv[2], store.get(), stdout, stderr);
+        return RunHeadless(argv[2], argc == 4 ? argv[3] : nullptr, store.get(), stdout, stderr);
     }
     COrvellaNSTSetupApp app(argc, argv);
     return app.Run();

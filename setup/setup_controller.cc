@@ -4,6 +4,7 @@
 
 #include "settings/filter_time.h"
 #include "settings/settings_keys.h"
+#include "setup/connection_check.h"
 #include "setup/internet_session.h"
 #include "setup/lst_builder.h"
 #include "setup/redirect_target.h"
@@ -25,6 +26,8 @@ constexpr uintptr_t kSessionContext = 1;
 constexpr char kCannotSave[] = "The settings store is read-only: changes cannot be saved.";
 constexpr char kStoredRootNotFullText[] =
     "The stored NovaScope Install directory \"%s\" is not a full path; nothing was written.";
+
+constexpr char kOldFileKept[] = "; the symbol file was left as it was.";
 
 constexpr SetupTime kDefaultBegin{0, 0, 0};
 constexpr SetupTime kDefaultEnd{23, 59, 59};
@@ -66,6 +69,12 @@ double SteadySeconds() {
 }
 
 }  // namespace
+
+std::string MissingDirectoryText(const std::string& directory) {
+    return "Is not a valid directory!\n\n" + directory +
+           "\n\nThis folder does not exist. Enter the folder the charting host is installed in, "
+           "or choose it with Browse.";
+}
 
 CSetupController::CSetupController(CSetupView* view, CSetupSettingsStore* store,
                                    const MinimumRate& minimumRate)
@@ -111,63 +120,71 @@ void CSetupController::MoveEditsIntoFields() {
     m_strDirectory = m_view->DirectoryText();
 }
 
-bool CSetupController::SaveTradeSettings() {
+bool CSetupController::ValidTimes(SetupTime* begin, SetupTime* end) {
+    if (!m_view->GetTime(0, begin) || !m_view->GetTime(1, end))
+        return false;
+    if (begin->SecondsOfDay() >= end->SecondsOfDay()) {
+        m_view->ShowMessage("The begin time must be less then the end time!", "INVALID TIMES ERROR",
+                            kSetupMbIconError | kSetupMbSystemModal);
+        return false;
+    }
+    return true;
+}
+
+bool CSetupController::ValidDirectory(std::string* directory) {
+    *directory = Trim(m_strDirectory);
+    if (directory->empty()) {
+        m_view->ShowMessage(kEmptyDirectoryText, kSetupTitle,
+                            kSetupMbIconError | kSetupMbSystemModal);
+        return false;
+    }
+    if (!IsFullPath(*directory)) {
+        // A relative folder would follow whatever folder the plug-in's host
+        // and this program happen to run in.
+        m_view->ShowMessage(kRelativeDirectoryText, kSetupTitle,
+                            kSetupMbIconError | kSetupMbSystemModal);
+        return false;
+    }
+    if (!m_store->DirectoryExists(*directory)) {
+        m_view->ShowMessage(MissingDirectoryText(*directory), kSetupTitle,
+                            kSetupMbIconError | kSetupMbSystemModal);
+        return false;
+    }
+    return true;
+}
+
+void CSetupController::StoreTradeSettings(const SetupTime& begin, const SetupTime& end) {
     using Check = CSetupView::Check;
-    bool result = true;
-    MoveEditsIntoFields();
     m_store->EnsureProductFolder();
     m_store->WriteDword(kValueExtendedTrade, Switch(*m_view, Check::kExtendedTrade));
     m_store->WriteDword(kValueStreaming, Switch(*m_view, Check::kStreaming));
-    SetupTime begin, end;
-    const bool beginValid = m_view->GetTime(0, &begin);
-    const bool endValid = m_view->GetTime(1, &end);
-    if (beginValid) {
-        m_store->WriteString(kValueBeginFilterTime, FormatTimeText(begin));
-    } else {
-        result = false;
-    }
-    if (endValid) {
-        m_store->WriteString(kValueEndFilterTime, FormatTimeText(end));
-    } else {
-        result = false;
-    }
-    if (beginValid && endValid && begin.SecondsOfDay() >= end.SecondsOfDay()) {
-        m_view->ShowMessage("The begin time must be less then the end time!", "INVALID TIMES ERROR",
-                            kSetupMbIconError | kSetupMbSystemModal);
-        result = false;
-    }
-    return result;
+    m_store->WriteString(kValueBeginFilterTime, FormatTimeText(begin));
+    m_store->WriteString(kValueEndFilterTime, FormatTimeText(end));
 }
 
-bool CSetupController::SaveSymbolSettings() {
+void CSetupController::StoreSymbolSettings(const std::string& directory) {
     using Check = CSetupView::Check;
-    MoveEditsIntoFields();
     m_store->EnsureProductFolder();
     m_store->WriteString(kValueWebsite, m_strWebsite);
     m_store->WriteDword(kValuePort, m_nPort);
     m_store->WriteDword(kValueContinuous, Switch(*m_view, Check::kContinuous));
     m_store->WriteDword(kValueMeridexSpot, Switch(*m_view, Check::kMeridexSpot));
     m_store->WriteDword(kValueMeridexSpotComposite, Switch(*m_view, Check::kMeridexSpotComposite));
-    const std::string directory = Trim(m_strDirectory);
-    if (!directory.empty() && !IsFullPath(directory)) {
-        // A relative folder would follow whatever folder the plug-in's host
-        // and this program happen to run in.
-        m_view->ShowMessage(kRelativeDirectoryText, kSetupTitle, kSetupMbSystemModal);
-        return false;
-    }
-    if (!directory.empty() && m_store->DirectoryExists(directory)) {
-        m_store->WriteString(kValueNovaScopeRoot, directory);
-        return true;
-    }
-    m_view->ShowMessage("Is not a valid directory!", kSetupTitle, kSetupMbSystemModal);
-    return false;
+    m_store->WriteString(kValueNovaScopeRoot, directory);
 }
 
-bool CSetupController::SaveLoggingSetting() {
-    MoveEditsIntoFields();
+void CSetupController::StoreLoggingSetting() {
     m_store->EnsureProductFolder();
     m_store->WriteDword(kValueLogging, Switch(*m_view, CSetupView::Check::kLogging));
     m_store->WriteDword(kValueReconnect, Switch(*m_view, CSetupView::Check::kReconnect));
+}
+
+bool CSetupController::SaveSymbolSettings() {
+    MoveEditsIntoFields();
+    std::string directory;
+    if (!ValidDirectory(&directory))
+        return false;
+    StoreSymbolSettings(directory);
     return true;
 }
 
@@ -177,7 +194,17 @@ bool CSetupController::SaveAll() {
         m_view->ShowMessage(kCannotSave, kSetupTitle, kSetupMbIconError);
         return false;
     }
-    return SaveTradeSettings() && SaveSymbolSettings() && SaveLoggingSetting();
+    // Everything is checked before anything is stored, so a refused save
+    // leaves the stored settings as they were.
+    MoveEditsIntoFields();
+    SetupTime begin, end;
+    std::string directory;
+    if (!ValidTimes(&begin, &end) || !ValidDirectory(&directory))
+        return false;
+    StoreTradeSettings(begin, end);
+    StoreSymbolSettings(directory);
+    StoreLoggingSetting();
+    return true;
 }
 
 bool CSetupController::StoredRoot(std::string* root) {
@@ -249,10 +276,24 @@ bool CSetupController::DownloadSymbolFile() {
     const SymbolFileLocation location = LocateSymbolFile(m_view->WebsiteText());
     const int port = PortFromText(m_view->PortText());
     m_view->AppendStatus("Begining download of symbol file....");
+    m_failure.clear();
+    m_cancelled = false;
     const int status =
         GetWebFile(location.objectPath, location.extension, location.host, port, location.baseName);
     m_view->AppendStatus("Status Code " + std::to_string(status) + " was returned.");
-    m_view->AppendStatus("Download of symbol file is complete....");
+    // The last line says what happened, and only a stored file is complete.
+    std::string outcome;
+    if (m_stored) {
+        outcome = "Download of symbol file is complete....";
+    } else if (m_cancelled) {
+        outcome = std::string("Download of symbol file cancelled") + kOldFileKept;
+    } else {
+        if (m_failure.empty())
+            m_failure = "the server answered with status " + std::to_string(status);
+        outcome = "Download of symbol file failed: " + m_failure + kOldFileKept;
+    }
+    m_view->AppendStatus(outcome);
+    m_view->ShowJobResult(outcome, !m_stored);
     EndJob();
     return m_stored;
 }
@@ -263,17 +304,22 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
     std::string refused;
     if (IsRefusedFile(objectPath, &refused)) {
         m_view->AppendStatus(Fill("Illegal file extension %s", refused));
+        m_failure = "files ending in " + refused + " are not downloaded";
         return 0;
     }
     m_view->BeginWaitCursor();
-    CCorvanInternetSession session(kAgentName, kSessionContext,
-                                   [this](const std::string& line) { m_view->AppendStatus(line); });
+    // With logging on the status window keeps the client's raw notifications.
+    CCorvanInternetSession session(
+        kAgentName, kSessionContext,
+        [this](const std::string& line) { m_view->AppendStatus(line); },
+        m_view->IsChecked(CSetupView::Check::kLogging));
 
     SymbolFileLocation location;
     location.baseName = baseName;
     location.extension = extension;
     std::string root;
     if (!StoredRoot(&root)) {
+        m_failure = "the stored NovaScope Install directory is not a full path";
         m_view->EndWaitCursor();
         return 0;
     }
@@ -283,8 +329,10 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
     // The transfer stopped before its end: by the user, or by the writer.
     auto stopped = [&]() {
         if (m_cancel) {
+            m_cancelled = true;
             writer.Cancel();
         } else {
+            m_failure = writer.FailureReason();
             writer.Abandon();
         }
     };
@@ -298,6 +346,7 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
     // The internet client raised an error: its description, then 0.
     auto failed = [&]() {
         m_view->AppendStatus(session.ErrorText());
+        m_failure = session.ErrorText();
         writer.Abandon();
         m_view->EndWaitCursor();
         return 0;
@@ -319,17 +368,20 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
     long status = session.Status();
     if (status == 401) {
         m_view->AppendStatus(std::to_string(status) + "; HTTP_STATUS_DENIED");
+        m_failure = "the server refused access (status 401)";
         return finish(401);
     }
     if (status == 301 || status == 302 || status == 303) {
         std::string target;
         if (!FindLocation(session.Headers(), &target)) {
             m_view->AppendStatus("Find did not find 'Location: '");
+            m_failure = "the server redirected without naming where to";
             return finish(0);
         }
         UrlParts parts;
         if (!CrackUrl(target, &parts)) {
             m_view->AppendStatus("URL was empty or does not contain a known Internet service type");
+            m_failure = "the server redirected to \"" + target + "\", which is not a web address";
             return finish(0);
         }
         request.host = parts.server;
@@ -346,15 +398,35 @@ int CSetupController::GetWebFile(const std::string& objectPath, const std::strin
         status = session.Status();
         if (status != 200) {
             m_view->AppendStatus(std::to_string(status) + "; HTTP_STATUS was not OK!");
+            m_failure = "the redirected request was answered with status " + std::to_string(status);
             return finish(static_cast<int>(status));
         }
     }
     if (status == 200) {
-        m_stored = writer.Commit();
-        if (!m_stored)
+        m_stored = writer.Commit(session.ContentLength());
+        if (!m_stored) {
+            m_failure = writer.FailureReason();
             return finish(0);
+        }
     }
     return finish(static_cast<int>(status));
+}
+
+bool CSetupController::CheckFeedClient(const std::string& symbol) {
+    m_view->ClearStatus();
+    m_view->BeginWaitCursor();
+    m_view->DisableButtons();
+    std::string root;
+    m_store->EnsureProductFolder();
+    root = m_store->ReadString(kValueNovaScopeRoot, kDefaultNovaScopeRootA);
+    const std::string symbolFile =
+        IsFullPath(root) ? SymbolFilePath(root, LocateSymbolFile(m_view->WebsiteText()))
+                         : std::string();
+    CConnectionCheck check(m_view, m_store);
+    const bool passed = check.Run(symbol, symbolFile) == 0;
+    m_view->EnableButtons();
+    m_view->EndWaitCursor();
+    return passed;
 }
 
 bool CSetupController::BuildLstFiles() {

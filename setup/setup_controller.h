@@ -20,6 +20,12 @@ inline constexpr char kSetupTitle[] = "OrvellaNSTSetup";
 // Refusal of a host directory that is not a full path.
 inline constexpr char kRelativeDirectoryText[] =
     "The NovaScope Install directory must be a full path!";
+// Refusal of an empty host directory.
+inline constexpr char kEmptyDirectoryText[] =
+    "Is not a valid directory!\n\nThe NovaScope Install directory is empty. Enter the folder the "
+    "charting host is installed in, or choose it with Browse.";
+// Refusal of a host directory that does not exist: the text and the folder.
+std::string MissingDirectoryText(const std::string& directory);
 
 class CSetupController {
   public:
@@ -32,21 +38,20 @@ class CSetupController {
     // the controls.
     void LoadSettings();
 
-    // Stores ExtendedTrade, Streaming and both filter times. False when a
-    // picker holds no valid time, or when the begin time is not earlier than
-    // the end time (after a message box; both times are stored anyway).
-    bool SaveTradeSettings();
-    // Stores Website, Port and the three optional LST switches, then the
-    // trimmed host directory when it is a full path naming an existing
-    // directory. False, after a message box, when it is not.
+    // Checks the trimmed host directory (not empty, a full path, an existing
+    // directory), then stores Website, Port, the three optional LST switches
+    // and the directory. False, after a message box, when the directory is
+    // refused; nothing is stored then. Both jobs start with it.
     bool SaveSymbolSettings();
-    // Stores Logging; always true.
-    bool SaveLoggingSetting();
-    // "Save/Quit": the three saves in order, stopping at the first false.
-    // True when the dialog may close.
+    // "Save/Quit": checks both times (valid, begin earlier than end) and the
+    // host directory, then stores every setting; a refusal (one message
+    // box) stores nothing. True when the dialog may close.
     bool SaveAll();
 
-    // "Download Symbol File". True when the symbol file was stored.
+    // "Download Symbol File". True when the symbol file was stored. The last
+    // status line, also shown as the job's result, says what happened:
+    // stored, failed and why, or cancelled; the old file stays unless the
+    // new one was stored.
     bool DownloadSymbolFile();
     // Fetches the file and stores it as baseName.extension in NovaScopeRoot.
     // Returns the HTTP status that decided the outcome, 0 when the request
@@ -60,6 +65,11 @@ class CSetupController {
     // Lines of the symbol file the last build skipped (malformed, or of a
     // group whose LST file could not be opened).
     long LstLinesSkipped() const { return m_lstLinesSkipped; }
+
+    // "Check the feed client": the connection check (connection_check.h) on
+    // the stored settings, symbol the one to ask for (empty: the first of the
+    // symbol file). True when every step passed.
+    bool CheckFeedClient(const std::string& symbol);
 
     // Whether the last GetWebFile stored the symbol file.
     bool SymbolFileStored() const { return m_stored; }
@@ -78,6 +88,13 @@ class CSetupController {
     // exchange there (after the framework's prompt, shown once per action),
     // so the port and directory last accepted stay.
     void MoveEditsIntoFields();
+    // The checks of the saves; false after their message box.
+    bool ValidTimes(SetupTime* begin, SetupTime* end);
+    bool ValidDirectory(std::string* directory);
+    // The saves' writes, done once every check has passed.
+    void StoreTradeSettings(const SetupTime& begin, const SetupTime& end);
+    void StoreSymbolSettings(const std::string& directory);
+    void StoreLoggingSetting();
     // Starts a job: cursor busy, buttons off, Cancel shown.
     void BeginJob();
     // Ends a job: cursor back, buttons on, Cancel hidden.
@@ -101,6 +118,9 @@ class CSetupController {
     std::string m_strDirectory;
     bool m_promptShown = false;
     bool m_stored = false;
+    // Why the running download stored nothing, and whether it was cancelled.
+    std::string m_failure;
+    bool m_cancelled = false;
     std::atomic<bool> m_cancel{false};
     CProgressMeter m_meter;
     bool m_meterStarted = false;

@@ -37,6 +37,9 @@ class CSetupView {
     // ClearStatus empties it.
     virtual void AppendStatus(const std::string& line) = 0;
     virtual void ClearStatus() = 0;
+    // A status line that repeats a growing count ("Total Bytes received
+    // %ld"); a view may redraw the last one in place instead.
+    virtual void AppendCountStatus(const std::string& line) { AppendStatus(line); }
 
     // Progress bar: the share of the running job done (a moving bar with
     // the byte count when the total is not known) with the text of
@@ -44,6 +47,11 @@ class CSetupView {
     // kProgressMin..kProgressMax and removes the text.
     virtual void ShowProgress(const JobProgress& progress) = 0;
     virtual void SetProgress(int position) = 0;
+
+    // The job's result, after its last status line: the dialog shows it in
+    // the line beside the progress bar, the headless program writes a
+    // failure to standard error.
+    virtual void ShowJobResult(const std::string& line, bool failed) {}
 
     // The Cancel button: shown while a job runs; it calls the controller's
     // RequestCancel.

@@ -1,7 +1,9 @@
 #include "setup/symbol_file_writer.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/file_system.h"
 #include "setup/lst_output_file.h"
@@ -38,12 +40,14 @@ bool CSymbolFileWriter::OnResponse(long status) {
     errno = 0;
     m_file = std::fopen(m_temporary.c_str(), "wb");
     if (m_file == nullptr) {
-        m_view->AppendStatus("The symbol file could not be created " + m_temporary + " (" +
-                             Describe(LastError()) + ")");
-        return false;
+        return Fail("the symbol file could not be created " + m_temporary + " (" +
+                        Describe(LastError()) + ")",
+                    true);
     }
     std::setvbuf(m_file, nullptr, _IONBF, 0);
     m_total = 0;
+    m_sawLineEnd = false;
+    m_lastByte = '\0';
     return true;
 }
 
@@ -51,15 +55,19 @@ bool CSymbolFileWriter::OnBodyBlock(const char* data, size_t size) {
     if (m_file == nullptr)
         return true;
     errno = 0;
-    if (std::fwrite(data, 1, size, m_file) != size) {
-        m_view->AppendStatus("The symbol file could not be written " + m_temporary + " (" +
-                             Describe(LastError()) + ")");
-        return false;
+    if (std::fwrite(data, 1, size, m_file) != size)
+        return Fail("the symbol file could not be written " + m_temporary + " (" +
+                        Describe(LastError()) + ")",
+                    true);
+    if (size > 0) {
+        if (!m_sawLineEnd)
+            m_sawLineEnd = std::memchr(data, '\n', size) != nullptr;
+        m_lastByte = data[size - 1];
     }
     m_total += static_cast<long>(size);
     char line[64];
     std::snprintf(line, sizeof(line), "Total Bytes received %ld", m_total);
-    m_view->AppendStatus(line);
+    m_view->AppendCountStatus(line);
     return true;
 }
 
@@ -69,26 +77,42 @@ bool CSymbolFileWriter::OnTransferProgress(long long received, long long length)
     return m_file != nullptr ? m_progress(received, length) : m_progress(-1, -1);
 }
 
-bool CSymbolFileWriter::Commit() {
+bool CSymbolFileWriter::Commit(long long announcedLength) {
     if (m_file == nullptr)
         return false;
+    // A reply that cannot be a symbol file must not replace one: the header
+    // line alone ends with a line end.
+    std::string unfit;
+    if (m_total == 0) {
+        unfit = "the server sent an empty file";
+    } else if (!m_sawLineEnd) {
+        unfit = "the server sent " + std::to_string(m_total) +
+                " bytes without a line end, which cannot be a symbol file";
+    } else if (announcedLength < 0 && m_lastByte != '\n') {
+        unfit = "the server sent no length and the reply ended inside a line after " +
+                std::to_string(m_total) + " bytes, so it may have been cut short";
+    }
+    if (!unfit.empty()) {
+        CloseTemporary();
+        return Fail(std::move(unfit), false);
+    }
     errno = 0;
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
     if (!closed) {
-        m_view->AppendStatus("The symbol file could not be written " + m_temporary + " (" +
-                             Describe(LastError()) + ")");
         std::remove(m_temporary.c_str());
-        return false;
+        return Fail("the symbol file could not be written " + m_temporary + " (" +
+                        Describe(LastError()) + ")",
+                    true);
     }
     // Replaces the old file in one step, also where the system's rename
     // does not.
     const int error = platform::MoveFileReplacing(m_temporary, m_destination);
     if (error != 0) {
-        m_view->AppendStatus("The symbol file could not be replaced " + m_destination + " (" +
-                             Describe(error) + ")");
         std::remove(m_temporary.c_str());
-        return false;
+        return Fail(
+            "the symbol file could not be replaced " + m_destination + " (" + Describe(error) + ")",
+            true);
     }
     return true;
 }
@@ -113,6 +137,13 @@ void CSymbolFileWriter::Cancel() {
                   "was.",
                   received);
     m_view->AppendStatus(line);
+}
+
+bool CSymbolFileWriter::Fail(std::string reason, bool statusLine) {
+    m_failure = std::move(reason);
+    if (statusLine)
+        m_view->AppendStatus(static_cast<char>(std::toupper(m_failure[0])) + m_failure.substr(1));
+    return false;
 }
 
 void CSymbolFileWriter::CloseTemporary() {

@@ -1,7 +1,8 @@
 // Stores the body of a 200 response as the symbol file. The body goes to a
 // temporary file next to the destination, which replaces the destination
-// only when the whole body has arrived, so a failed or cut-short download
-// leaves the symbol file that was there before untouched.
+// only when the whole body has arrived and can be a symbol file, so a
+// failed, empty or cut-short download leaves the symbol file that was there
+// before untouched.
 #pragma once
 
 #include <cstdint>
@@ -35,9 +36,13 @@ class CSymbolFileWriter : public CHttpResponseSink {
     // Passes the progress on to the hook.
     bool OnTransferProgress(long long received, long long length) override;
 
-    // The whole body has arrived: replaces the destination with it. False,
-    // with a status line, when it cannot.
-    bool Commit();
+    // The transfer ended cleanly; announcedLength is the length the
+    // response announced (-1: none). Replaces the destination with the body
+    // when it holds at least one complete line and, without an announced
+    // length, ends with a whole line (a body that ends with the connection
+    // may have been cut anywhere else). False, with a status line and
+    // FailureReason, when it does not or cannot.
+    bool Commit(long long announcedLength);
     // The transfer failed: drops what arrived (saying so when part of a body
     // had been written) and keeps the destination as it was.
     void Abandon();
@@ -46,9 +51,14 @@ class CSymbolFileWriter : public CHttpResponseSink {
     void Cancel();
 
     const std::string& TemporaryPath() const { return m_temporary; }
+    // Why the body was not stored; empty while nothing failed here.
+    const std::string& FailureReason() const { return m_failure; }
 
   private:
     void CloseTemporary();
+    // Records why the body is not stored, also as a status line when
+    // statusLine; returns false.
+    bool Fail(std::string reason, bool statusLine);
 
     CSetupView* m_view;
     std::string m_destination;
@@ -56,6 +66,9 @@ class CSymbolFileWriter : public CHttpResponseSink {
     std::FILE* m_file = nullptr;
     ProgressHook m_progress;
     long m_total = 0;
+    bool m_sawLineEnd = false;
+    char m_lastByte = '\0';
+    std::string m_failure;
 };
 
 }  // namespace orvella

@@ -8,13 +8,18 @@
 #include "setup/win32/setup_dlg.h"
 
 int main(int argc, char** argv) {
+    using namespace orvella;
+    const char* first = argc >= 2 ? argv[1] : "";
+    if (const int code = AnswerProgramOption(first); code >= 0)
+        return code;
     const auto store = orvella::MakeRegistrySettingsStore();
-    if (argc >= 2 && std::strcmp(argv[1], "--headless") == 0) {
-        if (argc != 3) {
-            std::fprintf(stderr, "usage: %s --headless download|build-lst|show\n", argv[0]);
-            return 2;
+    if (std::strcmp(first, "--headless") == 0) {
+        if (argc != 3 && argc != 4) {
+            std::fputs(kSetupUsage, stderr);
+            return kExitUsage;
         }
-        return orvella::RunHeadless(argv[2], store.get(), stdout, stderr);
+        return orvella::RunHeadless(argv[2], argc == 4 ? argv[3] : nullptr, store.get(), stdout,
+                                    stderr);
     }
     // The console the program may have been given is not needed by the
     // dialog.

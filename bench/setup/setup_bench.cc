@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench/setup/symbol_file_generator.h"
+#include "cli/command_line.h"
 #include "platform/file_limits.h"
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
@@ -201,7 +202,23 @@ int BenchDownload(const fs::path& work, uint64_t megabytes) {
 
 }  // namespace
 
+constexpr char kUsage[] =
+    "Usage: setup_bench [lst [LINES]] [download [MEGABYTES]]\n"
+    "Times the LST build of a generated symbol file of LINES data lines (default\n"
+    "1600000) and the download of MEGABYTES (default 100) against their baselines;\n"
+    "both when neither is named. Exit status 0 when every target is met.\n";
+
 int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"setup_bench", kUsage};
+    for (int i = 1; i < argc; ++i) {
+        if (const int code = orvella::cli::AnswerStandardOption(program, argv[i]); code >= 0)
+            return code;
+        const bool known = std::strcmp(argv[i], "lst") == 0 ||
+                           std::strcmp(argv[i], "download") == 0 ||
+                           std::isdigit(static_cast<unsigned char>(argv[i][0]));
+        if (!known)
+            return orvella::cli::RefuseOption(program, argv[i]);
+    }
     platform::RaiseOpenFileLimit();
     const orvella::testing::CPrivateEnvironment env(orvella::testing::Launcher::kNone);
     const fs::path work = env.Dir();

@@ -1,6 +1,7 @@
 #include "platform/console.h"
 
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace platform {
@@ -18,6 +19,13 @@ void OnSignal(int) {
 
 bool IsTerminal(std::FILE* stream) {
     return stream != nullptr && isatty(fileno(stream)) == 1;
+}
+
+int TerminalColumns(std::FILE* stream) {
+    struct winsize size {};
+    if (stream == nullptr || ioctl(fileno(stream), TIOCGWINSZ, &size) != 0)
+        return 0;
+    return size.ws_col;
 }
 
 void SetInterruptHandler(void (*onInterrupt)()) {

@@ -28,6 +28,16 @@ bool IsTerminal(std::FILE* stream) {
     return stream != nullptr && _isatty(_fileno(stream)) != 0;
 }
 
+int TerminalColumns(std::FILE* stream) {
+    if (stream == nullptr)
+        return 0;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info))
+        return 0;
+    return info.dwSize.X > 0 ? info.dwSize.X : 0;
+}
+
 void SetInterruptHandler(void (*onInterrupt)()) {
     const bool had = g_onInterrupt.exchange(onInterrupt) != nullptr;
     if (onInterrupt != nullptr && !had)

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -26,6 +28,10 @@ namespace {
 // The dialog's size: 302 by 379 dialog units of an 8-point font.
 constexpr int kDialogWidth = 453;
 constexpr int kDialogHeight = 616;
+
+// What the two trade-time pickers mean, beside their names.
+constexpr char kBeginTimeHint[] = "Trades from this time on (HH:mm:ss)";
+constexpr char kEndTimeHint[] = "Trades until this time (HH:mm:ss)";
 
 QString FromLocal(const std::string& text) {
     return QString::fromLatin1(text.c_str());
@@ -78,8 +84,10 @@ void COrvellaNSTSetupDlg::BuildControls() {
     m_status->setReadOnly(true);
     m_status->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_directory = Control<QLineEdit>(this, "1011");
+    m_browse = Control<QPushButton>(this, kBrowseButtonName, "Browse...");
     m_download = Control<QPushButton>(this, "1009", "Download Symbol File");
     m_generate = Control<QPushButton>(this, "1010", "Generate LST Files");
+    m_check = Control<QPushButton>(this, kCheckButtonName, "Check the feed client");
     m_checks[static_cast<int>(Check::kContinuous)] = Control<QCheckBox>(this, "1014", "Continuous");
     m_checks[static_cast<int>(Check::kMeridexSpot)] =
         Control<QCheckBox>(this, "1015", "Meridex Spot");
@@ -92,6 +100,7 @@ void COrvellaNSTSetupDlg::BuildControls() {
     m_cancel->setVisible(false);
     m_progressText = Control<QLabel>(this, kProgressTextName);
     m_progressText->setMinimumWidth(kDialogWidth / 2);
+    m_progressText->setWordWrap(true);
     auto* about = Control<QPushButton>(this, kAboutButtonName, "&About OrvellaNSTSetup...");
 
     // Charting Options.
@@ -106,6 +115,8 @@ void COrvellaNSTSetupDlg::BuildControls() {
     chartingLayout->addWidget(m_times[0], 2, 1);
     chartingLayout->addWidget(new QLabel("EndFilterTime", charting), 2, 2);
     chartingLayout->addWidget(m_times[1], 2, 3);
+    chartingLayout->addWidget(new QLabel(kBeginTimeHint, charting), 3, 0, 1, 2);
+    chartingLayout->addWidget(new QLabel(kEndTimeHint, charting), 3, 2, 1, 2);
 
     // The LST build.
     auto* lst = new QGroupBox("Orvella and Novascope LST File Build Process", this);
@@ -117,7 +128,10 @@ void COrvellaNSTSetupDlg::BuildControls() {
     lstLayout->setColumnStretch(0, 5);
     lstLayout->setColumnStretch(1, 1);
     lstLayout->addWidget(new QLabel("NovaScope Install directory", lst), 2, 0, 1, 2);
-    lstLayout->addWidget(m_directory, 3, 0, 1, 2);
+    auto* directoryRow = new QHBoxLayout;
+    directoryRow->addWidget(m_directory, 1);
+    directoryRow->addWidget(m_browse);
+    lstLayout->addLayout(directoryRow, 3, 0, 1, 2);
     auto* types = new QGroupBox("Additional LST File Types to Generate", lst);
     auto* typesLayout = new QHBoxLayout(types);
     typesLayout->addWidget(Box(Check::kContinuous));
@@ -142,6 +156,7 @@ void COrvellaNSTSetupDlg::BuildControls() {
 
     auto* closing = new QHBoxLayout;
     closing->addWidget(about);
+    closing->addWidget(m_check);
     closing->addStretch(1);
     closing->addWidget(m_saveQuit);
     closing->addWidget(m_quit);
@@ -161,6 +176,8 @@ void COrvellaNSTSetupDlg::BuildControls() {
     connect(m_download, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnDownloadSymbolFile);
     connect(m_generate, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnGenerateLstFiles);
     connect(about, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnAbout);
+    connect(m_browse, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnBrowse);
+    connect(m_check, &QPushButton::clicked, this, &COrvellaNSTSetupDlg::OnCheckFeedClient);
     connect(m_cancel, &QPushButton::clicked, this, [this] { m_controller->RequestCancel(); });
 }
 
@@ -190,6 +207,17 @@ void COrvellaNSTSetupDlg::OnDownloadSymbolFile() {
 
 void COrvellaNSTSetupDlg::OnGenerateLstFiles() {
     RunJob([this] { m_controller->BuildLstFiles(); });
+}
+
+void COrvellaNSTSetupDlg::OnCheckFeedClient() {
+    RunJob([this] { m_controller->CheckFeedClient(std::string()); });
+}
+
+void COrvellaNSTSetupDlg::OnBrowse() {
+    const QString chosen = QFileDialog::getExistingDirectory(this, "NovaScope Install directory",
+                                                             m_directory->text().trimmed());
+    if (!chosen.isEmpty())
+        m_directory->setText(QDir::toNativeSeparators(chosen));
 }
 
 void COrvellaNSTSetupDlg::OnAbout() {
@@ -237,13 +265,20 @@ void COrvellaNSTSetupDlg::ShowProgress(const JobProgress& progress) {
         m_progress->setRange(0, 1000);
         m_progress->setValue(permille);
     }
+    m_progressText->setStyleSheet(QString());
     m_progressText->setText(FromLocal(ProgressText(progress)));
 }
 
 void COrvellaNSTSetupDlg::SetProgress(int position) {
     m_progress->setRange(kProgressMin, kProgressMax);
     m_progress->setValue(position);
+    m_progressText->setStyleSheet(QString());
     m_progressText->clear();
+}
+
+void COrvellaNSTSetupDlg::ShowJobResult(const std::string& line, bool failed) {
+    m_progressText->setStyleSheet(failed ? "color: #b00020;" : QString());
+    m_progressText->setText(FromLocal(line));
 }
 
 void COrvellaNSTSetupDlg::ShowCancel(bool shown) {
@@ -252,13 +287,13 @@ void COrvellaNSTSetupDlg::ShowCancel(bool shown) {
 }
 
 void COrvellaNSTSetupDlg::DisableButtons() {
-    for (QPushButton* button : {m_saveQuit, m_download, m_quit, m_generate}) {
+    for (QPushButton* button : {m_saveQuit, m_download, m_quit, m_generate, m_check}) {
         button->setEnabled(false);
     }
 }
 
 void COrvellaNSTSetupDlg::EnableButtons() {
-    for (QPushButton* button : {m_saveQuit, m_download, m_quit, m_generate}) {
+    for (QPushButton* button : {m_saveQuit, m_download, m_quit, m_generate, m_check}) {
         button->setEnabled(true);
     }
 }

@@ -30,6 +30,10 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     // beside the progress bar: like every control's, its Windows identifier.
     static constexpr char kCancelButtonName[] = "1019";
     static constexpr char kProgressTextName[] = "1020";
+    // The Browse button beside the install directory.
+    static constexpr char kBrowseButtonName[] = "1022";
+    // "Check the feed client".
+    static constexpr char kCheckButtonName[] = "1023";
 
     // store outlives the dialog. The settings are loaded at once.
     explicit COrvellaNSTSetupDlg(CSetupSettingsStore* store, QWidget* parent = nullptr);
@@ -40,6 +44,7 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     void ClearStatus() override;
     void ShowProgress(const JobProgress& progress) override;
     void SetProgress(int position) override;
+    void ShowJobResult(const std::string& line, bool failed) override;
     void ShowCancel(bool shown) override;
     void DisableButtons() override;
     void EnableButtons() override;
@@ -70,6 +75,8 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     void OnDownloadSymbolFile();
     void OnGenerateLstFiles();
     void OnAbout();
+    void OnBrowse();
+    void OnCheckFeedClient();
 
   private:
     void BuildControls();
@@ -84,6 +91,8 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     QPushButton* m_download = nullptr;
     QPushButton* m_generate = nullptr;
     QPushButton* m_cancel = nullptr;
+    QPushButton* m_browse = nullptr;
+    QPushButton* m_check = nullptr;
     QLabel* m_progressText = nullptr;
     QCheckBox* m_checks[kCheckCount] = {};
     QTimeEdit* m_times[2] = {};

@@ -1,6 +1,7 @@
 #include "setup/win32/setup_dlg.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <iterator>
 
@@ -24,7 +25,7 @@ int PickerId(int picker) {
     return picker == 0 ? IDC_BEGIN_FILTER_TIME : IDC_END_FILTER_TIME;
 }
 
-constexpr int kJobButtons[] = {IDOK, IDCANCEL, IDC_DOWNLOAD, IDC_GENERATE_LST};
+constexpr int kJobButtons[] = {IDOK, IDCANCEL, IDC_DOWNLOAD, IDC_GENERATE_LST, IDC_CHECK_FEED};
 
 INT_PTR CALLBACK AboutProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
@@ -131,9 +132,29 @@ bool COrvellaNSTSetupDlg::OnCommand(int id) {
         case IDC_CANCEL_JOB:
             m_controller->RequestCancel();
             return true;
+        case IDC_BROWSE:
+            OnBrowse();
+            return true;
+        case IDC_CHECK_FEED:
+            RunJob([this] { m_controller->CheckFeedClient(std::string()); });
+            return true;
         default:
             return false;
     }
+}
+
+void COrvellaNSTSetupDlg::OnBrowse() {
+    BROWSEINFOA info{};
+    info.hwndOwner = m_window;
+    info.lpszTitle = "NovaScope Install directory";
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
+    if (chosen == nullptr)
+        return;
+    char path[MAX_PATH] = {0};
+    if (SHGetPathFromIDListA(chosen, path))
+        SetDlgItemTextA(m_window, IDC_NOVASCOPE_ROOT, path);
+    CoTaskMemFree(chosen);
 }
 
 template <typename Job>
@@ -191,6 +212,10 @@ void COrvellaNSTSetupDlg::ShowProgress(const JobProgress& progress) {
         SendDlgItemMessageW(m_window, IDC_PROGRESS, PBM_SETPOS, permille, 0);
     }
     SetDlgItemTextA(m_window, IDC_PROGRESS_TEXT, ProgressText(progress).c_str());
+}
+
+void COrvellaNSTSetupDlg::ShowJobResult(const std::string& line, bool) {
+    SetDlgItemTextA(m_window, IDC_PROGRESS_TEXT, line.c_str());
 }
 
 void COrvellaNSTSetupDlg::ShowCancel(bool shown) {

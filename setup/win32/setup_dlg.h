@@ -29,6 +29,7 @@ class COrvellaNSTSetupDlg : public CSetupView {
     void AppendStatus(const std::string& line) override;
     void ClearStatus() override;
     void ShowProgress(const JobProgress& progress) override;
+    void ShowJobResult(const std::string& line, bool failed) override;
     void ShowCancel(bool shown) override;
     void SetProgress(int position) override;
     void DisableButtons() override;
@@ -50,6 +51,9 @@ class COrvellaNSTSetupDlg : public CSetupView {
   private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
+    // Browse: a folder chosen in the system's folder picker goes into the
+    // install directory's edit.
+    void OnBrowse();
     bool OnCommand(int id);
     void Close(INT_PTR result);
     std::string EditText(int id) const;

@@ -26,6 +26,10 @@ class CTestView : public CSetupView {
             onProgress(shown);
     }
     void SetProgress(int position) override { progress = position; }
+    void ShowJobResult(const std::string& line, bool failed) override {
+        result = line;
+        resultFailed = failed;
+    }
     void ShowCancel(bool shown) override { cancelShown = shown; }
     void DisableButtons() override {
         buttonsEnabled = false;
@@ -65,6 +69,8 @@ class CTestView : public CSetupView {
     std::vector<std::string> status;
     std::vector<ShownMessage> messages;
     int progress = 0;
+    std::string result;
+    bool resultFailed = false;
     std::vector<JobProgress> progressShown;
     bool cancelShown = false;
     int pumps = 0;

@@ -390,7 +390,7 @@ TEST_F(NstHostTest, LoadFailuresExitWithTwo) {
     EXPECT_EQ(wrong.status, 2);
     EXPECT_NE(wrong.err.find("does not export"), std::string::npos) << wrong.err;
 
-    EXPECT_EQ(Run({"--bogus", FAKE_PLUGIN_PATH}).status, 1);
+    EXPECT_EQ(Run({"--bogus", FAKE_PLUGIN_PATH}).status, 2);
     EXPECT_EQ(Run({}).status, 1);
     const Outcome help = Run({"--help"});
     EXPECT_EQ(help.status, 0);

@@ -23,12 +23,21 @@ using Response = CHttpTestServer::Response;
 
 constexpr char kOldContent[] = "the symbol file of yesterday\r\n";
 
+// Lines of 50 letters, each ended by CR LF, the last one too.
 std::string Body(size_t size) {
     std::string body(size, '\0');
     for (size_t i = 0; i < size; ++i)
         body[i] = static_cast<char>('A' + (i * 7 + i / 13) % 26);
+    for (size_t end = 51; end < size; end += 52) {
+        body[end - 1] = '\r';
+        body[end] = '\n';
+    }
+    if (size >= 2)
+        body.replace(size - 2, 2, "\r\n");
     return body;
 }
+
+constexpr char kKept[] = "; the symbol file was left as it was.";
 
 Response Redirect(int status, const std::string& location) {
     Response response;
@@ -50,6 +59,10 @@ std::vector<std::string> WithoutHandleLines(const std::vector<std::string>& line
             kept.push_back(line);
     }
     return kept;
+}
+
+std::string Failed(const std::string& reason) {
+    return "Download of symbol file failed: " + reason + kKept;
 }
 
 class DownloadTest : public ::testing::Test {
@@ -91,29 +104,38 @@ class DownloadTest : public ::testing::Test {
 TEST_F(DownloadTest, StoresTheFileAndReportsEveryStep) {
     const std::string body = Body(300000);
     server.Route("/product/mktlist_v2.txt", {200, "OK", {}, body});
-    EXPECT_TRUE(Download("/product/mktlist_v2.txt"));
-    EXPECT_EQ(test::ReadFile(destination), body);
-    EXPECT_FALSE(test::FileExists(destination + ".part"));
-    EXPECT_TRUE(std::filesystem::is_directory(root.Path() + "/Servers/OrvellaForNST"));
-    const std::vector<std::string> expected = {
-        "Begining download of symbol file....",
-        "dwInternetStatus 10; Resolving name 127.0.0.1",
-        "dwInternetStatus 11; Name resolved 127.0.0.1",
-        "dwInternetStatus 20; Connecting to socket address",
-        "dwInternetStatus 21; Connected to socket address",
-        "dwInternetStatus 30; Sending request",
-        "dwInternetStatus 31; Request sent",
-        "dwInternetStatus 41; Response received",
-        "Total Bytes received 131071",
-        "Total Bytes received 262142",
-        "Total Bytes received 300000",
-        "dwInternetStatus 100; Request complete",
-        "dwInternetStatus 50; Closing the connection to the server",
-        "dwInternetStatus 51; Connection to the server closed",
-        "Status Code 200 was returned.",
-        "Download of symbol file is complete....",
-    };
-    EXPECT_EQ(WithoutHandleLines(view.status), expected);
+    // With logging on the client's notifications keep their codes.
+    for (const bool logging : {false, true}) {
+        SCOPED_TRACE(logging ? "logging" : "no logging");
+        view.checks[CSetupView::Check::kLogging] = logging;
+        test::WriteFile(destination, kOldContent);
+        EXPECT_TRUE(Download("/product/mktlist_v2.txt"));
+        EXPECT_EQ(test::ReadFile(destination), body);
+        EXPECT_FALSE(test::FileExists(destination + ".part"));
+        EXPECT_TRUE(std::filesystem::is_directory(root.Path() + "/Servers/OrvellaForNST"));
+        auto step = [&](const char* code, const std::string& text) {
+            return logging ? "dwInternetStatus " + std::string(code) + "; " + text : text;
+        };
+        const std::vector<std::string> expected = {
+            "Begining download of symbol file....",
+            step("10", "Resolving name 127.0.0.1"),
+            step("11", "Name resolved 127.0.0.1"),
+            step("20", "Connecting to socket address"),
+            step("21", "Connected to socket address"),
+            step("30", "Sending request"),
+            step("31", "Request sent"),
+            step("41", "Response received"),
+            "Total Bytes received 131071",
+            "Total Bytes received 262142",
+            "Total Bytes received 300000",
+            step("100", "Request complete"),
+            step("50", "Closing the connection to the server"),
+            step("51", "Connection to the server closed"),
+            "Status Code 200 was returned.",
+            "Download of symbol file is complete....",
+        };
+        EXPECT_EQ(WithoutHandleLines(view.status), expected);
+    }
     // The bar showed the share of the announced length, up to the whole.
     ASSERT_FALSE(view.progressShown.empty());
     EXPECT_EQ(view.progressShown.back().done, 300000);
@@ -122,7 +144,7 @@ TEST_F(DownloadTest, StoresTheFileAndReportsEveryStep) {
     EXPECT_EQ(view.progress, 0);
     EXPECT_FALSE(view.cancelShown);
     const std::vector<std::string> requests = server.Requests();
-    ASSERT_EQ(requests.size(), 1u);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].substr(0, 36), "GET /product/mktlist_v2.txt HTTP/1.1");
     EXPECT_NE(requests[0].find("\r\nUser-Agent: GetWebFile/1.0\r\n"), std::string::npos);
     EXPECT_NE(requests[0].find("\r\nAccept: audio/x-aiff, audio/basic, audio/midi, audio/mpeg, "
@@ -140,7 +162,7 @@ TEST_F(DownloadTest, FollowsOneRedirect) {
         server.Route("/moved.txt", Redirect(status, Url("/new.txt")));
         EXPECT_TRUE(Download("/moved.txt"));
         EXPECT_EQ(test::ReadFile(Target("/moved.txt")), body);
-        EXPECT_TRUE(view.HasStatus("dwInternetStatus 110; Being redirected"));
+        EXPECT_TRUE(view.HasStatus("Being redirected"));
         EXPECT_EQ(view.status[view.status.size() - 2], "Status Code 200 was returned.");
     }
     const std::vector<std::string> requests = server.Requests();
@@ -169,33 +191,46 @@ TEST_F(DownloadTest, OutcomesThatStoreNothing) {
     struct Case {
         const char* path;
         std::vector<std::string> lastLines;  // ending with "Status Code ..."
+        std::string reason;                  // of the last line
     } cases[] = {
-        {"/denied.txt", {"401; HTTP_STATUS_DENIED", "Status Code 401 was returned."}},
+        {"/denied.txt",
+         {"401; HTTP_STATUS_DENIED", "Status Code 401 was returned."},
+         "the server refused access (status 401)"},
         {"/missing.txt",
-         {"dwInternetStatus 51; Connection to the server closed", "Status Code 404 was returned."}},
-        {"/noloc.txt", {"Find did not find 'Location: '", "Status Code 0 was returned."}},
+         {"Connection to the server closed", "Status Code 404 was returned."},
+         "the server answered with status 404"},
+        {"/noloc.txt",
+         {"Find did not find 'Location: '", "Status Code 0 was returned."},
+         "the server redirected without naming where to"},
         {"/relative.txt",
          {"URL was empty or does not contain a known Internet service type",
-          "Status Code 0 was returned."}},
-        {"/gone.txt", {"404; HTTP_STATUS was not OK!", "Status Code 404 was returned."}},
+          "Status Code 0 was returned."},
+         "the server redirected to \"/new.txt\", which is not a web address"},
+        {"/gone.txt",
+         {"404; HTTP_STATUS was not OK!", "Status Code 404 was returned."},
+         "the redirected request was answered with status 404"},
         {"/program.exe",
          {"Begining download of symbol file....", "Illegal file extension exe",
-          "Status Code 0 was returned."}},
+          "Status Code 0 was returned."},
+         "files ending in exe are not downloaded"},
         {"/program.EXE",
          {"Begining download of symbol file....", "Illegal file extension EXE",
-          "Status Code 0 was returned."}},
+          "Status Code 0 was returned."},
+         "files ending in EXE are not downloaded"},
         {"/tool.Dll?version=2#top",
          {"Begining download of symbol file....", "Illegal file extension Dll",
-          "Status Code 0 was returned."}},
+          "Status Code 0 was returned."},
+         "files ending in Dll are not downloaded"},
         {"/cut.txt",
-         {"dwInternetStatus 51; Connection to the server closed",
-          "transfer closed with 700000 bytes remaining to read",
+         {"Connection to the server closed", "transfer closed with 700000 bytes remaining to read",
           "The download failed after 262142 bytes; the symbol file was left as it was.",
-          "Status Code 0 was returned."}},
+          "Status Code 0 was returned."},
+         "transfer closed with 700000 bytes remaining to read"},
         {"/slow_body.txt",
          {tooSlow, "The download failed after 0 bytes; the symbol file was left as it was.",
-          "Status Code 0 was returned."}},
-        {"/slow_head.txt", {tooSlow, "Status Code 0 was returned."}},
+          "Status Code 0 was returned."},
+         tooSlow},
+        {"/slow_head.txt", {tooSlow, "Status Code 0 was returned."}, tooSlow},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -209,7 +244,51 @@ TEST_F(DownloadTest, OutcomesThatStoreNothing) {
         const std::vector<std::string> last(status.end() - 1 - c.lastLines.size(),
                                             status.end() - 1);
         EXPECT_EQ(last, c.lastLines);
-        EXPECT_EQ(view.status.back(), "Download of symbol file is complete....");
+        EXPECT_EQ(view.status.back(), Failed(c.reason));
+        EXPECT_EQ(view.result, view.status.back());
+        EXPECT_TRUE(view.resultFailed);
+    }
+}
+
+// Replies that cannot be a symbol file, or may be cut short, replace nothing;
+// whole ones are kept, with or without an announced length.
+TEST_F(DownloadTest, EmptyOrCutRepliesKeepTheOldFile) {
+    struct Case {
+        const char* name;
+        std::string body;
+        bool announceLength;
+        const char* reason;  // nullptr: stored
+    } cases[] = {
+        {"empty, length 0", "", true, "the server sent an empty file"},
+        {"empty, closed at once", "", false, "the server sent an empty file"},
+        {"no line end, with length", "Symbol\tDescription", true,
+         "the server sent 18 bytes without a line end, which cannot be a symbol file"},
+        {"no line end, no length", "Symbol", false,
+         "the server sent 6 bytes without a line end, which cannot be a symbol file"},
+        {"cut inside a line, no length", "Symbol\tDescription\r\nABC\tAl", false,
+         "the server sent no length and the reply ended inside a line after 26 bytes, so it "
+         "may have been cut short"},
+        {"cut after a block, no length", Body(300000).substr(0, 200000), false,
+         "the server sent no length and the reply ended inside a line after 200000 bytes, so "
+         "it may have been cut short"},
+        {"whole lines, no length", "Symbol\tDescription\r\nABC\tAlpha\r\n", false, nullptr},
+        {"header line only, no length", "Symbol\r\n", false, nullptr},
+        {"last line open, with length", "Symbol\r\nABC\tAlpha", true, nullptr},
+        {"many blocks, no length", Body(300000), false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Response response{200, "OK", {}, c.body};
+        response.announceLength = c.announceLength;
+        server.Route("/mktlist_v2.txt", response);
+        test::WriteFile(destination, kOldContent);
+        EXPECT_EQ(Download("/mktlist_v2.txt"), c.reason == nullptr);
+        EXPECT_EQ(test::ReadFile(destination), c.reason == nullptr ? c.body : kOldContent);
+        EXPECT_FALSE(test::FileExists(destination + ".part"));
+        EXPECT_EQ(view.status.back(), c.reason == nullptr
+                                          ? "Download of symbol file is complete...."
+                                          : Failed(c.reason));
+        EXPECT_EQ(view.resultFailed, c.reason != nullptr);
     }
 }
 
@@ -282,7 +361,8 @@ TEST_F(DownloadTest, CancelKeepsThePreviousFileAtEveryStage) {
         EXPECT_FALSE(test::FileExists(target + ".part"));
         EXPECT_TRUE(view.HasStatus(stage.line)) << ::testing::PrintToString(view.status);
         EXPECT_EQ(view.status[view.status.size() - 2], "Status Code 0 was returned.");
-        EXPECT_EQ(view.status.back(), "Download of symbol file is complete....");
+        EXPECT_EQ(view.status.back(), std::string("Download of symbol file cancelled") + kKept);
+        EXPECT_TRUE(view.resultFailed);
         EXPECT_TRUE(view.buttonsEnabled);
         EXPECT_FALSE(view.cancelShown);
         EXPECT_EQ(view.waitDepth, 0);
@@ -311,6 +391,7 @@ TEST_F(DownloadTest, ClientErrorsAreDescribed) {
         ASSERT_GE(status.size(), 4u);
         EXPECT_NE(status[status.size() - 3].find(c.description), std::string::npos)
             << status[status.size() - 3];
+        EXPECT_NE(view.status.back().find(c.description), std::string::npos) << view.status.back();
         EXPECT_EQ(status[status.size() - 2], "Status Code 0 was returned.");
         EXPECT_EQ(test::ReadFile(destination), kOldContent);
         EXPECT_TRUE(view.buttonsEnabled);

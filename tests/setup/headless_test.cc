@@ -53,7 +53,12 @@ class HeadlessTest : public testing::SetupEnvTest {
     // in pieces of step bytes, delayMs apart.
     test::CHttpTestServer::Response RouteSlowDownload(test::CHttpTestServer* server, size_t size,
                                                       size_t step, int delayMs) {
-        test::CHttpTestServer::Response slow{200, "OK", {}, std::string(size, 'x')};
+        // Lines of 99 letters, the last one whole.
+        std::string body(size, 'x');
+        for (size_t end = 99; end < size; end += 100)
+            body[end] = '\n';
+        body.back() = '\n';
+        test::CHttpTestServer::Response slow{200, "OK", {}, body};
         slow.stepBytes = step;
         slow.stepDelayMs = delayMs;
         server->Route("/mktlist_v2.txt", slow);
@@ -169,6 +174,7 @@ TEST_F(HeadlessTest, HelpAndVersionPrintAndExit) {
         {"--version", 0, std::string("OrvellaNSTSetup Version ") + ORVELLA_VERSION + "\n", ""},
         {"--headless", 2, "", "Usage: OrvellaNSTSetup "},
         {"--headless show extra", 2, "", "Usage: OrvellaNSTSetup "},
+        {"--bogus", 2, "", "OrvellaNSTSetup: unknown option --bogus\nUsage: OrvellaNSTSetup "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -195,10 +201,19 @@ TEST_F(HeadlessTest, DownloadExitsWithTheOutcome) {
                            "complete....\n"),
               std::string::npos);
 
+    EXPECT_EQ(run.err, "");
+
+    // A failure says why on standard error too.
     WriteRegString(kWebsitePathA, "127.0.0.1/missing.txt");
     run = Headless("download");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.out.find("Status Code 404 was returned."), std::string::npos);
+    const std::string failed =
+        "Download of symbol file failed: the server answered with status "
+        "404; the symbol file was left as it was.\n";
+    EXPECT_NE(run.out.find("Status Code 404 was returned.\n" + failed), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.err, "OrvellaNSTSetup: " + failed);
+    EXPECT_EQ(run.out.find("dwInternetStatus"), std::string::npos) << run.out;
 }
 
 // Runs the program on a pseudo-terminal; everything it wrote there.
@@ -235,15 +250,18 @@ TEST_F(HeadlessTest, AProgressLineOnlyOnATerminal) {
     EXPECT_EQ(logged.out.find('\r'), std::string::npos);
     EXPECT_EQ(logged.out.find('%'), std::string::npos);
 
-    // A terminal: one line redrawn in place with share, bytes, rate and time
-    // left, erased before every status line.
+    EXPECT_EQ(testing::CountOf(logged.out, "\nTotal Bytes received "), 4u) << logged.out;
+
+    // A terminal: the byte count and the share, bytes, rate and time left
+    // redrawn in place on one line; the last count stays once the next
+    // status line comes.
     const std::string shown = RunOnTerminal({ORVELLA_SETUP_PROGRAM, "--headless", "download"});
-    EXPECT_NE(shown.find("% 97.7 KB of 390.6 KB\r\x1b[KTotal Bytes received 131071\r\n"),
-              std::string::npos)
-        << shown;
+    EXPECT_NE(shown.find("\r\x1b[KTotal Bytes received 131071  "), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Total Bytes received 131071\r\n"), std::string::npos) << shown;
+    EXPECT_EQ(testing::CountOf(shown, "\r\x1b[KTotal Bytes received 400000\r\n"), 1u) << shown;
     EXPECT_NE(shown.find(" KB/s, "), std::string::npos) << shown;
     EXPECT_NE(shown.find(" s left"), std::string::npos) << shown;
-    EXPECT_EQ(testing::CountOf(shown, "\r\x1b[K100% 390.6 KB of 390.6 KB, "), 1u) << shown;
+    EXPECT_NE(shown.find("100% 390.6 KB of 390.6 KB, "), std::string::npos) << shown;
     EXPECT_NE(shown.find("\r\nStatus Code 200 was returned.\r\n"), std::string::npos) << shown;
     EXPECT_EQ(test::ReadFile(m_nst + "/mktlist_v2.txt"), slow.body);
 }
@@ -266,7 +284,8 @@ TEST_F(HeadlessTest, CtrlCCancelsTheDownloadCleanly) {
     const std::string out = testing::ReadWholeFile(output);
     EXPECT_NE(out.find("\nThe download was cancelled after "), std::string::npos) << out;
     EXPECT_NE(out.find(" bytes; the symbol file was left as it was.\nStatus Code 0 was returned."
-                       "\nDownload of symbol file is complete....\n"),
+                       "\nDownload of symbol file cancelled; the symbol file was left as it "
+                       "was.\n"),
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("Total Bytes received 1000000"), std::string::npos) << out;

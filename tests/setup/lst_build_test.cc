@@ -418,10 +418,12 @@ TEST_F(LstBuildTest, FailuresEndTheJobWithAStatusLine) {
 TEST_F(LstBuildTest, AnInvalidDirectoryStartsNothing) {
     struct Case {
         std::string directory;
-        const char* message;
+        std::string message;
     } cases[] = {
-        {root.Path() + "/missing", "Is not a valid directory!"},
-        {"", "Is not a valid directory!"},
+        {root.Path() + "/missing", MissingDirectoryText(root.Path() + "/missing")},
+        {" " + root.Path() + "/missing\t", MissingDirectoryText(root.Path() + "/missing")},
+        {"", kEmptyDirectoryText},
+        {"  ", kEmptyDirectoryText},
         {" . ", kRelativeDirectoryText},
         {"nst", kRelativeDirectoryText},
     };
@@ -433,7 +435,10 @@ TEST_F(LstBuildTest, AnInvalidDirectoryStartsNothing) {
         ASSERT_EQ(view.messages.size(), 1u);
         EXPECT_EQ(view.messages[0].text, c.message);
         EXPECT_EQ(view.messages[0].caption, "OrvellaNSTSetup");
+        EXPECT_EQ(view.messages[0].flags, kSetupMbIconError | kSetupMbSystemModal);
         EXPECT_EQ(view.disabledCount, 0);
+        // Nothing is stored when the directory is refused.
+        EXPECT_EQ(store.strings.count(kValueWebsite), 0u);
         EXPECT_TRUE(view.status.empty());
         EXPECT_EQ(store.strings.count(kValueNovaScopeRoot), 0u);
         EXPECT_FALSE(std::filesystem::exists(root.Path() + "/Servers"));

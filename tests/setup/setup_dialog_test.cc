@@ -36,6 +36,7 @@ namespace {
 struct Box {
     std::string caption;
     std::string text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
 // Answers every modal box that opens with OK, recording its caption and text
@@ -52,7 +53,8 @@ class CModalAnswerer {
     void Poll() {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
+            boxes.push_back(
+                {box->windowTitle().toStdString(), box->text().toStdString(), box->icon()});
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         } else if (auto* about = qobject_cast<CAboutDlg*>(modal)) {
             boxes.push_back({about->windowTitle().toStdString(),
@@ -184,14 +186,14 @@ TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
     Click("1");
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(answerer.boxes[0].caption, "OrvellaNSTSetup");
-    EXPECT_EQ(answerer.boxes[0].text, "Is not a valid directory!");
+    EXPECT_EQ(answerer.boxes[0].text, kEmptyDirectoryText);
+    EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(m_dialog->isVisible());
-    // The trade and symbol settings were stored; the directory and Logging not.
-    EXPECT_EQ(ReadRegDword(kPortPathA, -1), 80);
-    EXPECT_EQ(Stored(kBeginFilterTimePathA), "000000");
+    // A refused save stores nothing.
+    EXPECT_EQ(ReadRegDword(kPortPathA, -1), -1);
+    EXPECT_EQ(Stored(kBeginFilterTimePathA), kUnset);
     EXPECT_EQ(Stored(kNovaScopeRootPathA), kUnset);
     EXPECT_EQ(ReadRegDword(kLoggingPathA, -1), -1);
-    EXPECT_EQ(ReadRegDword(kReconnectPathA, -1), -1);
 }
 
 TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
@@ -232,24 +234,52 @@ TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
     EXPECT_EQ(Find<QLineEdit>("1011")->text().toStdString(), m_nst);
 }
 
-TEST_F(SetupDialogTest, BeginTimeNotBeforeEndTimeIsRefused) {
+// Every check comes before the first write: a refused Save/Quit shows one
+// box, keeps the dialog open and leaves every stored setting as it was.
+TEST_F(SetupDialogTest, ARefusedSaveQuitStoresNothing) {
+    const std::string missing = m_nst + "/gone";
+    const std::string times = "The begin time must be less then the end time!";
+    struct Case {
+        const char* name;
+        QTime begin;
+        std::string directory;
+        std::string caption;
+        std::string text;
+    } cases[] = {
+        {"begin after end", QTime(11, 0, 0), m_nst, "INVALID TIMES ERROR", times},
+        {"begin equal to end", QTime(10, 0, 0), m_nst, "INVALID TIMES ERROR", times},
+        {"times and folder wrong", QTime(11, 0, 0), "", "INVALID TIMES ERROR", times},
+        {"empty folder", QTime(9, 0, 0), " ", "OrvellaNSTSetup", kEmptyDirectoryText},
+        {"missing folder", QTime(9, 0, 0), missing, "OrvellaNSTSetup",
+         MissingDirectoryText(missing)},
+        {"relative folder", QTime(9, 0, 0), "nst", "OrvellaNSTSetup", kRelativeDirectoryText},
+    };
     WriteRegString(kNovaScopeRootPathA, m_nst);
-    for (QTime begin : {QTime(10, 0, 0), QTime(11, 0, 0)}) {
+    WriteRegString(kBeginFilterTimePathA, "080000");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Open();
         CModalAnswerer answerer;
-        if (!Find<QCheckBox>("1000")->isChecked())
-            Tick("1000");
-        Find<QTimeEdit>("1001")->setTime(begin);
+        for (const char* id : {"1000", "1003", "1014", "1017"})
+            Tick(id);
+        Find<QTimeEdit>("1001")->setTime(c.begin);
         Find<QTimeEdit>("1002")->setTime(QTime(10, 0, 0));
+        Type("1005", "changed.example/list.txt");
+        Type("1011", QString::fromStdString(c.directory));
         Click("1");
         ASSERT_EQ(answerer.boxes.size(), 1u);
-        EXPECT_EQ(answerer.boxes[0].caption, "INVALID TIMES ERROR");
-        EXPECT_EQ(answerer.boxes[0].text, "The begin time must be less then the end time!");
+        EXPECT_EQ(answerer.boxes[0].caption, c.caption);
+        EXPECT_EQ(answerer.boxes[0].text, c.text);
+        EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Critical);
         EXPECT_TRUE(m_dialog->isVisible());
-        // Both times and the switches are stored; nothing after them.
-        EXPECT_EQ(Stored(kBeginFilterTimePathA), begin.toString("HHmmss").toStdString());
-        EXPECT_EQ(ReadRegDword(kExtendedTradePathA, -1), 1);
+        EXPECT_EQ(Stored(kBeginFilterTimePathA), "080000");
+        EXPECT_EQ(Stored(kEndFilterTimePathA), kUnset);
+        EXPECT_EQ(Stored(kNovaScopeRootPathA), m_nst);
         EXPECT_EQ(Stored(kWebsitePathA), kUnset);
+        for (const char* path :
+             {kExtendedTradePathA, kStreamingPathA, kContinuousPathA, kLoggingPathA, kPortPathA}) {
+            EXPECT_EQ(ReadRegDword(path, -1), -1) << path;
+        }
     }
 }
 
@@ -301,6 +331,8 @@ TEST_F(SetupDialogTest, GenerateLstFilesReportsInTheStatusWindow) {
 TEST_F(SetupDialogTest, DownloadKeepsButtonsOffAndTheCursorBusyUntilItEnds) {
     test::CHttpTestServer server;
     std::string body(600000, 'x');
+    for (size_t end = 99; end < body.size(); end += 100)
+        body[end] = '\n';
     server.Route("/mktlist_v2.txt", {200, "OK", {}, body});
     WriteRegString(kNovaScopeRootPathA, m_nst);
     WriteRegString(kWebsitePathA, "127.0.0.1/mktlist_v2.txt");
@@ -335,6 +367,18 @@ TEST_F(SetupDialogTest, DownloadKeepsButtonsOffAndTheCursorBusyUntilItEnds) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(Find<QPushButton>(COrvellaNSTSetupDlg::kCancelButtonName)->isVisible());
     EXPECT_TRUE(m_dialog->isVisible());
+    auto* result = Find<QLabel>(COrvellaNSTSetupDlg::kProgressTextName);
+    EXPECT_EQ(result->text().toStdString(), "Download of symbol file is complete....");
+
+    // A failure says why in the status window's last line and beside the bar.
+    Type("1005", "127.0.0.1/missing.txt");
+    Click("1009");
+    const std::string failed =
+        "Download of symbol file failed: the server answered with status "
+        "404; the symbol file was left as it was.";
+    EXPECT_EQ(result->text().toStdString(), failed);
+    EXPECT_EQ(StatusText().substr(StatusText().size() - failed.size() - 1), failed + "\n");
+    EXPECT_EQ(test::ReadFile(m_nst + "/mktlist_v2.txt"), body);
 }
 
 TEST_F(SetupDialogTest, CancelOrCloseStopsTheJobAndTheBarShowsHowFar) {
