@@ -1,14 +1,19 @@
 #include "host/chart_page.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <random>
 #include <vector>
 
 #include "host/chart_model.h"
 #include "host/day_count.h"
 #include "host/summary.h"
 #include "host/svg_chart.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace nsthost {
 namespace {
@@ -82,12 +87,61 @@ PageEntry EntryOf(const CSeries& series, const ChartData& data, size_t number) {
     return entry;
 }
 
-bool WriteFile(const std::filesystem::path& path, const std::string& text, std::string* error) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file) {
-        *error = "cannot write " + path.string();
+// Writes a new file of a name no one can foresee, then renames it over the
+// old one: a link planted under the file's name is replaced, never followed.
+bool WriteFile(const std::filesystem::path& dir, const std::string& name, const std::string& text,
+               std::string* error) {
+    const std::filesystem::path path = dir / name;
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char unique[48];
+        std::snprintf(unique, sizeof unique, "nst-host-%08x%08x.tmp", random(), random());
+        const std::filesystem::path temporary = dir / unique;
+        std::FILE* file = nullptr;
+        int cause = 0;
+        const platform::NewFileResult created =
+            platform::CreateNewFile(platform::WidenText(temporary.string()), &file, &cause);
+        if (created == platform::NewFileResult::kExists) {
+            continue;
+        }
+        if (created != platform::NewFileResult::kCreated) {
+            *error = "cannot write " + path.string() + ": " + std::strerror(cause);
+            return false;
+        }
+        const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        const bool closed = std::fclose(file) == 0;
+        const int moved = written && closed
+                              ? platform::MoveFileReplacing(temporary.string(), path.string())
+                              : EIO;
+        if (moved != 0) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            *error = "cannot write " + path.string() + ": " + std::strerror(moved);
+            return false;
+        }
+        return true;
+    }
+    *error = "cannot write " + path.string() + ": no free temporary name";
+    return false;
+}
+
+// Creates the chart folder when missing, closed to other users, and refuses
+// one in which others could plant links under the predictable file names.
+bool PrepareFolder(const std::string& dir, std::string* error) {
+    std::error_code ec;
+    if (std::filesystem::create_directories(dir, ec)) {
+        std::filesystem::permissions(
+            dir, std::filesystem::perms::group_write | std::filesystem::perms::others_write,
+            std::filesystem::perm_options::remove, ec);
+    }
+    if (ec) {
+        *error = "cannot create chart folder " + dir + ": " + ec.message();
+        return false;
+    }
+    if (platform::FolderOpenToOthers(platform::WidenText(dir))) {
+        *error = "chart folder " + dir +
+                 " is writable by other users (and not a sticky folder of ours); choose a "
+                 "private folder";
         return false;
     }
     return true;
@@ -96,18 +150,14 @@ bool WriteFile(const std::filesystem::path& path, const std::string& text, std::
 }  // namespace
 
 bool WriteCharts(const CFeedStore& store, const std::string& dir, std::string* error) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) {
-        *error = "cannot create chart folder " + dir + ": " + ec.message();
+    if (!PrepareFolder(dir, error)) {
         return false;
     }
     bool ok = true;
     std::vector<PageEntry> entries;
     store.ForEachSeries([&](const CSeries& series) {
         const ChartData data = BuildBars(series);
-        const std::filesystem::path path = std::filesystem::path(dir) / ChartFileName(series.Key());
-        ok = WriteFile(path, SeriesChart(series, data), error) && ok;
+        ok = WriteFile(dir, ChartFileName(series.Key()), SeriesChart(series, data), error) && ok;
         entries.push_back(EntryOf(series, data, entries.size() + 1));
     });
 
@@ -129,7 +179,7 @@ bool WriteCharts(const CFeedStore& store, const std::string& dir, std::string* e
         page += entry.section;
     }
     page += "</body>\n</html>\n";
-    return WriteFile(std::filesystem::path(dir) / "index.html", page, error) && ok;
+    return WriteFile(dir, "index.html", page, error) && ok;
 }
 
 }  // namespace nsthost

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "host/day_count.h"
 #include "host/summary.h"
@@ -423,19 +425,39 @@ std::string SeriesChart(const CSeries& series, const ChartData& data) {
 
 std::string ChartFileName(const SeriesKey& key) {
     std::string name;
-    for (char ch : key.symbol) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (size_t i = 0; i < key.symbol.size(); ++i) {
+        const auto c = static_cast<unsigned char>(key.symbol[i]);
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
+                           (c >= '0' && c <= '9') || c == '-' || (c == '.' && i > 0) || c == '_';
         if (plain) {
-            name.push_back(ch);
+            name.push_back(static_cast<char>(c));
         } else {
             char hex[8];
             std::snprintf(hex, sizeof hex, "%%%02X", c);
             name += hex;
         }
     }
-    return name + "_" + IntervalText(key.Interval()) + ".svg";
+    const std::string suffix = "_" + IntervalText(key.Interval()) + ".svg";
+    if (name.size() + suffix.size() <= kMaxChartFileName) {
+        return name + suffix;
+    }
+    // '~' never comes out of the escaping, so a shortened name cannot equal
+    // a whole one; the hash of the whole symbol tells shortened names apart.
+    uint64_t hash = 14695981039346656037ULL;
+    for (const char ch : key.symbol) {
+        hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
+    }
+    char mark[24];
+    std::snprintf(mark, sizeof mark, "~%016llx", static_cast<unsigned long long>(hash));
+    size_t keep = kMaxChartFileName - suffix.size() - std::strlen(mark);
+    // No %XX escape is cut in two.
+    for (size_t back = 1; back <= 2 && back <= keep; ++back) {
+        if (name[keep - back] == '%') {
+            keep -= back;
+            break;
+        }
+    }
+    return name.substr(0, keep) + mark + suffix;
 }
 
 }  // namespace nsthost
