@@ -324,6 +324,53 @@ TimeAxis TradingTimeAxis(const std::vector<ChartBar>& bars, const BarPeriod& per
     return axis;
 }
 
+ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& axis,
+                            double pixelsPerSlot, int columns) {
+    ColumnBars out;
+    const double lastColumn = std::max(columns - 1, 0);
+    for (size_t i = 0; i < bars.size() && i < axis.slot.size(); ++i) {
+        const ChartBar& bar = bars[i];
+        const double column = std::clamp(std::floor(axis.slot[i] * pixelsPerSlot), 0.0, lastColumn);
+        if (out.bars.empty() || out.column.back() != column) {
+            out.bars.push_back(bar);
+            out.column.push_back(column);
+            out.last.push_back(bar.time);
+            out.merged.push_back(1);
+            continue;
+        }
+        ChartBar& into = out.bars.back();
+        out.last.back() = bar.time;
+        ++out.merged.back();
+        into.historyRows += bar.historyRows;
+        into.streamedRows += bar.streamedRows;
+        if (bar.quote && !into.quote) {
+            continue;  // trades outrank the quotes between them
+        }
+        if (into.quote && !bar.quote) {
+            const uint32_t history = into.historyRows;
+            const uint32_t streamed = into.streamedRows;
+            const int64_t time = into.time;
+            into = bar;
+            into.time = time;
+            into.historyRows = history;
+            into.streamedRows = streamed;
+            continue;
+        }
+        if (std::isnan(into.open)) {
+            into.open = bar.open;
+        }
+        into.high = Higher(into.high, bar.high);
+        into.low = Lower(into.low, bar.low);
+        if (!std::isnan(bar.close)) {
+            into.close = bar.close;
+        }
+        if (!std::isnan(bar.volume)) {
+            into.volume = std::isnan(into.volume) ? bar.volume : into.volume + bar.volume;
+        }
+    }
+    return out;
+}
+
 std::vector<TimeLabel> TimeLabels(const std::vector<ChartBar>& bars, const std::vector<double>& x,
                                   const BarPeriod& period, double minSpacing) {
     std::vector<TimeLabel> labels;

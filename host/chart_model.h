@@ -90,6 +90,20 @@ struct TimeAxis {
 };
 TimeAxis TradingTimeAxis(const std::vector<ChartBar>& bars, const BarPeriod& period);
 
+// Bars merged so that no two fall in one pixel column, for a plot `columns`
+// pixels wide where bar i begins at axis.slot[i] * pixelsPerSlot. A merged
+// bar keeps the time and open of its first bar, the close of its last, the
+// extremes of high and low, and sums volumes and row counts; in a tick
+// series a column with trades shows its trades only. Linear in the bars.
+struct ColumnBars {
+    std::vector<ChartBar> bars;
+    std::vector<double> column;    // each merged bar's pixel column, from 0
+    std::vector<int64_t> last;     // time of the last bar merged into each
+    std::vector<uint32_t> merged;  // how many bars each holds
+};
+ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& axis,
+                            double pixelsPerSlot, int columns);
+
 // A labelled tick of the time axis, at the left edge of bar `bar`. Major
 // labels mark a new day (intraday) or a new year (daily and longer).
 struct TimeLabel {
