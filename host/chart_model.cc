@@ -275,6 +275,13 @@ ChartData BuildBars(const CSeries& series) {
                      [](const Dated& a, const Dated& b) { return a.time < b.time; });
 
     const bool ticks = data.period.kind == PeriodKind::kTicks;
+    // Counted first, so that a million bars are not moved on every growth.
+    size_t count = 0;
+    for (size_t i = 0; i < dated.size(); ++i) {
+        count += ticks || i == 0 ||
+                 data.period.Start(dated[i].time) != data.period.Start(dated[i - 1].time);
+    }
+    data.bars.reserve(count);
     for (const Dated& d : dated) {
         const CSeries::RowView row = series.Row(d.row);
         const int64_t start = data.period.Start(d.time);
