@@ -45,8 +45,9 @@ double Lower(double a, double b) {
     return std::isnan(a) ? b : (std::isnan(b) ? a : std::min(a, b));
 }
 
-// Adds one row's values to a bar.
-void AddRow(const ChartColumns& columns, const CSeries::RowView& row, ChartBar* bar) {
+// Adds one row's values to a bar; filled: a history row that came after
+// streamed ones.
+void AddRow(const ChartColumns& columns, const CSeries::RowView& row, bool filled, ChartBar* bar) {
     double price = Cell(row, columns.price);
     price = std::isfinite(price) ? price : kNaN;
     double open = columns.open > 0 ? Cell(row, columns.open) : price;
@@ -68,6 +69,7 @@ void AddRow(const ChartColumns& columns, const CSeries::RowView& row, ChartBar* 
         bar->volume = std::isnan(bar->volume) ? volume : bar->volume + volume;
     }
     ++(row.history ? bar->historyRows : bar->streamedRows);
+    bar->filledRows += filled ? 1 : 0;
 }
 
 ChartBar EmptyBar(int64_t time) {
@@ -228,6 +230,25 @@ std::string BarPeriod::Name() const {
     return "bars";
 }
 
+std::string BarPeriod::TraderName() const {
+    switch (kind) {
+        case PeriodKind::kTicks:
+            return "ticks";
+        case PeriodKind::kSeconds:
+            if (seconds % 60 == 0) {
+                return std::to_string(seconds / 60) + "-minute";
+            }
+            return std::to_string(seconds) + "-second";
+        case PeriodKind::kDay:
+            return "daily";
+        case PeriodKind::kWeek:
+            return "weekly";
+        case PeriodKind::kMonth:
+            return "monthly";
+    }
+    return "bars";
+}
+
 ChartColumns ChartColumns::Of(const CSeries& series) {
     ChartColumns columns;
     // Streaming layouts name their price "Close" or "TickPrice"; the history
@@ -262,7 +283,11 @@ ChartData BuildBars(const CSeries& series) {
     };
     std::vector<Dated> dated;
     dated.reserve(rows);
+    size_t firstStreamed = rows;
     for (size_t i = 0; i < rows; ++i) {
+        if (firstStreamed == rows && !series.Row(i).history) {
+            firstStreamed = i;
+        }
         int64_t t = 0;
         if (SecondsFromDayCount(Cell(series.Row(i), 1), &t)) {
             dated.push_back({t, i});
@@ -289,13 +314,38 @@ ChartData BuildBars(const CSeries& series) {
             data.bars.push_back(EmptyBar(start));
         }
         ChartBar& bar = data.bars.back();
-        AddRow(columns, row, &bar);
+        AddRow(columns, row, row.history && d.row > firstStreamed, &bar);
         if (ticks) {
             const double type = Cell(row, columns.tickType);
             bar.quote = std::isfinite(type) && type != 0.0;
         }
     }
     return data;
+}
+
+LastChange LastAndPreviousClose(const ChartData& data) {
+    LastChange change{kNaN, kNaN};
+    const std::vector<ChartBar>& bars = data.bars;
+    auto priced = [](const ChartBar& bar) { return !bar.quote && std::isfinite(bar.close); };
+    size_t i = bars.size();
+    while (i > 0 && !priced(bars[i - 1])) {
+        --i;
+    }
+    if (i == 0) {
+        return change;
+    }
+    change.last = bars[i - 1].close;
+    const bool byDay =
+        data.period.kind == PeriodKind::kTicks || data.period.kind == PeriodKind::kSeconds;
+    const int64_t lastDay = FloorDiv(bars[i - 1].time, kDaySeconds);
+    for (--i; i > 0; --i) {
+        const ChartBar& bar = bars[i - 1];
+        if (priced(bar) && (!byDay || FloorDiv(bar.time, kDaySeconds) < lastDay)) {
+            change.previous = bar.close;
+            break;
+        }
+    }
+    return change;
 }
 
 int64_t BreakGapSeconds(const BarPeriod& period) {
@@ -350,17 +400,20 @@ ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& a
         ++out.merged.back();
         into.historyRows += bar.historyRows;
         into.streamedRows += bar.streamedRows;
+        into.filledRows += bar.filledRows;
         if (bar.quote && !into.quote) {
             continue;  // trades outrank the quotes between them
         }
         if (into.quote && !bar.quote) {
             const uint32_t history = into.historyRows;
             const uint32_t streamed = into.streamedRows;
+            const uint32_t filled = into.filledRows;
             const int64_t time = into.time;
             into = bar;
             into.time = time;
             into.historyRows = history;
             into.streamedRows = streamed;
+            into.filledRows = filled;
             continue;
         }
         if (std::isnan(into.open)) {

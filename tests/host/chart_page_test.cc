@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -186,6 +187,54 @@ TEST_F(ChartPageTest, OddSymbolsGetShortVisibleDistinctNames) {
         ++files;
     }
     EXPECT_EQ(files, names.size() + 1);
+}
+
+// Each series' section is a chart drawn by the page from its own bars: the
+// latest of them, named as traders name the series, with the last price and
+// its change; the page's script is inline and fetches nothing.
+TEST_F(ChartPageTest, SectionsCarryTheirLatestBarsAndTraderNames) {
+    struct Case {
+        const char* symbol;
+        float interval;
+        int rows;
+        const char* heading;
+        size_t bars;  // handed to the page's script
+    } cases[] = {
+        {"AAA", -5.0f, 100, "AAA &#x2013; 5-minute</h2>", 100},
+        {"BBB", -1440.0f, 30, "BBB &#x2013; daily</h2>", 30},
+        {"CCC", -0.0f, 40, "CCC &#x2013; ticks</h2>", 40},
+        {"DDD", -1.0f, 70000, "DDD &#x2013; 1-minute</h2>", 60000},
+    };
+    for (const Case& c : cases) {
+        FeedStore().SetupData(c.symbol, "", c.interval, 3, "", 40000.0);
+        FeedStore().SetLabel(c.symbol, c.interval, 1, "Date/Time");
+        FeedStore().SetLabel(c.symbol, c.interval, 2, "Close");
+        const double step =
+            c.interval == -1440.0f ? 1.0 : 1.0 / 1440.0 * (c.interval == -5.0f ? 5 : 1);
+        for (int i = 0; i < c.rows; ++i) {
+            FeedStore().SetValue(c.symbol, c.interval, 1, 40000.0 + i * step);
+            FeedStore().SetValue(c.symbol, c.interval, 2, 10.0 + (i % 7));
+            FeedStore().CommitRow(c.symbol, c.interval);
+        }
+    }
+    std::string error;
+    ASSERT_TRUE(Write(&error)) << error;
+    const std::string page = Read(m_dir / "index.html");
+    size_t at = 0;
+    for (const Case& c : cases) {
+        at = page.find(c.heading, at);
+        ASSERT_NE(at, std::string::npos) << c.heading;
+        const size_t kinds = page.find("\"k\":[", at);
+        const size_t end = page.find("]", kinds);
+        ASSERT_NE(end, std::string::npos);
+        const std::string list = page.substr(kinds + 5, end - kinds - 5);
+        EXPECT_EQ(static_cast<size_t>(std::count(list.begin(), list.end(), ',')) + 1, c.bars)
+            << c.heading;
+    }
+    EXPECT_NE(page.find("the latest 60000 below"), std::string::npos);
+    EXPECT_NE(page.find("from the previous"), std::string::npos);
+    EXPECT_EQ(page.find("src="), std::string::npos);
+    EXPECT_EQ(page.find("href=\"http"), std::string::npos);
 }
 
 }  // namespace
