@@ -212,22 +212,7 @@ int64_t BarPeriod::Start(int64_t t) const {
 }
 
 std::string BarPeriod::Name() const {
-    switch (kind) {
-        case PeriodKind::kTicks:
-            return "ticks";
-        case PeriodKind::kSeconds:
-            if (seconds % 60 == 0) {
-                return std::to_string(seconds / 60) + "-minute bars";
-            }
-            return std::to_string(seconds) + "-second bars";
-        case PeriodKind::kDay:
-            return "daily bars";
-        case PeriodKind::kWeek:
-            return "weekly bars";
-        case PeriodKind::kMonth:
-            return "monthly bars";
-    }
-    return "bars";
+    return kind == PeriodKind::kTicks ? TraderName() : TraderName() + " bars";
 }
 
 std::string BarPeriod::TraderName() const {
