@@ -45,8 +45,9 @@ double Lower(double a, double b) {
     return std::isnan(a) ? b : (std::isnan(b) ? a : std::min(a, b));
 }
 
-// Adds one row's values to a bar.
-void AddRow(const ChartColumns& columns, const CSeries::RowView& row, ChartBar* bar) {
+// Adds one row's values to a bar; filled: a history row that came after
+// streamed ones.
+void AddRow(const ChartColumns& columns, const CSeries::RowView& row, bool filled, ChartBar* bar) {
     double price = Cell(row, columns.price);
     price = std::isfinite(price) ? price : kNaN;
     double open = columns.open > 0 ? Cell(row, columns.open) : price;
@@ -68,6 +69,7 @@ void AddRow(const ChartColumns& columns, const CSeries::RowView& row, ChartBar* 
         bar->volume = std::isnan(bar->volume) ? volume : bar->volume + volume;
     }
     ++(row.history ? bar->historyRows : bar->streamedRows);
+    bar->filledRows += filled ? 1 : 0;
 }
 
 ChartBar EmptyBar(int64_t time) {
@@ -210,20 +212,24 @@ int64_t BarPeriod::Start(int64_t t) const {
 }
 
 std::string BarPeriod::Name() const {
+    return kind == PeriodKind::kTicks ? TraderName() : TraderName() + " bars";
+}
+
+std::string BarPeriod::TraderName() const {
     switch (kind) {
         case PeriodKind::kTicks:
             return "ticks";
         case PeriodKind::kSeconds:
             if (seconds % 60 == 0) {
-                return std::to_string(seconds / 60) + "-minute bars";
+                return std::to_string(seconds / 60) + "-minute";
             }
-            return std::to_string(seconds) + "-second bars";
+            return std::to_string(seconds) + "-second";
         case PeriodKind::kDay:
-            return "daily bars";
+            return "daily";
         case PeriodKind::kWeek:
-            return "weekly bars";
+            return "weekly";
         case PeriodKind::kMonth:
-            return "monthly bars";
+            return "monthly";
     }
     return "bars";
 }
@@ -262,7 +268,11 @@ ChartData BuildBars(const CSeries& series) {
     };
     std::vector<Dated> dated;
     dated.reserve(rows);
+    size_t firstStreamed = rows;
     for (size_t i = 0; i < rows; ++i) {
+        if (firstStreamed == rows && !series.Row(i).history) {
+            firstStreamed = i;
+        }
         int64_t t = 0;
         if (SecondsFromDayCount(Cell(series.Row(i), 1), &t)) {
             dated.push_back({t, i});
@@ -275,6 +285,13 @@ ChartData BuildBars(const CSeries& series) {
                      [](const Dated& a, const Dated& b) { return a.time < b.time; });
 
     const bool ticks = data.period.kind == PeriodKind::kTicks;
+    // Counted first, so that a million bars are not moved on every growth.
+    size_t count = 0;
+    for (size_t i = 0; i < dated.size(); ++i) {
+        count += ticks || i == 0 ||
+                 data.period.Start(dated[i].time) != data.period.Start(dated[i - 1].time);
+    }
+    data.bars.reserve(count);
     for (const Dated& d : dated) {
         const CSeries::RowView row = series.Row(d.row);
         const int64_t start = data.period.Start(d.time);
@@ -282,13 +299,38 @@ ChartData BuildBars(const CSeries& series) {
             data.bars.push_back(EmptyBar(start));
         }
         ChartBar& bar = data.bars.back();
-        AddRow(columns, row, &bar);
+        AddRow(columns, row, row.history && d.row > firstStreamed, &bar);
         if (ticks) {
             const double type = Cell(row, columns.tickType);
             bar.quote = std::isfinite(type) && type != 0.0;
         }
     }
     return data;
+}
+
+LastChange LastAndPreviousClose(const ChartData& data) {
+    LastChange change{kNaN, kNaN};
+    const std::vector<ChartBar>& bars = data.bars;
+    auto priced = [](const ChartBar& bar) { return !bar.quote && std::isfinite(bar.close); };
+    size_t i = bars.size();
+    while (i > 0 && !priced(bars[i - 1])) {
+        --i;
+    }
+    if (i == 0) {
+        return change;
+    }
+    change.last = bars[i - 1].close;
+    const bool byDay =
+        data.period.kind == PeriodKind::kTicks || data.period.kind == PeriodKind::kSeconds;
+    const int64_t lastDay = FloorDiv(bars[i - 1].time, kDaySeconds);
+    for (--i; i > 0; --i) {
+        const ChartBar& bar = bars[i - 1];
+        if (priced(bar) && (!byDay || FloorDiv(bar.time, kDaySeconds) < lastDay)) {
+            change.previous = bar.close;
+            break;
+        }
+    }
+    return change;
 }
 
 int64_t BreakGapSeconds(const BarPeriod& period) {
@@ -322,6 +364,56 @@ TimeAxis TradingTimeAxis(const std::vector<ChartBar>& bars, const BarPeriod& per
     }
     axis.span = at;
     return axis;
+}
+
+ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& axis,
+                            double pixelsPerSlot, int columns) {
+    ColumnBars out;
+    const double lastColumn = std::max(columns - 1, 0);
+    for (size_t i = 0; i < bars.size() && i < axis.slot.size(); ++i) {
+        const ChartBar& bar = bars[i];
+        const double column = std::clamp(std::floor(axis.slot[i] * pixelsPerSlot), 0.0, lastColumn);
+        if (out.bars.empty() || out.column.back() != column) {
+            out.bars.push_back(bar);
+            out.column.push_back(column);
+            out.last.push_back(bar.time);
+            out.merged.push_back(1);
+            continue;
+        }
+        ChartBar& into = out.bars.back();
+        out.last.back() = bar.time;
+        ++out.merged.back();
+        into.historyRows += bar.historyRows;
+        into.streamedRows += bar.streamedRows;
+        into.filledRows += bar.filledRows;
+        if (bar.quote && !into.quote) {
+            continue;  // trades outrank the quotes between them
+        }
+        if (into.quote && !bar.quote) {
+            const uint32_t history = into.historyRows;
+            const uint32_t streamed = into.streamedRows;
+            const uint32_t filled = into.filledRows;
+            const int64_t time = into.time;
+            into = bar;
+            into.time = time;
+            into.historyRows = history;
+            into.streamedRows = streamed;
+            into.filledRows = filled;
+            continue;
+        }
+        if (std::isnan(into.open)) {
+            into.open = bar.open;
+        }
+        into.high = Higher(into.high, bar.high);
+        into.low = Lower(into.low, bar.low);
+        if (!std::isnan(bar.close)) {
+            into.close = bar.close;
+        }
+        if (!std::isnan(bar.volume)) {
+            into.volume = std::isnan(into.volume) ? bar.volume : into.volume + bar.volume;
+        }
+    }
+    return out;
 }
 
 std::vector<TimeLabel> TimeLabels(const std::vector<ChartBar>& bars, const std::vector<double>& x,

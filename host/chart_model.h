@@ -33,6 +33,9 @@ struct BarPeriod {
     int64_t Start(int64_t t) const;
     // "ticks", "5-minute bars", "daily bars", ...
     std::string Name() const;
+    // The series as traders name it: "ticks", "5-minute", "30-second",
+    // "daily", "weekly", "monthly".
+    std::string TraderName() const;
 };
 
 // Column numbers (from 1; 0 = none) that a chart reads. A series with Open,
@@ -60,7 +63,8 @@ struct ChartBar {
     double volume;  // sum over the rows; NaN when no row had one
     uint32_t historyRows = 0;
     uint32_t streamedRows = 0;
-    bool quote = false;  // a tick row whose TickType is not 0
+    uint32_t filledRows = 0;  // history rows committed after streaming began (a gap fill)
+    bool quote = false;       // a tick row whose TickType is not 0
 };
 
 struct ChartData {
@@ -74,6 +78,15 @@ struct ChartData {
 // and low the extremes of every price (and of the High and Low columns), its
 // close the last price, its volume the sum of the volumes.
 ChartData BuildBars(const CSeries& series);
+
+// The last price (the close of the last bar or trade) and the close before
+// the last bar's day for intraday bars and ticks, or of the bar before for
+// daily and longer bars; NaN where there is none.
+struct LastChange {
+    double last;
+    double previous;
+};
+LastChange LastAndPreviousClose(const ChartData& data);
 
 // Seconds between two bars above which the gap is collapsed into a marked
 // break: nights and weekends of intraday bars and ticks, unusually long
@@ -89,6 +102,20 @@ struct TimeAxis {
     double span = 0.0;           // slots in all
 };
 TimeAxis TradingTimeAxis(const std::vector<ChartBar>& bars, const BarPeriod& period);
+
+// Bars merged so that no two fall in one pixel column, for a plot `columns`
+// pixels wide where bar i begins at axis.slot[i] * pixelsPerSlot. A merged
+// bar keeps the time and open of its first bar, the close of its last, the
+// extremes of high and low, and sums volumes and row counts; in a tick
+// series a column with trades shows its trades only. Linear in the bars.
+struct ColumnBars {
+    std::vector<ChartBar> bars;
+    std::vector<double> column;    // each merged bar's pixel column, from 0
+    std::vector<int64_t> last;     // time of the last bar merged into each
+    std::vector<uint32_t> merged;  // how many bars each holds
+};
+ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& axis,
+                            double pixelsPerSlot, int columns);
 
 // A labelled tick of the time axis, at the left edge of bar `bar`. Major
 // labels mark a new day (intraday) or a new year (daily and longer).

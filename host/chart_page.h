@@ -1,6 +1,8 @@
 // The chart folder that nst-host writes at exit: one SVG chart per series and
-// index.html, a page with the per-series summary table and every chart that
-// a browser shows offline (no script, nothing from outside the folder).
+// index.html, a page with the per-series summary table and, per series, a
+// chart its inline script draws from the series' latest bars (scroll, zoom,
+// crosshair) above the whole series' SVG. The page fetches nothing from
+// outside the folder and needs no network.
 #pragma once
 
 #include <string>

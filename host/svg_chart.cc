@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "host/day_count.h"
 #include "host/summary.h"
@@ -26,6 +28,9 @@ constexpr double kMaxSlot = 24;
 // wick: OHLC bars then.
 constexpr double kMinCandleSlot = 4;
 constexpr double kMinLabelSpacing = 64;
+// Merged columns would put a break line at every night: breaks closer than
+// this to the one before are left out.
+constexpr double kMinBreakSpacing = 8;
 constexpr int kPriceTicks = 8;
 
 std::string Num(double value) {
@@ -96,9 +101,26 @@ class CChartWriter {
 
     std::string Write() {
         const std::vector<ChartBar>& bars = m_data.bars;
-        m_svg.reserve(2048 + bars.size() * 320);
         m_axis = TradingTimeAxis(bars, m_data.period);
-        m_slot = std::min(kMaxSlot, (kPlotRight - kLeft) / std::max(m_axis.span, 1.0));
+        const double plot = kPlotRight - kLeft;
+        m_slot = std::min(kMaxSlot, plot / std::max(m_axis.span, 1.0));
+        if (m_slot < 1.0) {
+            // More bars than pixel columns: one mark per column.
+            m_columns = MergeIntoColumns(bars, m_axis, m_slot, static_cast<int>(plot));
+            m_bars = &m_columns.bars;
+            m_width = 1.0;
+            m_x.reserve(m_columns.column.size());
+            for (const double column : m_columns.column) {
+                m_x.push_back(kLeft + column);
+            }
+        } else {
+            m_width = m_slot;
+            m_x.reserve(bars.size());
+            for (const double slot : m_axis.slot) {
+                m_x.push_back(kLeft + slot * m_slot);
+            }
+        }
+        m_svg.reserve(2048 + m_bars->size() * 320);
         for (const ChartBar& bar : bars) {
             m_prices.Add(bar.high);
             m_prices.Add(bar.low);
@@ -127,8 +149,18 @@ class CChartWriter {
     }
 
   private:
-    double Left(size_t bar) const { return kLeft + m_axis.slot[bar] * m_slot; }
-    double Centre(size_t bar) const { return Left(bar) + m_slot / 2; }
+    bool Merged() const { return m_bars != &m_data.bars; }
+    double Left(size_t mark) const { return m_x[mark]; }
+    double Centre(size_t mark) const { return m_x[mark] + m_width / 2; }
+
+    // When a mark holds several bars: " to <last> (<n> bars)".
+    std::string MergedSpan(size_t mark, const char* unit) const {
+        if (!Merged() || m_columns.merged[mark] < 2) {
+            return {};
+        }
+        return " to " + FormatSeconds(m_columns.last[mark]) + " (" +
+               std::to_string(m_columns.merged[mark]) + " " + unit + ")";
+    }
 
     void Header() {
         const SeriesKey& key = m_series.Key();
@@ -150,6 +182,7 @@ class CChartWriter {
             ".up{fill:#1a9850;stroke:#1a9850}.down{fill:#d73027;stroke:#d73027}"
             ".trade{fill:#1f5fa8;stroke:none}.quote{fill:#b0b0b0;stroke:none}"
             ".trades{fill:none;stroke:#1f5fa8;stroke-width:1;opacity:0.5}"
+            ".range-trade{stroke:#1f5fa8}.range-quote{stroke:#b0b0b0}"
             ".volume{opacity:0.55}.band{fill:#fff1cc}.band-edge{stroke:#e0a000;"
             "stroke-dasharray:4 3}.break line{stroke:#999;stroke-dasharray:2 2}"
             ".break-mark{fill:none;stroke:#555;stroke-width:1.5}"
@@ -171,6 +204,9 @@ class CChartWriter {
             counts += "; " + FormatSeconds(m_data.bars.front().time) + " to " +
                       FormatSeconds(m_data.bars.back().time);
         }
+        if (Merged()) {
+            counts += "; one mark per pixel column";
+        }
         if (m_data.undatedRows > 0) {
             counts += "; " + std::to_string(m_data.undatedRows) + " rows without a date not drawn";
         }
@@ -185,14 +221,14 @@ class CChartWriter {
     }
 
     void StreamedBand() {
-        const std::vector<ChartBar>& bars = m_data.bars;
+        const std::vector<ChartBar>& bars = *m_bars;
         const auto first = std::find_if(bars.begin(), bars.end(),
                                         [](const ChartBar& b) { return b.streamedRows > 0; });
         if (first == bars.end()) {
             return;
         }
         const double x = Left(static_cast<size_t>(first - bars.begin()));
-        const double right = Left(bars.size() - 1) + m_slot;
+        const double right = Left(bars.size() - 1) + m_width;
         m_svg += "<rect class=\"band\" x=\"" + Num(x) + "\" y=\"" + Num(kPriceTop) + "\" width=\"" +
                  Num(std::max(right - x, 1.0)) + "\" height=\"" + Num(kVolumeBottom - kPriceTop) +
                  "\"/>\n";
@@ -242,13 +278,8 @@ class CChartWriter {
     }
 
     void TimeGrid() {
-        std::vector<double> x;
-        x.reserve(m_data.bars.size());
-        for (size_t i = 0; i < m_data.bars.size(); ++i) {
-            x.push_back(Left(i));
-        }
-        for (const TimeLabel& label : TimeLabels(m_data.bars, x, m_data.period, kMinLabelSpacing)) {
-            const double at = x[label.bar];
+        for (const TimeLabel& label : TimeLabels(*m_bars, m_x, m_data.period, kMinLabelSpacing)) {
+            const double at = m_x[label.bar];
             m_svg += "<line class=\"grid\" x1=\"" + Num(at) + "\" y1=\"" + Num(kPriceTop) +
                      "\" x2=\"" + Num(at) + "\" y2=\"" + Num(kVolumeBottom + 4) + "\"/>\n";
             m_svg += std::string("<text class=\"time-label") + (label.major ? " major" : "") +
@@ -258,8 +289,13 @@ class CChartWriter {
     }
 
     void Breaks() {
+        double drawn = -INFINITY;
         for (const size_t bar : m_axis.breaks) {
-            const double x = Left(bar) - kBreakSlots * m_slot / 2;
+            const double x = kLeft + (m_axis.slot[bar] - kBreakSlots / 2) * m_slot;
+            if (Merged() && x - drawn < kMinBreakSpacing) {
+                continue;
+            }
+            drawn = x;
             const double y = kVolumeBottom;
             m_svg += "<g class=\"break\"><title>no rows from " +
                      FormatSeconds(m_data.bars[bar - 1].time) + " to " +
@@ -272,11 +308,11 @@ class CChartWriter {
     }
 
     void Volume(size_t bar, const char* cls) {
-        const double volume = m_data.bars[bar].volume;
+        const double volume = (*m_bars)[bar].volume;
         if (!std::isfinite(volume)) {
             return;
         }
-        const double width = std::max(m_slot * 0.7, 0.6);
+        const double width = std::max(m_width * 0.7, 0.6);
         const double top = m_volume(std::max(volume, 0.0));
         m_svg += "<rect class=\"volume " + std::string(cls) + "\" x=\"" +
                  Num(Centre(bar) - width / 2) + "\" y=\"" + Num(top) + "\" width=\"" + Num(width) +
@@ -287,16 +323,16 @@ class CChartWriter {
         if (!m_prices.Valid()) {
             return;
         }
-        const bool candles = m_slot >= kMinCandleSlot;
-        for (size_t i = 0; i < m_data.bars.size(); ++i) {
-            const ChartBar& bar = m_data.bars[i];
+        const bool candles = m_width >= kMinCandleSlot;
+        for (size_t i = 0; i < m_bars->size(); ++i) {
+            const ChartBar& bar = (*m_bars)[i];
             const bool priced = std::isfinite(bar.open) && std::isfinite(bar.close);
             const char* trend = !priced || bar.close >= bar.open ? "up" : "down";
             m_svg += std::string("<g class=\"bar ") + (candles ? "candle " : "ohlc ") + trend +
-                     " " + RowKinds(bar) + "\"><title>" + FormatSeconds(bar.time) + " O " +
-                     ValueText(bar.open) + " H " + ValueText(bar.high) + " L " +
-                     ValueText(bar.low) + " C " + ValueText(bar.close) + " V " +
-                     ValueText(bar.volume) + "</title>";
+                     " " + RowKinds(bar) + "\"><title>" + FormatSeconds(bar.time) +
+                     MergedSpan(i, "bars") + " O " + ValueText(bar.open) + " H " +
+                     ValueText(bar.high) + " L " + ValueText(bar.low) + " C " +
+                     ValueText(bar.close) + " V " + ValueText(bar.volume) + "</title>";
             if (priced) {
                 const double x = Centre(i);
                 m_svg += "<line class=\"" + std::string(trend) + "\" x1=\"" + Num(x) + "\" y1=\"" +
@@ -305,13 +341,13 @@ class CChartWriter {
                 const double open = m_price(bar.open);
                 const double close = m_price(bar.close);
                 if (candles) {
-                    const double width = m_slot * 0.7;
+                    const double width = m_width * 0.7;
                     m_svg += "<rect class=\"" + std::string(trend) + "\" x=\"" +
                              Num(x - width / 2) + "\" y=\"" + Num(std::min(open, close)) +
                              "\" width=\"" + Num(width) + "\" height=\"" +
                              Num(std::max(std::fabs(open - close), 1.0)) + "\"/>";
-                } else {
-                    const double tick = m_slot * 0.45;
+                } else if (!Merged()) {
+                    const double tick = m_width * 0.45;
                     m_svg += "<path class=\"" + std::string(trend) + "\" d=\"M" + Num(x - tick) +
                              " " + Num(open) + "H" + Num(x) + "M" + Num(x) + " " + Num(close) +
                              "H" + Num(x + tick) + "\"/>";
@@ -326,22 +362,31 @@ class CChartWriter {
         if (!m_prices.Valid()) {
             return;
         }
-        const double radius = std::clamp(m_slot * 0.4, 0.8, 3.0);
+        const double radius = std::clamp(m_width * 0.4, 0.8, 3.0);
         std::string line = "<polyline class=\"trades\" points=\"";
-        for (size_t i = 0; i < m_data.bars.size(); ++i) {
-            const ChartBar& bar = m_data.bars[i];
+        for (size_t i = 0; i < m_bars->size(); ++i) {
+            const ChartBar& bar = (*m_bars)[i];
             if (!bar.quote && std::isfinite(bar.close)) {
                 line += Num(Centre(i)) + "," + Num(m_price(bar.close)) + " ";
             }
         }
         m_svg += line + "\"/>\n";
-        for (size_t i = 0; i < m_data.bars.size(); ++i) {
-            const ChartBar& bar = m_data.bars[i];
+        for (size_t i = 0; i < m_bars->size(); ++i) {
+            const ChartBar& bar = (*m_bars)[i];
             const char* kind = bar.quote ? "quote" : "trade";
+            const std::string span = MergedSpan(i, "ticks");
             m_svg += std::string("<g class=\"bar tick ") + kind + " " + RowKinds(bar) +
-                     "\"><title>" + FormatSeconds(bar.time) + " " + kind + " " +
-                     ValueText(bar.close) + " V " + ValueText(bar.volume) + "</title>";
-            if (std::isfinite(bar.close)) {
+                     "\"><title>" + FormatSeconds(bar.time) + span + " " + kind + " " +
+                     (span.empty() ? ValueText(bar.close)
+                                   : "H " + ValueText(bar.high) + " L " + ValueText(bar.low) +
+                                         " last " + ValueText(bar.close)) +
+                     " V " + ValueText(bar.volume) + "</title>";
+            if (!span.empty() && std::isfinite(bar.high) && std::isfinite(bar.low)) {
+                // The column's range of prices, as a bar's wick.
+                m_svg += std::string("<line class=\"range-") + kind + "\" x1=\"" + Num(Centre(i)) +
+                         "\" y1=\"" + Num(m_price(bar.high)) + "\" x2=\"" + Num(Centre(i)) +
+                         "\" y2=\"" + Num(m_price(bar.low) + 0.5) + "\"/>";
+            } else if (std::isfinite(bar.close)) {
                 m_svg += "<circle class=\"" + std::string(kind) + "\" cx=\"" + Num(Centre(i)) +
                          "\" cy=\"" + Num(m_price(bar.close)) + "\" r=\"" +
                          Num(bar.quote ? radius * 0.6 : radius) + "\"/>";
@@ -375,7 +420,11 @@ class CChartWriter {
     const ChartData& m_data;
     std::string m_svg;
     TimeAxis m_axis;
-    double m_slot = 1.0;
+    double m_slot = 1.0;   // pixels per slot of the axis
+    double m_width = 1.0;  // pixels per drawn mark
+    ColumnBars m_columns;  // the merged bars, when there are more bars than columns
+    const std::vector<ChartBar>* m_bars = &m_data.bars;  // what is drawn
+    std::vector<double> m_x;                             // left edge of each drawn mark
     Range m_prices;
     Range m_volumes;
     Scale m_price{0, 1, kPriceBottom, kPriceTop};
@@ -423,19 +472,39 @@ std::string SeriesChart(const CSeries& series, const ChartData& data) {
 
 std::string ChartFileName(const SeriesKey& key) {
     std::string name;
-    for (char ch : key.symbol) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (size_t i = 0; i < key.symbol.size(); ++i) {
+        const auto c = static_cast<unsigned char>(key.symbol[i]);
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
+                           (c >= '0' && c <= '9') || c == '-' || (c == '.' && i > 0) || c == '_';
         if (plain) {
-            name.push_back(ch);
+            name.push_back(static_cast<char>(c));
         } else {
             char hex[8];
             std::snprintf(hex, sizeof hex, "%%%02X", c);
             name += hex;
         }
     }
-    return name + "_" + IntervalText(key.Interval()) + ".svg";
+    const std::string suffix = "_" + IntervalText(key.Interval()) + ".svg";
+    if (name.size() + suffix.size() <= kMaxChartFileName) {
+        return name + suffix;
+    }
+    // '~' never comes out of the escaping, so a shortened name cannot equal
+    // a whole one; the hash of the whole symbol tells shortened names apart.
+    uint64_t hash = 14695981039346656037ULL;
+    for (const char ch : key.symbol) {
+        hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
+    }
+    char mark[24];
+    std::snprintf(mark, sizeof mark, "~%016llx", static_cast<unsigned long long>(hash));
+    size_t keep = kMaxChartFileName - suffix.size() - std::strlen(mark);
+    // No %XX escape is cut in two.
+    for (size_t back = 1; back <= 2 && back <= keep; ++back) {
+        if (name[keep - back] == '%') {
+            keep -= back;
+            break;
+        }
+    }
+    return name.substr(0, keep) + mark + suffix;
 }
 
 }  // namespace nsthost

@@ -3,6 +3,7 @@
 // above, volume below. What is drawn comes from host/chart_model.h.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,9 +15,15 @@ namespace nsthost {
 // The SVG document of one series, drawn from data (BuildBars of the series).
 std::string SeriesChart(const CSeries& series, const ChartData& data);
 
+// Longest chart file name, in bytes: what every common file system takes.
+inline constexpr size_t kMaxChartFileName = 255;
+
 // File name of a series' chart: the symbol with every byte other than
-// letters, digits, '-', '.' and '_' written %XX, then '_', the interval and
-// ".svg" ("ABC_-5.svg", "ABC_-0.0.svg").
+// letters, digits, '-', '.' and '_' written %XX (a leading '.' too, so no
+// name is hidden or names a folder), then '_', the interval and ".svg"
+// ("ABC_-5.svg", "ABC_-0.0.svg"). A name that would pass kMaxChartFileName
+// keeps the front of the symbol, then '~' and a 16-digit hash of the whole
+// symbol before the '_'.
 std::string ChartFileName(const SeriesKey& key);
 
 // Appends text to XML or HTML markup: the five special characters as

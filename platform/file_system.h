@@ -51,6 +51,13 @@ PLATFORM_API NewFileResult CreateNewFile(const std::wstring& path, std::FILE** f
 // Null on failure, with the cause in errno.
 PLATFORM_API std::FILE* OpenOwnerOnlyFile(const std::string& path);
 
+// True when users other than the current one could plant or replace files
+// in the folder: on POSIX it is writable by its group or by everyone, unless
+// it is sticky (only a file's owner may rename or remove it) and owned by the
+// current user; also true when it cannot be examined. On Win32 false: the
+// folder's own permissions hold.
+PLATFORM_API bool FolderOpenToOthers(const std::wstring& folder);
+
 // Full path of the loaded module (shared library or program) that contains
 // address; empty when it cannot be found.
 PLATFORM_API std::wstring ModulePathOf(const void* address);

@@ -137,6 +137,17 @@ std::FILE* OpenOwnerOnlyFile(const std::string& path) {
     return file;
 }
 
+bool FolderOpenToOthers(const std::wstring& folder) {
+    struct stat status {};
+    if (::stat(platform::NarrowText(folder).c_str(), &status) != 0) {
+        return true;
+    }
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) == 0) {
+        return false;
+    }
+    return (status.st_mode & S_ISVTX) == 0 || status.st_uid != ::geteuid();
+}
+
 std::wstring ModulePathOf(const void* address) {
     Dl_info info;
     link_map* module = nullptr;

@@ -88,6 +88,10 @@ std::FILE* OpenOwnerOnlyFile(const std::string& path) {
     return std::fopen(path.c_str(), "wb");
 }
 
+bool FolderOpenToOthers(const std::wstring&) {
+    return false;
+}
+
 std::wstring ModulePathOf(const void* address) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(

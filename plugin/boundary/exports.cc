@@ -1,6 +1,9 @@
 // The exports: each runs on the host's calling thread.
+#include <cmath>
+
 #include "platform/text.h"
 #include "plugin/boundary/OrvellaForNST.h"
+#include "plugin/boundary/bar_interval.h"
 #include "plugin/boundary/column_layout.h"
 #include "plugin/boundary/error_report.h"
 #include "plugin/boundary/feed_launch.h"
@@ -120,6 +123,12 @@ int Request(const char* symbol, const char* description, const char* category, d
         return 0;
     }
 
+    // A start that is no number cannot be written into a request line.
+    if (!std::isfinite(startDate)) {
+        LogFormat(L"The start date %lf is not a date; the request is refused", startDate);
+        return 0;
+    }
+
     if (state.credentialsKnown == 0) {
         char userBuffer[kCredentialBufferSize] = {};
         char passwordBuffer[kCredentialBufferSize] = {};
@@ -129,7 +138,8 @@ int Request(const char* symbol, const char* description, const char* category, d
     }
 
     const bool streaming = state.streamingEnabled != 0;
-    if (streaming) {
+    const bool watch = streaming && NamesRequest(barInterval);
+    if (watch) {
         if (!EnsureLivenessTimer()) {
             return 0;
         }
@@ -151,7 +161,7 @@ int Request(const char* symbol, const char* description, const char* category, d
 
     state.historyInProgress = 0;
     PluginParts().ProbeLevelOne();
-    if (streaming) {
+    if (watch) {
         PluginParts().ResumeLevelOneReading();
     }
     WriteLogLine(L"Ending Request Symbol");
@@ -167,7 +177,7 @@ int Remove(const char* symbol, float barInterval) {
     const std::wstring wideSymbol = Widen(symbol);
     LogFormat(L"symbol = %ls; BarInterval = %f", wideSymbol.c_str(),
               static_cast<double>(barInterval));
-    if (state.streamingEnabled != 0) {
+    if (state.streamingEnabled != 0 && NamesRequest(barInterval)) {
         PluginParts().UnwatchSymbol(wideSymbol, barInterval);
     }
     WriteLogLine(L"Ending Remove Symbol");

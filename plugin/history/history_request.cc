@@ -60,27 +60,18 @@ bool RequestDayFamily(CHistoryData& data, std::wstring_view type, std::wstring_v
 
 }  // namespace
 
-std::wstring HistoryRequestType(float interval) {
-    if (interval == 0.0f) {
-        return L"HTT";
-    }
-    if (interval > 0.0f && interval < 1440.0f) {
-        return L"HIT";
-    }
-    if (interval == 1440.0f) {
-        return L"HDX";
-    }
-    if (interval == 10080.0f) {
-        return L"HWX";
-    }
-    if (interval == 43200.0f || interval == 302400.0f) {
-        return L"HMX";
-    }
-    return std::wstring();
-}
-
 int IntervalSeconds(float interval) {
     return static_cast<int>(static_cast<double>(interval) * 60.0);
+}
+
+double RequestStartDate(double startDate, bool* clamped) {
+    const double first = DateFromParts(1900, 1, 1, 0, 0, 0).value;
+    const double last = DateFromParts(9999, 12, 31, 23, 59, 59).value;
+    // Day counts below zero run backwards by day but forwards by time, so
+    // any count below the first of 1900 lies before it.
+    const double held = startDate < first ? first : (startDate > last ? last : startDate);
+    *clamped = held != startDate;
+    return held;
 }
 
 uint16_t TotalRequestDays(const HostDate& requestTime, const HostDate& startDate) {
@@ -144,6 +135,16 @@ void RunHistoryRequest(platform::CEvent& completionEvent, CHistoryThread& thread
     CHistoryData& data = thread.m_data;
     data.m_pCompletionEvent = &completionEvent;
     data.m_pThread = &thread;
+
+    bool clamped = false;
+    const double requestStart = RequestStartDate(startDate, &clamped);
+    if (clamped) {
+        LogFormat(
+            L"The start date %lf lies outside the years 1900 to 9999; the request starts at "
+            L"%lf",
+            startDate, requestStart);
+    }
+    startDate = requestStart;
 
     data.m_strSymbol = symbol;
     data.m_strDescription = description;

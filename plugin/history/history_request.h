@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/sync.h"
+#include "plugin/boundary/bar_interval.h"
 #include "plugin/boundary/host_date.h"
 #include "plugin/history/history_data.h"
 
@@ -14,13 +15,13 @@ namespace orvella {
 
 class CHistoryThread;
 
-// The request type for a bar interval in minutes: "HTT" (0, negative zero
-// too), "HIT" (above 0 and below 1440), "HDX" (1440), "HWX" (10080), "HMX"
-// (43200 or 302400); empty for any other value, NaN included.
-std::wstring HistoryRequestType(float interval);
-
 // Whole seconds of an intraday interval, truncated toward zero.
 int IntervalSeconds(float interval);
+
+// The host's start date held to the years 1900 to 9999, the dates the
+// feed's request fields can take; *clamped tells whether it was moved. A
+// start that is no number is refused earlier, by the request export.
+double RequestStartDate(double startDate, bool* clamped);
 
 // Days from startDate to requestTime plus one, as an unsigned 16-bit count.
 uint16_t TotalRequestDays(const HostDate& requestTime, const HostDate& startDate);
@@ -49,8 +50,10 @@ bool RequestMonthlyBars(CHistoryData& data, std::wstring_view symbol);
 // the thread's CHistoryData, sends the request for the interval and waits
 // until the reply has been delivered. Returns when the load has ended, failed
 // or was abandoned; the completion event has been signalled then in every
-// case. An interval that names no request is logged and finished at once; a
-// request that could not be sent is logged and shown in an error box.
+// case. A start date outside the years 1900 to 9999 is moved to the nearer
+// end, with one log line. An interval that names no request is logged and
+// finished at once; a request that could not be sent is logged and shown in
+// an error box.
 void RunHistoryRequest(platform::CEvent& completionEvent, CHistoryThread& thread,
                        const std::wstring& symbol, const std::wstring& description,
                        const std::wstring& category, double startDate, float interval,

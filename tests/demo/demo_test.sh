@@ -34,7 +34,7 @@ if [ "$charts" -ne 4 ]; then
     echo "FAIL: expected 4 charts, found $charts"
     fail=1
 fi
-if [ ! -s "$work/out/charts/index.html" ] || [ "$(grep -c '<img src=' "$work/out/charts/index.html")" -ne 4 ]; then
+if [ ! -s "$work/out/charts/index.html" ] || [ "$(grep -c '<canvas ' "$work/out/charts/index.html")" -ne 4 ]; then
     echo "FAIL: index.html does not show the 4 charts"
     fail=1
 fi

@@ -144,23 +144,96 @@ TEST(ChartModelTest, PeriodsOfTheIntervals) {
     struct Case {
         float interval;
         const char* name;
+        const char* traderName;
         const char* time;
         const char* start;
     };
     const Case cases[] = {
-        {-0.0f, "ticks", "2011-08-05T09:31:17", "2011-08-05 09:31:17"},
-        {5.0f, "5-minute bars", "2011-08-05T09:34:59", "2011-08-05 09:30:00"},
-        {-60.0f, "60-minute bars", "2011-08-05T09:34:59", "2011-08-05 09:00:00"},
-        {0.5f, "30-second bars", "2011-08-05T09:34:59", "2011-08-05 09:34:30"},
-        {-1440.0f, "daily bars", "2011-08-05T09:34:59", "2011-08-05 00:00:00"},
-        {10080.0f, "weekly bars", "2011-08-07T23:59:59", "2011-08-01 00:00:00"},
-        {-302400.0f, "monthly bars", "2011-08-31T12:00:00", "2011-08-01 00:00:00"},
-        {43200.0f, "monthly bars", "1899-12-29T06:00:00", "1899-12-01 00:00:00"},
+        {-0.0f, "ticks", "ticks", "2011-08-05T09:31:17", "2011-08-05 09:31:17"},
+        {5.0f, "5-minute bars", "5-minute", "2011-08-05T09:34:59", "2011-08-05 09:30:00"},
+        {-60.0f, "60-minute bars", "60-minute", "2011-08-05T09:34:59", "2011-08-05 09:00:00"},
+        {0.5f, "30-second bars", "30-second", "2011-08-05T09:34:59", "2011-08-05 09:34:30"},
+        {-1440.0f, "daily bars", "daily", "2011-08-05T09:34:59", "2011-08-05 00:00:00"},
+        {10080.0f, "weekly bars", "weekly", "2011-08-07T23:59:59", "2011-08-01 00:00:00"},
+        {-302400.0f, "monthly bars", "monthly", "2011-08-31T12:00:00", "2011-08-01 00:00:00"},
+        {43200.0f, "monthly bars", "monthly", "1899-12-29T06:00:00", "1899-12-01 00:00:00"},
     };
     for (const Case& c : cases) {
         const BarPeriod period = BarPeriod::OfInterval(c.interval);
         EXPECT_EQ(period.Name(), c.name) << c.interval;
+        EXPECT_EQ(period.TraderName(), c.traderName) << c.interval;
         EXPECT_EQ(FormatSeconds(period.Start(Seconds(c.time))), c.start) << c.interval;
+    }
+}
+
+// The last price against the close before it: of the day before for
+// intraday bars and ticks (quotes left out), of the bar before otherwise.
+// History rows committed after streamed ones are a gap fill.
+TEST(ChartModelTest, LastPriceAgainstThePreviousClose) {
+    struct Case {
+        const char* what;
+        float interval;
+        const char* labels;
+        std::vector<TestRow> rows;
+        double last;
+        double previous;
+        std::vector<uint32_t> filled;  // per bar
+    };
+    const Case cases[] = {
+        {"intraday: yesterday's last bar",
+         -5.0f,
+         "Date/Time,Close,Volume",
+         {{"2011-08-04T15:55:00", {9.0, 1}},
+          {"2011-08-05T09:30:00", {9.5, 1}},
+          {"2011-08-05T09:35:00", {10.0, 1}, false},
+          {"2011-08-05T09:40:00", {10.5, 1}}},
+         10.5,
+         9.0,
+         {0, 0, 0, 1}},
+        {"intraday: no day before",
+         -5.0f,
+         "Date/Time,Close,Volume",
+         {{"2011-08-05T09:30:00", {9.5, 1}}, {"2011-08-05T09:35:00", {10.0, 1}}},
+         10.0,
+         kNoValue,
+         {0, 0}},
+        {"daily: the bar before",
+         -1440.0f,
+         "Date/Time,Close,Volume",
+         {{"2011-08-04T00:00:00", {9.0, 1}}, {"2011-08-05T00:00:00", {9.5, 1}}},
+         9.5,
+         9.0,
+         {0, 0}},
+        {"ticks: quotes are no price",
+         -0.0f,
+         "Date/Time,TickPrice,TickVol,TickType",
+         {{"2011-08-04T15:59:00", {8.0, 1, 0}},
+          {"2011-08-04T15:59:30", {8.5, 0, 1}},
+          {"2011-08-05T09:31:00", {9.0, 1, 0}},
+          {"2011-08-05T09:32:00", {9.1, 0, 2}}},
+         9.0,
+         8.0,
+         {0, 0, 0, 0}},
+        {"nothing priced",
+         -5.0f,
+         "Date/Time,Close",
+         {{"2011-08-05T09:30:00", {kNoValue}}},
+         kNoValue,
+         kNoValue,
+         {0}},
+    };
+    auto same = [](double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; };
+    for (const Case& c : cases) {
+        const CSeries series = MakeSeries("ABC", c.interval, c.labels, c.rows);
+        const ChartData data = BuildBars(series);
+        const LastChange change = LastAndPreviousClose(data);
+        EXPECT_TRUE(same(change.last, c.last)) << c.what << ": " << change.last;
+        EXPECT_TRUE(same(change.previous, c.previous)) << c.what << ": " << change.previous;
+        std::vector<uint32_t> filled;
+        for (const ChartBar& bar : data.bars) {
+            filled.push_back(bar.filledRows);
+        }
+        EXPECT_EQ(filled, c.filled) << c.what;
     }
 }
 

@@ -439,16 +439,21 @@ TEST_F(NstHostTest, ChartFolderHoldsChartsAndPage) {
             << title.toStdString();
     }
 
-    // The page names every series and shows its chart from the folder; a '%'
-    // of a file name stays an escape inside the address.
+    // The page names every series as traders do, draws it from its own
+    // bars and links the chart file; a '%' of a file name stays an escape
+    // inside the address. Nothing comes from outside the page.
     const std::string page = ReadFile(charts / "index.html");
     for (const char* part :
-         {"<a href=\"#chart-1\">S&amp;P&lt;</a>", "<img src=\"S%2526P%253C_-5.svg\"",
-          "<img src=\"T_-0.0.svg\"", "<td>7</td><td>5</td><td>2</td>", "5-minute bars", "ticks"}) {
+         {"<a href=\"#chart-1\">S&amp;P&lt;</a>", "<a href=\"S%2526P%253C_-5.svg\">",
+          "<a href=\"T_-0.0.svg\">", "<td>7</td><td>5</td><td>2</td>",
+          "S&amp;P&lt; &#x2013; 5-minute", "T &#x2013; ticks", "<canvas",
+          "<script type=\"application/json\">{\"p\":300,",
+          "<script type=\"application/json\">{\"p\":0,", "5-minute bars (interval -5)"}) {
         EXPECT_NE(page.find(part), std::string::npos) << part;
     }
-    EXPECT_EQ(page.find("<script"), std::string::npos);
-    EXPECT_EQ(page.find("http:"), std::string::npos);
+    for (const char* outside : {"src=", "href=\"http", "url(", "@import"}) {
+        EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+    }
 }
 #endif
 
@@ -479,43 +484,59 @@ TEST_F(NstHostTest, ChartPageRendersInABrowser) {
 
     constexpr int kWidth = 1280;
     constexpr int kHeight = 1800;
-    const std::string png = CHART_PAGE_PNG;
-    fs::remove(png);
-    const Outcome shot = RunProgram(
-        {browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--hide-scrollbars", "--user-data-dir=" + (m_dir / "profile").string(),
-         "--window-size=" + std::to_string(kWidth) + "," + std::to_string(kHeight),
-         "--screenshot=" + png, "file://" + (charts / "index.html").string()},
-        {"HOME=" + m_dir.string()});
-    ASSERT_EQ(shot.status, 0) << shot.err;
-    std::printf("chart page rendered into %s\n", png.c_str());
-
-    ASSERT_TRUE(fs::exists(png)) << shot.err;
-    EXPECT_GT(fs::file_size(png), 40000u) << "an empty page compresses to a few kilobytes";
-    const QImage image(QString::fromStdString(png));
-    ASSERT_EQ(image.width(), kWidth);
-    ASSERT_EQ(image.height(), kHeight);
-    // Colours only the page's table and the charts' marks have: an empty page,
-    // or one whose pictures failed to load, has none of them.
+    // The default view, zoomed out, and zoomed in with the crosshair on a bar.
+    struct View {
+        const char* suffix;
+        const char* address;
+    } views[] = {{"", ""}, {"-zoom", "#live-1&zoom=3"}, {"-hover", "#live-1&zoom=2&hover=500,150"}};
     const std::map<std::string, QRgb> colours = {
         {"table heading", qRgb(0xdd, 0xe6, 0xf0)},  {"rising candle", qRgb(0x1a, 0x98, 0x50)},
         {"falling candle", qRgb(0xd7, 0x30, 0x27)}, {"trade dot", qRgb(0x1f, 0x5f, 0xa8)},
         {"streamed band", qRgb(0xff, 0xf1, 0xcc)},
     };
-    std::map<std::string, int> found;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = image.pixel(x, y) & 0xffffff;
-            for (const auto& [what, colour] : colours) {
-                found[what] += pixel == (colour & 0xffffff);
+    std::vector<QImage> images;
+    std::vector<std::map<std::string, int>> counts;
+    for (const View& view : views) {
+        const std::string png =
+            std::string(CHART_PAGE_PNG).insert(std::string(CHART_PAGE_PNG).size() - 4, view.suffix);
+        fs::remove(png);
+        const Outcome shot = RunProgram(
+            {browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+             "--no-first-run", "--disable-background-networking", "--disable-component-update",
+             "--disable-sync", "--hide-scrollbars",
+             "--user-data-dir=" + (m_dir / "profile").string(),
+             "--window-size=" + std::to_string(kWidth) + "," + std::to_string(kHeight),
+             "--screenshot=" + png, "file://" + (charts / "index.html").string() + view.address},
+            {"HOME=" + m_dir.string()});
+        ASSERT_EQ(shot.status, 0) << shot.err;
+        std::printf("chart page rendered into %s\n", png.c_str());
+        ASSERT_TRUE(fs::exists(png)) << shot.err;
+        EXPECT_GT(fs::file_size(png), 40000u) << "an empty page compresses to a few kilobytes";
+        images.emplace_back(QString::fromStdString(png));
+        const QImage& image = images.back();
+        ASSERT_EQ(image.width(), kWidth);
+        ASSERT_EQ(image.height(), kHeight);
+        // Colours only the page's table and the charts' marks have: an empty
+        // page, or one whose script failed, has none of them.
+        std::map<std::string, int> found;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb pixel = image.pixel(x, y) & 0xffffff;
+                for (const auto& [what, colour] : colours) {
+                    found[what] += pixel == (colour & 0xffffff);
+                }
             }
         }
+        for (const auto& [what, colour] : colours) {
+            EXPECT_GT(found[what], 50) << what << view.suffix;
+        }
+        counts.push_back(found);
+        EXPECT_EQ(image.pixel(2, 2) & 0xffffff, 0xf4f4f4u) << "the page's background";
     }
-    for (const auto& [what, colour] : colours) {
-        EXPECT_GT(found[what], 50) << what;
-    }
-    EXPECT_EQ(image.pixel(2, 2) & 0xffffff, 0xf4f4f4u) << "the page's background";
+    // Zooming changes the picture; the crosshair adds its blue time and price
+    // boxes.
+    EXPECT_TRUE(images[0] != images[1]);
+    EXPECT_GT(counts[2]["trade dot"], counts[0]["trade dot"] + 500);
 }
 #endif
 

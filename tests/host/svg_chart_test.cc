@@ -155,5 +155,78 @@ TEST(SvgChartTest, TicksStayTicks) {
     EXPECT_EQ(chart.lastPrice, "10.05");
 }
 
+// More bars or ticks than the plot has pixel columns are merged to one mark
+// per column: a million five-minute bars used to give a 316 MB file. The
+// highest high and lowest low of the whole series stay visible.
+TEST(SvgChartTest, HugeSeriesDrawOneMarkPerPixelColumn) {
+    struct Case {
+        const char* name;
+        float interval;
+        size_t rows;
+        int64_t step;    // seconds between rows
+        int64_t perDay;  // rows per trading day before a night's gap; 0: none
+        bool tickType;   // every third row a quote
+    } cases[] = {
+        {"5-minute bars", -5.0f, 1000000, 300, 78, false},
+        {"1-minute bars just over the width", -1.0f, 900, 60, 0, false},
+        {"daily bars", -1440.0f, 40000, 86400, 0, false},
+        {"ticks", -0.0f, 300000, 1, 23400, true},
+    };
+    constexpr size_t kMaxBytes = 2'000'000;
+    constexpr size_t kColumns = 868;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CSeries series(SeriesKey::Of("BIG", c.interval), true);
+        series.Announce("", c.tickType ? 4 : 3, "", 0.0);
+        series.SetLabel(1, "Date/Time");
+        series.SetLabel(2, c.tickType ? "TickPrice" : "Close");
+        series.SetLabel(3, c.tickType ? "TickVol" : "Volume");
+        if (c.tickType) {
+            series.SetLabel(4, "TickType");
+        }
+        const double start = DayCount("1990-01-02T09:30:00");
+        int64_t seconds = 0;
+        for (size_t i = 0; i < c.rows; ++i) {
+            const int64_t day = c.perDay > 0 ? static_cast<int64_t>(i) / c.perDay : 0;
+            const int64_t within =
+                c.perDay > 0 ? static_cast<int64_t>(i) % c.perDay : static_cast<int64_t>(i);
+            seconds = day * 86400 + within * c.step;
+            double price = 100.0 + static_cast<double>(i % 97) / 10.0;
+            price = i == c.rows / 2 ? 1000.0 : (i == c.rows / 3 ? 1.0 : price);
+            series.SetValue(1, start + static_cast<double>(seconds) / 86400.0);
+            series.SetValue(2, price);
+            series.SetValue(3, 10.0);
+            if (c.tickType) {
+                series.SetValue(4, i % 3 == 2 ? 1.0 : 0.0);
+            }
+            series.CommitRow(i + 1 < c.rows);
+        }
+        const std::string svg = SeriesChart(series, BuildBars(series));
+        EXPECT_LT(svg.size(), kMaxBytes);
+        const ReadChart chart = Read(svg);
+        ASSERT_EQ(chart.error, "");
+        ASSERT_FALSE(chart.bars.empty());
+        EXPECT_LE(chart.bars.size(), kColumns);
+        EXPECT_LE(chart.breaks.size(), kColumns / 8);
+        bool high = false;
+        bool low = false;
+        for (size_t i = 0; i < chart.bars.size(); ++i) {
+            high = high || chart.bars[i].title.find("H 1000 ") != std::string::npos;
+            low = low || chart.bars[i].title.find("L 1 ") != std::string::npos;
+            if (i > 0) {
+                EXPECT_GT(chart.bars[i].x, chart.bars[i - 1].x);
+            }
+        }
+        EXPECT_TRUE(high);
+        EXPECT_TRUE(low);
+        // The last mark reaches the last row, which was streamed.
+        const std::string& last = chart.bars.back().title;
+        EXPECT_NE(last.find(FormatSeconds(BuildBars(series).bars.back().time)), std::string::npos)
+            << last;
+        EXPECT_NE(chart.bars.back().cls.find("streamed"), std::string::npos);
+        EXPECT_GT(chart.bandX, 0.0);
+    }
+}
+
 }  // namespace
 }  // namespace nsthost

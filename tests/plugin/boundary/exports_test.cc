@@ -252,6 +252,54 @@ TEST_F(ExportsTest, RemoveTickerAlwaysReturnsOne) {
     EXPECT_EQ(m_parts.unwatched, std::vector<std::wstring>{L"ABC"});
 }
 
+// Only an interval that names a request is watched, and a remove unwatches
+// exactly what the request watched: a NaN interval used to be watched for
+// good, since no remove could ever match it.
+TEST_F(ExportsTest, OnlyIntervalsThatNameARequestAreWatchedAndUnwatched) {
+    const float nan = std::nanf("");
+    const float inf = INFINITY;
+    struct Case {
+        float interval;
+        bool watched;
+    } cases[] = {
+        {0.0f, true},     {-0.0f, true},    {0.5f, true},     {5.0f, true},      {1439.99f, true},
+        {1440.0f, true},  {10080.0f, true}, {43200.0f, true}, {302400.0f, true}, {nan, false},
+        {-5.0f, false},   {1e30f, false},   {inf, false},     {-inf, false},     {1440.5f, false},
+        {2000.0f, false}, {2880.0f, false},
+    };
+    Globals().streamingEnabled = 1;
+    for (const Case& c : cases) {
+        m_parts.watched.clear();
+        m_parts.unwatched.clear();
+        m_parts.loads.clear();
+        EXPECT_EQ(Request("ABC", c.interval), 1) << c.interval;
+        EXPECT_EQ(m_parts.loads.size(), 1u) << c.interval;
+        EXPECT_EQ(m_parts.watched.size(), c.watched ? 1u : 0u) << c.interval;
+        EXPECT_EQ(RemoveTicker("ABC", c.interval), 1) << c.interval;
+        EXPECT_EQ(m_parts.unwatched.size(), c.watched ? 1u : 0u) << c.interval;
+        EXPECT_EQ(Globals().historyInProgress.load(), 0);
+    }
+}
+
+// A start that is no number gives no request line: the request fails before
+// anything is announced, watched or loaded.
+TEST_F(ExportsTest, StartDateThatIsNoNumberRefusesTheRequest) {
+    Globals().streamingEnabled = 1;
+    for (const double start : {std::nan(""), double{INFINITY}, -double{INFINITY}}) {
+        std::string names = "Date,Close";
+        EXPECT_EQ(RequestTicker("ABC", "Desc", "Cat", start, 5.0f, names.data()), 0) << start;
+        EXPECT_TRUE(m_host.calls.empty()) << start;
+        EXPECT_TRUE(m_parts.watched.empty()) << start;
+        EXPECT_TRUE(m_parts.loads.empty()) << start;
+        EXPECT_TRUE(m_boxes.boxes.empty()) << start;
+    }
+    const std::string log = Log();
+    EXPECT_NE(log.find(",The start date nan is not a date; the request is refused\r\n"),
+              std::string::npos);
+    EXPECT_NE(log.find(",The start date -inf is not a date; the request is refused\r\n"),
+              std::string::npos);
+}
+
 TEST_F(ExportsTest, SymbolsThatWouldBreakTheRequestLineAreRefused) {
     for (const int streaming : {0, 1}) {
         for (const char* symbol : {"ABC\r\nHDX,EVIL", "ABC\n", "A,B", "A\tB", "A\x7F"}) {

@@ -114,5 +114,48 @@ TEST(RunHistoryRequest, LogsTheStartDate) {
     EXPECT_TRUE(event.Wait(0));
 }
 
+// Start dates beyond what the feed's date fields take are held to the years
+// 1900 to 9999 and logged once; year 100 used to go out as "1000101 000000".
+TEST(RunHistoryRequest, StartDatesAreHeldToTheFeedsYears) {
+    const std::wstring first = L"dStartDate is Monday, January 01, 1900  00:00:00";
+    const std::wstring last = L"dStartDate is Friday, December 31, 9999  23:59:59";
+    const std::wstring outside =
+        L"The start date %ls lies outside the years 1900 to 9999; the "
+        L"request starts at ";
+    struct Case {
+        double start;
+        std::wstring logged;  // the start as the log shows it
+        std::wstring given;   // the logged start of a moved date; empty when not moved
+        std::wstring held;
+    } cases[] = {
+        {40756.395833333336, L"dStartDate is Monday, August 01, 2011  09:30:00", L"", L""},
+        {2.0, first, L"", L""},
+        {2958465.9999884260, last, L"", L""},
+        {-657434.0, first, L"-657434.000000", L"2.000000"},
+        {-0.5, first, L"-0.500000", L"2.000000"},
+        {1.99, first, L"1.990000", L"2.000000"},
+        {2958466.0, last, L"2958466.000000", L"2958465.999988"},
+        {1e30, last, L"1000000000000000019884624838656.000000", L"2958465.999988"},
+    };
+    for (const Case& c : cases) {
+        test::CHostFeedScope scope;
+        test::ClearLog();
+        platform::CEvent event(false, false);
+        CHistoryThread thread(&event);
+        RunHistoryRequest(event, thread, L"ABC", L"", L"", c.start, -5.0f, L"");
+        EXPECT_TRUE(test::LogContains(c.logged)) << c.start;
+        bool clamped = false;
+        const double held = RequestStartDate(c.start, &clamped);
+        EXPECT_EQ(thread.m_data.m_dStartDate, held) << c.start;
+        EXPECT_EQ(clamped, !c.given.empty()) << c.start;
+        if (clamped) {
+            std::wstring line = outside;
+            line.replace(line.find(L"%ls"), 3, c.given);
+            EXPECT_TRUE(test::LogContains(line + c.held)) << c.start;
+        }
+        EXPECT_TRUE(event.Wait(0));
+    }
+}
+
 }  // namespace
 }  // namespace orvella

@@ -1,0 +1,241 @@
+// The chart folder as a hostile local user and odd symbols meet it: planted
+// links, folders open to others, names too long or hidden.
+#include "host/chart_page.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/svg_chart.h"
+
+namespace nsthost {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ChartPageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FeedStore().Clear();
+        FeedStore().SetKeepRows(true);
+        m_root = fs::temp_directory_path() /
+                 ("chart-page-test-" +
+                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_root);
+        fs::create_directories(m_root);
+        fs::permissions(m_root, fs::perms::owner_all);
+        m_dir = m_root / "charts";
+    }
+    void TearDown() override {
+        FeedStore().Clear();
+        fs::remove_all(m_root);
+    }
+
+    static void AddSeries(const std::string& symbol, float interval) {
+        FeedStore().SetupData(symbol.c_str(), "", interval, 3, "", 40000.0);
+        FeedStore().SetLabel(symbol.c_str(), interval, 1, "Date/Time");
+        FeedStore().SetLabel(symbol.c_str(), interval, 2, "Close");
+        FeedStore().SetValue(symbol.c_str(), interval, 1, 40000.5);
+        FeedStore().SetValue(symbol.c_str(), interval, 2, 10.0);
+        FeedStore().CommitRow(symbol.c_str(), interval);
+    }
+
+    static std::string Read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    bool Write(std::string* error) { return WriteCharts(FeedStore(), m_dir.string(), error); }
+
+    fs::path m_root;
+    fs::path m_dir;
+};
+
+// A link planted under a chart's or the page's name is replaced by the new
+// file; what it pointed at stays untouched.
+TEST_F(ChartPageTest, PlantedLinksAreReplacedNotFollowed) {
+    AddSeries("ABC", -5.0f);
+    fs::create_directories(m_dir);
+    fs::permissions(m_dir, fs::perms::owner_all);
+    const fs::path victim = m_root / "victim.txt";
+    std::ofstream(victim) << "precious";
+    for (const char* name : {"index.html", "ABC_-5.svg"}) {
+        fs::create_symlink(victim, m_dir / name);
+    }
+    fs::create_symlink(m_root / "absent.txt", m_dir / "DEF_-5.svg");
+    AddSeries("DEF", -5.0f);
+
+    std::string error;
+    ASSERT_TRUE(Write(&error)) << error;
+    EXPECT_EQ(Read(victim), "precious");
+    EXPECT_FALSE(fs::exists(m_root / "absent.txt"));
+    for (const char* name : {"index.html", "ABC_-5.svg", "DEF_-5.svg"}) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(m_dir / name))) << name;
+    }
+    EXPECT_NE(Read(m_dir / "index.html").find("<html"), std::string::npos);
+    size_t files = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
+        EXPECT_EQ(entry.path().extension() == ".tmp", false) << entry.path();
+        ++files;
+    }
+    EXPECT_EQ(files, 3u);
+}
+
+// A folder others may write to is refused before anything is written,
+// unless it is sticky and ours; a folder the writer creates is private.
+TEST_F(ChartPageTest, FoldersOpenToOthersAreRefused) {
+    struct Case {
+        fs::perms mode;
+        bool accepted;
+    } cases[] = {
+        {fs::perms::owner_all, true},
+        {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+             fs::perms::others_read | fs::perms::others_exec,
+         true},
+        {fs::perms::owner_all | fs::perms::group_all, false},
+        {fs::perms::owner_all | fs::perms::others_write | fs::perms::others_exec, false},
+        {fs::perms::all, false},
+        {fs::perms::all | fs::perms::sticky_bit, true},
+    };
+    AddSeries("ABC", -5.0f);
+    for (const Case& c : cases) {
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        fs::permissions(m_dir, c.mode);
+        std::string error;
+        EXPECT_EQ(Write(&error), c.accepted) << static_cast<int>(c.mode);
+        EXPECT_EQ(fs::exists(m_dir / "index.html"), c.accepted) << static_cast<int>(c.mode);
+        if (!c.accepted) {
+            EXPECT_NE(error.find("writable by other users"), std::string::npos) << error;
+        }
+    }
+
+    fs::remove_all(m_dir);
+    std::string error;
+    EXPECT_TRUE(Write(&error)) << error;
+    EXPECT_EQ(fs::status(m_dir).permissions() & (fs::perms::group_write | fs::perms::others_write),
+              fs::perms::none);
+}
+
+// Every symbol gets a file name that fits, is not hidden, stays in the
+// folder and differs from every other series' name; the page links to it.
+TEST_F(ChartPageTest, OddSymbolsGetShortVisibleDistinctNames) {
+    struct Case {
+        std::string symbol;
+        const char* name;  // nullptr: shortened, only checked for the rules
+    } cases[] = {
+        {"ABC", "ABC_-5.svg"},
+        {"A.B", "A.B_-5.svg"},
+        {".", "%2E_-5.svg"},
+        {"..", "%2E._-5.svg"},
+        {"../x", "%2E.%2Fx_-5.svg"},
+        {".hidden", "%2Ehidden_-5.svg"},
+        {std::string(249, 'A'), nullptr},
+        {std::string(249, 'A') + "B", nullptr},
+        {std::string(300, 'A'), nullptr},
+        {std::string(100, '/'), nullptr},
+        {std::string(100, '/') + "A", nullptr},
+        {std::string(1000, '\xE9'), nullptr},
+        {"A" + std::string(300, ' '), nullptr},
+        {"AA" + std::string(300, ' '), nullptr},
+    };
+    std::set<std::string> names;
+    for (const Case& c : cases) {
+        AddSeries(c.symbol, -5.0f);
+        const std::string name = ChartFileName(SeriesKey::Of(c.symbol.c_str(), -5.0f));
+        if (c.name != nullptr) {
+            EXPECT_EQ(name, c.name);
+        } else {
+            EXPECT_NE(name.find('~'), std::string::npos) << name;
+        }
+        EXPECT_LE(name.size(), kMaxChartFileName) << name;
+        EXPECT_NE(name.front(), '.') << name;
+        EXPECT_EQ(name.find('/'), std::string::npos) << name;
+        // An escape is never cut: every '%' has its two digits.
+        for (size_t at = name.find('%'); at != std::string::npos; at = name.find('%', at + 1)) {
+            ASSERT_LT(at + 2, name.size()) << name;
+            EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(name[at + 1])) &&
+                        std::isxdigit(static_cast<unsigned char>(name[at + 2])))
+                << name;
+        }
+        EXPECT_TRUE(names.insert(name).second) << "twice: " << name;
+    }
+    std::string error;
+    ASSERT_TRUE(Write(&error)) << error;
+    const std::string page = Read(m_dir / "index.html");
+    for (const std::string& name : names) {
+        EXPECT_TRUE(fs::is_regular_file(m_dir / name)) << name;
+        std::string url;
+        for (const char ch : name) {
+            url += ch == '%' ? std::string("%25") : std::string(1, ch);
+        }
+        EXPECT_NE(page.find("\"" + url + "\""), std::string::npos) << url;
+    }
+    size_t files = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
+        EXPECT_NE(entry.path().filename().string().front(), '.');
+        ++files;
+    }
+    EXPECT_EQ(files, names.size() + 1);
+}
+
+// Each series' section is a chart drawn by the page from its own bars: the
+// latest of them, named as traders name the series, with the last price and
+// its change; the page's script is inline and fetches nothing.
+TEST_F(ChartPageTest, SectionsCarryTheirLatestBarsAndTraderNames) {
+    struct Case {
+        const char* symbol;
+        float interval;
+        int rows;
+        const char* heading;
+        size_t bars;  // handed to the page's script
+    } cases[] = {
+        {"AAA", -5.0f, 100, "AAA &#x2013; 5-minute</h2>", 100},
+        {"BBB", -1440.0f, 30, "BBB &#x2013; daily</h2>", 30},
+        {"CCC", -0.0f, 40, "CCC &#x2013; ticks</h2>", 40},
+        {"DDD", -1.0f, 70000, "DDD &#x2013; 1-minute</h2>", 60000},
+    };
+    for (const Case& c : cases) {
+        FeedStore().SetupData(c.symbol, "", c.interval, 3, "", 40000.0);
+        FeedStore().SetLabel(c.symbol, c.interval, 1, "Date/Time");
+        FeedStore().SetLabel(c.symbol, c.interval, 2, "Close");
+        const double step =
+            c.interval == -1440.0f ? 1.0 : 1.0 / 1440.0 * (c.interval == -5.0f ? 5 : 1);
+        for (int i = 0; i < c.rows; ++i) {
+            FeedStore().SetValue(c.symbol, c.interval, 1, 40000.0 + i * step);
+            FeedStore().SetValue(c.symbol, c.interval, 2, 10.0 + (i % 7));
+            FeedStore().CommitRow(c.symbol, c.interval);
+        }
+    }
+    std::string error;
+    ASSERT_TRUE(Write(&error)) << error;
+    const std::string page = Read(m_dir / "index.html");
+    size_t at = 0;
+    for (const Case& c : cases) {
+        at = page.find(c.heading, at);
+        ASSERT_NE(at, std::string::npos) << c.heading;
+        const size_t kinds = page.find("\"k\":[", at);
+        const size_t end = page.find("]", kinds);
+        ASSERT_NE(end, std::string::npos);
+        const std::string list = page.substr(kinds + 5, end - kinds - 5);
+        EXPECT_EQ(static_cast<size_t>(std::count(list.begin(), list.end(), ',')) + 1, c.bars)
+            << c.heading;
+    }
+    EXPECT_NE(page.find("the latest 60000 below"), std::string::npos);
+    EXPECT_NE(page.find("from the previous"), std::string::npos);
+    EXPECT_EQ(page.find("src="), std::string::npos);
+    EXPECT_EQ(page.find("href=\"http"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nsthost
