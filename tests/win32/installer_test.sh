@@ -77,6 +77,23 @@ host folder that does not exist|4|C:\Missing does not exist|/NovaScopeRoot=C:\Mi
 unknown architecture|6|Unknown architecture arm|/NovaScopeRoot=C:\Hosts\Present /Arch=arm
 EOF
 
+# A plug-in that cannot be replaced, like one a running host holds: here an
+# immutable file, which stops root too.
+locked="$c/Hosts/Locked/Servers/OrvellaForNST/OrvellaForNST.dll"
+host_folder 'C:\Hosts\Locked' x64
+mkdir -p "$(dirname "$locked")"
+cp "${bin[x64]}/OrvellaForNST.dll" "$locked"
+if chattr +i "$locked" 2>/dev/null; then
+    install /S '/NovaScopeRoot=C:\Hosts\Locked' '/D=C:\Orvella'
+    chattr -i "$locked"
+    rm -r "$c/Hosts/Locked"
+    check "plug-in in use: exit code 5" test "$code" = 5
+    check "plug-in in use: reason on the console" grep -qF "is in use" <<<"$output"
+    check "plug-in in use: nothing installed" nothing_installed
+else
+    echo "skip plug-in in use: chattr +i does not work here"
+fi
+
 # Which plug-in a host folder gets. Fields: what, host folder, its program's
 # architecture (none: no program), further arguments, the plug-in expected.
 while IFS='|' read -r what folder program args want; do
