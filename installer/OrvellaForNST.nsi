@@ -37,6 +37,7 @@ RequestExecutionLevel user
 !define EXIT_HOST_FOLDER_MISSING 4
 !define EXIT_PLUGIN_IN_USE 5
 !define EXIT_BAD_ARCH 6
+!define EXIT_HOST_FOLDER_READ_ONLY 7
 
 ; PE machine field values.
 !define MACHINE_I386 0x014C
@@ -385,6 +386,20 @@ Section "Install"
             Abort
         ${EndIf}
         FileClose $0
+    ${Else}
+        ; A folder this user may not write (the host's folder in Program
+        ; Files, say) is found before any other file is placed.
+        ClearErrors
+        CreateDirectory "$HostRoot\${PLUGIN_SUBDIR}"
+        FileOpen $0 "$R0" w
+        ${If} ${Errors}
+            RMDir "$HostRoot\${PLUGIN_SUBDIR}"
+            RMDir "$HostRoot\Servers"
+            !insertmacro Fail ${EXIT_HOST_FOLDER_READ_ONLY} "$HostRoot\${PLUGIN_SUBDIR} cannot be written (does the folder need administrator rights?): nothing was installed."
+            Abort
+        ${EndIf}
+        FileClose $0
+        Delete "$R0"
     ${EndIf}
 
     ; An older version's plug-in elsewhere is removed; the settings stay.

@@ -94,6 +94,20 @@ else
     echo "skip plug-in in use: chattr +i does not work here"
 fi
 
+# A host folder this user cannot write, also found before anything is placed.
+readonly_host="$c/Hosts/ReadOnly"
+host_folder 'C:\Hosts\ReadOnly' x64
+if chattr +i "$readonly_host" 2>/dev/null; then
+    install /S '/NovaScopeRoot=C:\Hosts\ReadOnly' '/D=C:\Orvella'
+    chattr -i "$readonly_host"
+    check "host folder not writable: exit code 7" test "$code" = 7
+    check "host folder not writable: reason on the console" grep -qF "cannot be written" <<<"$output"
+    check "host folder not writable: nothing installed" nothing_installed
+    rm -r "$readonly_host"
+else
+    echo "skip host folder not writable: chattr +i does not work here"
+fi
+
 # Which plug-in a host folder gets. Fields: what, host folder, its program's
 # architecture (none: no program), further arguments, the plug-in expected.
 while IFS='|' read -r what folder program args want; do
