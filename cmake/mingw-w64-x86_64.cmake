@@ -1,24 +1,4 @@
-# Cross build for Windows x64 with Debian's mingw-w64 (the -posix thread model,
-# which std::thread and GoogleTest need). Every program and DLL is linked
-# statically against the compiler's runtime, so none ships beside them.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for Windows x64 with Debian's mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(ORVELLA_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${ORVELLA_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ORVELLA_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${ORVELLA_MINGW_PREFIX}-windres)
-set(CMAKE_OBJDUMP ${ORVELLA_MINGW_PREFIX}-objdump CACHE FILEPATH "objdump of the target")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ORVELLA_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# Tests and tools run under wine, in a prefix of the build folder's own.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

@@ -7,7 +7,9 @@
 # --browser  also installs the headless browser that renders the chart page
 #            in the host's browser check (skipped with a message without it)
 # --windows  adds the cross compilers, GoogleTest's sources, wine, makensis and
-#            Xvfb for the Windows build, its installer and its tests
+#            Xvfb for the Windows build, its installer and its tests; for the
+#            32-bit programs also wine's 32-bit side (wine32 of the i386
+#            architecture, which it adds to dpkg)
 set -euo pipefail
 
 packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchmark-dev
@@ -15,7 +17,7 @@ packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchm
 for arg in "$@"; do
     case "$arg" in
         --browser) packages+=(chromium) ;;
-        --windows) packages+=(mingw-w64 googletest wine wine64 nsis xvfb) ;;
+        --windows) packages+=(mingw-w64 googletest wine wine64 wine32:i386 nsis xvfb) ;;
         *) echo "bootstrap: unknown option $arg" >&2; exit 2 ;;
     esac
 done
@@ -37,5 +39,8 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get -o DPkg::Lock::Timeout=300 update -qq
 $sudo apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends "${missing[@]}"

@@ -5,7 +5,34 @@
 # CTest makes the build folder) and is created on first use.
 #   scripts/wine-run.sh program.exe [args...]
 #   scripts/wine-run.sh --stop       waits for the prefix's wine server to end
+#   scripts/wine-run.sh --check-x86  exits 0 when 32-bit programs can run here,
+#                                    else says why and exits 1
 set -euo pipefail
+
+# Wine runs a 32-bit program in its 32-bit loader, a 32-bit Linux program
+# (Debian's wine32), which a kernel without 32-bit support cannot start.
+loader32=/usr/lib/wine/wine loader64=/usr/lib/wine/wine64
+check_x86() {
+    if [ ! -x "$loader32" ]; then
+        echo "the 32-bit side of wine is not installed (scripts/bootstrap.sh --windows)"
+        return 1
+    fi
+    if ! "$loader32" --version >/dev/null 2>&1; then
+        echo "this machine cannot start 32-bit Linux programs, so the 32-bit wine loader $loader32 cannot run"
+        return 1
+    fi
+}
+if [ "${1:-}" = "--check-x86" ]; then
+    check_x86
+    exit
+fi
+# Debian's wine command takes the 32-bit loader whenever it is installed; where
+# that cannot run, the 64-bit one starts the 64-bit programs.
+wine=wine
+if [ -x "$loader64" ] && ! check_x86 >/dev/null; then
+    wine="$loader64"
+    export WINELOADER="$loader64"
+fi
 
 root="${ORVELLA_WINE_ROOT:-}"
 if [ -z "$root" ]; then
@@ -36,10 +63,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     exec 9>"$root/prefix.lock"
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot --init >/dev/null 2>&1
+        "$wine" wineboot --init >/dev/null 2>&1
         wineserver -w
     fi
     flock -u 9
 fi
 
-exec wine "$@"
+exec "$wine" "$@"
