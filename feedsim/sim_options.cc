@@ -83,6 +83,8 @@ Faults:
 
 Signals: SIGUSR1 closes every level-one connection and stops listening on
 the level-one port (connects are refused); SIGUSR2 listens there again.
+  --lookup-lag SEC       SIGUSR1 drops the lookup port too, and it listens
+                         again SEC seconds after SIGUSR2 restored level one
 
   --help                 this text
   --version              the program's version
@@ -124,6 +126,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
         {"--admin-port", port(&o.adminPort)},
         {"--login-delay",
          [&o](const std::string& v) { return ToSeconds(v, &o.loginDelaySeconds); }},
+        {"--lookup-lag", [&o](const std::string& v) { return ToSeconds(v, &o.lookupLagSeconds); }},
         {"--listen-delay",
          [&o](const std::string& v) { return ToSeconds(v, &o.listenDelaySeconds); }},
         {"--login", text(&o.login)},
