@@ -5,6 +5,7 @@ namespace orvella {
 namespace {
 
 constexpr int kDateColumn = 1;
+constexpr int kSizeColumn = 3;
 constexpr int kTickTypeColumn = 4;
 constexpr double kTickTypeTrade = 0.0;
 
@@ -29,6 +30,12 @@ void CRowGate::SetFillingGap(bool filling) {
 
 void CRowGate::StartPass() {
     ++m_nPass;
+}
+
+void CRowGate::NoteBarHistory(const std::string& symbol, float series) {
+    CSeries& entry = *SeriesOf(symbol.c_str(), series);
+    entry.barVolume = entry.lastSize;
+    entry.tradesAtLast = 0;
 }
 
 void CRowGate::SetWaiting(const std::string& symbol, float series, bool waiting) {
@@ -74,10 +81,18 @@ bool CRowGate::Passes(CSeries& series, bool trade) {
         series.cut = series.last;
         series.cutTrades = series.tradesAtLast;
         series.seenAtCut = 0;
+        series.volumeToSkip = series.barVolume;
     }
     const double date = m_row[kDateColumn];
+    if (date < series.cut) {
+        return false;
+    }
+    if (trade && series.volumeToSkip > 0.0) {
+        series.volumeToSkip -= m_row[kSizeColumn];
+        return false;
+    }
     if (date != series.cut) {
-        return date > series.cut;
+        return true;
     }
     // The second already charted: its first cutTrades trades were charted,
     // and a quote change passes with the trade it comes before.
@@ -89,6 +104,8 @@ bool CRowGate::Passes(CSeries& series, bool trade) {
 
 void CRowGate::Remember(CSeries& series, bool trade) {
     const double date = m_row[kDateColumn];
+    series.lastSize = m_row[kSizeColumn];
+    series.barVolume = 0.0;
     if (date == series.last) {
         series.tradesAtLast += trade ? 1 : 0;
     } else {

@@ -34,6 +34,11 @@ class CRowGate : public CHostFeed {
     // held live lines after a fill's history.
     void StartPass();
 
+    // The series' last rows are the bars of its own history load, not
+    // trades: a fill from the last bar's start leaves out trades up to that
+    // bar's volume (the trades the bar already holds) instead of counting.
+    void NoteBarHistory(const std::string& symbol, float series);
+
     // A series whose gap is not filled yet: its rows are dropped (the next
     // fill brings them) except those of its own fill.
     void SetWaiting(const std::string& symbol, float series, bool waiting);
@@ -76,6 +81,10 @@ class CRowGate : public CHostFeed {
         double last = -1.0;
         // Trades handed on with the date last.
         long tradesAtLast = 0;
+        // The size column of the last row, and the volume a fill leaves out
+        // as already charted in the last history bar.
+        double lastSize = 0.0;
+        double barVolume = 0.0;
         bool waiting = false;
         // What the series had when the pass began, and the trades of that
         // second met in the pass so far.
@@ -83,6 +92,7 @@ class CRowGate : public CHostFeed {
         double cut = -1.0;
         long cutTrades = 0;
         long seenAtCut = 0;
+        double volumeToSkip = 0.0;
     };
     // Columns a row may carry (the widest layout has six).
     static constexpr int kMaxColumns = 8;

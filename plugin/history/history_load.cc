@@ -4,6 +4,7 @@
 
 #include "platform/sync.h"
 #include "platform/text.h"
+#include "plugin/boundary/global_state.h"
 #include "plugin/boundary/row_gate.h"
 #include "plugin/history/history_parser.h"
 #include "plugin/history/history_request.h"
@@ -33,6 +34,12 @@ void LoadHistory(const CHistoryRequestArgs& request) {
         throw;
     }
     thread->Join();
+    // A streaming bar series now ends in its history's last bar: a later gap
+    // fill must not chart that bar's trades again.
+    if (!request.gapTrades && request.interval != 0.0f && Globals().streamingEnabled != 0) {
+        RowGate().NoteBarHistory(platform::NarrowText(request.symbol),
+                                 HistorySeriesKey(request.interval, true));
+    }
     // The thread object (with its request state and socket) goes before the
     // event it points to.
     thread.reset();

@@ -287,6 +287,8 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
         std::vector<Row> charted, fill, held;
         std::vector<double> handed;  // sizes after the charted rows
         long leftOut;
+        // The charted rows are the series' history bar.
+        bool barHistory = false;
     };
     const Case cases[] = {
         {"ticks: the last second's second trade came in the gap",
@@ -310,6 +312,14 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
          {{22, 5, 0}, {22, 6, 0}},
          {4, 5, 6},
          3},
+        {"5-minute: the last rows are the loaded bar, whose volume is left out",
+         -5.0f,
+         {{40, 0, 0}, {40, 0, 0}, {40, 0, 0}, {40, 300, 0}},
+         {{40, 100, 0}, {41, 200, 0}, {42, 50, 0}, {42, 60, 0}},
+         {},
+         {50, 60},
+         2,
+         true},
         {"daily: nothing came in the gap",
          -1440.0f,
          {{30, 1, 0}},
@@ -335,6 +345,9 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
         };
         for (const Row& row : c.charted) {
             send(row);
+        }
+        if (c.barHistory) {
+            gate.NoteBarHistory("ABC", c.series);
         }
         const size_t before = host.calls.size();
         gate.SetFillingGap(true);
