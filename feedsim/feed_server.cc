@@ -530,7 +530,8 @@ void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
                 }
                 return;
             }
-            c->streams.emplace_back(symbol, m_clock.Now(), m_options.numberedTrades);
+            c->streams.emplace_back(symbol, m_clock.Now(), m_options.numberedTrades,
+                                    m_options.session);
             found = c->streams.end() - 1;
         }
         if (AppendLevelOneLine(c)) {

@@ -36,6 +36,9 @@ struct CSimOptions {
     // sequence (1, 2, ...), so a receiver can prove it got each one once, in
     // order.
     bool numberedTrades = false;
+    // Streamed trades outside the regular session 09:30-16:00 are marked
+    // extended; without it every streamed trade is a regular one, at any hour.
+    bool session = false;
 
     int64_t historyLines = 0;
     int tickDays = 10, barDays = 365, dailyDays = 3650;
