@@ -170,41 +170,57 @@ bool CFeedServer::OnSignal(int signalFd) {
     return false;
 }
 
-void CFeedServer::DropLevelOne() {
-    std::vector<CConnection*> levelOne;
+void CFeedServer::DropPort(Port port, int* listenFd, int boundPort, const char* name) {
+    std::vector<CConnection*> dropped;
     for (const auto& [fd, c] : m_connections) {
-        if (c->port == Port::kLevelOne) {
-            levelOne.push_back(c.get());
+        if (c->port == port) {
+            dropped.push_back(c.get());
         }
     }
-    for (CConnection* c : levelOne) {
+    for (CConnection* c : dropped) {
         Close(c);
     }
-    if (m_level1Listen >= 0) {
-        epoll_ctl(m_epoll, EPOLL_CTL_DEL, m_level1Listen, nullptr);
-        close(m_level1Listen);
-        m_level1Listen = -1;
+    if (*listenFd >= 0) {
+        epoll_ctl(m_epoll, EPOLL_CTL_DEL, *listenFd, nullptr);
+        close(*listenFd);
+        *listenFd = -1;
     }
-    m_log->Write("level1 dropped: %zu connections closed, port %d refused", levelOne.size(),
-                 m_level1Port);
+    m_log->Write("%s dropped: %zu connections closed, port %d refused", name, dropped.size(),
+                 boundPort);
+}
+
+void CFeedServer::RestorePort(int* listenFd, int boundPort, const char* name) {
+    std::string error;
+    int bound = -1;
+    *listenFd = ListenOn(boundPort, &bound, &error);
+    if (*listenFd < 0) {
+        m_log->Write("%s not restored: %s", name, error.c_str());
+        return;
+    }
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = *listenFd;
+    epoll_ctl(m_epoll, EPOLL_CTL_ADD, *listenFd, &ev);
+    m_log->Write("%s restored on port %d", name, boundPort);
+}
+
+void CFeedServer::DropLevelOne() {
+    DropPort(Port::kLevelOne, &m_level1Listen, m_level1Port, "level1");
+    if (m_options.lookupLagSeconds >= 0.0 && m_options.listenLookup) {
+        m_lookupRestoreAt = -1;
+        DropPort(Port::kLookup, &m_lookupListen, m_lookupPort, "lookup");
+    }
 }
 
 void CFeedServer::RestoreLevelOne() {
     if (m_level1Listen >= 0 || !m_options.listenLevel1) {
         return;
     }
-    std::string error;
-    int bound = -1;
-    m_level1Listen = ListenOn(m_level1Port, &bound, &error);
-    if (m_level1Listen < 0) {
-        m_log->Write("level1 not restored: %s", error.c_str());
-        return;
+    RestorePort(&m_level1Listen, m_level1Port, "level1");
+    if (m_options.lookupLagSeconds >= 0.0 && m_options.listenLookup && m_lookupListen < 0) {
+        m_lookupRestoreAt = MonotonicMicros() +
+                            static_cast<int64_t>(std::llround(m_options.lookupLagSeconds * 1e6));
     }
-    epoll_event ev{};
-    ev.events = EPOLLIN;
-    ev.data.fd = m_level1Listen;
-    epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_level1Listen, &ev);
-    m_log->Write("level1 restored on port %d", m_level1Port);
 }
 
 bool CFeedServer::LoginDone(int64_t nowMicros) const {
@@ -272,6 +288,10 @@ bool CFeedServer::Run(int stopFd) {
             }
         }
         const int64_t now = MonotonicMicros();
+        if (m_lookupRestoreAt >= 0 && m_lookupRestoreAt <= now) {
+            m_lookupRestoreAt = -1;
+            RestorePort(&m_lookupListen, m_lookupPort, "lookup");
+        }
         due.clear();
         for (const auto& [fd, c] : m_connections) {
             if (c->nextStatus <= now || c->nextUpdate <= now ||
@@ -289,7 +309,7 @@ bool CFeedServer::Run(int stopFd) {
 }
 
 int64_t CFeedServer::NextDue() const {
-    int64_t next = kNever;
+    int64_t next = m_lookupRestoreAt >= 0 ? m_lookupRestoreAt : kNever;
     for (const auto& [fd, c] : m_connections) {
         next = std::min({next, c->nextStatus, c->nextUpdate});
         if (c->port == Port::kLookup && m_options.oneByte && c->Pending() > 0) {
@@ -510,7 +530,8 @@ void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
                 }
                 return;
             }
-            c->streams.emplace_back(symbol, m_clock.Now(), m_options.numberedTrades);
+            c->streams.emplace_back(symbol, m_clock.Now(), m_options.numberedTrades,
+                                    m_options.session);
             found = c->streams.end() - 1;
         }
         if (AppendLevelOneLine(c)) {

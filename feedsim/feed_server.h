@@ -66,6 +66,10 @@ class CFeedServer {
     bool OnSignal(int signalFd);
     void DropLevelOne();
     void RestoreLevelOne();
+    // Closes the port's connections and stops listening on it; listens on
+    // the same port again.
+    void DropPort(Port port, int* listenFd, int boundPort, const char* name);
+    void RestorePort(int* listenFd, int boundPort, const char* name);
 
     const CSimOptions& m_options;
     CServeLog* m_log;
@@ -74,6 +78,8 @@ class CFeedServer {
     int m_epoll = -1;
     int m_lookupListen = -1, m_level1Listen = -1, m_adminListen = -1;
     int m_lookupPort = -1, m_level1Port = -1, m_adminPort = -1;
+    // When the dropped lookup port listens again (--lookup-lag).
+    int64_t m_lookupRestoreAt = -1;
     int64_t m_startMicros;
     CivilSeconds m_startCivil;
     size_t m_maxConnections;

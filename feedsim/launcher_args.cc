@@ -11,6 +11,10 @@ bool ParseLauncherArgs(const std::vector<std::string>& args, CLauncherArgs* out,
         out->help = true;
         return true;
     }
+    if (args.size() == 1 && (args[0] == "--stop" || args[0] == "-stop")) {
+        out->stop = true;
+        return true;
+    }
     struct Slot {
         const char* name;
         std::string* value;

@@ -12,6 +12,7 @@ namespace feedsim {
 struct CLauncherArgs {
     std::string product, version, login, password;
     bool help = false;  // "--help" or "-help" alone
+    bool stop = false;  // "--stop" or "-stop" alone
 };
 
 // Parses argv[1..]. On failure returns false with a one-line message.

@@ -27,6 +27,7 @@ constexpr int kReadyTimeoutMs = 10000;
 
 const char* kUsage =
     "Usage: Orvalink.exe -product P -version V -login U -password W\n"
+    "       Orvalink.exe --stop\n"
     "       Orvalink.exe --help | --version\n"
     "\n"
     "Starts the stand-in feed client orvella-feed-sim in the background (found\n"
@@ -36,7 +37,9 @@ const char* kUsage =
     "at blanks). The process id is kept in orvella-feed-sim-<uid>.pid and the\n"
     "simulator's output goes to orvella-feed-sim-<uid>.log, both in\n"
     "$XDG_RUNTIME_DIR, or when that is unset or others may write there, in\n"
-    "${TMPDIR:-/tmp}/orvella-feed-sim-<uid>/, a folder only you can write.\n";
+    "${TMPDIR:-/tmp}/orvella-feed-sim-<uid>/, a folder only you can write.\n"
+    "The simulator keeps running after the charting host exits; --stop ends\n"
+    "the one the pid file names (or kill the pid it holds).\n";
 
 // A folder that exists and that no other user can write into (or rename
 // things in): what it holds was put there by this user.
@@ -118,6 +121,30 @@ long RunningSimulator(const std::string& pidPath, int adminPort) {
         return 0;
     }
     return AdminPortAccepts(adminPort) ? pid : 0;
+}
+
+// Ends the simulator the pid file names: SIGTERM, then up to five seconds for
+// it to go. Exit code 0 when it has gone or none was running.
+int StopSimulator(const std::string& pidPath) {
+    std::ifstream file(pidPath);
+    long pid = 0;
+    if (!(file >> pid) || pid <= 0 || kill(static_cast<pid_t>(pid), 0) != 0) {
+        std::printf("Orvalink.exe: orvella-feed-sim is not running\n");
+        return 0;
+    }
+    if (kill(static_cast<pid_t>(pid), SIGTERM) != 0) {
+        std::fprintf(stderr, "Orvalink.exe: cannot stop pid %ld: %s\n", pid, std::strerror(errno));
+        return 1;
+    }
+    for (int i = 0; i < 500 && kill(static_cast<pid_t>(pid), 0) == 0; ++i) {
+        usleep(10000);
+    }
+    if (kill(static_cast<pid_t>(pid), 0) == 0) {
+        std::fprintf(stderr, "Orvalink.exe: orvella-feed-sim (pid %ld) did not stop\n", pid);
+        return 1;
+    }
+    std::printf("Orvalink.exe: stopped orvella-feed-sim (pid %ld)\n", pid);
+    return 0;
 }
 
 std::string FindSimulator() {
@@ -237,6 +264,9 @@ int main(int argc, char** argv) {
     }
     const std::string pidPath = runtimeDir + "/orvella-feed-sim-" + uid + ".pid";
     const std::string logPath = runtimeDir + "/orvella-feed-sim-" + uid + ".log";
+    if (args.stop) {
+        return StopSimulator(pidPath);
+    }
     if (const long pid = RunningSimulator(pidPath, AdminPortOf(extra))) {
         std::printf("Orvalink.exe: orvella-feed-sim is already running (pid %ld)\n", pid);
         return 0;

@@ -4,8 +4,12 @@
 
 namespace feedsim {
 
-CLevelOneStream::CLevelOneStream(std::string_view symbol, CivilSeconds now, bool numberedTrades)
-    : m_symbol(symbol), m_seed(HashSymbol(symbol)), m_numberedTrades(numberedTrades) {
+CLevelOneStream::CLevelOneStream(std::string_view symbol, CivilSeconds now, bool numberedTrades,
+                                 bool session)
+    : m_symbol(symbol),
+      m_seed(HashSymbol(symbol)),
+      m_numberedTrades(numberedTrades),
+      m_session(session) {
     CSyntheticMarket market(symbol);
     m_lastCents = market.PriceAt(now);
     CDayBar bar;
@@ -53,7 +57,7 @@ void CLevelOneStream::AppendUpdate(std::string* out, CivilSeconds now, int64_t s
         m_volume += m_lastSize;
         m_highCents = std::max(m_highCents, m_lastCents);
         m_lowCents = std::min(m_lowCents, m_lastCents);
-        marker = IsRegularSession(now) ? 't' : 'T';
+        marker = !m_session || IsRegularSession(now) ? 't' : 'T';
         if (m_lastCents < m_bidCents || m_lastCents > m_askCents) {
             Requote(h >> 24);
         }

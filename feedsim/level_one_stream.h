@@ -29,7 +29,11 @@ class CLevelOneStream {
   public:
     // Starts the symbol's day at the synthetic market's state at now. With
     // numberedTrades every update is a trade whose size is its step number.
-    CLevelOneStream(std::string_view symbol, CivilSeconds now, bool numberedTrades = false);
+    // With session trades outside the regular session are marked extended;
+    // without it every trade is a regular one, so a feed tried at night
+    // streams.
+    CLevelOneStream(std::string_view symbol, CivilSeconds now, bool numberedTrades = false,
+                    bool session = false);
 
     const std::string& Symbol() const { return m_symbol; }
 
@@ -50,6 +54,7 @@ class CLevelOneStream {
     std::string m_symbol;
     uint64_t m_seed;
     bool m_numberedTrades;
+    bool m_session;
     uint64_t m_step = 0;
     int64_t m_lastCents, m_lastSize = 100;
     int64_t m_openCents, m_highCents, m_lowCents, m_previousCloseCents;

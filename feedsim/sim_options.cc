@@ -45,6 +45,8 @@ Behaviour:
                          (default 4; 0 sends none; max sends as fast as the
                          client reads)
   --max-symbols N        watches per connection (default 500)
+  --session              mark streamed trades outside 09:30-16:00 as extended
+                         (without it every streamed trade is a regular one)
   --numbered-trades      every update is a trade whose size is its number in
                          the symbol's sequence (1, 2, ...)
   --history-lines N      every history reply has exactly N lines (benchmarks)
@@ -83,6 +85,8 @@ Faults:
 
 Signals: SIGUSR1 closes every level-one connection and stops listening on
 the level-one port (connects are refused); SIGUSR2 listens there again.
+  --lookup-lag SEC       SIGUSR1 drops the lookup port too, and it listens
+                         again SEC seconds after SIGUSR2 restored level one
 
   --help                 this text
   --version              the program's version
@@ -124,6 +128,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
         {"--admin-port", port(&o.adminPort)},
         {"--login-delay",
          [&o](const std::string& v) { return ToSeconds(v, &o.loginDelaySeconds); }},
+        {"--lookup-lag", [&o](const std::string& v) { return ToSeconds(v, &o.lookupLagSeconds); }},
         {"--listen-delay",
          [&o](const std::string& v) { return ToSeconds(v, &o.listenDelaySeconds); }},
         {"--login", text(&o.login)},
@@ -163,6 +168,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
     };
     const std::map<std::string, bool*> flags = {
         {"--numbered-trades", &o.numberedTrades},
+        {"--session", &o.session},
         {"--fault-no-end-line", &o.noEndLine},
         {"--fault-lookup-silent", &o.lookupSilent},
         {"--fault-one-byte", &o.oneByte},

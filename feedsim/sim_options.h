@@ -21,6 +21,10 @@ struct CSimOptions {
     // Seconds after start before any port listens (a feed client that takes
     // a while to come up).
     double listenDelaySeconds = 0.0;
+    // Below 0: the signals leave the lookup port alone. Else SIGUSR1 drops
+    // the lookup port as well, and after SIGUSR2 it listens again this many
+    // seconds after the level-one port (a feed client restarting).
+    double lookupLagSeconds = -1.0;
     std::string login, product, productVersion;
 
     // Updates per second and symbol; 0 sends none, fastest sends as fast as
@@ -32,6 +36,9 @@ struct CSimOptions {
     // sequence (1, 2, ...), so a receiver can prove it got each one once, in
     // order.
     bool numberedTrades = false;
+    // Streamed trades outside the regular session 09:30-16:00 are marked
+    // extended; without it every streamed trade is a regular one, at any hour.
+    bool session = false;
 
     int64_t historyLines = 0;
     int tickDays = 10, barDays = 365, dailyDays = 3650;

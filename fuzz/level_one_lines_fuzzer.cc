@@ -6,16 +6,22 @@
 // were released.
 // Checks each row as the host receives it, and that the lines held back
 // during a "load" give, once released, exactly the calls of an undisturbed
-// run over the same text handed on as received bytes.
+// run over the same text handed on as received bytes. A third run puts the
+// row gate in front and replays chunks already charted as a gap fill, then
+// the rest as held live lines: every row is handed on or counted as left
+// out, and none handed on during the fill is older than its series had.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
 #include "platform/text.h"
 #include "plugin/boundary/data_cache.h"
 #include "plugin/boundary/global_state.h"
+#include "plugin/boundary/row_gate.h"
 #include "plugin/levelone/level_one_data.h"
 #include "tests/plugin/levelone/data_cache_test_helper.h"
 #include "tests/plugin/levelone/level_one_test_helper.h"
@@ -36,14 +42,14 @@ constexpr CWatch kWatches[] = {
     {L"T.C", "T.C", 302400.0f}, {L"", "", 0.5f},
 };
 
-struct CWatchList {
+struct CWatchMask {
     uint8_t mask;
 };
 
 // A row may only go to a watched interval of its symbol, under the negated
 // interval: 4 columns for ticks, 3 otherwise.
 int ColumnsOfWatch(const void* context, std::string_view symbol, float key) {
-    const CWatchList& list = *static_cast<const CWatchList*>(context);
+    const CWatchMask& list = *static_cast<const CWatchMask*>(context);
     for (size_t i = 0; i < std::size(kWatches); ++i) {
         if ((list.mask & (1u << i)) != 0 && symbol == kWatches[i].bytes &&
             FloatBits(key) == FloatBits(-kWatches[i].interval)) {
@@ -53,7 +59,7 @@ int ColumnsOfWatch(const void* context, std::string_view symbol, float key) {
     return 0;
 }
 
-void Populate(CLevelOneData& data, const CWatchList& list) {
+void Populate(CLevelOneData& data, const CWatchMask& list) {
     // No connection: the entries are made, no command is sent.
     CLevelOneTestHelper::ShortenWaits(data, 0, 0);
     for (size_t i = 0; i < std::size(kWatches); ++i) {
@@ -69,6 +75,49 @@ void DrainHeldLines() {
     }
 }
 
+// Between the level-one data and the gate, and between the gate and the
+// checking host: counts the rows, and on the host's side checks that while a
+// fill runs no row is older than its series' last one when the pass began.
+class CRowCheck : public CHostFeed {
+  public:
+    explicit CRowCheck(CHostFeed* inner) : m_inner(inner) {}
+    void RequireUserIDPassword() override {}
+    void GetUserIDPassword(char**, char**) override {}
+    void NSTSETUPDATA(const char*, const char*, float, int, const char*, double) override {}
+    void NSTSETLABEL(const char*, float, int, const char*) override {}
+    void NSTSETVALUE(const char* symbol, float interval, int column, double value) override {
+        if (column == 1) {
+            m_date = value;
+        }
+        m_inner->NSTSETVALUE(symbol, interval, column, value);
+    }
+    void NSTCOMMITROW(const char* symbol, float interval) override {
+        ++m_rows;
+        const std::pair<std::string, uint32_t> key(symbol, FloatBits(interval));
+        if (m_checking) {
+            const auto floor = m_floor.find(key);
+            FUZZ_CHECK(floor == m_floor.end() || m_date >= floor->second);
+        }
+        m_last[key] = m_date;
+        m_inner->NSTCOMMITROW(symbol, interval);
+    }
+    void UpdatePercent(int percent) override { m_inner->UpdatePercent(percent); }
+
+    // From here on rows are checked against what each series has now.
+    void StartPass() {
+        m_floor = m_last;
+        m_checking = true;
+    }
+    size_t Rows() const { return m_rows; }
+
+  private:
+    CHostFeed* m_inner;
+    double m_date = 0.0;
+    size_t m_rows = 0;
+    bool m_checking = false;
+    std::map<std::pair<std::string, uint32_t>, double> m_last, m_floor;
+};
+
 // Ends an unfinished last line, then a line with no trade and no known
 // symbol releases the held lines.
 constexpr wchar_t kRelease[] = L"\nQ\n";
@@ -80,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     using namespace orvella;
     using namespace orvella::fuzz;
     FuzzedDataProvider input(bytes, size);
-    CWatchList list{input.ConsumeIntegral<uint8_t>()};
+    CWatchMask list{input.ConsumeIntegral<uint8_t>()};
     CGlobalState& globals = Globals();
     globals.extendedTradesEnabled = input.ConsumeBool() ? 1 : 0;
     globals.tradeFilterOn = input.ConsumeBool() ? 1 : 0;
@@ -91,6 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     globals.filterBeginSecond = 0;
     globals.filterEndSecond = 59;
     const uint32_t toggles = input.ConsumeIntegral<uint32_t>();
+    const uint8_t fillAt = input.ConsumeIntegral<uint8_t>();
+    const uint8_t fillFrom = input.ConsumeIntegral<uint8_t>();
     CDataCacheTestHelper::SetBound(DataCache(), input.ConsumeIntegralInRange<size_t>(64, 1 << 16));
     const std::vector<std::string> chunks = TakeChunks(input);
 
@@ -149,5 +200,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     data.OnLevelOneData(kRelease);
     FUZZ_CHECK(host.Record() == heldRecord);
     FUZZ_CHECK(data.MalformedLineCount() == heldMalformed);
+
+    // The gate: chunks up to fillAt charted live, then those from fillFrom
+    // to fillAt again as a gap fill's history, then the rest as held lines.
+    {
+        CCheckingHostFeed checked(&ColumnsOfWatch, &list);
+        CRowCheck handed(&checked);
+        CRowGate gate;
+        gate.SetInner(&handed);
+        gate.TrackRows(true);
+        CRowCheck offered(&gate);
+        CHostFeedInstall gated(&offered);
+        CLevelOneData live;
+        Populate(live, list);
+        const size_t cut = chunks.empty() ? 0 : fillAt % (chunks.size() + 1);
+        const size_t from = cut == 0 ? 0 : fillFrom % (cut + 1);
+        for (size_t i = 0; i < cut; ++i) {
+            live.OnLevelOneData(platform::WidenText(chunks[i]));
+        }
+        live.OnLevelOneData(kRelease);
+        const size_t before = offered.Rows();
+        gate.SetFillingGap(true);
+        handed.StartPass();
+        CLevelOneData history;
+        Populate(history, list);
+        for (size_t i = from; i < cut; ++i) {
+            history.OnLevelOneData(platform::WidenText(chunks[i]));
+        }
+        history.OnLevelOneData(kRelease);
+        gate.StartPass();
+        handed.StartPass();
+        for (size_t i = cut; i < chunks.size(); ++i) {
+            live.OnLevelOneData(platform::WidenText(chunks[i]));
+        }
+        live.OnLevelOneData(kRelease);
+        gate.SetFillingGap(false);
+        FUZZ_CHECK(!checked.RowOpen());
+        FUZZ_CHECK(handed.Rows() + static_cast<size_t>(gate.DroppedRows()) == offered.Rows());
+        FUZZ_CHECK(static_cast<size_t>(gate.DroppedRows()) <= offered.Rows() - before);
+    }
     return 0;
 }

@@ -37,12 +37,13 @@ inline constexpr wchar_t kMeridexSpotCompositePath[] =
 inline constexpr char kMeridexSpotCompositePathA[] = ORVELLA_SETTINGS_KEY "\\MeridexSpotComposite";
 inline constexpr int32_t kDefaultMeridexSpotComposite = 0;
 
-// Off: the level-one connection is opened once and never again, as the
-// plug-in always did. On: a lost connection is made again in the background
-// and the gap in every streaming chart is filled from history.
+// On (also when the value is absent): a lost level-one connection is made
+// again in the background and the gap in every streaming chart is filled from
+// history. A stored 0 keeps it off: the connection is opened once and never
+// again.
 inline constexpr wchar_t kReconnectPath[] = L"" ORVELLA_SETTINGS_KEY "\\Reconnect";
 inline constexpr char kReconnectPathA[] = ORVELLA_SETTINGS_KEY "\\Reconnect";
-inline constexpr int32_t kDefaultReconnect = 0;
+inline constexpr int32_t kDefaultReconnect = 1;
 
 inline constexpr wchar_t kLoggingPath[] = L"" ORVELLA_SETTINGS_KEY "\\Logging";
 inline constexpr char kLoggingPathA[] = ORVELLA_SETTINGS_KEY "\\Logging";

@@ -1,6 +1,7 @@
 #include "setup/setup_controller.h"
 
 #include <chrono>
+#include <tuple>
 
 #include "settings/filter_time.h"
 #include "settings/settings_keys.h"
@@ -85,17 +86,19 @@ void CSetupController::LoadSettings() {
     m_store->EnsureProductFolder();
     m_strWebsite = m_store->ReadString(kValueWebsite, kDefaultWebsiteA);
     m_nPort = m_store->ReadDword(kValuePort, kDefaultPort);
-    const std::pair<Check, const char*> boxes[] = {
-        {Check::kExtendedTrade, kValueExtendedTrade},
-        {Check::kStreaming, kValueStreaming},
-        {Check::kContinuous, kValueContinuous},
-        {Check::kMeridexSpot, kValueMeridexSpot},
-        {Check::kMeridexSpotComposite, kValueMeridexSpotComposite},
-        {Check::kLogging, kValueLogging},
-        {Check::kReconnect, kValueReconnect},
+    // The boxes show what the plug-in does: an absent value counts as its
+    // default.
+    const std::tuple<Check, const char*, int32_t> boxes[] = {
+        {Check::kExtendedTrade, kValueExtendedTrade, 0},
+        {Check::kStreaming, kValueStreaming, 0},
+        {Check::kContinuous, kValueContinuous, 0},
+        {Check::kMeridexSpot, kValueMeridexSpot, 0},
+        {Check::kMeridexSpotComposite, kValueMeridexSpotComposite, 0},
+        {Check::kLogging, kValueLogging, 0},
+        {Check::kReconnect, kValueReconnect, kDefaultReconnect},
     };
-    for (const auto& [box, name] : boxes)
-        m_view->SetChecked(box, m_store->ReadDword(name, 0) != 0);
+    for (const auto& [box, name, absent] : boxes)
+        m_view->SetChecked(box, m_store->ReadDword(name, absent) != 0);
     m_view->SetTime(
         0, StoredTime(m_store, kValueBeginFilterTime, kDefaultBeginFilterTimeA, kDefaultBegin));
     m_view->SetTime(1,

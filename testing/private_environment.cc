@@ -127,8 +127,8 @@ void CPrivateEnvironment::WriteSettings(const CPluginSettings& settings) const {
     StoreDword(kExtendedTradePathA, settings.extendedTrade ? 1 : 0);
     StoreDword(kLoggingPathA, settings.logging ? 1 : 0);
     StoreString(kNovaScopeRootPathA, HostPath(m_programs, HostRoot()));
-    if (settings.reconnect) {
-        StoreDword(kReconnectPathA, 1);
+    if (!settings.reconnectAbsent) {
+        StoreDword(kReconnectPathA, settings.reconnect ? 1 : 0);
     }
     if (!settings.beginFilter.empty()) {
         StoreString(kBeginFilterTimePathA, settings.beginFilter);

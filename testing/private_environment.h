@@ -34,8 +34,10 @@ struct CPluginSettings {
     // The trade-time filter texts; not written when empty.
     std::string beginFilter;
     std::string endFilter;
-    // Reconnect to the feed client; not written when off (the default).
+    // Reconnect to the feed client, written either way; with reconnectAbsent
+    // the value is not written (the plug-in then reconnects).
     bool reconnect = false;
+    bool reconnectAbsent = false;
 };
 
 class CPrivateEnvironment {

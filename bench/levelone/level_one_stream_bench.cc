@@ -166,8 +166,8 @@ double RunPlugIn(const std::string& dir, const std::string& program, const std::
     CPlugInPath path;
     path.data = &data;
     CCorvanSocket<CPlugInPath*> socket;
-    socket.m_pOwner = &path;
-    ConnectLevelOneSocket(socket, sim.level1);
+    socket.SetOwner(&path);
+    socket.Open(sim.level1);
     PumpFor(0.3);
     const std::string commands = WatchCommands();
     socket.Send(commands.data(), static_cast<int>(commands.size()), 0);

@@ -10,9 +10,44 @@ void ShowErrorBox(const std::wstring& text) {
                          platform::kMbOk | platform::kMbIconError | platform::kMbSystemModal);
 }
 
+namespace {
+
+// Host thread only, as the work that reports.
+int g_background = 0;
+bool g_backgroundFailed = false;
+std::wstring g_lastBackgroundError;
+
+}  // namespace
+
 void ReportError(const std::wstring& text) {
-    WriteLogLine(text);
-    ShowErrorBox(text);
+    if (g_background == 0) {
+        WriteLogLine(text);
+        ShowErrorBox(text);
+        return;
+    }
+    g_backgroundFailed = true;
+    if (text != g_lastBackgroundError) {
+        WriteLogLine(text);
+        g_lastBackgroundError = text;
+    }
+}
+
+CBackgroundErrors::CBackgroundErrors() {
+    ++g_background;
+}
+
+CBackgroundErrors::~CBackgroundErrors() {
+    --g_background;
+}
+
+bool CBackgroundErrors::TakeFailure() {
+    const bool failed = g_backgroundFailed;
+    g_backgroundFailed = false;
+    return failed;
+}
+
+void CBackgroundErrors::NoteSuccess() {
+    g_lastBackgroundError.clear();
 }
 
 }  // namespace orvella

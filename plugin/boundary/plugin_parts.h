@@ -17,6 +17,9 @@ struct CHistoryRequestArgs {
     float interval = 0.0f;
     // The column names as the host gave them, before any splitting.
     std::wstring columnNames;
+    // A gap fill: the trades (ticks) from startDate on, handed to the
+    // series as its live lines are (every trade a row).
+    bool gapTrades = false;
 };
 
 class CPluginParts {

@@ -2,7 +2,9 @@
 
 #include "platform/text.h"
 #include "platform/timer_queue.h"
+#include "plugin/boundary/error_report.h"
 #include "plugin/boundary/global_state.h"
+#include "plugin/boundary/host_date.h"
 #include "plugin/boundary/liveness_timer.h"
 #include "plugin/boundary/plugin_parts.h"
 #include "plugin/boundary/row_gate.h"
@@ -21,30 +23,73 @@ void DispatchTick(const platform::Message&, void*) {
     OnReconnectTick();
 }
 
+// Series whose last fill failed: tried again on the next tick.
+bool g_fillPending = false;
+
+std::wstring DateText(double date) {
+    return FormatDate(HostDate{date, kDateValid}, L"%Y-%m-%d %H:%M:%S");
+}
+
 void FillGaps(CGlobalState& state) {
     CRowGate& gate = RowGate();
+    CBackgroundErrors background;
     WriteLogLine(L"Beginning to fill the gap of the streaming charts");
     state.historyInProgress = 1;
     gate.SetFillingGap(true);
-    for (const auto& [symbol, interval] : PluginParts().WatchedSeries()) {
+    const auto watched = PluginParts().WatchedSeries();
+    // Every series waits for its fill: live rows that reach it before then
+    // are in the fill's history.
+    for (const auto& [symbol, interval] : watched) {
+        double last = 0.0;
+        const std::string host = platform::NarrowText(symbol);
+        if (gate.LastRowDate(host, -interval, &last) && last > 0.0) {
+            gate.SetWaiting(host, -interval, true);
+        }
+    }
+    bool failed = false;
+    for (const auto& [symbol, interval] : watched) {
+        const std::string host = platform::NarrowText(symbol);
         double last = 0.0;
         // A series that never had a row has no gap to fill.
-        if (!gate.LastRowDate(platform::NarrowText(symbol), -interval, &last) || last <= 0.0) {
+        if (!gate.Waiting(host, -interval) || !gate.LastRowDate(host, -interval, &last)) {
             continue;
         }
         CHistoryRequestArgs request;
         request.symbol = symbol;
         request.startDate = last;
         request.interval = interval;
+        request.gapTrades = true;
+        gate.BeginSeriesFill(host, -interval);
         PluginParts().LoadHistory(request);
+        if (background.TakeFailure()) {
+            // The rows that came stay; the rest comes with the next attempt.
+            gate.BeginSeriesFill(host, -interval);
+            gate.SetWaiting(host, -interval, true);
+            failed = true;
+            continue;
+        }
+        const CRowGate::CFillCount fill = gate.EndSeriesFill();
+        LogFormat(
+            L"Filled the gap of %ls, interval %g: %ls to %ls, %ld rows handed over, %ld "
+            L"already charted left out",
+            symbol.c_str(), static_cast<double>(interval),
+            fill.handed == 0 ? L"-" : DateText(fill.first).c_str(),
+            fill.handed == 0 ? L"-" : DateText(fill.last).c_str(), fill.handed, fill.leftOut);
     }
+    gate.EndSeriesFill();
     state.historyInProgress = 0;
-    // Live lines held meanwhile pass the same gate: none older than the
-    // history just handed on.
+    // Live lines held meanwhile pass the same gate, judged against what each
+    // series has after its history.
+    gate.StartPass();
     PluginParts().ReleaseHeldLines();
     gate.SetFillingGap(false);
-    LogFormat(L"Ending the gap fill; %ld rows already charted were left out",
-              gate.DroppedRows());
+    LogFormat(L"Ending the gap fill; %ld rows already charted were left out", gate.DroppedRows());
+    if (!failed) {
+        background.NoteSuccess();
+    } else if (!g_fillPending) {
+        WriteLogLine(L"The gap fill failed; it is tried again on the next reconnect tick");
+    }
+    g_fillPending = failed;
 }
 
 }  // namespace
@@ -54,8 +99,8 @@ bool EnsureReconnectTicks() {
         return true;
     }
     platform::SetMessageHandler(kReconnectTickMessage, &DispatchTick, nullptr);
-    g_ticking = StartThreadTicks(platform::CurrentThreadId(), kReconnectTickMessage,
-                                 kReconnectTickMs);
+    g_ticking =
+        StartThreadTicks(platform::CurrentThreadId(), kReconnectTickMessage, kReconnectTickMs);
     if (!g_ticking) {
         platform::SetMessageHandler(kReconnectTickMessage, nullptr, nullptr);
     }
@@ -75,7 +120,7 @@ void OnReconnectTick() {
         return;
     }
     g_inTick = true;
-    if (PluginParts().ReconnectStep()) {
+    if (PluginParts().ReconnectStep() || g_fillPending) {
         FillGaps(state);
     }
     g_inTick = false;

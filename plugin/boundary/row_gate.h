@@ -1,10 +1,14 @@
 // Between the plug-in and the host's feed library when the plug-in
-// reconnects to the feed client: remembers the date of the last row handed to
-// each series and, while the gap after a lost level-one connection is filled,
-// hands the host only rows newer than that, so a chart gets no row twice and
-// none out of order. Host thread only.
+// reconnects to the feed client: remembers, for each series, the date of the
+// last row handed on and how many trades of that second it had, and while the
+// gap after a lost level-one connection is filled hands the host only what the
+// series lacks. History and held live lines bring whole seconds again, so a
+// second already charted is recognised by its trade count: its first trades
+// are left out as charted, the later ones pass. So a chart gets every trade of
+// the gap once and in order. Host thread only.
 #pragma once
 
+#include <array>
 #include <map>
 #include <string>
 #include <utility>
@@ -21,10 +25,39 @@ class CRowGate : public CHostFeed {
     void TrackRows(bool track) { m_bTrack = track; }
     // The date (day count) of the last row handed to the series.
     bool LastRowDate(const std::string& symbol, float series, double* date) const;
-    // While set, rows not newer than their series' last row are dropped and
-    // progress is not passed on (the host asked for no load).
-    void SetFillingGap(bool filling) { m_bFillingGap = filling; }
-    // Rows dropped while gaps were filled.
+    // While set, rows a series already has are dropped (each series is
+    // judged against what it had when the setting was made, or when
+    // StartPass was last called) and progress is not passed on (the host
+    // asked for no load).
+    void SetFillingGap(bool filling);
+    // Judges the rows from here on against what each series has now: the
+    // held live lines after a fill's history.
+    void StartPass();
+
+    // The series' last rows are the bars of its own history load, not
+    // trades: a fill from the last bar's start leaves out trades up to that
+    // bar's volume (the trades the bar already holds) instead of counting.
+    void NoteBarHistory(const std::string& symbol, float series);
+
+    // A series whose gap is not filled yet: its rows are dropped (the next
+    // fill brings them) except those of its own fill.
+    void SetWaiting(const std::string& symbol, float series, bool waiting);
+    bool Waiting(const std::string& symbol, float series) const;
+
+    // What one series' fill handed on: the rows, the first and last of their
+    // dates (0 when none), and the rows it left out as already charted.
+    struct CFillCount {
+        long handed = 0;
+        long leftOut = 0;
+        double first = 0.0;
+        double last = 0.0;
+    };
+    // The rows from here on are the series' fill; the count starts at zero.
+    void BeginSeriesFill(const std::string& symbol, float series);
+    // Ends the series' fill: it waits no more. Returns what was handed on.
+    CFillCount EndSeriesFill();
+
+    // Rows left out as already charted since SetFillingGap(true).
     long DroppedRows() const { return m_nDropped; }
 
     void RequireUserIDPassword() override { m_pInner->RequireUserIDPassword(); }
@@ -44,21 +77,46 @@ class CRowGate : public CHostFeed {
 
   private:
     using CSeriesKey = std::pair<std::string, float>;
-    double* LastOf(const char* symbol, float series);
+    struct CSeries {
+        double last = -1.0;
+        // Trades handed on with the date last.
+        long tradesAtLast = 0;
+        // The size column of the last row, and the volume a fill leaves out
+        // as already charted in the last history bar.
+        double lastSize = 0.0;
+        double barVolume = 0.0;
+        bool waiting = false;
+        // What the series had when the pass began, and the trades of that
+        // second met in the pass so far.
+        unsigned pass = 0;
+        double cut = -1.0;
+        long cutTrades = 0;
+        long seenAtCut = 0;
+        double volumeToSkip = 0.0;
+    };
+    // Columns a row may carry (the widest layout has six).
+    static constexpr int kMaxColumns = 8;
+
+    CSeries* SeriesOf(const char* symbol, float series);
+    // Whether the row being set passes, judged at its commit.
+    bool Passes(CSeries& series, bool trade);
+    void Remember(CSeries& series, bool trade);
 
     CHostFeed* m_pInner = nullptr;
     bool m_bTrack = false;
     bool m_bFillingGap = false;
-    std::map<CSeriesKey, double> m_lastRow;
+    unsigned m_nPass = 0;
+    std::map<CSeriesKey, CSeries> m_series;
     // The series looked up last (map entries do not move).
     std::string m_strCachedSymbol;
     float m_fCachedSeries = 0.0f;
-    double* m_pCached = nullptr;
-    // The series of the row being set, looked up once per row.
-    double* m_pRowLast = nullptr;
-    double m_dRowDate = 0.0;
-    bool m_bDropRow = false;
+    CSeries* m_pCached = nullptr;
+    // The row being set: its columns wait for the commit.
+    std::array<double, kMaxColumns + 1> m_row{};
+    int m_nColumns = 0;
     long m_nDropped = 0;
+    CSeries* m_pFilled = nullptr;
+    CFillCount m_fill;
 };
 
 // The gate the shipped plug-in puts in front of the host's library.

@@ -23,6 +23,8 @@ class CHistoryData {
     CLookupCSocket<CHistoryData*> m_socket;
     // ConnectLookup succeeded.
     bool m_bConnected = false;
+    // A gap fill: ticks from the start, as rows of the series' own layout.
+    bool m_bGapTrades = false;
     // Received text after the last line feed (never holds a line feed, at
     // most kMaxFeedLineChars characters).
     std::wstring m_strPending;

@@ -3,14 +3,25 @@
 #include <memory>
 
 #include "platform/sync.h"
+#include "platform/text.h"
+#include "plugin/boundary/global_state.h"
+#include "plugin/boundary/row_gate.h"
+#include "plugin/history/history_parser.h"
 #include "plugin/history/history_request.h"
 #include "plugin/history/history_thread.h"
 
 namespace orvella {
 
 void LoadHistory(const CHistoryRequestArgs& request) {
+    // A chart the user asks for gets its whole history: a gap fill the series
+    // still waited for is not needed any more.
+    if (!request.gapTrades) {
+        RowGate().SetWaiting(platform::NarrowText(request.symbol),
+                             HistorySeriesKey(request.interval, true), false);
+    }
     auto completionEvent = std::make_unique<platform::CEvent>(false, false);
     auto thread = std::make_unique<CHistoryThread>(completionEvent.get());
+    thread->m_data.m_bGapTrades = request.gapTrades;
     thread->Start();
     try {
         RunHistoryRequest(*completionEvent, *thread, request.symbol, request.description,
@@ -23,6 +34,12 @@ void LoadHistory(const CHistoryRequestArgs& request) {
         throw;
     }
     thread->Join();
+    // A streaming bar series now ends in its history's last bar: a later gap
+    // fill must not chart that bar's trades again.
+    if (!request.gapTrades && request.interval != 0.0f && Globals().streamingEnabled != 0) {
+        RowGate().NoteBarHistory(platform::NarrowText(request.symbol),
+                                 HistorySeriesKey(request.interval, true));
+    }
     // The thread object (with its request state and socket) goes before the
     // event it points to.
     thread.reset();

@@ -186,6 +186,12 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
         LogMalformedLine(data, line);
         return;
     }
+    // A bar series' gap gets the trades as its live rows: time, price, size.
+    if (data.m_bGapTrades && data.m_fInterval != 0.0f) {
+        rows.Row({when.value, price, size});
+        ProgressStep(data, parts);
+        return;
+    }
     if (type4Price != data.m_dType4Price || type4Size != data.m_dType4Size) {
         rows.Row({when.value, type4Price, type4Size, 4.0});
         data.m_dType4Price = type4Price;

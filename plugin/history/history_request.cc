@@ -164,7 +164,7 @@ void RunHistoryRequest(platform::CEvent& completionEvent, CHistoryThread& thread
     WriteLogLine(FormatDate(start, L"dStartDate is %A, %B %d, %Y  %H:%M:%S"));
     data.m_nTotalDays = TotalRequestDays(data.m_dtRequestTime, start);
 
-    data.m_strRequestType = HistoryRequestType(interval);
+    data.m_strRequestType = data.m_bGapTrades ? L"HTT" : HistoryRequestType(interval);
     bool sent = false;
     if (data.m_strRequestType == L"HTT" || data.m_strRequestType == L"HIT") {
         const std::wstring startText = FormatDate(start, kStartPattern);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/async_socket.h"
 #include "platform/text.h"
@@ -35,39 +36,51 @@ class CCorvanSocket : public platform::CAsyncSocket {
     // receive's result.
     int ReadAvailable();
 
+    // Creates the socket (data, connect and close notices) and starts its
+    // connect to 127.0.0.1:port. Returns Connected(): true when connected at
+    // once or when the connect is under way. Runs the bounded pump before it
+    // returns.
+    bool Open(uint16_t port);
+
+    // Runs the bounded message pump until this socket's close.
+    void Pump() { PumpSocketMessages(*this, m_bClosed); }
+
+    void SetOwner(TOwner owner) { m_pOwner = owner; }
     // The close notification has arrived; reset only when a new connection
     // is started.
-    bool m_bClosed = false;
+    bool Closed() const { return m_bClosed; }
+    // A connect has been started or completed; cleared by a failed connect
+    // and by the close notice.
+    bool Connected() const { return m_bConnected; }
+
     // The owner holds reads back (its store of held lines is full): a data
     // notification is only remembered, and the owner reads again once it
     // lets go. What stays unread waits in the kernel and in the feed client.
+    void HoldReads(bool hold) { m_bHoldReads = hold; }
+    bool ReadsHeld() const { return m_bHoldReads; }
+    // A data notification came while reads were held; cleared by the call.
+    bool TakeWaitingRead() { return std::exchange(m_bReadWaiting, false); }
+
+  protected:
+    void OnReceive(int error) override;
+    void OnConnect(int error) override;
+    void OnClose(int error) override;
+
+  private:
+    // Logs the failure text unless it repeats the last one, and keeps it.
+    void NoteFailure(int code);
+
+    bool m_bClosed = false;
     bool m_bHoldReads = false;
     bool m_bReadWaiting = false;
     std::array<char, kLevelOneBufferSize> m_receiveBuffer;
-    // A connect has been started or completed; cleared by a failed connect
-    // and by the close notice.
     bool m_bConnected = false;
     TOwner m_pOwner = nullptr;
     // Text of the last create or connect failure; a failure with the same
     // text as the one before is not logged again, so a feed client that is
     // not listening yet costs one log entry, not one per attempt.
     std::wstring m_strLastError;
-
-    // Logs the failure text unless it repeats the last one, and keeps it.
-    void NoteFailure(int code);
-
-  protected:
-    void OnReceive(int error) override;
-    void OnConnect(int error) override;
-    void OnClose(int error) override;
 };
-
-// Creates the socket (data, connect and close notices) and starts its
-// connect to 127.0.0.1:port. Returns m_bConnected: true when connected at
-// once or when the connect is under way. Runs the bounded pump before it
-// returns.
-template <typename TOwner>
-bool ConnectLevelOneSocket(CCorvanSocket<TOwner>& socket, uint16_t port);
 
 template <typename TOwner>
 int CCorvanSocket<TOwner>::ReadAvailable() {
@@ -147,44 +160,44 @@ void CCorvanSocket<TOwner>::OnClose(int error) {
 }
 
 template <typename TOwner>
-bool ConnectLevelOneSocket(CCorvanSocket<TOwner>& socket, uint16_t port) {
+bool CCorvanSocket<TOwner>::Open(uint16_t port) {
     // A socket closed after a failed read keeps its flag, but is no
     // connection any more.
-    if (socket.m_bConnected && socket.handle() != platform::kInvalidSocket) {
-        socket.m_strLastError.clear();
-        PumpSocketMessages(socket, socket.m_bClosed);
+    if (m_bConnected && handle() != platform::kInvalidSocket) {
+        m_strLastError.clear();
+        Pump();
         return true;
     }
     // A socket left from a connect that failed at once is replaced, so that
     // the later attempt really connects again.
-    if (socket.handle() != platform::kInvalidSocket) {
-        socket.Close();
+    if (handle() != platform::kInvalidSocket) {
+        Close();
     }
-    socket.m_bClosed = false;
+    m_bClosed = false;
     const unsigned events =
         platform::kSocketEventRead | platform::kSocketEventConnect | platform::kSocketEventClose;
-    if (!socket.Create(events)) {
-        socket.NoteFailure(platform::LastSocketError());
-        PumpSocketMessages(socket, socket.m_bClosed);
+    if (!Create(events)) {
+        NoteFailure(platform::LastSocketError());
+        Pump();
         return false;
     }
-    socket.SetReceiveBufferSize(kLevelOneBufferSize);
-    socket.SetSendBufferSize(kLevelOneBufferSize);
-    socket.SetDontLinger(false);
-    if (socket.Connect("127.0.0.1", port)) {
-        socket.m_strLastError.clear();
-        socket.m_bConnected = true;
+    SetReceiveBufferSize(kLevelOneBufferSize);
+    SetSendBufferSize(kLevelOneBufferSize);
+    SetDontLinger(false);
+    if (Connect("127.0.0.1", port)) {
+        m_strLastError.clear();
+        m_bConnected = true;
     } else {
         const int code = platform::LastSocketError();
         if (code == platform::kWsaWouldBlock) {
             // The usual outcome: OnConnect follows.
-            socket.m_bConnected = true;
+            m_bConnected = true;
         } else {
-            socket.NoteFailure(code);
+            NoteFailure(code);
         }
     }
-    PumpSocketMessages(socket, socket.m_bClosed);
-    return socket.m_bConnected;
+    Pump();
+    return m_bConnected;
 }
 
 }  // namespace orvella

@@ -1,27 +1,25 @@
-// The level-one data object: the one streaming connection, the text that
-// waits for the rest of its line, the watch list, and the handling of the
-// lines the feed client sends on it. Everything but ProbeLevelOne runs on the
-// thread that created the socket (the host's calling thread).
+// The level-one data object: the one streaming connection, its waits, the
+// text that waits for the rest of its line and the lines held during a
+// history load. The watch list, the summary and update lines
+// (CLevelOneMessages) and the reconnect (CLevelOneReconnect) are its parts.
+// Everything but ProbeLevelOne runs on the thread that created the socket
+// (the host's calling thread).
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <map>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "plugin/boundary/host_date.h"
 #include "plugin/levelone/corvan_socket.h"
-#include "plugin/levelone/level_one_fields.h"
-#include "plugin/levelone/symbol_info.h"
+#include "plugin/levelone/level_one_messages.h"
+#include "plugin/levelone/level_one_reconnect.h"
+#include "plugin/levelone/watch_list.h"
 
 namespace orvella {
 
-class CLevelOneData {
+class CLevelOneData final : private CReconnectLink {
   public:
     // Connect attempts and customer-information waits of one watch, and the
     // sleep between them.
@@ -48,7 +46,9 @@ class CLevelOneData {
     bool UnwatchSymbol(const std::wstring& symbol, float interval);
 
     // Appends an entry for interval (summary not yet delivered).
-    static void AddInterval(CSymbolInfo& info, float interval);
+    static void AddInterval(CSymbolInfo& info, float interval) {
+        CWatchList::AddInterval(info, interval);
+    }
 
     // Opens the connection unless it is up; runs the pump and returns whether
     // it is up. A connect that fails before the feed client's customer-
@@ -78,14 +78,6 @@ class CLevelOneData {
     // the deferred-line queue while a history load runs); others ignored.
     void DispatchLevelOneLine(std::wstring_view line);
 
-    // An update line: a trade that passes the extended-trade rule and the
-    // trade-time filter becomes rows in every watched series of its symbol.
-    void HandleUpdateMessage(std::wstring_view line);
-
-    // A summary line: four day-summary rows for the symbol's first daily or
-    // longer entry that has not had them.
-    void HandleSummaryMessage(std::wstring_view line);
-
     // Once no history load runs: reads the socket again if the held lines'
     // bound had stopped it. Host thread, outside the socket's notifications.
     void ResumeReading();
@@ -93,12 +85,6 @@ class CLevelOneData {
     // Once no history load runs: hands the host every held line, oldest
     // first, then reads on.
     void ReleaseHeldLines();
-
-    // Back-off of the reconnect: the first wait and the longest.
-    static constexpr uint32_t kFirstRetryMs = 1000;
-    static constexpr uint32_t kLongestRetryMs = 30000;
-    // Steps a new connection may wait for the customer-information line.
-    static constexpr int kGreetingSteps = 30;
 
     // One step of the reconnect (the Reconnect setting), on the host's thread
     // while no history load runs; does nothing while a watch, an unwatch or
@@ -110,36 +96,20 @@ class CLevelOneData {
     bool ReconnectStep();
 
     // Every watched series as symbol and interval, in list order.
-    std::vector<std::pair<std::wstring, float>> WatchedSeries() const;
+    std::vector<std::pair<std::wstring, float>> WatchedSeries() const {
+        return m_watchList.Series();
+    }
 
     // The watch list entry of symbol (exact, case-sensitive), or null.
-    CSymbolInfo* FindSymbol(std::wstring_view symbol);
+    CSymbolInfo* FindSymbol(std::wstring_view symbol) { return m_watchList.Find(symbol); }
 
-    // Lines dropped because they cannot be read: longer than
-    // kMaxFeedLineChars, holding a zero byte, time and date fields that do
-    // not name a valid moment, or a value that reaches the host and is no
-    // finite number. Only the first is logged.
-    int64_t MalformedLineCount() const { return m_nMalformedLines; }
+    // Lines dropped because they cannot be read (CLevelOneMessages). Only the
+    // first is logged.
+    int64_t MalformedLineCount() const { return m_messages.MalformedLineCount(); }
 
   private:
     friend class CLevelOneTestHelper;
 
-    // The values of an update line that reach the host.
-    struct CUpdateValues {
-        double price = 0.0, volume = 0.0;
-        double type2Price = 0.0, type4Price = 0.0, type2Size = 0.0, type4Size = 0.0;
-    };
-
-    bool PassesTradeFilter(const CLineDateTime& parts, const HostDate& when);
-    // The line's moment; invalid when its fields cannot be read.
-    static HostDate LineDate(const CReadFields& fields, CLineDateTime* parts);
-    // False when a value the symbol's series need is no finite number.
-    static bool ReadUpdateValues(const CSymbolInfo& info, const CReadFields& fields,
-                                 CUpdateValues* values);
-    static void SendUpdateRows(CSymbolInfo& info, const HostDate& when,
-                               const CUpdateValues& values);
-    // False (nothing sent) when a summary value is needed and no finite number.
-    static bool SendSummaryRows(CSymbolInfo& info, const CReadFields& fields, const HostDate& when);
     // Cuts the complete lines of the pending text from its character search
     // on (the text before it holds no line feed) and dispatches them.
     // mayHoldZero: the text may hold a zero byte.
@@ -150,27 +120,30 @@ class CLevelOneData {
     bool HoldingLines() const;
     void HoldLine(std::wstring_view line);
     void DrainHeldLines();
-    void NoteFailedConnect();
-    bool ConnectionGone() const;
-    bool Reconnecting() const;
-    void ScheduleReconnect();
-    void NoteMalformedLine(std::wstring_view line);
-    void NoteOverLongLine();
     uint16_t LevelOnePort();
-    void Pump();
+    void Pump() { m_socket.Pump(); }
+    void SendCommand(char command, std::wstring_view symbol);
+
+    // The reconnect's view of the connection.
+    bool Greeted() const override { return m_bCustomerInfo != 0; }
+    bool LinkUp() const override { return m_bLevelOneUp; }
+    bool ConnectionGone() const override;
+    void ForgetConnection() override;
+    void StartConnect() override { ConnectLevelOne(); }
+    // Refused, reset or closed before the customer-information line: the
+    // connection never came up, so the next attempt opens a new one. Once
+    // that line was seen the connection counts as made.
+    void NoteFailedConnect() override;
+    void DropConnection() override;
+    void WatchAll() override;
 
     CCorvanSocket<CLevelOneData*> m_socket;
     bool m_bLevelOneUp = false;
     std::wstring m_strPending;
-    std::map<std::wstring, std::unique_ptr<CSymbolInfo>, std::less<>> m_mapSymbols;
-    // The same entries by hash, for the lookup of every summary and update
-    // line (the ordered list costs a string compare per level). The views
-    // are the list's own keys, which stay in place while their entry lives.
-    std::unordered_map<std::wstring_view, CSymbolInfo*> m_symbolIndex;
+    CWatchList m_watchList;
+    CLevelOneMessages m_messages{m_watchList};
+    CLevelOneReconnect m_reconnect{*this};
     int32_t m_bCustomerInfo = 0;
-    HostDate m_dtFilterBegin;
-    HostDate m_dtFilterEnd;
-    int64_t m_nMalformedLines = 0;
     // A line grew past kMaxFeedLineChars: its text was dropped and the rest
     // up to its line feed is skipped.
     bool m_bSkippingLongLine = false;
@@ -181,13 +154,6 @@ class CLevelOneData {
     // Connections started (each failed one is followed by another).
     int m_nConnectAttempts = 0;
 
-    // The reconnect: waiting out the back-off, or connecting.
-    enum class CReconnectPhase { kNone, kWaiting, kConnecting };
-    CReconnectPhase m_eReconnect = CReconnectPhase::kNone;
-    uint32_t m_nRetryMs = kFirstRetryMs;
-    uint32_t m_nRetryAt = 0;
-    int m_nReconnectAttempts = 0;
-    int m_nGreetingSteps = 0;
     // Watches, unwatches and received data being handled (they pump, and the
     // reconnect must not replace the socket under them).
     int m_nBusy = 0;

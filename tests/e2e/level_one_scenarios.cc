@@ -46,7 +46,8 @@ CScenario Streaming(const std::string& name, const CFeedSetup& setup,
     CScenario s;
     s.name = name;
     s.feedOptions = {"--update-rate",    setup.rate, "--history-lines",
-                     setup.historyLines, "--now",    setup.day + "T" + setup.clock};
+                     setup.historyLines, "--now",    setup.day + "T" + setup.clock,
+                     "--session"};
     s.feedOptions.insert(s.feedOptions.end(), setup.extra.begin(), setup.extra.end());
     s.settings = {true, setup.extendedTrade, true, setup.beginFilter, setup.endFilter};
     s.commands = {"credentials user secret"};

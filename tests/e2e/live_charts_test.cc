@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -168,10 +169,13 @@ TEST_F(Reconnecting, DroppedConnectionComesBackAndTheGapIsFilled) {
     EXPECT_EQ(CountOf(run.log, kLost), 1u) << run.log;
     EXPECT_EQ(CountOf(run.log, kReconnected), 1u);
     EXPECT_EQ(CountOf(run.log, kGapFill), 1u);
-    // Each series asked for its gap once, besides its own load.
+    // Each series asked for its gap's trades once, besides its own load, and
+    // its fill has its log line.
     const std::string feedLog = m_sim.Log();
-    EXPECT_EQ(CountOf(feedLog, ": HIT,ABC,300,"), 2u) << feedLog;
-    EXPECT_EQ(CountOf(feedLog, ": HTT,ABC,"), 2u);
+    EXPECT_EQ(CountOf(feedLog, ": HIT,ABC,300,"), 1u) << feedLog;
+    EXPECT_EQ(CountOf(feedLog, ": HTT,ABC,"), 3u);
+    EXPECT_EQ(CountOf(run.log, "Filled the gap of ABC, interval 5: "), 1u) << run.log;
+    EXPECT_EQ(CountOf(run.log, "Filled the gap of ABC, interval 0: "), 1u);
     for (const char* interval : {"-5", "-0.0"}) {
         ExpectNoRowGoesBack(run, interval);
         const std::vector<CRow> streamed = run.Streamed("ABC", interval);
@@ -225,6 +229,72 @@ TEST_F(Reconnecting, DropsDuringALoadAndDuringTheGapFillEndCleanly) {
     EXPECT_GE(CountOf(run.log, kReconnected), 2u);
     ExpectNoRowGoesBack(run, "-5");
 }
+
+// A restart of the feed client while four charts stream: the level-one port
+// goes away for a while (and the lookup port with it where the row says so,
+// coming back later than the level-one port). The plug-in reconnects, fills
+// each chart's gap once, retries a fill the lookup port refused on the next
+// tick, and shows no box for any of it.
+struct COutage {
+    const char* name;
+    std::vector<std::string> simOptions;
+    int outageMs;
+    int pumpSeconds;
+    // The first fill finds the lookup port down and is tried again.
+    bool retried;
+};
+
+void PrintTo(const COutage& outage, std::ostream* out) {
+    *out << outage.name;
+}
+
+class Outages : public Reconnecting, public ::testing::WithParamInterface<COutage> {};
+
+TEST_P(Outages, EveryChartGetsItsGapOnceAndNoBox) {
+    const COutage& outage = GetParam();
+    StartReconnectingSim(outage.simOptions);
+    if (IsSkipped()) {
+        return;
+    }
+    const pid_t host = StartHostWith({"request ABC 0 2024-03-06", "request ABC 1 2024-03-05",
+                                      "request ABC 5 2024-03-05", "request ABC 1440 2024-01-02",
+                                      "pump " + std::to_string(outage.pumpSeconds), "remove ABC 0",
+                                      "remove ABC 1", "remove ABC 5", "remove ABC 1440"});
+    Sleep(4000);
+    kill(m_sim.Pid(), SIGUSR1);
+    Sleep(outage.outageMs);
+    kill(m_sim.Pid(), SIGUSR2);
+    const CHostRun run = ReadHostRun(m_env, WaitExit(host, 240000));
+    ExpectLoadEnded(run, 4);
+    ExpectSoundRows(run);
+    EXPECT_TRUE(run.boxes.empty()) << run.boxes.front();
+    EXPECT_EQ(CountOf(run.log, kLost), 1u) << run.log;
+    EXPECT_EQ(CountOf(run.log, kReconnected), 1u);
+    constexpr char kRetry[] = "The gap fill failed; it is tried again on the next reconnect tick";
+    EXPECT_EQ(CountOf(run.log, kRetry), outage.retried ? 1u : 0u) << run.log;
+    for (const char* interval : {"0", "1", "5", "1440"}) {
+        EXPECT_EQ(
+            CountOf(run.log, "Filled the gap of ABC, interval " + std::string(interval) + ": "), 1u)
+            << interval;
+    }
+    for (const char* interval : {"-0.0", "-1", "-5", "-1440"}) {
+        ExpectNoRowGoesBack(run, interval);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Restarts, Outages,
+    ::testing::Values(COutage{"outage_8s", {}, 8000, 26, false},
+                      COutage{
+                          "lookup_up_4s_after_level_one", {"--lookup-lag", "4"}, 3000, 22, true}),
+    [](const ::testing::TestParamInfo<COutage>& info) { return std::string(info.param.name); });
+
+// The back-off reaches its longest wait: about a minute and a half.
+INSTANTIATE_TEST_SUITE_P(RestartsSlow, Outages,
+                         ::testing::Values(COutage{"outage_70s", {}, 70000, 110, false}),
+                         [](const ::testing::TestParamInfo<COutage>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace orvella::e2e

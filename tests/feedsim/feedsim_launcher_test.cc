@@ -97,6 +97,15 @@ TEST_F(LauncherTest, StartsTheSimulatorDetachedAndFindsItRunningTheNextTime) {
     ASSERT_EQ(Launch(args, &output), 0) << output;
     EXPECT_NE(output.find("already running"), std::string::npos) << output;
     EXPECT_EQ(std::atol(ReadFile(m_pidFile).c_str()), pid);
+
+    // It outlives its caller until it is told to stop.
+    ASSERT_EQ(Launch({"--stop"}, &output), 0) << output;
+    EXPECT_NE(output.find("stopped orvella-feed-sim (pid " + std::to_string(pid) + ")"),
+              std::string::npos)
+        << output;
+    EXPECT_FALSE(Alive(pid));
+    ASSERT_EQ(Launch({"--stop"}, &output), 0) << output;
+    EXPECT_NE(output.find("not running"), std::string::npos) << output;
 }
 
 TEST_F(LauncherTest, StalePidFileStartsANewSimulator) {

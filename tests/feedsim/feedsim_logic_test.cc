@@ -293,7 +293,8 @@ TEST(HistoryReplyTest, ForcedLineCountEndsNowAndRespectsBatches) {
 TEST(LevelOneStreamTest, SummaryAndUpdateLinesHaveTheFieldLayout) {
     const CivilSeconds regular = At("2024-03-06 11:00:00");
     const CivilSeconds evening = At("2024-03-06 18:00:00");
-    CLevelOneStream stream("ABC", regular);
+    // Told a session: evening trades are marked extended.
+    CLevelOneStream stream("ABC", regular, false, true);
     std::string text;
     stream.AppendSummary(&text, regular, 123);
     int trades = 0, quotes = 0;
@@ -325,13 +326,21 @@ TEST(LevelOneStreamTest, SummaryAndUpdateLinesHaveTheFieldLayout) {
     EXPECT_GT(trades, 100);
     EXPECT_GT(quotes, 20);
     // The same symbol gives the same sequence.
-    CLevelOneStream again("ABC", regular);
+    CLevelOneStream again("ABC", regular, false, true);
     std::string second;
     again.AppendSummary(&second, regular, 123);
     for (int i = 0; i < 200; ++i) {
         again.AppendUpdate(&second, i < 100 ? regular : evening, 456);
     }
     EXPECT_EQ(second, text);
+    // Told none, the same evening streams regular trades.
+    CLevelOneStream anyHour("ABC", regular);
+    std::string night;
+    for (int i = 0; i < 50; ++i) {
+        anyHour.AppendUpdate(&night, evening, 456);
+    }
+    EXPECT_EQ(night.find("T,"), std::string::npos);
+    EXPECT_NE(night.find("t,"), std::string::npos);
     std::string notFound;
     CLevelOneStream::AppendNotFound(&notFound, "BADX");
     EXPECT_EQ(notFound, "Q,BADX,,Not Found\r\n");

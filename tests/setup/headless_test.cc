@@ -78,7 +78,7 @@ TEST_F(HeadlessTest, ShowPrintsTheSettingsAsTheDialogLoadsThem) {
     EXPECT_EQ(run.out, std::string("Website=") + kDefaultWebsiteA +
                            "\nPort=80\nNovaScopeRoot=\nExtendedTrade=0\nStreaming=1\n"
                            "BeginFilterTime=09:30:00\nEndFilterTime=23:59:59\nContinuous=0\n"
-                           "MeridexSpot=0\nMeridexSpotComposite=0\nLogging=0\nReconnect=0\n");
+                           "MeridexSpot=0\nMeridexSpotComposite=0\nLogging=0\nReconnect=1\n");
     EXPECT_EQ(Headless("dance").exitCode, 2);
 }
 

@@ -176,9 +176,11 @@ TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
     EXPECT_EQ(Find<QLineEdit>("1005")->text().toStdString(), kDefaultWebsiteA);
     EXPECT_EQ(Find<QLineEdit>("1006")->text().toStdString(), "80");
     EXPECT_EQ(Find<QLineEdit>("1011")->text().toStdString(), "");
-    for (const char* id : {"1000", "1003", "1014", "1015", "1016", "1017", "1021"}) {
+    for (const char* id : {"1000", "1003", "1014", "1015", "1016", "1017"}) {
         EXPECT_FALSE(Find<QCheckBox>(id)->isChecked()) << id;
     }
+    // Reconnect is on unless a stored 0 turns it off.
+    EXPECT_TRUE(Find<QCheckBox>("1021")->isChecked());
     EXPECT_EQ(Find<QTimeEdit>("1001")->time(), QTime(0, 0, 0));
     EXPECT_EQ(Find<QTimeEdit>("1002")->time(), QTime(23, 59, 59));
 
@@ -199,7 +201,7 @@ TEST_F(SetupDialogTest, FirstStartShowsDefaultsAndRefusesAnEmptyDirectory) {
 TEST_F(SetupDialogTest, SaveQuitStoresEverySettingAndTheDialogShowsThemAgain) {
     Open();
     CModalAnswerer answerer;
-    for (const char* id : {"1003", "1014", "1016", "1017", "1021"})
+    for (const char* id : {"1003", "1014", "1016", "1017"})
         Tick(id);
     Find<QTimeEdit>("1001")->setTime(QTime(9, 30, 0));
     Find<QTimeEdit>("1002")->setTime(QTime(16, 15, 5));

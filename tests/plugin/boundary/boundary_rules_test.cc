@@ -232,7 +232,8 @@ TEST(AdminStatusReader, JudgesOnlyCompleteLines) {
 }
 
 // Rows pass the gate as they come; while a gap is filled only rows newer than
-// their own series' last one do, and progress stays with the gate.
+// what their own series had when the fill began do (a second trade in the
+// same second is a trade of its own), and progress stays with the gate.
 TEST(RowGate, HandsOnOnlyNewerRowsWhileAGapIsFilled) {
     struct Row {
         float series;
@@ -243,7 +244,7 @@ TEST(RowGate, HandsOnOnlyNewerRowsWhileAGapIsFilled) {
     const Row rows[] = {
         {-5.0f, 10.0, false, true}, {-5.0f, 20.0, false, true}, {-0.0f, 15.0, false, true},
         {-5.0f, 20.0, true, false}, {-5.0f, 19.0, true, false}, {-5.0f, 25.0, true, true},
-        {-0.0f, 14.0, true, false}, {-0.0f, 16.0, true, true},  {-5.0f, 25.0, true, false},
+        {-0.0f, 14.0, true, false}, {-0.0f, 16.0, true, true},  {-5.0f, 25.0, true, true},
         {-5.0f, 5.0, false, true},
     };
     test::CRecordingHostFeed host;
@@ -262,13 +263,123 @@ TEST(RowGate, HandsOnOnlyNewerRowsWhileAGapIsFilled) {
         EXPECT_EQ(host.Count("NSTSETVALUE"), 2 * handedOn);
     }
     EXPECT_EQ(host.Count("UpdatePercent"), 4);
-    EXPECT_EQ(gate.DroppedRows(), 4);
+    EXPECT_EQ(gate.DroppedRows(), 3);
     double last = 0.0;
     ASSERT_TRUE(gate.LastRowDate("ABC", -0.0f, &last));
     EXPECT_EQ(last, 16.0);
     ASSERT_TRUE(gate.LastRowDate("ABC", -5.0f, &last));
     EXPECT_EQ(last, 5.0);
     EXPECT_FALSE(gate.LastRowDate("XYZ", -5.0f, &last));
+}
+
+// A gap fill against what a series had charted: the history and the held
+// live lines bring whole seconds again; each trade (told by its size here)
+// reaches the host once and in order, and the fill's count says so.
+TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
+    struct Row {
+        double date;
+        double size;
+        double type;  // 0 trade, 2 and 4 quotes; bar series carry no type
+    };
+    struct Case {
+        const char* name;
+        float series;
+        std::vector<Row> charted, fill, held;
+        std::vector<double> handed;  // sizes after the charted rows
+        long leftOut;
+        // The charted rows are the series' history bar.
+        bool barHistory = false;
+    };
+    const Case cases[] = {
+        {"ticks: the last second's second trade came in the gap",
+         -0.0f,
+         {{10, 1, 0}, {11, 2, 0}},
+         {{11, 2, 0}, {11, 3, 0}, {12, 4, 0}},
+         {{12, 4, 0}, {13, 5, 0}},
+         {3, 4, 5},
+         1},
+        {"ticks: a quote change passes with the trade it comes before",
+         -0.0f,
+         {{11, 30, 4}, {11, 2, 0}},
+         {{11, 30, 4}, {11, 2, 0}, {11, 31, 4}, {11, 3, 0}},
+         {},
+         {31, 3},
+         2},
+        {"5-minute: the open bar's trades after the last one",
+         -5.0f,
+         {{20, 1, 0}, {20, 2, 0}, {21, 3, 0}},
+         {{20, 1, 0}, {20, 2, 0}, {21, 3, 0}, {21, 4, 0}, {22, 5, 0}},
+         {{22, 5, 0}, {22, 6, 0}},
+         {4, 5, 6},
+         3},
+        {"5-minute: the last rows are the loaded bar, whose volume is left out",
+         -5.0f,
+         {{40, 0, 0}, {40, 0, 0}, {40, 0, 0}, {40, 300, 0}},
+         {{40, 100, 0}, {41, 200, 0}, {42, 50, 0}, {42, 60, 0}},
+         {},
+         {50, 60},
+         2,
+         true},
+        {"daily: nothing came in the gap",
+         -1440.0f,
+         {{30, 1, 0}},
+         {{30, 1, 0}},
+         {{31, 2, 0}},
+         {2},
+         1},
+    };
+    for (const Case& c : cases) {
+        test::CRecordingHostFeed host;
+        CRowGate gate;
+        gate.SetInner(&host);
+        gate.TrackRows(true);
+        const bool ticks = c.series == 0.0f;
+        const auto send = [&](const Row& row) {
+            gate.NSTSETVALUE("ABC", c.series, 1, row.date);
+            gate.NSTSETVALUE("ABC", c.series, 2, 1.5);
+            gate.NSTSETVALUE("ABC", c.series, 3, row.size);
+            if (ticks) {
+                gate.NSTSETVALUE("ABC", c.series, 4, row.type);
+            }
+            gate.NSTCOMMITROW("ABC", c.series);
+        };
+        for (const Row& row : c.charted) {
+            send(row);
+        }
+        if (c.barHistory) {
+            gate.NoteBarHistory("ABC", c.series);
+        }
+        const size_t before = host.calls.size();
+        gate.SetFillingGap(true);
+        gate.SetWaiting("ABC", c.series, true);
+        // Another series waiting for its own fill gets no live row meanwhile.
+        gate.SetWaiting("XYZ", c.series, true);
+        gate.BeginSeriesFill("ABC", c.series);
+        for (const Row& row : c.fill) {
+            send(row);
+        }
+        const CRowGate::CFillCount fill = gate.EndSeriesFill();
+        gate.StartPass();
+        for (const Row& row : c.held) {
+            send(row);
+        }
+        gate.NSTSETVALUE("XYZ", c.series, 1, 40.0);
+        gate.NSTCOMMITROW("XYZ", c.series);
+        gate.SetFillingGap(false);
+
+        std::vector<double> handed;
+        for (size_t i = before; i < host.calls.size(); ++i) {
+            if (host.calls[i].op == "NSTSETVALUE" && host.calls[i].column == 3) {
+                handed.push_back(host.calls[i].value);
+            }
+            EXPECT_NE(host.calls[i].symbol, "XYZ") << c.name;
+        }
+        EXPECT_EQ(handed, c.handed) << c.name;
+        EXPECT_EQ(fill.leftOut, c.leftOut) << c.name;
+        EXPECT_EQ(gate.DroppedRows(),
+                  static_cast<long>(c.fill.size() + c.held.size() - c.handed.size()))
+            << c.name;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+// The level-one watch list: every watched symbol with its series, kept in
+// order for the reconnect's watches and by hash for the lookup of every
+// summary and update line. Host thread only.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "plugin/levelone/symbol_info.h"
+
+namespace orvella {
+
+class CWatchList {
+  public:
+    CWatchList() = default;
+    ~CWatchList();
+
+    CWatchList(const CWatchList&) = delete;
+    CWatchList& operator=(const CWatchList&) = delete;
+
+    // Appends an entry for interval (summary not yet delivered).
+    static void AddInterval(CSymbolInfo& info, float interval);
+
+    // Adds the interval to the symbol's entry unless it is listed there,
+    // creating the entry.
+    void Add(const std::wstring& symbol, float interval);
+
+    enum class CRemoved { kNotWatched, kStillWatched, kSymbolGone };
+    // Removes the first entry equal to interval; the symbol leaves the list
+    // when it has none left.
+    CRemoved Remove(const std::wstring& symbol, float interval);
+
+    // The entry of symbol (exact, case-sensitive), or null.
+    CSymbolInfo* Find(std::wstring_view symbol) const;
+
+    // Every watched series as symbol and interval, in list order.
+    std::vector<std::pair<std::wstring, float>> Series() const;
+
+    // Every watched symbol, in list order.
+    template <typename TVisit>
+    void ForEachSymbol(TVisit visit) const {
+        for (const auto& entry : m_mapSymbols) {
+            visit(entry.first);
+        }
+    }
+
+  private:
+    std::map<std::wstring, std::unique_ptr<CSymbolInfo>, std::less<>> m_mapSymbols;
+    // The same entries by hash (the ordered list costs a string compare per
+    // level). The views are the list's own keys, which stay in place while
+    // their entry lives.
+    std::unordered_map<std::wstring_view, CSymbolInfo*> m_symbolIndex;
+};
+
+}  // namespace orvella
