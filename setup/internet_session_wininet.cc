@@ -27,6 +27,11 @@ std::atomic<CCorvanInternetSession*> g_active{nullptr};
 // request.
 std::atomic<bool> g_responseReported{false};
 std::atomic<bool> g_connected{false};
+// WinINet resolves a host once and later connects to it without a word; the
+// session reports the name's resolution before every connect, as the other
+// client does.
+std::atomic<bool> g_resolveReported{false};
+std::string g_host;  // the request in flight's host
 
 bool IsRedirectStatus(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -97,6 +102,15 @@ struct CCorvanInternetSession::Transfer {
                     return;
                 if (code == INTERNET_STATUS_RESPONSE_RECEIVED)
                     g_responseReported = true;
+                break;
+            case INTERNET_STATUS_NAME_RESOLVED:
+                g_resolveReported = true;
+                break;
+            case INTERNET_STATUS_CONNECTING_TO_SERVER:
+                if (!g_resolveReported.exchange(true)) {
+                    session->Notify(kResolvingName, g_host);
+                    session->Notify(kNameResolved, g_host);
+                }
                 break;
             case INTERNET_STATUS_CONNECTED_TO_SERVER:
                 g_connected = true;
@@ -309,6 +323,8 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     }
     g_responseReported = false;
     g_connected = false;
+    g_resolveReported = false;
+    g_host = request.host;
     struct Release {
         ~Release() { g_active.store(nullptr); }
     } release;
