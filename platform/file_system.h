@@ -20,6 +20,16 @@ inline constexpr wchar_t kPathSeparator = L'/';
 // Not created when missing.
 PLATFORM_API std::wstring DocumentsFolder();
 
+// The user's local application data folder (on POSIX $XDG_DATA_HOME when it
+// is absolute, else $HOME/.local/share); empty when it cannot be found. Not
+// created when missing.
+PLATFORM_API std::wstring LocalAppDataFolder();
+
+// True when a file layer cause of CreateNewFile says the folder cannot take
+// the file (no write permission, a read-only medium, or a path part that is
+// not a folder), as against a folder that is missing.
+PLATFORM_API bool IsNotWritableCause(int cause);
+
 // True when a search of the folder finds any entry, like a search for
 // folder + "\*.*" (an existing folder always finds itself).
 PLATFORM_API bool DirectoryExists(const std::wstring& folder);

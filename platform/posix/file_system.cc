@@ -86,6 +86,18 @@ std::wstring DocumentsFolder() {
     return platform::WidenText(folder);
 }
 
+std::wstring LocalAppDataFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/')
+        return platform::WidenText(data);
+    const std::string home = HomeFolder();
+    return home.empty() ? std::wstring() : platform::WidenText(home + "/.local/share");
+}
+
+bool IsNotWritableCause(int cause) {
+    return cause == EACCES || cause == EPERM || cause == EROFS || cause == ENOTDIR;
+}
+
 int MoveFileReplacing(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : (errno != 0 ? errno : EIO);
 }

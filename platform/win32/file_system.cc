@@ -18,6 +18,21 @@ std::wstring DocumentsFolder() {
     return path;
 }
 
+std::wstring LocalAppDataFolder() {
+    PWSTR path = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) {
+        folder = path;
+    }
+    CoTaskMemFree(path);
+    return folder;
+}
+
+bool IsNotWritableCause(int cause) {
+    return cause == ERROR_ACCESS_DENIED || cause == ERROR_WRITE_PROTECT ||
+           cause == ERROR_DIRECTORY || cause == EACCES;
+}
+
 int MoveFileReplacing(const std::string& from, const std::string& to) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;

@@ -79,6 +79,37 @@ std::FILE* CreateLogFile(const std::wstring& root, int* cause) {
     return file;
 }
 
+// The host's folder usually lies where a user cannot write (under Program
+// Files): the log goes to <local application data>/OrvellaForNST instead,
+// which is said on standard error and in the log's first line.
+std::FILE* CreateFallbackLogFile(const std::wstring& root) {
+    const std::wstring base = platform::LocalAppDataFolder();
+    if (base.empty()) {
+        return nullptr;
+    }
+    const std::wstring folder = base + platform::kPathSeparator + kCaption;
+    if (!platform::DirectoryExists(base)) {
+        platform::CreateDirectory(base);
+    }
+    if (!platform::DirectoryExists(folder)) {
+        platform::CreateDirectory(folder);
+    }
+    int cause = 0;
+    std::FILE* file = CreateLogFile(folder, &cause);
+    if (file != nullptr) {
+        const std::wstring notice = FormatText(
+            L"The NovaScope install directory %ls is not writable; the log is "
+            L"written to %ls",
+            root.c_str(), folder.c_str());
+        std::fprintf(stderr, "OrvellaForNST: %s\n", platform::NarrowText(notice).c_str());
+        const std::string line =
+            BuildLogLine(FormatDate(CurrentLocalDate(), kStampPattern), notice);
+        std::fwrite(line.data(), 1, line.size(), file);
+        std::fflush(file);
+    }
+    return file;
+}
+
 }  // namespace
 
 std::wstring FormatText(const wchar_t* format, ...) {
@@ -111,6 +142,9 @@ void OpenLogFile() {
         } else {
             int cause = 0;
             g_log.file = CreateLogFile(root, &cause);
+            if (g_log.file == nullptr && platform::IsNotWritableCause(cause)) {
+                g_log.file = CreateFallbackLogFile(root);
+            }
             // Shown once: every later entry tries again, quietly.
             if (g_log.file == nullptr && !g_log.failureShown) {
                 g_log.failureShown = true;

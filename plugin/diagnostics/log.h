@@ -12,8 +12,10 @@ namespace orvella {
 // <NovaScopeRoot>/OrvellaForNST<local time>.log, never over an existing file:
 // a second session in the same second gets <local time>_2.log, and so on.
 // A file that cannot be created is reported in a message box, once until
-// CloseLogFile; later entries try again quietly. With an empty or relative NovaScopeRoot no file is
-// written (said once on standard error). Does nothing while a file is open.
+// CloseLogFile; later entries try again quietly. When the folder exists but
+// cannot take the file, the log goes to <local application data>/OrvellaForNST
+// (said on standard error and in the log's first line). With an empty or relative NovaScopeRoot no
+// file is written (said once on standard error). Does nothing while a file is open.
 void OpenLogFile();
 
 // Writes one entry when logging is on, opening the file first if needed.

@@ -3,6 +3,8 @@
 #include "plugin/diagnostics/log.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -203,6 +205,51 @@ TEST_F(LogFileTest, ModuleVersionComesFromTheVersionBlock) {
     const std::string log = test::ReadLogs(m_dir.path());
     EXPECT_NE(log.find(",DLL is /"), std::string::npos);
     EXPECT_NE(log.find("; version " ORVELLA_TEST_VERSION "\r\n"), std::string::npos);
+}
+
+// A host folder that cannot take the file sends the log to the user's local
+// application data; a missing folder is still reported.
+TEST_F(LogFileTest, UnwritableHostFolderFallsBackToLocalApplicationData) {
+    struct Case {
+        const char* name;
+        bool fallsBack;
+    };
+    const Case cases[] = {{"file", true}, {"readonly", true}, {"missing", false}};
+    const std::filesystem::path data = m_dir.path() / "data";
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path root = m_dir.path() / c.name;
+        if (std::string(c.name) == "file") {
+            std::ofstream(root) << "not a folder";
+        } else if (std::string(c.name) == "readonly") {
+            if (::geteuid() == 0) {
+                continue;  // permissions do not bind the superuser
+            }
+            std::filesystem::create_directory(root);
+            std::filesystem::permissions(
+                root, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        }
+        std::filesystem::remove_all(data);
+        m_boxes.boxes.clear();
+        ::testing::internal::CaptureStderr();
+        test::LogInto(root);
+        WriteLogLine(L"entry");
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        CloseLogFile();
+        const std::filesystem::path folder = data / "OrvellaForNST";
+        EXPECT_EQ(std::filesystem::exists(folder), c.fallsBack);
+        EXPECT_EQ(m_boxes.boxes.empty(), c.fallsBack);
+        if (c.fallsBack) {
+            const std::string where = "; the log is written to " + folder.string();
+            EXPECT_NE(err.find(where), std::string::npos) << err;
+            EXPECT_TRUE(std::regex_match(
+                test::ReadLogs(folder),
+                std::regex(
+                    R"(\d{8}_\d{6},The NovaScope install directory .* is not writable; the log is written to .*\r\n\d{8}_\d{6},entry\r\n)")));
+        }
+    }
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace
