@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/command_line.h"
 #include "platform/text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
@@ -127,7 +129,20 @@ long long Parser(std::string_view reply, CCountingHost* host) {
 
 }  // namespace
 
+constexpr char kUsage[] =
+    "Usage: history_parse_bench [LINES [ROUNDS]]\n"
+    "Times the history parser on a generated tick reply of LINES lines (default\n"
+    "1000000) against a bare line split, best of ROUNDS (default 5, at least 3)\n"
+    "alternating rounds. Exit status 0 when the target is met.\n";
+
 int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"history_parse_bench", kUsage};
+    for (int i = 1; i < argc; ++i) {
+        if (const int code = orvella::cli::AnswerStandardOption(program, argv[i]); code >= 0)
+            return code;
+        if (!std::isdigit(static_cast<unsigned char>(argv[i][0])))
+            return orvella::cli::RefuseOption(program, argv[i]);
+    }
     // Keep the settings reads of the log away from the user's own registry.
     const orvella::testing::CPrivateEnvironment env(orvella::testing::Launcher::kNone);
     const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;
