@@ -15,12 +15,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "testing/feed_sim.h"
 #include "testing/host_run.h"
 #include "testing/loopback.h"
@@ -88,7 +90,19 @@ long CountReplyLines(uint16_t port, const std::string& request) {
 
 }  // namespace
 
+constexpr char kUsage[] =
+    "Usage: history_e2e_bench [LINES [ROUNDS]]\n"
+    "Times a history load of LINES lines (default 1000000) from the stand-in\n"
+    "feed client through the plug-in into the stand-in host, best of ROUNDS\n"
+    "(default 3, at least 3).\n";
 int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"history_e2e_bench", kUsage};
+    for (int i = 1; i < argc; ++i) {
+        if (const int code = orvella::cli::AnswerStandardOption(program, argv[i]); code >= 0)
+            return code;
+        if (!std::isdigit(static_cast<unsigned char>(argv[i][0])))
+            return orvella::cli::RefuseOption(program, argv[i]);
+    }
     const std::string lines = argc > 1 ? argv[1] : "1000000";
     const int rounds = std::max(3, argc > 2 ? std::atoi(argv[2]) : 3);
     const CPrivateEnvironment env(Launcher::kBuild, ChosenPrograms());

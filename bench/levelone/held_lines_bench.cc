@@ -9,6 +9,7 @@
 //   held_lines_bench [lines]
 #include <stdlib.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "testing/feed_sim.h"
 #include "testing/host_run.h"
 #include "testing/private_environment.h"
@@ -79,7 +81,19 @@ void Print(const char* name, const CLoadRun& run) {
 
 }  // namespace
 
+constexpr char kUsage[] =
+    "Usage: held_lines_bench [LINES]\n"
+    "Measures the peak memory of a history load of LINES lines (default 1000000)\n"
+    "for a second chart while the first streams at the feed's full rate, against\n"
+    "a feed that streams nothing. Exit status 0 when the target is met.\n";
 int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"held_lines_bench", kUsage};
+    for (int i = 1; i < argc; ++i) {
+        if (const int code = orvella::cli::AnswerStandardOption(program, argv[i]); code >= 0)
+            return code;
+        if (!std::isdigit(static_cast<unsigned char>(argv[i][0])))
+            return orvella::cli::RefuseOption(program, argv[i]);
+    }
     const std::string lines = argc > 1 ? argv[1] : "1000000";
     std::printf("history of %s lines for a second chart while the first streams\n", lines.c_str());
     const CLoadRun baseline = RunLoad(lines, "0");
