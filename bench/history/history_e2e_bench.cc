@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -97,12 +96,8 @@ constexpr char kUsage[] =
     "(default 3, at least 3).\n";
 int main(int argc, char** argv) {
     const orvella::cli::CProgram program{"history_e2e_bench", kUsage};
-    for (int i = 1; i < argc; ++i) {
-        if (const int code = orvella::cli::AnswerStandardOption(program, argv[i]); code >= 0)
-            return code;
-        if (!std::isdigit(static_cast<unsigned char>(argv[i][0])))
-            return orvella::cli::RefuseOption(program, argv[i]);
-    }
+    if (const int code = orvella::cli::AnswerNumberOperands(program, argc, argv); code >= 0)
+        return code;
     const std::string lines = argc > 1 ? argv[1] : "1000000";
     const int rounds = std::max(3, argc > 2 ? std::atoi(argv[2]) : 3);
     const CPrivateEnvironment env(Launcher::kBuild, ChosenPrograms());

@@ -8,7 +8,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -137,12 +136,8 @@ constexpr char kUsage[] =
 
 int main(int argc, char** argv) {
     const orvella::cli::CProgram program{"history_parse_bench", kUsage};
-    for (int i = 1; i < argc; ++i) {
-        if (const int code = orvella::cli::AnswerStandardOption(program, argv[i]); code >= 0)
-            return code;
-        if (!std::isdigit(static_cast<unsigned char>(argv[i][0])))
-            return orvella::cli::RefuseOption(program, argv[i]);
-    }
+    if (const int code = orvella::cli::AnswerNumberOperands(program, argc, argv); code >= 0)
+        return code;
     // Keep the settings reads of the log away from the user's own registry.
     const orvella::testing::CPrivateEnvironment env(orvella::testing::Launcher::kNone);
     const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;

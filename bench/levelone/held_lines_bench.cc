@@ -9,7 +9,6 @@
 //   held_lines_bench [lines]
 #include <stdlib.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -88,12 +87,8 @@ constexpr char kUsage[] =
     "a feed that streams nothing. Exit status 0 when the target is met.\n";
 int main(int argc, char** argv) {
     const orvella::cli::CProgram program{"held_lines_bench", kUsage};
-    for (int i = 1; i < argc; ++i) {
-        if (const int code = orvella::cli::AnswerStandardOption(program, argv[i]); code >= 0)
-            return code;
-        if (!std::isdigit(static_cast<unsigned char>(argv[i][0])))
-            return orvella::cli::RefuseOption(program, argv[i]);
-    }
+    if (const int code = orvella::cli::AnswerNumberOperands(program, argc, argv); code >= 0)
+        return code;
     const std::string lines = argc > 1 ? argv[1] : "1000000";
     std::printf("history of %s lines for a second chart while the first streams\n", lines.c_str());
     const CLoadRun baseline = RunLoad(lines, "0");
