@@ -4,6 +4,7 @@
 // unknown option says so and prints the usage on standard error, exit 2.
 #pragma once
 
+#include <cctype>
 #include <cstdio>
 #include <string_view>
 
@@ -44,6 +45,19 @@ inline int RefuseOption(const CProgram& program, std::string_view arg) {
     std::fprintf(stderr, "%s: unknown option %.*s\n%s", program.name, static_cast<int>(arg.size()),
                  arg.data(), program.usage);
     return kExitUnknownOption;
+}
+
+// For a program whose operands are all numbers: answers the standard options
+// and refuses any other argument that does not begin with a digit. Returns
+// the exit code then, -1 when the program goes on.
+inline int AnswerNumberOperands(const CProgram& program, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (const int code = AnswerStandardOption(program, argv[i]); code >= 0)
+            return code;
+        if (!std::isdigit(static_cast<unsigned char>(argv[i][0])))
+            return RefuseOption(program, argv[i]);
+    }
+    return -1;
 }
 
 }  // namespace orvella::cli

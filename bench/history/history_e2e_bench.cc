@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "testing/feed_sim.h"
 #include "testing/host_run.h"
 #include "testing/loopback.h"
@@ -117,7 +118,15 @@ ReaderRun RunWinsockReader(const CPrivateEnvironment& env, uint16_t port,
 
 }  // namespace
 
+constexpr char kUsage[] =
+    "Usage: history_e2e_bench [LINES [ROUNDS]]\n"
+    "Times a history load of LINES lines (default 1000000) from the stand-in\n"
+    "feed client through the plug-in into the stand-in host, best of ROUNDS\n"
+    "(default 3, at least 3).\n";
 int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"history_e2e_bench", kUsage};
+    if (const int code = orvella::cli::AnswerNumberOperands(program, argc, argv); code >= 0)
+        return code;
     const std::string lines = argc > 1 ? argv[1] : "1000000";
     const int rounds = std::max(3, argc > 2 ? std::atoi(argv[2]) : 3);
     const CPrivateEnvironment env(Launcher::kBuild, ChosenPrograms());

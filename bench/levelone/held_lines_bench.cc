@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "testing/feed_sim.h"
 #include "testing/host_run.h"
 #include "testing/private_environment.h"
@@ -79,7 +80,15 @@ void Print(const char* name, const CLoadRun& run) {
 
 }  // namespace
 
+constexpr char kUsage[] =
+    "Usage: held_lines_bench [LINES]\n"
+    "Measures the peak memory of a history load of LINES lines (default 1000000)\n"
+    "for a second chart while the first streams at the feed's full rate, against\n"
+    "a feed that streams nothing. Exit status 0 when the target is met.\n";
 int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"held_lines_bench", kUsage};
+    if (const int code = orvella::cli::AnswerNumberOperands(program, argc, argv); code >= 0)
+        return code;
     const std::string lines = argc > 1 ? argv[1] : "1000000";
     std::printf("history of %s lines for a second chart while the first streams\n", lines.c_str());
     const CLoadRun baseline = RunLoad(lines, "0");

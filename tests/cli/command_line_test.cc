@@ -54,6 +54,9 @@ TEST(CommandLine, EveryProgramAnswersHelpVersionAndRefusesUnknownOptions) {
         {"Orvalink.exe", ORVELLA_PROGRAM_ORVELLA_LAUNCHER},
         {"gen_symbol_file", ORVELLA_PROGRAM_GEN_SYMBOL_FILE},
         {"setup_bench", ORVELLA_PROGRAM_SETUP_BENCH},
+        {"history_parse_bench", ORVELLA_PROGRAM_HISTORY_PARSE_BENCH},
+        {"history_e2e_bench", ORVELLA_PROGRAM_HISTORY_E2E_BENCH},
+        {"held_lines_bench", ORVELLA_PROGRAM_HELD_LINES_BENCH},
     };
     int tried = 0;
     for (const Program& program : programs) {
