@@ -9,7 +9,6 @@
 #     [INCLUDES <dir>...]           besides the source tree's root
 #     [DEFINITIONS <name=value>...]
 #     [DEPENDS <target>...]         programs the tests start: built first
-#     [REQUIRES <target>...]        targets the program needs at all
 #     [PREFIX <text>]               put before every test name
 #     [TIMEOUT <seconds>] [LABELS <label>...] [RESOURCE_LOCK <name>]
 #     [ENVIRONMENT <name=value>...]
@@ -39,7 +38,7 @@ endif()
 
 function(orvella_add_gtest name)
     set(one PREFIX TIMEOUT RESOURCE_LOCK EMULATOR WINDOWS WINDOWS_TIMEOUT)
-    set(many SOURCES LIBRARIES INCLUDES DEFINITIONS DEPENDS REQUIRES LABELS ENVIRONMENT
+    set(many SOURCES LIBRARIES INCLUDES DEFINITIONS DEPENDS LABELS ENVIRONMENT
              WINDOWS_SOURCES WINDOWS_EXCLUDE)
     # Everything from the first GROUP on describes the groups.
     list(FIND ARGN GROUP first_group)
@@ -56,10 +55,13 @@ function(orvella_add_gtest name)
     if(NOT ARG_SOURCES)
         message(FATAL_ERROR "orvella_add_gtest(${name}): no SOURCES")
     endif()
+    if(WIN32 AND (NOT ARG_WINDOWS OR ORVELLA_WINDOWS_TESTS_SKIPPED))
+        return()
+    endif()
     # Programs and libraries may be defined later in the tree: checked once
     # all are known. System libraries (ws2_32) are names for the linker.
     # Imported ones (Qt5::Core) are found before, and seen only here.
-    set(needed ${ARG_DEPENDS} ${ARG_REQUIRES})
+    set(needed ${ARG_DEPENDS})
     foreach(library IN LISTS ARG_LIBRARIES)
         if(library MATCHES "::")
             _orvella_check_targets(${name} ${library})
@@ -74,13 +76,11 @@ function(orvella_add_gtest name)
     endif()
 
     if(WIN32)
-        if(ARG_WINDOWS AND NOT ORVELLA_WINDOWS_TESTS_SKIPPED)
-            set(sources ${ARG_SOURCES})
-            if(ARG_WINDOWS_SOURCES)
-                set(sources ${ARG_WINDOWS_SOURCES})
-            endif()
-            _orvella_windows_gtest(${ARG_WINDOWS})
+        set(sources ${ARG_SOURCES})
+        if(ARG_WINDOWS_SOURCES)
+            set(sources ${ARG_WINDOWS_SOURCES})
         endif()
+        _orvella_windows_gtest(${ARG_WINDOWS})
         return()
     endif()
 
