@@ -6,7 +6,6 @@
 #     SOURCES <file>...             the program's sources
 #     [LIBRARIES <target>...]       linked besides GoogleTest and its main
 #     [NO_MAIN]                     the program brings its own main
-#     [INCLUDES <dir>...]           besides the source tree's root
 #     [DEFINITIONS <name=value>...]
 #     [DEPENDS <target>...]         programs the tests start: built first
 #     [PREFIX <text>]               put before every test name
@@ -38,7 +37,7 @@ endif()
 
 function(orvella_add_gtest name)
     set(one PREFIX TIMEOUT RESOURCE_LOCK EMULATOR WINDOWS WINDOWS_TIMEOUT)
-    set(many SOURCES LIBRARIES INCLUDES DEFINITIONS DEPENDS LABELS ENVIRONMENT
+    set(many SOURCES LIBRARIES DEFINITIONS DEPENDS LABELS ENVIRONMENT
              WINDOWS_SOURCES WINDOWS_EXCLUDE)
     # Everything from the first GROUP on describes the groups.
     list(FIND ARGN GROUP first_group)
@@ -143,7 +142,7 @@ endfunction()
 
 # The target settings every test program shares; reads the caller's ARG_*.
 macro(_orvella_gtest_program target)
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${ARG_INCLUDES})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
     if(ARG_NO_MAIN)
         target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gtest)
     else()
