@@ -79,16 +79,12 @@ bool CStampRelay::Start(uint16_t upstreamPort, bool recordStamps, bool holdAfter
     m_upstreamPort = upstreamPort;
     m_recordStamps = recordStamps;
     m_holdAfterWatch = holdAfterWatch;
-    m_listen = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = testing::LoopbackAddress(0);
-    socklen_t length = sizeof address;
-    if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(m_listen, 4) != 0 ||
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    m_listener = std::make_unique<testing::CLoopbackListener>();
+    if (!m_listener->listening()) {
         Stop();
         return false;
     }
-    m_port = ntohs(address.sin_port);
+    m_port = m_listener->port();
     m_thread = std::thread([this] { Run(); });
     return true;
 }
@@ -98,10 +94,7 @@ void CStampRelay::Stop() {
     if (m_thread.joinable()) {
         m_thread.join();
     }
-    if (m_listen >= 0) {
-        close(m_listen);
-        m_listen = -1;
-    }
+    m_listener.reset();
 }
 
 bool CStampRelay::PopTrade(std::string_view symbol, CTradeStamp* trade) {
@@ -127,10 +120,7 @@ size_t CStampRelay::PendingTrades() {
 void CStampRelay::Run() {
     int client = -1;
     while (!m_stop && client < 0) {
-        pollfd wait{m_listen, POLLIN, 0};
-        if (poll(&wait, 1, 50) > 0) {
-            client = accept(m_listen, nullptr, nullptr);
-        }
+        client = m_listener->Accept(50);
     }
     if (client < 0) {
         return;

@@ -12,11 +12,14 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+
+#include "testing/loopback.h"
 
 namespace orvella {
 
@@ -62,7 +65,7 @@ class CStampRelay {
     void NoteLines(const char* data, size_t size);
     void NoteLine(std::string_view line);
 
-    int m_listen = -1;
+    std::unique_ptr<testing::CLoopbackListener> m_listener;
     uint16_t m_port = 0;
     uint16_t m_upstreamPort = 0;
     bool m_recordStamps = false;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "testing/loopback.h"
 #include "tests/feedsim/reply_checker.h"
 #include "tests/feedsim/sim_process.h"
 
@@ -13,15 +14,7 @@ namespace feedsim_test {
 namespace {
 
 int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
+    return orvella::testing::UnusedPort();
 }
 
 bool Alive(long pid) {

@@ -5,6 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QFile>
+#include <QImage>
+#include <QXmlStreamReader>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -13,14 +16,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#ifdef HAVE_QT_XML_READER
-#include <QFile>
-#include <QXmlStreamReader>
-#endif
-#ifdef HAVE_QT_IMAGE
-#include <QImage>
-#endif
 
 extern char** environ;
 
@@ -397,7 +392,6 @@ TEST_F(NstHostTest, LoadFailuresExitWithTwo) {
     EXPECT_NE(help.out.find("usage: nst-host"), std::string::npos);
 }
 
-#ifdef HAVE_QT_XML_READER
 TEST_F(NstHostTest, ChartFolderHoldsChartsAndPage) {
     const fs::path charts = m_dir / "charts";
     const Outcome run =
@@ -455,9 +449,7 @@ TEST_F(NstHostTest, ChartFolderHoldsChartsAndPage) {
         EXPECT_EQ(page.find(outside), std::string::npos) << outside;
     }
 }
-#endif
 
-#ifdef HAVE_QT_IMAGE
 // The chart page as a person sees it: rendered by a headless browser into a
 // PNG that stays in the build folder for a look.
 TEST_F(NstHostTest, ChartPageRendersInABrowser) {
@@ -538,6 +530,5 @@ TEST_F(NstHostTest, ChartPageRendersInABrowser) {
     EXPECT_TRUE(images[0] != images[1]);
     EXPECT_GT(counts[2]["trade dot"], counts[0]["trade dot"] + 500);
 }
-#endif
 
 }  // namespace

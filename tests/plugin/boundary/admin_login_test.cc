@@ -15,11 +15,40 @@
 #include "plugin/boundary/OrvellaForNST.h"
 #include "plugin/boundary/feed_launch.h"
 #include "plugin/boundary/global_state.h"
+#include "testing/log_lines.h"
+#include "testing/loopback.h"
 #include "tests/plugin/boundary/boundary_test_support.h"
-#include "tests/plugin/boundary/local_server.h"
 
 namespace orvella {
 namespace {
+
+// The feed client's admin port for one login: sends its chunks, then waits
+// holdMs to see whether the client closes first.
+class CAdminStandIn {
+  public:
+    CAdminStandIn(uint16_t port, std::vector<std::string> chunks, int holdMs)
+        : m_server(port,
+                   [this, chunks = std::move(chunks), holdMs](testing::CLoopbackServer& server) {
+                       for (const std::string& chunk : chunks) {
+                           server.Send(chunk);
+                           server.Pause(30);
+                       }
+                       m_clientClosedFirst = server.WaitClientClosed(holdMs);
+                       server.CloseConnection();
+                   }) {}
+
+    bool listening() const { return m_server.listening(); }
+    uint16_t port() const { return m_server.port(); }
+    // Waits for the stand-in to finish; true when the client closed first.
+    bool ClientClosedFirst() {
+        m_server.Finish();
+        return m_clientClosedFirst;
+    }
+
+  private:
+    bool m_clientClosedFirst = false;
+    testing::CLoopbackServer m_server;
+};
 
 std::string StatusLine(const std::string& state, int count = 21) {
     std::string line;
@@ -46,7 +75,7 @@ TEST(AdminLogin, WaitEndsWhenConnectedIsReported) {
         {"no line end", {connected}, false},
     };
     for (const Case& c : cases) {
-        test::CLocalServer server(0, c.chunks, 400);
+        CAdminStandIn server(0, c.chunks, 400);
         ASSERT_TRUE(server.listening());
         CAdminLogin login;
         EXPECT_EQ(login.ConnectAndSend(std::string(), server.port()), 1) << c.name;
@@ -57,7 +86,7 @@ TEST(AdminLogin, WaitEndsWhenConnectedIsReported) {
 
 TEST(AdminLogin, WaitEndsAtOnceWithoutAConnection) {
     CAdminLogin login;
-    EXPECT_EQ(login.ConnectAndSend("x", test::UnusedPort()), 0);
+    EXPECT_EQ(login.ConnectAndSend("x", testing::UnusedPort()), 0);
     login.WaitUntilConnected();
 }
 
@@ -95,7 +124,7 @@ class LoginTest : public ::testing::Test {
         return text.str();
     }
 
-    test::CRecordingHostFeed m_host;
+    testing::CRecordingHostFeed m_host;
     test::CBoxRecorder m_boxes;
     test::CTempDir m_logDir;
     test::CTempDir m_launcherDir;
@@ -105,8 +134,8 @@ class LoginTest : public ::testing::Test {
 
 TEST_F(LoginTest, LaunchesWithEachCredentialAsOneArgumentAndReadsTheSettings) {
     const std::string connected = StatusLine("Connected");
-    test::CLocalServer admin(
-        kAdminPort, {"1,2,3\n" + connected.substr(0, 40), connected.substr(40) + "\n"}, 5000);
+    CAdminStandIn admin(kAdminPort,
+                        {"1,2,3\n" + connected.substr(0, 40), connected.substr(40) + "\n"}, 5000);
     if (!admin.listening()) {
         GTEST_SKIP() << "port 9300 is taken on this machine";
     }
@@ -135,21 +164,19 @@ TEST_F(LoginTest, LaunchesWithEachCredentialAsOneArgumentAndReadsTheSettings) {
 
     const std::string log = test::ReadLogs(m_logDir.path());
     EXPECT_EQ(log.find("secret"), std::string::npos);
-    size_t at = 0;
-    for (const char* line :
-         {",Beginning UserIDPasswordChanged\r\n", ",UserID = trader one; Password = ********\r\n",
-          ",Before launch and login of Orvella\r\n", "; version " ORVELLA_TEST_VERSION "\r\n",
-          ",After login of Orvella\r\n", ",Read in registry settings\r\n",
-          ",Ending UserIDPasswordChanged\r\n"}) {
-        at = log.find(line, at);
-        ASSERT_NE(at, std::string::npos) << line;
-    }
+    ASSERT_EQ(testing::LinesOutOfOrder(
+                  log, {",Beginning UserIDPasswordChanged\r\n",
+                        ",UserID = trader one; Password = ********\r\n",
+                        ",Before launch and login of Orvella\r\n",
+                        "; version " ORVELLA_TEST_VERSION "\r\n", ",After login of Orvella\r\n",
+                        ",Read in registry settings\r\n", ",Ending UserIDPasswordChanged\r\n"}),
+              "");
 }
 
 // A feed client that was just started listens a moment later: the login
 // retries its admin connect until then, within a bound.
 TEST_F(LoginTest, AdminConnectIsRetriedUntilTheFeedClientListens) {
-    if (test::PortIsListening(kAdminPort)) {
+    if (testing::PortIsListening(kAdminPort)) {
         GTEST_SKIP() << "something listens on port 9300 on this machine";
     }
     struct Case {
@@ -164,12 +191,12 @@ TEST_F(LoginTest, AdminConnectIsRetriedUntilTheFeedClientListens) {
     const CAdminListenWait saved = AdminListenWait();
     AdminListenWait() = CAdminListenWait{1000, 50};
     for (const Case& c : cases) {
-        std::unique_ptr<test::CLocalServer> admin;
+        std::unique_ptr<CAdminStandIn> admin;
         std::thread late;
         if (c.listenAfterMs >= 0) {
             late = std::thread([&] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(c.listenAfterMs));
-                admin = std::make_unique<test::CLocalServer>(
+                admin = std::make_unique<CAdminStandIn>(
                     kAdminPort, std::vector<std::string>{StatusLine("Connected") + "\n"}, 5000);
             });
         }

@@ -93,12 +93,12 @@ TEST(AnnounceSeries, EachStyleAnnouncesItsColumns) {
         {LayoutStyle::kHistory, 1440.0f, "", 1440.0f, {}},
     };
     for (const Case& c : cases) {
-        test::CRecordingHostFeed host;
+        testing::CRecordingHostFeed host;
         std::vector<char> names(c.names, c.names + std::strlen(c.names) + 1);
         AnnounceSeries(host, c.style, "ABC", "Abc Corp", "Stocks", 40000.5, c.interval,
                        names.data());
         ASSERT_EQ(host.calls.size(), c.labels.size() + 1) << c.names;
-        const test::HostCall& setup = host.calls[0];
+        const testing::CHostCall& setup = host.calls[0];
         EXPECT_EQ(setup.op, "NSTSETUPDATA");
         EXPECT_EQ(setup.symbol, "ABC");
         EXPECT_EQ(setup.text, "Abc Corp");
@@ -109,7 +109,7 @@ TEST(AnnounceSeries, EachStyleAnnouncesItsColumns) {
             EXPECT_EQ(std::signbit(host.calls[i].interval), std::signbit(c.key));
         }
         for (size_t i = 0; i < c.labels.size(); ++i) {
-            const test::HostCall& label = host.calls[i + 1];
+            const testing::CHostCall& label = host.calls[i + 1];
             EXPECT_EQ(label.op, "NSTSETLABEL");
             EXPECT_EQ(label.column, static_cast<int>(i + 1));
             EXPECT_EQ(label.text, c.labels[i]);
@@ -247,7 +247,7 @@ TEST(RowGate, HandsOnOnlyNewerRowsWhileAGapIsFilled) {
         {-0.0f, 14.0, true, false}, {-0.0f, 16.0, true, true},  {-5.0f, 25.0, true, true},
         {-5.0f, 5.0, false, true},
     };
-    test::CRecordingHostFeed host;
+    testing::CRecordingHostFeed host;
     CRowGate gate;
     gate.SetInner(&host);
     gate.TrackRows(true);
@@ -329,7 +329,7 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
          1},
     };
     for (const Case& c : cases) {
-        test::CRecordingHostFeed host;
+        testing::CRecordingHostFeed host;
         CRowGate gate;
         gate.SetInner(&host);
         gate.TrackRows(true);

@@ -36,53 +36,6 @@ void WriteSetting(const std::wstring& name, uint32_t type, const uint8_t* data, 
 
 }  // namespace
 
-void CRecordingHostFeed::Record(const char* op, const char* symbol, float interval, int column,
-                                const char* text, double value) {
-    HostCall call;
-    call.op = op;
-    call.symbol = symbol == nullptr ? "(null)" : symbol;
-    call.interval = interval;
-    call.column = column;
-    call.text = text == nullptr ? "(null)" : text;
-    call.value = value;
-    calls.push_back(call);
-}
-
-void CRecordingHostFeed::RequireUserIDPassword() {
-    Record("RequireUserIDPassword");
-}
-
-void CRecordingHostFeed::GetUserIDPassword(char** userId, char** password) {
-    Record("GetUserIDPassword");
-}
-
-void CRecordingHostFeed::NSTSETUPDATA(const char* symbol, const char* description, float interval,
-                                      int columns, const char* category, double startDate) {
-    Record("NSTSETUPDATA", symbol, interval, columns, description, startDate);
-}
-
-void CRecordingHostFeed::NSTSETLABEL(const char* symbol, float interval, int column,
-                                     const char* label) {
-    Record("NSTSETLABEL", symbol, interval, column, label);
-}
-
-void CRecordingHostFeed::NSTSETVALUE(const char* symbol, float interval, int column, double value) {
-    Record("NSTSETVALUE", symbol, interval, column, "", value);
-}
-
-void CRecordingHostFeed::NSTCOMMITROW(const char* symbol, float interval) {
-    Record("NSTCOMMITROW", symbol, interval);
-}
-
-void CRecordingHostFeed::UpdatePercent(int percent) {
-    Record("UpdatePercent", "", 0.0f, percent);
-}
-
-int CRecordingHostFeed::Count(const std::string& op) const {
-    return static_cast<int>(
-        std::count_if(calls.begin(), calls.end(), [&](const HostCall& c) { return c.op == op; }));
-}
-
 void CFakeParts::LoadHistory(const CHistoryRequestArgs& request) {
     loads.push_back(request);
     historyFlagDuringLoad = Globals().historyInProgress.load();

@@ -1,6 +1,6 @@
-// Doubles and helpers shared by the boundary's tests: a recording host
-// library, scripted plug-in parts, a message-box recorder, a private
-// registry and log folder per test process.
+// Doubles and helpers shared by the boundary's tests: scripted plug-in
+// parts, a message-box recorder, a private registry and log folder per test
+// process, and the shared recording host library.
 #pragma once
 
 #include <cstdint>
@@ -10,35 +10,9 @@
 
 #include "plugin/boundary/host_feed.h"
 #include "plugin/boundary/plugin_parts.h"
+#include "testing/host_recorder.h"
 
 namespace orvella::test {
-
-struct HostCall {
-    std::string op;
-    std::string symbol;
-    float interval = 0.0f;
-    int column = 0;    // column number, or the column count of NSTSETUPDATA
-    std::string text;  // label, or description of NSTSETUPDATA
-    double value = 0.0;
-};
-
-class CRecordingHostFeed : public CHostFeed {
-  public:
-    void RequireUserIDPassword() override;
-    void GetUserIDPassword(char** userId, char** password) override;
-    void NSTSETUPDATA(const char* symbol, const char* description, float interval, int columns,
-                      const char* category, double startDate) override;
-    void NSTSETLABEL(const char* symbol, float interval, int column, const char* label) override;
-    void NSTSETVALUE(const char* symbol, float interval, int column, double value) override;
-    void NSTCOMMITROW(const char* symbol, float interval) override;
-    void UpdatePercent(int percent) override;
-
-    int Count(const std::string& op) const;
-    void Record(const char* op, const char* symbol = "", float interval = 0.0f, int column = 0,
-                const char* text = "", double value = 0.0);
-
-    std::vector<HostCall> calls;
-};
 
 class CFakeParts : public CPluginParts {
   public:

@@ -14,6 +14,7 @@
 #include "plugin/boundary/OrvellaForNST.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/liveness_timer.h"
+#include "testing/log_lines.h"
 #include "tests/plugin/boundary/boundary_test_support.h"
 
 namespace orvella {
@@ -97,7 +98,7 @@ class ExportsTest : public ::testing::Test {
         EXPECT_NE(Log().find(std::string(text.begin(), text.end()) + "\r\n"), std::string::npos);
     }
 
-    test::CRecordingHostFeed m_host;
+    testing::CRecordingHostFeed m_host;
     test::CFakeParts m_parts;
     test::CBoxRecorder m_boxes;
     test::CTempDir m_logDir;
@@ -143,7 +144,7 @@ TEST_F(ExportsTest, TickRequestUsesNegatedZeroAndTickLabelsEitherWay) {
         ASSERT_EQ(m_host.calls.size(), 5u);
         EXPECT_EQ(m_host.calls[0].column, 4);
         EXPECT_EQ(m_host.calls[4].text, "TickType");
-        for (const test::HostCall& call : m_host.calls) {
+        for (const testing::CHostCall& call : m_host.calls) {
             EXPECT_TRUE(std::signbit(call.interval) && call.interval == 0.0f);
         }
     }
@@ -173,18 +174,13 @@ TEST_F(ExportsTest, StreamingRequestCreatesTheTimerOnceAndWatchesDuringTheLoad) 
     EXPECT_EQ(m_host.calls[1].text, "Date/Time");
 
     const std::string log = Log();
-    const char* timerLines[] = {",Before Creating a Timer Queue\r\n",
-                                ",Before Create Queue\r\n",
-                                ",After Create Queue\r\n",
-                                ",Before Create Timer\r\n",
-                                ",After Create Timer\r\n",
-                                ",After Creating a Timer Queue\r\n"};
-    size_t at = 0;
-    for (const char* line : timerLines) {
-        at = log.find(line, at);
-        ASSERT_NE(at, std::string::npos) << line;
-        EXPECT_EQ(log.find(line, at + 1), std::string::npos) << "logged twice: " << line;
-    }
+    ASSERT_EQ(
+        testing::LinesOutOfOrder(log,
+                                 {",Before Creating a Timer Queue\r\n", ",Before Create Queue\r\n",
+                                  ",After Create Queue\r\n", ",Before Create Timer\r\n",
+                                  ",After Create Timer\r\n", ",After Creating a Timer Queue\r\n"},
+                                 true),
+        "");
     EXPECT_NE(log.find(",Using streaming label style\r\n"), std::string::npos);
 }
 

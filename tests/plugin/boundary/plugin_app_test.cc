@@ -7,6 +7,7 @@
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/liveness_timer.h"
 #include "plugin/diagnostics/log.h"
+#include "testing/log_lines.h"
 #include "tests/plugin/boundary/boundary_test_support.h"
 
 namespace orvella {
@@ -40,7 +41,7 @@ class PluginAppTest : public ::testing::Test {
         test::ResetPluginState();
     }
 
-    test::CRecordingHostFeed m_host;
+    testing::CRecordingHostFeed m_host;
     test::CFakeParts m_parts;
     test::CTempDir m_logDir;
     CTimerQueueOps m_savedOps{};
@@ -60,18 +61,17 @@ TEST_F(PluginAppTest, FirstStartUpOpensTheLogAndAsksForCredentialsOnce) {
     EXPECT_FALSE(LogFileIsOpen());
 
     const std::string log = test::ReadLogs(m_logDir.path());
-    const char* lines[] = {",Telling Nova Scope Trader that we require a password\r\n",
-                           ",Require UserID and Password has been called\r\n",
-                           ",Before initialize Windows Sockets\r\n",
-                           ",After initialize Windows Sockets\r\n",
-                           ",The Init process has been completed\r\n",
-                           ",Before initialize Windows Sockets\r\n",
-                           ",Closing Logfile\r\n"};
     size_t at = 0;
-    for (const char* line : lines) {
-        at = log.find(line, at);
-        ASSERT_NE(at, std::string::npos) << line;
-    }
+    ASSERT_EQ(
+        testing::LinesOutOfOrder(
+            log,
+            {",Telling Nova Scope Trader that we require a password\r\n",
+             ",Require UserID and Password has been called\r\n",
+             ",Before initialize Windows Sockets\r\n", ",After initialize Windows Sockets\r\n",
+             ",The Init process has been completed\r\n", ",Before initialize Windows Sockets\r\n",
+             ",Closing Logfile\r\n"},
+            false, &at),
+        "");
     EXPECT_EQ(at + std::string(",Closing Logfile\r\n").size(), log.size());
     // Entries after the close are dropped rather than opening a new file.
     WriteLogLine(L"late");

@@ -9,18 +9,55 @@
 #include <vector>
 
 #include "history_doubles.h"
-#include "lookup_stand_in.h"
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/history/history_load.h"
 #include "settings/registry_access.h"
+#include "testing/loopback.h"
 #include "tests/settings/settings_env.h"
 
 namespace orvella {
 namespace {
 
-using test::CLookupStandIn;
+// The feed client's lookup port for one load: takes the request line and
+// answers it with pieces sent pauseMs apart.
+class CLookupStandIn {
+  public:
+    enum class Ending {
+        kClose,     // close the connection after the reply
+        kHoldOpen,  // keep it open until the stand-in is destroyed
+    };
+
+    CLookupStandIn(std::vector<std::string> pieces, Ending ending, int pauseMs = 20)
+        : m_server(0,
+                   [pieces = std::move(pieces), ending, pauseMs](testing::CLoopbackServer& server) {
+                       server.WaitReceived("\n", kLimitMs);
+                       for (const std::string& piece : pieces) {
+                           server.Send(piece);
+                           if (!server.Pause(pauseMs)) {
+                               return;
+                           }
+                       }
+                       if (ending == Ending::kHoldOpen) {
+                           server.Pause(6 * kLimitMs);
+                       }
+                       server.CloseConnection();
+                   }) {}
+
+    uint16_t port() const { return m_server.port(); }
+    // The request line as received (CR LF included), waiting for it a while.
+    std::string Request() {
+        m_server.WaitReceived("\n", kLimitMs);
+        const std::string received = m_server.Received();
+        const size_t end = received.find('\n');
+        return end == std::string::npos ? received : received.substr(0, end + 1);
+    }
+
+  private:
+    static constexpr int kLimitMs = 10000;
+    testing::CLoopbackServer m_server;
+};
 using Ending = CLookupStandIn::Ending;
 
 constexpr wchar_t kLoadAborted[] =
@@ -155,9 +192,9 @@ TEST_F(HistoryLoopTest, FailuresEndTheLoad) {
         SCOPED_TRACE(c.name);
         m_boxes.clear();
         test::ClearLog();
-        m_scope.host.calls.clear();
+        m_scope.host.Clear();
         CLookupStandIn standIn(c.pieces, c.ending);
-        UsePort(c.listen ? standIn.port() : test::UnusedPort());
+        UsePort(c.listen ? standIn.port() : testing::UnusedPort());
         const double seconds = Load(1440.0f);
         EXPECT_LT(seconds, c.ending == Ending::kHoldOpen ? 30.0 : 10.0);
         ASSERT_EQ(m_boxes.size(), 1u);

@@ -61,8 +61,8 @@ TEST_F(HistoryParserTest, DayBarOneRowWithoutStreaming) {
     Start(L"HDX", 1440.0f);
     Feed(L"2011-08-01,12.5,12.0,12.2,12.4,1000,7\r\n");
     EXPECT_EQ(RowsSent(), (Rows{{kAug1, 12.2, 12.5, 12.0, 12.4, 1000.0}}));
-    EXPECT_EQ(scope.host.calls.front(), "V ABC 1440 1 40756");
-    EXPECT_FALSE(scope.host.rowOutOfOrder);
+    EXPECT_EQ(scope.host.Texts().front(), "V ABC 1440 1 40756");
+    EXPECT_EQ(scope.host.orderFaults, 0);
 }
 
 TEST_F(HistoryParserTest, DayBarFourRowsWhileStreaming) {
@@ -72,7 +72,7 @@ TEST_F(HistoryParserTest, DayBarFourRowsWhileStreaming) {
     EXPECT_EQ(
         RowsSent(),
         (Rows{{kAug1, 12.2, 0.0}, {kAug1, 12.5, 0.0}, {kAug1, 12.0, 0.0}, {kAug1, 12.4, 1000.0}}));
-    EXPECT_EQ(scope.host.calls.front(), "V ABC -10080 1 40756");
+    EXPECT_EQ(scope.host.Texts().front(), "V ABC -10080 1 40756");
 }
 
 TEST_F(HistoryParserTest, IntervalBarVolumeInSixthField) {
@@ -127,7 +127,7 @@ TEST_F(HistoryParserTest, TickQuoteRowsOnlyWhenTheQuoteChanges) {
                                 {t, 12.45, 300.0, 2.0},
                                 {t, 12.5, 10.0, 0.0}}));
     // Ticks use the negated interval: negative zero.
-    EXPECT_EQ(scope.host.calls.front().rfind("V ABC -0 1 40756.3958", 0), 0u);
+    EXPECT_EQ(scope.host.Texts().front().rfind("V ABC -0 1 40756.3958", 0), 0u);
 }
 
 TEST_F(HistoryParserTest, QuoteOfMinusOneSendsNoQuoteRow) {
@@ -140,7 +140,7 @@ TEST_F(HistoryParserTest, ExtendedTradeFilter) {
     const wchar_t* extended = L"2011-08-02 09:30:00,12.5,100,5000,12.4,12.6,1,300,200,OE\r\n";
     Start(L"HTT", 0.0f);
     Feed(extended);
-    EXPECT_TRUE(scope.host.calls.empty());  // no rows and no progress
+    EXPECT_TRUE(scope.host.Texts().empty());  // no rows and no progress
 
     test::CHostFeedScope local;
     platform::CEvent localEvent(false, false);
@@ -189,7 +189,7 @@ TEST_F(HistoryParserTest, EndAndErrorLines) {
         Start(L"HIT", 5.0f, t);
         ProcessHistoryText(t.m_data, c.line);
         EXPECT_EQ(t.m_bDone, 1) << c.line;
-        EXPECT_EQ(local.host.calls, std::vector<std::string>{"P 100"}) << c.line;
+        EXPECT_EQ(local.host.Texts(), std::vector<std::string>{"P 100"}) << c.line;
         bool loggedRequest = false;
         for (const std::wstring& line : test::LogLines()) {
             loggedRequest |= line.rfind(L"History request", 0) == 0;
@@ -205,9 +205,9 @@ TEST_F(HistoryParserTest, EndAndErrorLines) {
 TEST_F(HistoryParserTest, LinesSplitOverChunks) {
     Start(L"HDX", 1440.0f);
     Feed(L"2011-08-01,12.5,12.0,");
-    EXPECT_TRUE(scope.host.calls.empty());
+    EXPECT_TRUE(scope.host.Texts().empty());
     Feed(L"12.2,12.4");
-    EXPECT_TRUE(scope.host.calls.empty());
+    EXPECT_TRUE(scope.host.Texts().empty());
     Feed(L",1000,7\r");
     Feed(L"\n2011-08-02,1,2,3,4,5,6\r\n2011-08-0");
     EXPECT_EQ(RowsSent(), (Rows{{kAug1, 12.2, 12.5, 12.0, 12.4, 1000.0},
@@ -406,7 +406,7 @@ TEST(HistoryParserProperty, ChunkBoundariesDoNotMatter) {
             from = cut;
         }
         ProcessHistoryText(t.m_data, std::wstring_view(reply).substr(from));
-        *calls = scope.host.calls;
+        *calls = scope.host.Texts();
         log->clear();
         for (const std::wstring& line : test::LogLines()) {
             if (line != L"Processing History Data") {

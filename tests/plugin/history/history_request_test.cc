@@ -95,7 +95,7 @@ TEST(RunHistoryRequest, UnrecognisedIntervalFinishesAtOnce) {
         RunHistoryRequest(event, thread, L"ABC", L"desc", L"cat", 40756.0, c.interval, L"");
         thread.Join();
         EXPECT_TRUE(test::LogContains(c.logged));
-        EXPECT_EQ(scope.host.calls, std::vector<std::string>{"P 100"});
+        EXPECT_EQ(scope.host.Texts(), std::vector<std::string>{"P 100"});
         EXPECT_EQ(thread.m_data.m_strRequestType, L"");
         EXPECT_EQ(thread.m_data.m_pCompletionEvent, &event);
         EXPECT_EQ(thread.m_data.m_pThread, &thread);

@@ -16,12 +16,15 @@
 #include "plugin/boundary/host_date.h"
 #include "plugin/levelone/level_one.h"
 #include "plugin/levelone/level_one_data.h"
+#include "testing/host_recorder.h"
 #include "tests/plugin/levelone/level_one_test_helper.h"
-#include "tests/plugin/levelone/recording_host_feed.h"
 #include "tests/plugin/levelone/test_log.h"
 
 namespace orvella {
 namespace {
+
+using testing::CRecordedRow;
+using testing::CRecordingHostFeed;
 
 // A line of the given kind with the fields set at their indexes and all
 // fields before the highest one present (empty where not given).
@@ -90,7 +93,7 @@ class LevelOneLines : public ::testing::Test {
         StartLogCapture();
     }
     void TearDown() override {
-        EXPECT_EQ(m_feed.m_nOrderFaults, 0);
+        EXPECT_EQ(m_feed.orderFaults, 0);
         SetHostFeed(nullptr);
     }
     void Watch(const std::wstring& symbol, float interval) {
@@ -217,28 +220,28 @@ TEST_F(LevelOneLines, FirstTickTradeSendsAskQuoteBidQuoteThenTrade) {
         Row("ABC", -0.0f, {t, 10.4, 5, 2.0}),
         Row("ABC", -0.0f, {t, 10.5, 100, 0.0}),
     };
-    EXPECT_EQ(m_feed.m_rows, want);
-    ASSERT_FALSE(m_feed.m_rows.empty());
-    EXPECT_TRUE(std::signbit(m_feed.m_rows[0].series)) << "tick series is negative zero";
+    EXPECT_EQ(m_feed.rows, want);
+    ASSERT_FALSE(m_feed.rows.empty());
+    EXPECT_TRUE(std::signbit(m_feed.rows[0].series)) << "tick series is negative zero";
 }
 
 TEST_F(LevelOneLines, QuoteRowsOnlyWhenTheirPairChanged) {
     Watch(L"ABC", 0.0f);
     Feed(Trade(L"ABC"));
-    m_feed.m_rows.clear();
+    m_feed.rows.clear();
 
     Feed(Trade(L"ABC", L"09:30:01t"));
-    ASSERT_EQ(m_feed.m_rows.size(), 1u);
-    EXPECT_EQ(m_feed.m_rows[0].values.back(), 0.0);
+    ASSERT_EQ(m_feed.rows.size(), 1u);
+    EXPECT_EQ(m_feed.rows[0].values.back(), 0.0);
 
-    m_feed.m_rows.clear();
+    m_feed.rows.clear();
     Feed(Trade(L"ABC", L"09:30:02t", L"6"));
     const double t = At(9, 30, 2);
     const std::vector<CRecordedRow> want = {
         Row("ABC", -0.0f, {t, 10.4, 6, 2.0}),
         Row("ABC", -0.0f, {t, 10.5, 100, 0.0}),
     };
-    EXPECT_EQ(m_feed.m_rows, want);
+    EXPECT_EQ(m_feed.rows, want);
 }
 
 TEST_F(LevelOneLines, BarSeriesGetOneRowPerTradeInWatchOrder) {
@@ -252,7 +255,7 @@ TEST_F(LevelOneLines, BarSeriesGetOneRowPerTradeInWatchOrder) {
         Row("ABC", -0.0f, {t, 10.4, 5, 2.0}), Row("ABC", -0.0f, {t, 10.5, 100, 0.0}),
         Row("ABC", -1440.0f, {t, 10.5, 100}),
     };
-    EXPECT_EQ(m_feed.m_rows, want);
+    EXPECT_EQ(m_feed.rows, want);
 }
 
 TEST_F(LevelOneLines, UpdateLinesThatSendNothing) {
@@ -276,7 +279,7 @@ TEST_F(LevelOneLines, UpdateLinesThatSendNothing) {
     for (const Case& c : cases) {
         StartLogCapture();
         Feed(c.line);
-        EXPECT_TRUE(m_feed.m_rows.empty()) << c.line;
+        EXPECT_TRUE(m_feed.rows.empty()) << c.line;
         EXPECT_EQ(CapturedLogLines(), c.logged) << c.line;
     }
 }
@@ -294,9 +297,9 @@ TEST_F(LevelOneLines, ExtendedTradesOnlyWhenEnabled) {
     };
     for (const Case& c : cases) {
         Globals().extendedTradesEnabled = c.enabled;
-        m_feed.m_rows.clear();
+        m_feed.rows.clear();
         Feed(Trade(L"ABC", c.time));
-        EXPECT_EQ(m_feed.m_rows.size(), c.delivered ? 1u : 0u) << c.enabled << " " << c.time;
+        EXPECT_EQ(m_feed.rows.size(), c.delivered ? 1u : 0u) << c.enabled << " " << c.time;
     }
 }
 
@@ -324,9 +327,9 @@ TEST_F(LevelOneLines, TradeTimeFilterIncludesItsBounds) {
     };
     for (const Case& c : cases) {
         Filter(c.begin[0], c.begin[1], c.begin[2], c.end[0], c.end[1], c.end[2]);
-        m_feed.m_rows.clear();
+        m_feed.rows.clear();
         Feed(Trade(L"ABC", c.time));
-        EXPECT_EQ(m_feed.m_rows.size(), c.delivered ? 1u : 0u)
+        EXPECT_EQ(m_feed.rows.size(), c.delivered ? 1u : 0u)
             << c.begin[0] << ":" << c.begin[1] << " - " << c.end[0] << ":" << c.end[1] << " "
             << c.time;
     }
@@ -337,7 +340,7 @@ TEST_F(LevelOneLines, FilterOutOfForceLetsEverythingThrough) {
     Filter(9, 30, 0, 16, 0, 0);
     Globals().tradeFilterOn = 0;
     Feed(Trade(L"ABC", L"03:00:00t"));
-    EXPECT_EQ(m_feed.m_rows.size(), 1u);
+    EXPECT_EQ(m_feed.rows.size(), 1u);
 }
 
 TEST_F(LevelOneLines, LinesThatCannotBeReadSendNoRowsAndAreCounted) {
@@ -375,14 +378,14 @@ TEST_F(LevelOneLines, LinesThatCannotBeReadSendNoRowsAndAreCounted) {
     for (const std::wstring& line : lines) {
         Feed(line);
     }
-    EXPECT_TRUE(m_feed.m_rows.empty());
+    EXPECT_TRUE(m_feed.rows.empty());
     EXPECT_EQ(m_data.MalformedLineCount(), static_cast<int64_t>(std::size(lines)));
     const std::vector<std::wstring> logged = {L"Level1 line that could not be read dropped: " +
                                               lines[0] + L"\r"};
     EXPECT_EQ(CapturedLogLines(), logged);
     // The daily entry still gets its summary from the next valid line.
     Feed(Summary(L"ABC"));
-    EXPECT_EQ(m_feed.m_rows.size(), 4u);
+    EXPECT_EQ(m_feed.rows.size(), 4u);
 }
 
 TEST_F(LevelOneLines, QuotesAreNeededOnlyWhereTheyReachTheHost) {
@@ -391,11 +394,11 @@ TEST_F(LevelOneLines, QuotesAreNeededOnlyWhereTheyReachTheHost) {
     const std::wstring noQuotes = Line(
         L'Q', {{1, L"ABC"}, {7, L"100"}, {17, L"09:30:00t"}, {30, L"08/01/2011"}, {32, L"10.5"}});
     Feed(noQuotes);
-    EXPECT_EQ(m_feed.m_rows,
+    EXPECT_EQ(m_feed.rows,
               (std::vector<CRecordedRow>{Row("ABC", -5.0f, {At(9, 30, 0), 10.5, 100.0})}));
     Watch(L"ABC", 0.0f);
     Feed(noQuotes);
-    EXPECT_EQ(m_feed.m_rows.size(), 1u);
+    EXPECT_EQ(m_feed.rows.size(), 1u);
     EXPECT_EQ(m_data.MalformedLineCount(), 1);
 }
 
@@ -412,18 +415,18 @@ TEST_F(LevelOneLines, SummaryServesTheFirstDailyOrLongerEntryOnce) {
         Row("ABC", -1440.0f, {t, 9.5, 0.0}),
         Row("ABC", -1440.0f, {t, 12.0, 5000}),
     };
-    EXPECT_EQ(m_feed.m_rows, daily);
+    EXPECT_EQ(m_feed.rows, daily);
 
-    m_feed.m_rows.clear();
+    m_feed.rows.clear();
     Feed(Summary(L"ABC"));
-    ASSERT_EQ(m_feed.m_rows.size(), 4u);
-    EXPECT_EQ(m_feed.m_rows[0].series, -10080.0f);
+    ASSERT_EQ(m_feed.rows.size(), 4u);
+    EXPECT_EQ(m_feed.rows[0].series, -10080.0f);
 
     // Every entry has had its rows; requesting 1440 again does not reset it.
-    m_feed.m_rows.clear();
+    m_feed.rows.clear();
     Watch(L"ABC", 1440.0f);
     Feed(Summary(L"ABC"));
-    EXPECT_TRUE(m_feed.m_rows.empty());
+    EXPECT_TRUE(m_feed.rows.empty());
 }
 
 TEST_F(LevelOneLines, SummaryForMonthlyIntervalsAndNotForIntraday) {
@@ -437,9 +440,9 @@ TEST_F(LevelOneLines, SummaryForMonthlyIntervalsAndNotForIntraday) {
         CLevelOneData data;
         CLevelOneTestHelper::ShortenWaits(data, 0, 0);
         data.WatchSymbol(L"M", c.interval);
-        m_feed.m_rows.clear();
+        m_feed.rows.clear();
         data.OnLevelOneData(Summary(L"M") + L"\n");
-        EXPECT_EQ(m_feed.m_rows.size(), c.served ? 4u : 0u) << c.interval;
+        EXPECT_EQ(m_feed.rows.size(), c.served ? 4u : 0u) << c.interval;
     }
 }
 
@@ -449,11 +452,11 @@ TEST_F(LevelOneLines, TodayInHistorySuppressesSummaryRows) {
     ASSERT_NE(info, nullptr);
     info->m_bTodayInHistory = 1;
     Feed(Summary(L"ABC"));
-    EXPECT_TRUE(m_feed.m_rows.empty());
+    EXPECT_TRUE(m_feed.rows.empty());
     EXPECT_EQ(info->m_aIntervals[0].m_bSummaryDone, 0);
     info->m_bTodayInHistory = 0;
     Feed(Summary(L"ABC"));
-    EXPECT_EQ(m_feed.m_rows.size(), 4u);
+    EXPECT_EQ(m_feed.rows.size(), 4u);
 }
 
 TEST_F(LevelOneLines, LinesDuringHistoryAreHeldThenHandledInArrivalOrder) {
@@ -463,14 +466,14 @@ TEST_F(LevelOneLines, LinesDuringHistoryAreHeldThenHandledInArrivalOrder) {
     Feed(Summary(L"ABC"));
     Feed(Trade(L"ABC", L"09:31:00t"));
     Feed(L"E,still logged");
-    EXPECT_TRUE(m_feed.m_rows.empty());
+    EXPECT_TRUE(m_feed.rows.empty());
     EXPECT_EQ(DataCache().Count(), 2);
     EXPECT_EQ(CapturedLogLines(),
               std::vector<std::wstring>{L"Level1 error message still logged\r"});
 
     // Clearing the flag alone hands nothing on; the next update line does.
     Globals().historyInProgress = 0;
-    EXPECT_TRUE(m_feed.m_rows.empty());
+    EXPECT_TRUE(m_feed.rows.empty());
     Feed(Trade(L"ABC", L"09:32:00t"));
     EXPECT_EQ(DataCache().Count(), 0);
     const double s = At(16, 0, 0);
@@ -484,7 +487,7 @@ TEST_F(LevelOneLines, LinesDuringHistoryAreHeldThenHandledInArrivalOrder) {
         Row("ABC", -5.0f, {At(9, 32, 0), 10.5, 100}),
         Row("ABC", -1440.0f, {At(9, 32, 0), 10.5, 100}),
     };
-    EXPECT_EQ(m_feed.m_rows, want);
+    EXPECT_EQ(m_feed.rows, want);
 }
 
 TEST_F(LevelOneLines, WatchListKeepsOneEntryPerIntervalInRequestOrder) {
@@ -530,7 +533,7 @@ TEST_F(LevelOneLines, RowsFollowTheWatchListAsItChanges) {
         Row("XYZ", -5.0f, {At(9, 30, 0), 10.5, 100}),
         Row("ABC", -1.0f, {At(9, 30, 0), 10.5, 100}),
     };
-    EXPECT_EQ(m_feed.m_rows, want);
+    EXPECT_EQ(m_feed.rows, want);
 }
 
 TEST_F(LevelOneLines, UnwatchOfUnknownSymbolOrIntervalChangesNothing) {

@@ -16,14 +16,17 @@
 #include "plugin/boundary/global_state.h"
 #include "plugin/levelone/level_one.h"
 #include "plugin/levelone/level_one_data.h"
+#include "testing/host_recorder.h"
+#include "testing/loopback.h"
 #include "tests/plugin/levelone/data_cache_test_helper.h"
 #include "tests/plugin/levelone/level_one_test_helper.h"
-#include "tests/plugin/levelone/loopback_feed.h"
-#include "tests/plugin/levelone/recording_host_feed.h"
 #include "tests/plugin/levelone/test_log.h"
 
 namespace orvella {
 namespace {
+
+using testing::CLoopbackServer;
+using testing::CRecordingHostFeed;
 
 const std::string kCustomerInfo = "S,CUST,real_time,127.0.0.1,5009\r\n";
 const std::string kTrade =
@@ -82,7 +85,7 @@ class LevelOneSocket : public ::testing::Test {
     }
 
     CRecordingHostFeed m_feed;
-    CLoopbackFeed m_server;
+    CLoopbackServer m_server;
     CLevelOneData m_data;
     std::thread m_script;
 };
@@ -122,8 +125,8 @@ TEST_F(LevelOneSocket, TradesSplitOverReadsBecomeRows) {
     m_server.Send(kTrade.substr(0, 20));
     ASSERT_TRUE(PumpUntil([&] { return CLevelOneTestHelper::Pending(m_data).size() == 20; }, 5000));
     m_server.Send(kTrade.substr(20));
-    EXPECT_TRUE(PumpUntil([&] { return m_feed.m_rows.size() == 3; }, 5000));
-    EXPECT_EQ(m_feed.m_rows.back().values, (std::vector<double>{40756.395833333336, 10.5, 100, 0}));
+    EXPECT_TRUE(PumpUntil([&] { return m_feed.rows.size() == 3; }, 5000));
+    EXPECT_EQ(m_feed.rows.back().values, (std::vector<double>{40756.395833333336, 10.5, 100, 0}));
 }
 
 TEST_F(LevelOneSocket, WatchGivesUpWithoutCustomerInformation) {
@@ -139,7 +142,7 @@ TEST_F(LevelOneSocket, WatchGivesUpWithoutCustomerInformation) {
 TEST_F(LevelOneSocket, RefusedConnectIsRetriedAndLoggedOnce) {
     uint16_t deadPort;
     {
-        CLoopbackFeed closed;
+        CLoopbackServer closed;
         deadPort = closed.port();
     }
     CLevelOneTestHelper::UsePort(m_data, deadPort);
@@ -160,7 +163,7 @@ TEST_F(LevelOneSocket, PeerCloseDeliversWhatCameWithItThenWatchesFail) {
     m_server.Send(kTrade);
     m_server.CloseConnection();
     ASSERT_TRUE(PumpUntil([&] { return CLevelOneTestHelper::Closed(m_data); }, 5000));
-    EXPECT_EQ(m_feed.m_rows.size(), 1u);
+    EXPECT_EQ(m_feed.rows.size(), 1u);
     EXPECT_FALSE(CLevelOneTestHelper::Connected(m_data));
     EXPECT_TRUE(m_data.ProbeLevelOne());
 
@@ -212,14 +215,14 @@ TEST_F(LevelOneSocket, HeldLinesBoundStopsReadingUntilTheLoadEnds) {
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(DataCache().Count(), held);
     EXPECT_LE(held, 40);
-    EXPECT_TRUE(m_feed.m_rows.empty());
+    EXPECT_TRUE(m_feed.rows.empty());
 
     Globals().historyInProgress = 0;
     m_data.ResumeReading();
-    EXPECT_TRUE(PumpUntil([&] { return m_feed.m_rows.size() == 100; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return m_feed.rows.size() == 100; }, 5000));
     EXPECT_EQ(DataCache().Count(), 0);
-    for (std::size_t i = 0; i < m_feed.m_rows.size(); ++i) {
-        EXPECT_EQ(m_feed.m_rows[i].values[2], static_cast<double>(i + 1));
+    for (std::size_t i = 0; i < m_feed.rows.size(); ++i) {
+        EXPECT_EQ(m_feed.rows[i].values[2], static_cast<double>(i + 1));
     }
     const std::vector<std::wstring> lines = CapturedLogLines();
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
@@ -237,7 +240,7 @@ TEST(LevelOneLiveness, ProbesFromAnotherThreadAreSafeThroughCloseAndTeardown) {
     ASSERT_TRUE(platform::InitSockets());
     CRecordingHostFeed feed;
     SetHostFeed(&feed);
-    CLoopbackFeed server;
+    CLoopbackServer server;
     CLevelOneData& data = LevelOne();
     CLevelOneTestHelper::UsePort(data, server.port());
     CLevelOneTestHelper::ShortenWaits(data, 200, 10);
@@ -259,7 +262,7 @@ TEST(LevelOneLiveness, ProbesFromAnotherThreadAreSafeThroughCloseAndTeardown) {
     for (int i = 0; i < 50; ++i) {
         server.Send(kTrade);
     }
-    EXPECT_TRUE(PumpUntil([&] { return feed.m_rows.size() == 50; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return feed.rows.size() == 50; }, 5000));
     server.CloseConnection();
     EXPECT_TRUE(PumpUntil([&] { return CLevelOneTestHelper::Closed(data); }, 5000));
     DestroyLevelOne();
