@@ -8,7 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
-#include "plugin/boundary/host_date.h"
+#include "platform/time_format.h"
 #include "plugin/diagnostics/file_version_info.h"
 #include "settings/corvan_reg_base.h"
 #include "settings/registry_access.h"
@@ -18,7 +18,7 @@ namespace orvella {
 
 namespace {
 
-constexpr wchar_t kStampPattern[] = L"%Y%m%d_%H%M%S";
+constexpr char kStampPattern[] = "%Y%m%d_%H%M%S";
 constexpr wchar_t kCaption[] = L"OrvellaForNST";
 // A format that cannot be expanded within this many characters (or at all,
 // for text the C library cannot encode) is written as it stands.
@@ -44,6 +44,11 @@ struct LogState {
 
 constinit LogState g_log;
 
+// The local time of writing, to the second.
+std::wstring LocalStamp() {
+    return platform::WidenText(platform::FormatLocalTime(kStampPattern));
+}
+
 std::wstring FormatTextV(const wchar_t* format, va_list args) {
     std::wstring out(256, L'\0');
     for (;;) {
@@ -66,8 +71,7 @@ std::wstring FormatTextV(const wchar_t* format, va_list args) {
 // session in the same second gets "_2", and so on. The cause of the last
 // failure goes to *cause.
 std::FILE* CreateLogFile(const std::wstring& root, int* cause) {
-    const std::wstring stem = root + platform::kPathSeparator + L"OrvellaForNST" +
-                              FormatDate(CurrentLocalDate(), kStampPattern);
+    const std::wstring stem = root + platform::kPathSeparator + L"OrvellaForNST" + LocalStamp();
     std::FILE* file = nullptr;
     for (int n = 1; n <= kMaxLogNameTries; ++n) {
         const std::wstring name =
@@ -102,8 +106,7 @@ std::FILE* CreateFallbackLogFile(const std::wstring& root) {
             L"written to %ls",
             root.c_str(), folder.c_str());
         std::fprintf(stderr, "OrvellaForNST: %s\n", platform::NarrowText(notice).c_str());
-        const std::string line =
-            BuildLogLine(FormatDate(CurrentLocalDate(), kStampPattern), notice);
+        const std::string line = BuildLogLine(LocalStamp(), notice);
         std::fwrite(line.data(), 1, line.size(), file);
         std::fflush(file);
     }
@@ -184,7 +187,7 @@ void WriteLogLine(std::wstring_view text) {
             return;
         }
     }
-    const std::string line = BuildLogLine(FormatDate(CurrentLocalDate(), kStampPattern), text);
+    const std::string line = BuildLogLine(LocalStamp(), text);
     std::fwrite(line.data(), 1, line.size(), g_log.file);
     std::fflush(g_log.file);
 }
