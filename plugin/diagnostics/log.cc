@@ -20,10 +20,6 @@ namespace {
 
 constexpr char kStampPattern[] = "%Y%m%d_%H%M%S";
 constexpr wchar_t kCaption[] = L"OrvellaForNST";
-// A format that cannot be expanded within this many characters (or at all,
-// for text the C library cannot encode) is written as it stands.
-constexpr size_t kMaxFormattedChars = size_t{1} << 20;
-
 // Names tried for one opening: the stamped name, then the same with "_2" up
 // to this number, for sessions started in the same second.
 constexpr int kMaxLogNameTries = 100;
@@ -47,24 +43,6 @@ constinit LogState g_log;
 // The local time of writing, to the second.
 std::wstring LocalStamp() {
     return platform::WidenText(platform::FormatLocalTime(kStampPattern));
-}
-
-std::wstring FormatTextV(const wchar_t* format, va_list args) {
-    std::wstring out(256, L'\0');
-    for (;;) {
-        va_list copy;
-        va_copy(copy, args);
-        const int written = std::vswprintf(out.data(), out.size(), format, copy);
-        va_end(copy);
-        if (written >= 0) {
-            out.resize(static_cast<size_t>(written));
-            return out;
-        }
-        if (out.size() >= kMaxFormattedChars) {
-            return std::wstring(format);
-        }
-        out.resize(out.size() * 2);
-    }
 }
 
 // Creates the stamped file in root, never one that exists: a second
@@ -114,14 +92,6 @@ std::FILE* CreateFallbackLogFile(const std::wstring& root) {
 }
 
 }  // namespace
-
-std::wstring FormatText(const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::wstring text = FormatTextV(format, args);
-    va_end(args);
-    return text;
-}
 
 void OpenLogFile() {
     if (g_log.opening || g_log.file != nullptr) {
