@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "plugin/boundary/admin_login.h"
+#include "plugin/boundary/exports/admin_login.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/boundary/OrvellaForNST.h"
+#include "plugin/boundary/exports/OrvellaForNST.h"
 
 namespace platform {
 struct Library;

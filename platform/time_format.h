@@ -14,4 +14,8 @@ namespace platform {
 PLATFORM_API std::string FormatCalendarTime(const std::tm& parts, const std::string& pattern,
                                             size_t maxBytes = 256);
 
+// The local wall-clock time of the call, to the second, formatted with pattern
+// as FormatCalendarTime does (the same clock as CurrentLocalTime). Thread-safe.
+PLATFORM_API std::string FormatLocalTime(const std::string& pattern, size_t maxBytes = 256);
+
 }  // namespace platform

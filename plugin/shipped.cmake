@@ -2,7 +2,7 @@
 # the subsystems and exports exactly UserIDPasswordChanged, RequestTicker and
 # RemoveTicker.
 if(TARGET orvella_history AND TARGET orvella_levelone)
-    add_library(OrvellaForNST SHARED ${CMAKE_CURRENT_LIST_DIR}/boundary/parts_binding.cc)
+    add_library(OrvellaForNST SHARED ${CMAKE_CURRENT_LIST_DIR}/boundary/exports/parts_binding.cc)
     target_link_libraries(OrvellaForNST PRIVATE
         orvella_plugin_entry orvella_exports orvella_history orvella_levelone orvella_boundary
         orvella_diagnostics)
@@ -10,7 +10,7 @@ if(TARGET orvella_history AND TARGET orvella_levelone)
         # OrvellaForNST.dll, with everything but the system's DLLs and
         # NSTFeed.dll linked in, so that a host's LoadLibrary needs nothing
         # from the plug-in's folder.
-        target_sources(OrvellaForNST PRIVATE ${CMAKE_CURRENT_LIST_DIR}/boundary/OrvellaForNST.def)
+        target_sources(OrvellaForNST PRIVATE ${CMAKE_CURRENT_LIST_DIR}/boundary/exports/OrvellaForNST.def)
         set_target_properties(OrvellaForNST PROPERTIES PREFIX "")
     else()
         target_link_options(OrvellaForNST PRIVATE "-Wl,--version-script=${ORVELLA_EXPORTS_MAP}")

@@ -34,6 +34,18 @@ bool QueryWhole(platform::RegKey* key, const std::wstring& name, uint32_t* type,
     return true;
 }
 
+// Opens the key for the read, takes the whole value and closes the key
+// again; false when the key or the value cannot be read.
+bool ReadWhole(platform::Hive hive, const std::wstring& keyPath, const std::wstring& name,
+               platform::RegKey** key, uint32_t* type, std::vector<uint8_t>* data) {
+    if (platform::RegOpenKey(hive, keyPath, platform::kKeyRead, key) != platform::kRegSuccess)
+        return false;
+    *type = platform::kRegNone;
+    const bool read = QueryWhole(*key, name, type, data);
+    CloseKey(key);
+    return read;
+}
+
 bool IsTextType(uint32_t type) {
     return type == platform::kRegSz || type == platform::kRegExpandSz;
 }
@@ -115,15 +127,9 @@ void CRegDwordValue::SetPath(std::wstring_view fullPath, int32_t defaultValue, b
 }
 
 int32_t CRegDwordValue::Read() {
-    if (platform::RegOpenKey(m_hive, m_keyPath, platform::kKeyRead, &m_key) !=
-        platform::kRegSuccess) {
-        return m_default;
-    }
     uint32_t type = platform::kRegNone;
     std::vector<uint8_t> data;
-    const bool read = QueryWhole(m_key, m_valueName, &type, &data);
-    CloseKey(&m_key);
-    if (!read)
+    if (!ReadWhole(m_hive, m_keyPath, m_valueName, &m_key, &type, &data))
         return m_default;
     int32_t value = 0;
     if (type == platform::kRegDword && data.size() == 4) {
@@ -175,15 +181,9 @@ void CRegStringValue::SetPath(std::wstring_view fullPath, std::wstring_view defa
 }
 
 const std::wstring& CRegStringValue::Read() {
-    if (platform::RegOpenKey(m_hive, m_keyPath, platform::kKeyRead, &m_key) !=
-        platform::kRegSuccess) {
-        return m_default;
-    }
     uint32_t type = platform::kRegNone;
     std::vector<uint8_t> data;
-    const bool read = QueryWhole(m_key, m_valueName, &type, &data);
-    CloseKey(&m_key);
-    if (!read)
+    if (!ReadWhole(m_hive, m_keyPath, m_valueName, &m_key, &type, &data))
         return m_default;
     if (!IsTextType(type)) {
         SettingsNotice(L"The setting " + m_valueName + L" does not hold text; its default is used");

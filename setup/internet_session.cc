@@ -1,5 +1,8 @@
 #include "setup/internet_session.h"
 
+#include <cstring>
+#include <string_view>
+
 namespace orvella {
 
 CCorvanInternetSession::CCorvanInternetSession(std::string agent, uintptr_t context,
@@ -67,7 +70,48 @@ std::string StatusText(long code, const std::string& information) {
     return text;
 }
 
+bool IsRedirectStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// True when the headers hold one of this name, in any case.
+bool HasHeader(std::string_view headers, std::string_view name) {
+    size_t start = 0;
+    while (start < headers.size()) {
+        size_t end = headers.find('\n', start);
+        if (end == std::string_view::npos)
+            end = headers.size();
+        const std::string_view line = headers.substr(start, end - start);
+        if (line.size() > name.size() && line[name.size()] == ':') {
+            bool same = true;
+            for (size_t i = 0; i < name.size() && same; ++i) {
+                same = (line[i] | 0x20) == (name[i] | 0x20);
+            }
+            if (same)
+                return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::string MinimumRate::TooSlowText() const {
+    return "Operation too slow. Less than " + std::to_string(bytesPerSecond) +
+           " bytes/sec transferred the last " + std::to_string(periodSeconds) + " seconds";
+}
+
+bool CRateCheck::Note(long long bytes, uint64_t nowMs) {
+    m_periodBytes += bytes;
+    if (nowMs - m_periodStart < static_cast<uint64_t>(m_rate.periodSeconds) * 1000)
+        return true;
+    if (m_periodBytes < static_cast<long long>(m_rate.bytesPerSecond) * m_rate.periodSeconds)
+        return false;
+    m_periodStart = nowMs;
+    m_periodBytes = 0;
+    return true;
+}
 
 std::string CCorvanInternetSession::StatusLine(long code, const std::string& information) {
     std::string text = StatusText(code, information);
@@ -101,6 +145,54 @@ void CCorvanInternetSession::SetErrorText(std::string text) {
     m_errorText = text.empty() ? std::string(kUnknownErrorText) : std::move(text);
     if (m_errorText.size() > kMaxErrorText)
         m_errorText.resize(kMaxErrorText);
+}
+
+void CCorvanInternetSession::ResetResponse() {
+    m_status = 0;
+    m_headers.clear();
+    m_errorText.clear();
+    m_bodyBytes = 0;
+    m_contentLength = -1;
+    m_blockUsed = 0;
+}
+
+bool CCorvanInternetSession::FinishHead(CHttpResponseSink* sink) {
+    if (IsRedirectStatus(m_status) && HasHeader(m_headers, "Location"))
+        Notify(kRedirect);
+    return sink->OnResponse(m_status);
+}
+
+bool CCorvanInternetSession::AppendBody(const char* data, size_t size, CHttpResponseSink* sink) {
+    while (size > 0) {
+        size_t room = 0;
+        char* at = BlockRoom(&room);
+        const size_t take = size < room ? size : room;
+        std::memcpy(at, data, take);
+        data += take;
+        size -= take;
+        if (!CommitBody(take, sink))
+            return false;
+    }
+    return true;
+}
+
+char* CCorvanInternetSession::BlockRoom(size_t* room) {
+    *room = kReadBlockSize - m_blockUsed;
+    return m_buffer.get() + m_blockUsed;
+}
+
+bool CCorvanInternetSession::CommitBody(size_t size, CHttpResponseSink* sink) {
+    m_blockUsed += size;
+    return m_blockUsed < kReadBlockSize || FlushBody(sink);
+}
+
+bool CCorvanInternetSession::FlushBody(CHttpResponseSink* sink) {
+    if (m_blockUsed == 0)
+        return true;
+    const size_t size = m_blockUsed;
+    m_blockUsed = 0;
+    m_bodyBytes += static_cast<long long>(size);
+    return sink->OnBodyBlock(m_buffer.get(), size);
 }
 
 }  // namespace orvella

@@ -42,6 +42,24 @@ struct MinimumRate {
 
     long bytesPerSecond = kBytesPerSecond;
     long periodSeconds = kPeriodSeconds;
+
+    // The error of a transfer given up for it.
+    std::string TooSlowText() const;
+};
+
+// Measures a transfer against a MinimumRate, one period after the other, for
+// a client that does not do so itself.
+class CRateCheck {
+  public:
+    CRateCheck(const MinimumRate& rate, uint64_t nowMs) : m_rate(rate), m_periodStart(nowMs) {}
+    // Counts bytes that arrived by nowMs. False once a whole period has
+    // passed with fewer bytes than the rate asks for.
+    bool Note(long long bytes, uint64_t nowMs);
+
+  private:
+    MinimumRate m_rate;
+    uint64_t m_periodStart;
+    long long m_periodBytes = 0;
 };
 
 class CCorvanInternetSession {
@@ -136,6 +154,25 @@ class CCorvanInternetSession {
     // Keeps at most kMaxErrorText characters, kUnknownErrorText for none.
     void SetErrorText(std::string text);
 
+    // What every client does with a response, whatever its transport:
+    // Forgets the last response before a request.
+    void ResetResponse();
+    // The final response's head is in m_status and m_headers: says a
+    // redirect that names its target and hands the status to the sink. False
+    // when the sink stops the transfer.
+    bool FinishHead(CHttpResponseSink* sink);
+    // The body is cut into blocks of kReadBlockSize: AppendBody adds bytes
+    // to the block being filled, a client that reads into the block itself
+    // asks BlockRoom where and how much and then counts what it read with
+    // CommitBody. Each hands on the block once it is full; FlushBody hands on
+    // the last, short one. False when the sink stops the transfer.
+    bool AppendBody(const char* data, size_t size, CHttpResponseSink* sink);
+    char* BlockRoom(size_t* room);
+    bool CommitBody(size_t size, CHttpResponseSink* sink);
+    bool FlushBody(CHttpResponseSink* sink);
+    // Body bytes received so far, handed on or not.
+    long long ReceivedBytes() const { return m_bodyBytes + static_cast<long long>(m_blockUsed); }
+
     static constexpr char kUnknownErrorText[] = "Some crazy unknown error";
 
     std::string m_agent;
@@ -143,6 +180,7 @@ class CCorvanInternetSession {
     StatusSink m_statusSink;
     bool m_rawLines;
     std::unique_ptr<char[]> m_buffer;  // one block plus a terminating NUL
+    size_t m_blockUsed = 0;            // bytes of the block being filled
 
     // The response of the last Get.
     long m_status = 0;

@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 #include <thread>
 
@@ -15,31 +14,6 @@ namespace {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
-}
-
-bool IsRedirectStatus(long status) {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-// Finds a header by name, ignoring case; true when the headers hold it.
-bool HasHeader(std::string_view headers, std::string_view name) {
-    size_t start = 0;
-    while (start < headers.size()) {
-        size_t end = headers.find('\n', start);
-        if (end == std::string_view::npos)
-            end = headers.size();
-        const std::string_view line = headers.substr(start, end - start);
-        if (line.size() > name.size() && line[name.size()] == ':') {
-            bool same = true;
-            for (size_t i = 0; i < name.size() && same; ++i) {
-                same = (line[i] | 0x20) == (name[i] | 0x20);
-            }
-            if (same)
-                return true;
-        }
-        start = end + 1;
-    }
-    return false;
 }
 
 }  // namespace
@@ -54,20 +28,6 @@ struct CCorvanInternetSession::Transfer {
     bool headersStarted = false;
     bool headersComplete = false;
     bool stoppedBySink = false;
-    size_t blockUsed = 0;
-
-    bool DeliverBlock() {
-        if (blockUsed == 0)
-            return true;
-        const size_t size = blockUsed;
-        blockUsed = 0;
-        session->m_bodyBytes += static_cast<long long>(size);
-        if (!sink->OnBodyBlock(session->m_buffer.get(), size)) {
-            stoppedBySink = true;
-            return false;
-        }
-        return true;
-    }
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Transfer*>(user);
@@ -86,10 +46,7 @@ struct CCorvanInternetSession::Transfer {
             session->m_status = status;
             self->headersComplete = true;
             session->Notify(kResponseReceived);
-            if (IsRedirectStatus(status) && HasHeader(session->m_headers, "Location")) {
-                session->Notify(kRedirect);
-            }
-            if (!self->sink->OnResponse(status)) {
+            if (!session->FinishHead(self->sink)) {
                 self->stoppedBySink = true;
                 return 0;
             }
@@ -105,17 +62,9 @@ struct CCorvanInternetSession::Transfer {
 
     static size_t OnBody(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Transfer*>(user);
-        char* block = self->session->m_buffer.get();
-        size_t remaining = size * count;
-        while (remaining > 0) {
-            const size_t room = kReadBlockSize - self->blockUsed;
-            const size_t take = remaining < room ? remaining : room;
-            std::memcpy(block + self->blockUsed, data, take);
-            self->blockUsed += take;
-            data += take;
-            remaining -= take;
-            if (self->blockUsed == kReadBlockSize && !self->DeliverBlock())
-                return 0;
+        if (!self->session->AppendBody(data, size * count, self->sink)) {
+            self->stoppedBySink = true;
+            return 0;
         }
         return size * count;
     }
@@ -188,11 +137,7 @@ CCorvanInternetSession::Result CCorvanInternetSession::Get(const Request& reques
 CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& request,
                                                                CHttpResponseSink* sink,
                                                                bool* couldNotConnect) {
-    m_status = 0;
-    m_headers.clear();
-    m_errorText.clear();
-    m_bodyBytes = 0;
-    m_contentLength = -1;
+    ResetResponse();
 
     CURL* easy = curl_easy_init();
     if (easy == nullptr) {
@@ -246,8 +191,10 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
     if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
         m_contentLength = length;
     Result result = Result::kCompleted;
-    if (code == CURLE_OK && !transfer.DeliverBlock())
+    if (code == CURLE_OK && !FlushBody(sink)) {
+        transfer.stoppedBySink = true;
         code = CURLE_WRITE_ERROR;
+    }
     if (transfer.stoppedBySink) {
         result = Result::kStoppedBySink;
     } else if (code != CURLE_OK) {

@@ -33,10 +33,6 @@ std::atomic<bool> g_connected{false};
 std::atomic<bool> g_resolveReported{false};
 std::string g_host;  // the request in flight's host
 
-bool IsRedirectStatus(long status) {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
 // The client's errors that a user meets, described in the words the Linux
 // build uses; others come from the system's message table.
 std::string DescribeError(DWORD error) {
@@ -66,11 +62,6 @@ std::string DescribeError(DWORD error) {
     return description;
 }
 
-std::string TooSlowText(const MinimumRate& rate) {
-    return "Operation too slow. Less than " + std::to_string(rate.bytesPerSecond) +
-           " bytes/sec transferred the last " + std::to_string(rate.periodSeconds) + " seconds";
-}
-
 // Closes a handle when its scope ends.
 struct HandleCloser {
     HINTERNET handle = nullptr;
@@ -85,10 +76,24 @@ struct HandleCloser {
 }  // namespace
 
 struct CCorvanInternetSession::Transfer {
-    // The request proper; the caller closes the handles.
+    // The request proper, step by step; the caller closes the handles.
     static Result Exchange(CCorvanInternetSession& s, const Request& request,
                            CHttpResponseSink* sink, HINTERNET internet, HINTERNET* connection,
                            HINTERNET* http, bool* couldNotConnect);
+    // The connection and the request with its headers; 0 or the error.
+    static DWORD Open(CCorvanInternetSession& s, const Request& request, HINTERNET internet,
+                      HINTERNET* connection, HINTERNET* http);
+    // Sends the request and waits for the response's head.
+    static Result Send(CCorvanInternetSession& s, const MinimumRate& rate, HINTERNET* http,
+                       bool* couldNotConnect);
+    // Status, headers and announced length of the response; 0 or the error.
+    static DWORD ReadHead(CCorvanInternetSession& s, HINTERNET http);
+    static Result ReadBody(CCorvanInternetSession& s, const MinimumRate& rate,
+                           CHttpResponseSink* sink, HINTERNET http);
+    static Result Fail(CCorvanInternetSession& s, DWORD error) {
+        s.SetErrorText(DescribeError(error));
+        return Result::kFailed;
+    }
 
     static void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD code, void* information,
                                   DWORD length) {
@@ -134,18 +139,30 @@ struct CCorvanInternetSession::Transfer {
 CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
     CCorvanInternetSession& s, const Request& request, CHttpResponseSink* sink, HINTERNET internet,
     HINTERNET* connection, HINTERNET* http, bool* couldNotConnect) {
-    const auto fail = [&s](DWORD error) {
-        s.SetErrorText(DescribeError(error));
-        return Result::kFailed;
-    };
+    if (const DWORD error = Open(s, request, internet, connection, http); error != 0)
+        return Fail(s, error);
+    if (const Result sent = Send(s, request.minimumRate, http, couldNotConnect);
+        sent != Result::kCompleted) {
+        return sent;
+    }
+    if (const DWORD error = ReadHead(s, *http); error != 0)
+        return Fail(s, error);
+    if (!s.FinishHead(sink))
+        return Result::kStoppedBySink;
+    return ReadBody(s, request.minimumRate, sink, *http);
+}
+
+DWORD CCorvanInternetSession::Transfer::Open(CCorvanInternetSession& s, const Request& request,
+                                             HINTERNET internet, HINTERNET* connection,
+                                             HINTERNET* http) {
     if (request.host.empty())
-        return fail(ERROR_INTERNET_INVALID_URL);
+        return ERROR_INTERNET_INVALID_URL;
     const auto port = static_cast<INTERNET_PORT>(request.port & 0xFFFF);
     *connection = InternetConnectA(internet, request.host.c_str(),
                                    port == 0 ? INTERNET_DEFAULT_HTTP_PORT : port, nullptr, nullptr,
                                    INTERNET_SERVICE_HTTP, 0, s.m_context);
     if (*connection == nullptr)
-        return fail(GetLastError());
+        return GetLastError();
     // Our own redirect handling decides about 301, 302 and 303.
     const DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE |
                         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT |
@@ -153,11 +170,18 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
     *http = HttpOpenRequestA(*connection, "GET", request.objectPath.c_str(), nullptr, nullptr,
                              nullptr, flags, s.m_context);
     if (*http == nullptr)
-        return fail(GetLastError());
+        return GetLastError();
     for (const std::string& header : request.headers) {
         HttpAddRequestHeadersA(*http, header.c_str(), static_cast<DWORD>(header.size()),
                                HTTP_ADDREQ_FLAG_ADD_IF_NEW);
     }
+    return 0;
+}
+
+CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Send(CCorvanInternetSession& s,
+                                                                      const MinimumRate& rate,
+                                                                      HINTERNET* http,
+                                                                      bool* couldNotConnect) {
     // The request and the response's head are one blocking call; a server
     // that sends the head a byte now and then is given up when the head has
     // not come within the period (closing the handle ends the call).
@@ -167,7 +191,7 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
     bool tooSlow = false;
     std::thread watchdog([&] {
         std::unique_lock<std::mutex> lock(mutex);
-        if (!headArrived.wait_for(lock, std::chrono::seconds(request.minimumRate.periodSeconds),
+        if (!headArrived.wait_for(lock, std::chrono::seconds(rate.periodSeconds),
                                   [&] { return sent; })) {
             tooSlow = true;
             InternetCloseHandle(*http);
@@ -183,26 +207,29 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
     watchdog.join();
     if (tooSlow) {
         *http = nullptr;
-        s.SetErrorText(TooSlowText(request.minimumRate));
+        s.SetErrorText(rate.TooSlowText());
         return Result::kFailed;
     }
     if (!sentOk) {
         *couldNotConnect = sendError == ERROR_INTERNET_CANNOT_CONNECT;
-        return fail(sendError);
+        return Fail(s, sendError);
     }
+    return Result::kCompleted;
+}
 
+DWORD CCorvanInternetSession::Transfer::ReadHead(CCorvanInternetSession& s, HINTERNET http) {
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (!HttpQueryInfoA(*http, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+    if (!HttpQueryInfoA(http, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                         nullptr)) {
-        return fail(GetLastError());
+        return GetLastError();
     }
     s.m_status = static_cast<long>(status);
     size = 0;
-    HttpQueryInfoA(*http, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr);
+    HttpQueryInfoA(http, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr);
     if (size > 0) {
         std::string raw(size, '\0');
-        if (HttpQueryInfoA(*http, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &size, nullptr)) {
+        if (HttpQueryInfoA(http, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &size, nullptr)) {
             raw.resize(size);
             // The status line is not a header; one CR LF ends the last one.
             const size_t firstEnd = raw.find("\r\n");
@@ -213,79 +240,56 @@ CCorvanInternetSession::Result CCorvanInternetSession::Transfer::Exchange(
             }
         }
     }
-    long long announced = -1;
     char lengthText[32] = {0};
     size = sizeof(lengthText) - 1;
-    if (HttpQueryInfoA(*http, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr))
-        announced = std::strtoll(lengthText, nullptr, 10);
-    s.m_contentLength = announced;
+    if (HttpQueryInfoA(http, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr))
+        s.m_contentLength = std::strtoll(lengthText, nullptr, 10);
+    return 0;
+}
 
-    if (IsRedirectStatus(s.m_status) && s.m_headers.find("\nLocation:") != std::string::npos)
-        s.Notify(kRedirect);
-    if (!sink->OnResponse(s.m_status))
-        return Result::kStoppedBySink;
-
-    char* block = s.m_buffer.get();
+CCorvanInternetSession::Result CCorvanInternetSession::Transfer::ReadBody(CCorvanInternetSession& s,
+                                                                          const MinimumRate& rate,
+                                                                          CHttpResponseSink* sink,
+                                                                          HINTERNET http) {
+    const long long announced = s.m_contentLength;
     // The rate over each period in a row, as the Linux client measures it.
-    const MinimumRate& rate = request.minimumRate;
-    ULONGLONG periodStart = GetTickCount64();
-    long long periodBytes = 0;
+    CRateCheck rateCheck(rate, GetTickCount64());
     for (;;) {
-        // Fill one block before handing it on, as a read may return less.
-        size_t used = 0;
-        bool ended = false;
-        while (used < kReadBlockSize) {
-            // A read waits until its whole size has come; asking first what
-            // has arrived keeps the reads, and the rate check, going while
-            // data trickles in.
-            DWORD available = 0;
-            if (!InternetQueryDataAvailable(*http, &available, 0, 0))
-                return fail(GetLastError());
-            const DWORD room = static_cast<DWORD>(kReadBlockSize - used);
-            DWORD received = 0;
-            if (available > 0 &&
-                !InternetReadFile(*http, block + used, available < room ? available : room,
-                                  &received)) {
-                return fail(GetLastError());
-            }
-            if (received == 0) {
-                ended = true;
-                break;
-            }
-            used += received;
-            periodBytes += received;
-            if (!sink->OnTransferProgress(s.m_bodyBytes + static_cast<long long>(used),
-                                          announced)) {
-                return Result::kStoppedBySink;
-            }
-            const ULONGLONG now = GetTickCount64();
-            if (now - periodStart >= static_cast<ULONGLONG>(rate.periodSeconds) * 1000) {
-                if (periodBytes < rate.bytesPerSecond * rate.periodSeconds) {
-                    s.SetErrorText(TooSlowText(rate));
-                    return Result::kFailed;
-                }
-                periodStart = now;
-                periodBytes = 0;
-            }
+        // A read waits until its whole size has come; asking first what has
+        // arrived keeps the reads, and the rate check, going while data
+        // trickles in.
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(http, &available, 0, 0))
+            return Fail(s, GetLastError());
+        size_t room = 0;
+        char* at = s.BlockRoom(&room);
+        DWORD received = 0;
+        if (available > 0 &&
+            !InternetReadFile(http, at, available < room ? available : static_cast<DWORD>(room),
+                              &received)) {
+            return Fail(s, GetLastError());
         }
-        // WinINet reports the end of a connection closed early as the end of
-        // the body; the announced length tells them apart, and the short
-        // last block is not handed on, as with a failed read.
-        if (ended && announced >= 0 && s.m_bodyBytes + static_cast<long long>(used) < announced) {
-            s.SetErrorText(
-                "transfer closed with " +
-                std::to_string(announced - s.m_bodyBytes - static_cast<long long>(used)) +
-                " bytes remaining to read");
+        if (received == 0)
+            break;
+        if (!sink->OnTransferProgress(s.ReceivedBytes() + received, announced))
+            return Result::kStoppedBySink;
+        if (!rateCheck.Note(received, GetTickCount64())) {
+            s.SetErrorText(rate.TooSlowText());
             return Result::kFailed;
         }
-        if (used > 0) {
-            s.m_bodyBytes += static_cast<long long>(used);
-            if (!sink->OnBodyBlock(block, used))
-                return Result::kStoppedBySink;
-        }
-        if (ended)
-            break;
+        if (!s.CommitBody(received, sink))
+            return Result::kStoppedBySink;
     }
+    // WinINet reports the end of a connection closed early as the end of
+    // the body; the announced length tells them apart, and the short last
+    // block is not handed on, as with a failed read.
+    if (announced >= 0 && s.ReceivedBytes() < announced) {
+        s.SetErrorText("transfer closed with " + std::to_string(announced - s.ReceivedBytes()) +
+                       " bytes remaining to read");
+        return Result::kFailed;
+    }
+    if (!s.FlushBody(sink))
+        return Result::kStoppedBySink;
     // The whole body, also when no length was announced.
     if (!sink->OnTransferProgress(s.m_bodyBytes, announced))
         return Result::kStoppedBySink;
@@ -309,11 +313,7 @@ CCorvanInternetSession::Result CCorvanInternetSession::Get(const Request& reques
 CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& request,
                                                                CHttpResponseSink* sink,
                                                                bool* couldNotConnect) {
-    m_status = 0;
-    m_headers.clear();
-    m_errorText.clear();
-    m_bodyBytes = 0;
-    m_contentLength = -1;
+    ResetResponse();
     *couldNotConnect = false;
 
     CCorvanInternetSession* expected = nullptr;

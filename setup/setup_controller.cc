@@ -235,6 +235,24 @@ void CSetupController::EndJob() {
     m_cancel = false;
 }
 
+bool CSetupController::BeginFolderJob(std::string* root, std::string* folder) {
+    m_view->ClearStatus();
+    if (!SaveSymbolSettings())
+        return false;
+    BeginJob();
+    if (!StoredRoot(root)) {
+        EndJob();
+        return false;
+    }
+    *folder = LstFolder(*root);
+    if (!m_store->EnsureDirectory(*folder)) {
+        m_view->AppendStatus(Fill("Failed to create or find the %s directory!", *folder));
+        EndJob();
+        return false;
+    }
+    return true;
+}
+
 bool CSetupController::ReportProgress(int64_t done, int64_t total) {
     if (done >= 0) {
         const double now = SteadySeconds();
@@ -261,21 +279,10 @@ void CSetupController::EndProgress() {
 bool CSetupController::DownloadSymbolFile() {
     m_promptShown = false;
     m_stored = false;
-    m_view->ClearStatus();
-    if (!SaveSymbolSettings())
-        return false;
-    BeginJob();
     std::string root;
-    if (!StoredRoot(&root)) {
-        EndJob();
+    std::string folder;
+    if (!BeginFolderJob(&root, &folder))
         return false;
-    }
-    const std::string folder = LstFolder(root);
-    if (!m_store->EnsureDirectory(folder)) {
-        m_view->AppendStatus(Fill("Failed to create or find the %s directory!", folder));
-        EndJob();
-        return false;
-    }
     const SymbolFileLocation location = LocateSymbolFile(m_view->WebsiteText());
     const int port = PortFromText(m_view->PortText());
     m_view->AppendStatus("Begining download of symbol file....");
@@ -436,21 +443,10 @@ bool CSetupController::BuildLstFiles() {
     using Check = CSetupView::Check;
     m_promptShown = false;
     m_lstLinesSkipped = 0;
-    m_view->ClearStatus();
-    if (!SaveSymbolSettings())
-        return false;
-    BeginJob();
     std::string root;
-    if (!StoredRoot(&root)) {
-        EndJob();
+    std::string folder;
+    if (!BeginFolderJob(&root, &folder))
         return false;
-    }
-    const std::string folder = LstFolder(root);
-    if (!m_store->EnsureDirectory(folder)) {
-        m_view->AppendStatus(Fill("Failed to create or find the %s directory!", folder));
-        EndJob();
-        return false;
-    }
     m_view->AppendStatus("Beginning to process the symbol file!");
     const std::string symbolFile = SymbolFilePath(root, LocateSymbolFile(m_view->WebsiteText()));
     LstOptions options;

@@ -99,6 +99,11 @@ class CSetupController {
     void BeginJob();
     // Ends a job: cursor back, buttons on, Cancel hidden.
     void EndJob();
+    // Starts a job that writes into the host's LST folder: clears the status,
+    // saves the symbol settings, and finds the stored host directory and that
+    // folder, created when missing. False, with a status line (and the job
+    // ended), when any of it fails.
+    bool BeginFolderJob(std::string* root, std::string* folder);
     // A job's progress: done of total bytes (-1 done: nothing to show yet,
     // -1 total: not known). Shows it, lets window messages run and returns
     // false when the job is to stop.

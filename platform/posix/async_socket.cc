@@ -31,31 +31,11 @@ int FdOf(SocketHandle handle) {
     return static_cast<int>(handle & 0xFFFFFFFFu);
 }
 
-bool Fail(int code) {
-    SetLastSocketError(code);
-    return false;
-}
-
-int FailCount(int code) {
-    SetLastSocketError(code);
-    return -1;
-}
-
 // Connect failures the platform reports through the connect notification
 // rather than from the call itself.
 bool IsLateConnectFailure(int err) {
     return err == ECONNREFUSED || err == ETIMEDOUT || err == ENETUNREACH || err == EHOSTUNREACH ||
            err == ECONNRESET;
-}
-
-bool SetIntOption(SocketHandle handle, int option, int value) {
-    if (handle == kInvalidSocket) {
-        return Fail(kWsaNotSocket);
-    }
-    if (setsockopt(FdOf(handle), SOL_SOCKET, option, &value, sizeof(value)) != 0) {
-        return Fail(SocketErrorFromErrno(errno));
-    }
-    return true;
 }
 
 SocketState* StateOf(const CAsyncSocket& socket) {
@@ -112,12 +92,7 @@ int SocketRegistry::Wait(CAsyncSocket& socket, bool write) {
     return result;
 }
 
-int SocketRegistry::Probe(CAsyncSocket& socket) {
-    std::lock_guard<std::mutex> guard(socket.m_closeLock);
-    const SocketHandle handle = socket.m_handle.load();
-    if (handle == kInvalidSocket) {
-        return FailCount(kWsaNotSocket);
-    }
+int SocketRegistry::Peek(CAsyncSocket& socket, SocketHandle handle) {
     char byte;
     const ssize_t n = recv(FdOf(handle), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n > 0) {
@@ -129,7 +104,7 @@ int SocketRegistry::Probe(CAsyncSocket& socket) {
     SocketState* state = StateOf(socket);
     int pending = 0;
     state->queue->WithLock([&] { pending = state->pendingError; });
-    return FailCount(pending != 0 ? pending : code);
+    return pending != 0 ? pending : code;
 }
 
 bool InitSockets() {
@@ -146,71 +121,56 @@ void SetLastSocketError(int code) {
     t_lastSocketError = code;
 }
 
-CAsyncSocket::CAsyncSocket() = default;
-
-CAsyncSocket::~CAsyncSocket() {
-    CAsyncSocket::Close();
-}
-
-bool CAsyncSocket::Create(unsigned events) {
-    if (m_backend != nullptr) {
-        return Fail(kWsaInvalidArgument);
-    }
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+int SocketRegistry::Open(CAsyncSocket& socket, unsigned events) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        return Fail(SocketErrorFromErrno(errno));
+        return SocketErrorFromErrno(errno);
     }
     auto* state = new SocketState;
     state->fd = fd;
     state->handle = (static_cast<SocketHandle>(g_nextGeneration.fetch_add(1)) << 32) |
                     static_cast<uint32_t>(fd);
-    state->socket = this;
+    state->socket = &socket;
     state->events = events;
     state->queue = posix::ThreadQueue::CurrentShared();
-    m_backend = state;
+    socket.m_backend = state;
     state->queue->Register(state);
-    m_handle.store(state->handle);
-    return true;
+    socket.m_handle.store(state->handle);
+    return 0;
 }
 
-bool CAsyncSocket::SetReceiveBufferSize(int bytes) {
-    return SetIntOption(handle(), SO_RCVBUF, bytes);
+int SocketRegistry::SetBufferSize(SocketHandle handle, bool receive, int bytes) {
+    return setsockopt(FdOf(handle), SOL_SOCKET, receive ? SO_RCVBUF : SO_SNDBUF, &bytes,
+                      sizeof(bytes)) == 0
+               ? 0
+               : SocketErrorFromErrno(errno);
 }
 
-bool CAsyncSocket::SetSendBufferSize(int bytes) {
-    return SetIntOption(handle(), SO_SNDBUF, bytes);
-}
-
-bool CAsyncSocket::SetDontLinger(bool dontLinger) {
-    const SocketHandle h = handle();
-    if (h == kInvalidSocket) {
-        return Fail(kWsaNotSocket);
-    }
+int SocketRegistry::SetDontLinger(SocketHandle handle, bool dontLinger) {
     // Lingering never turns a close into a reset here: with lingering on, a
     // close waits at most one second for the peer to take the unsent data.
-    linger value{dontLinger ? 0 : 1, dontLinger ? 0 : 1};
-    if (setsockopt(FdOf(h), SOL_SOCKET, SO_LINGER, &value, sizeof(value)) != 0) {
-        return Fail(SocketErrorFromErrno(errno));
-    }
-    return true;
+    const linger value{dontLinger ? 0 : 1, dontLinger ? 0 : 1};
+    return setsockopt(FdOf(handle), SOL_SOCKET, SO_LINGER, &value, sizeof(value)) == 0
+               ? 0
+               : SocketErrorFromErrno(errno);
 }
 
 bool CAsyncSocket::Connect(const char* address, uint16_t port) {
     auto* state = static_cast<SocketState*>(m_backend);
     if (state == nullptr) {
-        return Fail(kWsaNotSocket);
+        return FailSocketCall(kWsaNotSocket);
     }
     if (state->phase == Phase::kConnecting) {
-        return Fail(posix::kWsaAlready);
+        return FailSocketCall(posix::kWsaAlready);
     }
     if (state->phase == Phase::kConnected) {
-        return Fail(kWsaIsConnected);
+        return FailSocketCall(kWsaIsConnected);
     }
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
     if (address == nullptr || inet_pton(AF_INET, address, &peer.sin_addr) != 1) {
-        return Fail(kWsaInvalidArgument);
+        return FailSocketCall(kWsaInvalidArgument);
     }
     if (connect(state->fd, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) == 0) {
         state->queue->WithLock([&] { state->phase = Phase::kConnected; });
@@ -220,7 +180,7 @@ bool CAsyncSocket::Connect(const char* address, uint16_t port) {
     const int err = errno;
     if (err == EINPROGRESS) {
         state->queue->WithLock([&] { state->phase = Phase::kConnecting; });
-        return Fail(kWsaWouldBlock);
+        return FailSocketCall(kWsaWouldBlock);
     }
     if (IsLateConnectFailure(err)) {
         // The platform reports "would block" and then the failure through
@@ -231,19 +191,13 @@ bool CAsyncSocket::Connect(const char* address, uint16_t port) {
             state->connectError = code;
         });
         state->queue->PostNotification(state, kSocketEventConnect, code);
-        return Fail(kWsaWouldBlock);
+        return FailSocketCall(kWsaWouldBlock);
     }
-    return Fail(SocketErrorFromErrno(err));
+    return FailSocketCall(SocketErrorFromErrno(err));
 }
 
-int CAsyncSocket::Send(const void* data, int len, int flags) {
-    auto* state = static_cast<SocketState*>(m_backend);
-    if (state == nullptr) {
-        return FailCount(kWsaNotSocket);
-    }
-    if (len < 0 || (data == nullptr && len > 0)) {
-        return FailCount(kWsaFault);
-    }
+int SocketRegistry::SendSome(CAsyncSocket& socket, const void* data, int len, int flags) {
+    SocketState* state = StateOf(socket);
     const ssize_t n = send(state->fd, data, static_cast<size_t>(len),
                            posix::NativeMessageFlags(flags) | MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n >= 0) {
@@ -253,20 +207,11 @@ int CAsyncSocket::Send(const void* data, int len, int flags) {
     if (code == kWsaWouldBlock) {
         state->queue->WithLock([&] { state->writeArmed = true; });
     }
-    return FailCount(code);
+    return FailSocketCount(code);
 }
 
-int CAsyncSocket::Receive(void* buffer, int len, int flags) {
-    if (len == 0) {
-        return SocketRegistry::Probe(*this);
-    }
-    auto* state = static_cast<SocketState*>(m_backend);
-    if (state == nullptr) {
-        return FailCount(kWsaNotSocket);
-    }
-    if (len < 0 || buffer == nullptr) {
-        return FailCount(kWsaFault);
-    }
+int SocketRegistry::ReceiveSome(CAsyncSocket& socket, void* buffer, int len, int flags) {
+    SocketState* state = StateOf(socket);
     const ssize_t n = recv(state->fd, buffer, static_cast<size_t>(len),
                            posix::NativeMessageFlags(flags) | MSG_DONTWAIT);
     const int err = errno;
@@ -283,87 +228,53 @@ int CAsyncSocket::Receive(void* buffer, int len, int flags) {
         return static_cast<int>(n);
     }
     if (pending != 0) {
-        return FailCount(pending);
+        return FailSocketCount(pending);
     }
     if (n == 0) {
         return 0;
     }
-    return FailCount(SocketErrorFromErrno(err));
+    return FailSocketCount(SocketErrorFromErrno(err));
 }
 
-bool CAsyncSocket::ShutDown(int how) {
-    const SocketHandle h = handle();
-    if (h == kInvalidSocket) {
-        return Fail(kWsaNotSocket);
-    }
-    int native;
-    switch (how) {
-        case kShutdownReceive:
-            native = SHUT_RD;
-            break;
-        case kShutdownSend:
-            native = SHUT_WR;
-            break;
-        case kShutdownBoth:
-            native = SHUT_RDWR;
-            break;
-        default:
-            return Fail(kWsaInvalidArgument);
-    }
-    if (shutdown(FdOf(h), native) != 0) {
-        return Fail(SocketErrorFromErrno(errno));
-    }
-    return true;
+int SocketRegistry::ShutDown(SocketHandle handle, int how) {
+    const int native = how == kShutdownReceive ? SHUT_RD
+                       : how == kShutdownSend  ? SHUT_WR
+                                               : SHUT_RDWR;
+    return shutdown(FdOf(handle), native) == 0 ? 0 : SocketErrorFromErrno(errno);
 }
 
-void CAsyncSocket::Close() {
-    SocketState* state;
-    SocketHandle h;
-    {
-        // A probe on another thread holds this lock while it uses the
-        // descriptor, so the descriptor is never reused under it.
-        std::lock_guard<std::mutex> guard(m_closeLock);
-        h = m_handle.exchange(kInvalidSocket);
-        if (h == kInvalidSocket) {
-            return;
-        }
-        state = static_cast<SocketState*>(m_backend);
-        m_backend = nullptr;
-        state->queue->Unregister(h);
-        close(FdOf(h));
-    }
-    state->queue->Post(kSocketDeadMessage, h, 0);
+void SocketRegistry::CloseHandle(SocketHandle handle, void* backend) {
+    static_cast<SocketState*>(backend)->queue->Unregister(handle);
+    close(FdOf(handle));
+}
+
+void SocketRegistry::Release(SocketHandle handle, void* backend) {
+    auto* state = static_cast<SocketState*>(backend);
+    state->queue->Post(kSocketDeadMessage, handle, 0);
     delete state;
 }
 
-bool CSocket::Connect(const char* address, uint16_t port) {
-    if (CAsyncSocket::Connect(address, port)) {
-        return true;
-    }
-    if (LastSocketError() != kWsaWouldBlock) {
-        return false;
-    }
-    const SocketHandle h = handle();
+bool SocketRegistry::WaitConnected(CAsyncSocket& socket, SocketHandle handle, int* error) {
     for (;;) {
-        SocketState* state = StateOf(*this);
+        SocketState* state = StateOf(socket);
         Phase phase = Phase::kCreated;
-        int error = 0;
         state->queue->WithLock([&] {
             phase = state->phase;
-            error = state->connectError;
+            *error = state->connectError;
         });
         if (phase == Phase::kConnected) {
             return true;
         }
         if (phase == Phase::kFailed) {
-            return Fail(error);
+            return false;
         }
-        const int code = SocketRegistry::Wait(*this, true);
-        if (code != 0) {
-            return Fail(code);
+        *error = Wait(socket, true);
+        if (*error != 0) {
+            return false;
         }
-        if (handle() != h) {
-            return Fail(kWsaNotSocket);
+        if (socket.handle() != handle) {
+            *error = kWsaNotSocket;
+            return false;
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "platform/time_format.h"
 
 #include <locale.h>
+#include <time.h>
 
 #include <vector>
 
@@ -24,6 +25,14 @@ std::string FormatCalendarTime(const std::tm& parts, const std::string& pattern,
     const size_t n =
         strftime_l(buffer.data(), buffer.size(), pattern.c_str(), &parts, PosixLocale());
     return std::string(buffer.data(), n);
+}
+
+std::string FormatLocalTime(const std::string& pattern, size_t maxBytes) {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::tm parts{};
+    localtime_r(&now.tv_sec, &parts);
+    return FormatCalendarTime(parts, pattern, maxBytes);
 }
 
 }  // namespace platform

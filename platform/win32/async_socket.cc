@@ -25,29 +25,8 @@ struct SocketState {
 // How often a blocking call looks at its socket while no message arrives.
 constexpr DWORD kBlockingPollMs = 10;
 
-bool Fail(int code) {
-    SetLastSocketError(code);
-    return false;
-}
-
-int FailCount(int code) {
-    SetLastSocketError(code);
-    return -1;
-}
-
 SOCKET Native(SocketHandle handle) {
     return static_cast<SOCKET>(handle);
-}
-
-bool SetIntOption(SocketHandle handle, int option, int value) {
-    if (handle == kInvalidSocket) {
-        return Fail(kWsaNotSocket);
-    }
-    if (setsockopt(Native(handle), SOL_SOCKET, option, reinterpret_cast<const char*>(&value),
-                   sizeof(value)) != 0) {
-        return Fail(WSAGetLastError());
-    }
-    return true;
 }
 
 SocketState* StateOf(const CAsyncSocket& socket) {
@@ -86,18 +65,13 @@ int SocketRegistry::Wait(CAsyncSocket& socket, bool write) {
     return socket.handle() == handle ? 0 : kWsaNotSocket;
 }
 
-int SocketRegistry::Probe(CAsyncSocket& socket) {
-    std::lock_guard<std::mutex> guard(socket.m_closeLock);
-    const SocketHandle handle = socket.m_handle.load();
-    if (handle == kInvalidSocket) {
-        return FailCount(kWsaNotSocket);
-    }
+int SocketRegistry::Peek(CAsyncSocket&, SocketHandle handle) {
     char byte;
     const int n = recv(Native(handle), &byte, 1, MSG_PEEK);
     if (n > 0) {
         return 0;
     }
-    return FailCount(n == 0 ? kWsaShutdown : WSAGetLastError());
+    return n == 0 ? kWsaShutdown : WSAGetLastError();
 }
 
 bool InitSockets() {
@@ -138,77 +112,62 @@ void DeliverNotification(CAsyncSocket* socket, unsigned event, int error) {
 
 }  // namespace win32
 
-CAsyncSocket::CAsyncSocket() = default;
-
-CAsyncSocket::~CAsyncSocket() {
-    CAsyncSocket::Close();
-}
-
-bool CAsyncSocket::Create(unsigned events) {
-    if (m_backend != nullptr) {
-        return Fail(kWsaInvalidArgument);
-    }
+int SocketRegistry::Open(CAsyncSocket& socket, unsigned events) {
     win32::ThreadWindow* window = win32::CurrentWindow();
     if (window == nullptr) {
-        return Fail(kWsaNoBufferSpace);
+        return kWsaNoBufferSpace;
     }
-    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) {
-        return Fail(WSAGetLastError());
+        return WSAGetLastError();
     }
     // Every event is selected, so that the blocking calls learn the outcome
     // of a connect; the owner's handlers see only the events it chose.
     if (WSAAsyncSelect(s, window->hwnd, kSocketNotifyMessage, kSocketEventsAll) != 0) {
         const int error = WSAGetLastError();
         closesocket(s);
-        return Fail(error);
+        return error;
     }
     auto* state = new SocketState;
     state->window = window;
     state->events = events;
-    m_backend = state;
-    window->sockets[s] = this;
-    m_handle.store(static_cast<SocketHandle>(s));
-    return true;
+    socket.m_backend = state;
+    window->sockets[s] = &socket;
+    socket.m_handle.store(static_cast<SocketHandle>(s));
+    return 0;
 }
 
-bool CAsyncSocket::SetReceiveBufferSize(int bytes) {
-    return SetIntOption(handle(), SO_RCVBUF, bytes);
+int SocketRegistry::SetBufferSize(SocketHandle handle, bool receive, int bytes) {
+    return setsockopt(Native(handle), SOL_SOCKET, receive ? SO_RCVBUF : SO_SNDBUF,
+                      reinterpret_cast<const char*>(&bytes), sizeof(bytes)) == 0
+               ? 0
+               : WSAGetLastError();
 }
 
-bool CAsyncSocket::SetSendBufferSize(int bytes) {
-    return SetIntOption(handle(), SO_SNDBUF, bytes);
-}
-
-bool CAsyncSocket::SetDontLinger(bool dontLinger) {
-    const SocketHandle h = handle();
-    if (h == kInvalidSocket) {
-        return Fail(kWsaNotSocket);
-    }
+int SocketRegistry::SetDontLinger(SocketHandle handle, bool dontLinger) {
     const BOOL value = dontLinger ? TRUE : FALSE;
-    if (setsockopt(Native(h), SOL_SOCKET, SO_DONTLINGER, reinterpret_cast<const char*>(&value),
-                   sizeof(value)) != 0) {
-        return Fail(WSAGetLastError());
-    }
-    return true;
+    return setsockopt(Native(handle), SOL_SOCKET, SO_DONTLINGER,
+                      reinterpret_cast<const char*>(&value), sizeof(value)) == 0
+               ? 0
+               : WSAGetLastError();
 }
 
 bool CAsyncSocket::Connect(const char* address, uint16_t port) {
     auto* state = static_cast<SocketState*>(m_backend);
     if (state == nullptr) {
-        return Fail(kWsaNotSocket);
+        return FailSocketCall(kWsaNotSocket);
     }
     if (state->phase == SocketState::Phase::kConnecting) {
-        return Fail(WSAEALREADY);
+        return FailSocketCall(WSAEALREADY);
     }
     if (state->phase == SocketState::Phase::kConnected) {
-        return Fail(kWsaIsConnected);
+        return FailSocketCall(kWsaIsConnected);
     }
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
     if (address == nullptr || inet_pton(AF_INET, address, &peer.sin_addr) != 1) {
-        return Fail(kWsaInvalidArgument);
+        return FailSocketCall(kWsaInvalidArgument);
     }
     if (connect(Native(handle()), reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) == 0) {
         state->phase = SocketState::Phase::kConnected;
@@ -218,89 +177,50 @@ bool CAsyncSocket::Connect(const char* address, uint16_t port) {
     if (error == WSAEWOULDBLOCK) {
         state->phase = SocketState::Phase::kConnecting;
     }
-    return Fail(error);
+    return FailSocketCall(error);
 }
 
-int CAsyncSocket::Send(const void* data, int len, int flags) {
-    if (m_backend == nullptr) {
-        return FailCount(kWsaNotSocket);
-    }
-    if (len < 0 || (data == nullptr && len > 0)) {
-        return FailCount(kWsaFault);
-    }
-    const int n = send(Native(handle()), static_cast<const char*>(data), len, flags);
-    return n >= 0 ? n : FailCount(WSAGetLastError());
+int SocketRegistry::SendSome(CAsyncSocket& socket, const void* data, int len, int flags) {
+    const int n = send(Native(socket.handle()), static_cast<const char*>(data), len, flags);
+    return n >= 0 ? n : FailSocketCount(WSAGetLastError());
 }
 
-int CAsyncSocket::Receive(void* buffer, int len, int flags) {
-    if (len == 0) {
-        return SocketRegistry::Probe(*this);
-    }
-    if (m_backend == nullptr) {
-        return FailCount(kWsaNotSocket);
-    }
-    if (len < 0 || buffer == nullptr) {
-        return FailCount(kWsaFault);
-    }
-    const int n = recv(Native(handle()), static_cast<char*>(buffer), len, flags);
-    return n >= 0 ? n : FailCount(WSAGetLastError());
+int SocketRegistry::ReceiveSome(CAsyncSocket& socket, void* buffer, int len, int flags) {
+    const int n = recv(Native(socket.handle()), static_cast<char*>(buffer), len, flags);
+    return n >= 0 ? n : FailSocketCount(WSAGetLastError());
 }
 
-bool CAsyncSocket::ShutDown(int how) {
-    const SocketHandle h = handle();
-    if (h == kInvalidSocket) {
-        return Fail(kWsaNotSocket);
-    }
-    if (how < kShutdownReceive || how > kShutdownBoth) {
-        return Fail(kWsaInvalidArgument);
-    }
+int SocketRegistry::ShutDown(SocketHandle handle, int how) {
     // The directions have the system's numbers.
-    if (shutdown(Native(h), how) != 0) {
-        return Fail(WSAGetLastError());
-    }
-    return true;
+    return shutdown(Native(handle), how) == 0 ? 0 : WSAGetLastError();
 }
 
-void CAsyncSocket::Close() {
-    SocketState* state;
-    SocketHandle h;
-    {
-        // A probe on another thread holds this lock while it uses the
-        // handle, so the handle is never reused under it.
-        std::lock_guard<std::mutex> guard(m_closeLock);
-        h = m_handle.exchange(kInvalidSocket);
-        if (h == kInvalidSocket) {
-            return;
-        }
-        state = static_cast<SocketState*>(m_backend);
-        m_backend = nullptr;
-        closesocket(Native(h));
-    }
+void SocketRegistry::CloseHandle(SocketHandle handle, void*) {
+    closesocket(Native(handle));
+}
+
+void SocketRegistry::Release(SocketHandle handle, void* backend) {
+    auto* state = static_cast<SocketState*>(backend);
     win32::ThreadWindow* window = state->window;
-    window->sockets.erase(Native(h));
-    ++window->dead[Native(h)];
-    PostMessageW(window->hwnd, kSocketDeadMessage, static_cast<WPARAM>(h), 0);
+    window->sockets.erase(Native(handle));
+    ++window->dead[Native(handle)];
+    PostMessageW(window->hwnd, kSocketDeadMessage, static_cast<WPARAM>(handle), 0);
     delete state;
 }
 
-bool CSocket::Connect(const char* address, uint16_t port) {
-    if (CAsyncSocket::Connect(address, port)) {
-        return true;
-    }
-    if (LastSocketError() != kWsaWouldBlock) {
-        return false;
-    }
-    const SocketHandle h = handle();
+bool SocketRegistry::WaitConnected(CAsyncSocket& socket, SocketHandle handle, int* error) {
     for (;;) {
-        const SocketState* state = StateOf(*this);
-        if (state == nullptr || handle() != h) {
-            return Fail(kWsaNotSocket);
+        const SocketState* state = StateOf(socket);
+        if (state == nullptr || socket.handle() != handle) {
+            *error = kWsaNotSocket;
+            return false;
         }
         if (state->phase == SocketState::Phase::kConnected) {
             return true;
         }
         if (state->phase == SocketState::Phase::kFailed) {
-            return Fail(state->connectError);
+            *error = state->connectError;
+            return false;
         }
         // The outcome arrives as the connect notification.
         Message msg;
@@ -310,10 +230,12 @@ bool CSocket::Connect(const char* address, uint16_t port) {
                 break;
             case WaitResult::kQuit:
                 PostQuitMessage(static_cast<int>(msg.wparam));
-                return Fail(WSAEINTR);
+                *error = WSAEINTR;
+                return false;
             case WaitResult::kTimeout:
             case WaitResult::kFailed:
-                return Fail(WSAEINTR);
+                *error = WSAEINTR;
+                return false;
         }
     }
 }

@@ -5,7 +5,7 @@
 
 #include "platform/text.h"
 #include "platform/version_resource.h"
-#include "plugin/diagnostics/log.h"
+#include "plugin/diagnostics/format_text.h"
 
 namespace orvella {
 

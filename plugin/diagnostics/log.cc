@@ -8,7 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
-#include "plugin/boundary/host_date.h"
+#include "platform/time_format.h"
 #include "plugin/diagnostics/file_version_info.h"
 #include "settings/corvan_reg_base.h"
 #include "settings/registry_access.h"
@@ -18,12 +18,8 @@ namespace orvella {
 
 namespace {
 
-constexpr wchar_t kStampPattern[] = L"%Y%m%d_%H%M%S";
+constexpr char kStampPattern[] = "%Y%m%d_%H%M%S";
 constexpr wchar_t kCaption[] = L"OrvellaForNST";
-// A format that cannot be expanded within this many characters (or at all,
-// for text the C library cannot encode) is written as it stands.
-constexpr size_t kMaxFormattedChars = size_t{1} << 20;
-
 // Names tried for one opening: the stamped name, then the same with "_2" up
 // to this number, for sessions started in the same second.
 constexpr int kMaxLogNameTries = 100;
@@ -44,30 +40,16 @@ struct LogState {
 
 constinit LogState g_log;
 
-std::wstring FormatTextV(const wchar_t* format, va_list args) {
-    std::wstring out(256, L'\0');
-    for (;;) {
-        va_list copy;
-        va_copy(copy, args);
-        const int written = std::vswprintf(out.data(), out.size(), format, copy);
-        va_end(copy);
-        if (written >= 0) {
-            out.resize(static_cast<size_t>(written));
-            return out;
-        }
-        if (out.size() >= kMaxFormattedChars) {
-            return std::wstring(format);
-        }
-        out.resize(out.size() * 2);
-    }
+// The local time of writing, to the second.
+std::wstring LocalStamp() {
+    return platform::WidenText(platform::FormatLocalTime(kStampPattern));
 }
 
 // Creates the stamped file in root, never one that exists: a second
 // session in the same second gets "_2", and so on. The cause of the last
 // failure goes to *cause.
 std::FILE* CreateLogFile(const std::wstring& root, int* cause) {
-    const std::wstring stem = root + platform::kPathSeparator + L"OrvellaForNST" +
-                              FormatDate(CurrentLocalDate(), kStampPattern);
+    const std::wstring stem = root + platform::kPathSeparator + L"OrvellaForNST" + LocalStamp();
     std::FILE* file = nullptr;
     for (int n = 1; n <= kMaxLogNameTries; ++n) {
         const std::wstring name =
@@ -102,8 +84,7 @@ std::FILE* CreateFallbackLogFile(const std::wstring& root) {
             L"written to %ls",
             root.c_str(), folder.c_str());
         std::fprintf(stderr, "OrvellaForNST: %s\n", platform::NarrowText(notice).c_str());
-        const std::string line =
-            BuildLogLine(FormatDate(CurrentLocalDate(), kStampPattern), notice);
+        const std::string line = BuildLogLine(LocalStamp(), notice);
         std::fwrite(line.data(), 1, line.size(), file);
         std::fflush(file);
     }
@@ -111,14 +92,6 @@ std::FILE* CreateFallbackLogFile(const std::wstring& root) {
 }
 
 }  // namespace
-
-std::wstring FormatText(const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::wstring text = FormatTextV(format, args);
-    va_end(args);
-    return text;
-}
 
 void OpenLogFile() {
     if (g_log.opening || g_log.file != nullptr) {
@@ -184,7 +157,7 @@ void WriteLogLine(std::wstring_view text) {
             return;
         }
     }
-    const std::string line = BuildLogLine(FormatDate(CurrentLocalDate(), kStampPattern), text);
+    const std::string line = BuildLogLine(LocalStamp(), text);
     std::fwrite(line.data(), 1, line.size(), g_log.file);
     std::fflush(g_log.file);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "plugin/diagnostics/format_text.h"
+
 namespace orvella {
 
 // Reads Logging (and NovaScopeRoot) and, when logging is on, creates
@@ -36,11 +38,5 @@ std::string BuildLogLine(std::wstring_view stamp, std::wstring_view text);
 // The plug-in's file version ("?.?.?.?" when it cannot be read); logs
 // "DLL is %s; version %s".
 std::wstring LogModuleVersion();
-
-// printf-style formatting into a wide text, with the C library's wide
-// conventions: wide texts take %ls; %s takes 8-bit text the C locale can
-// encode, so the plug-in widens 8-bit texts first and passes them as %ls.
-// A format that cannot be expanded is returned as it stands.
-std::wstring FormatText(const wchar_t* format, ...);
 
 }  // namespace orvella

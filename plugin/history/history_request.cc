@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "platform/text.h"
-#include "plugin/boundary/error_report.h"
 #include "plugin/boundary/global_state.h"
+#include "plugin/diagnostics/error_report.h"
 #include "plugin/diagnostics/log.h"
 #include "plugin/history/history_thread.h"
 #include "plugin/history/history_wait.h"

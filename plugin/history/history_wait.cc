@@ -3,8 +3,8 @@
 #include <string>
 
 #include "platform/message_queue.h"
-#include "plugin/boundary/error_report.h"
 #include "plugin/boundary/host_feed.h"
+#include "plugin/diagnostics/error_report.h"
 #include "plugin/diagnostics/log.h"
 #include "plugin/history/history_thread.h"
 #include "plugin/history/lookup_connection.h"

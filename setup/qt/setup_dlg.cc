@@ -187,13 +187,8 @@ QCheckBox* COrvellaNSTSetupDlg::Box(Check box) const {
 
 template <typename Job>
 void COrvellaNSTSetupDlg::RunJob(Job job) {
-    m_busy = true;
-    job();
-    m_busy = false;
-    if (m_closeRequested) {
-        m_closeRequested = false;
+    if (m_jobs.Run(job))
         QDialog::reject();
-    }
 }
 
 void COrvellaNSTSetupDlg::OnSaveQuit() {
@@ -226,18 +221,12 @@ void COrvellaNSTSetupDlg::OnAbout() {
 }
 
 void COrvellaNSTSetupDlg::reject() {
-    if (m_busy) {
-        m_closeRequested = true;
-        m_controller->RequestCancel();
-        return;
-    }
-    QDialog::reject();
+    if (m_jobs.MayClose(*m_controller))
+        QDialog::reject();
 }
 
 void COrvellaNSTSetupDlg::closeEvent(QCloseEvent* event) {
-    if (m_busy) {
-        m_closeRequested = true;
-        m_controller->RequestCancel();
+    if (!m_jobs.MayClose(*m_controller)) {
         event->ignore();
         return;
     }

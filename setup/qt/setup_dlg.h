@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <memory>
 
+#include "setup/dialog_jobs.h"
 #include "setup/settings_store.h"
 #include "setup/setup_controller.h"
 #include "setup/setup_view.h"
@@ -101,8 +102,7 @@ class COrvellaNSTSetupDlg : public QDialog, public CSetupView {
     QLineEdit* m_port = nullptr;
     QLineEdit* m_directory = nullptr;
     QPlainTextEdit* m_status = nullptr;
-    bool m_busy = false;
-    bool m_closeRequested = false;
+    CDialogJobs m_jobs;
 };
 
 }  // namespace orvella

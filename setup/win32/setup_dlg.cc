@@ -159,22 +159,13 @@ void COrvellaNSTSetupDlg::OnBrowse() {
 
 template <typename Job>
 void COrvellaNSTSetupDlg::RunJob(Job job) {
-    m_busy = true;
-    job();
-    m_busy = false;
-    if (m_closeRequested) {
-        m_closeRequested = false;
+    if (m_jobs.Run(job))
         Close(IDCANCEL);
-    }
 }
 
 void COrvellaNSTSetupDlg::Close(INT_PTR result) {
-    // A close during a job cancels it and waits until it has ended.
-    if (m_busy) {
-        m_closeRequested = true;
-        m_controller->RequestCancel();
+    if (!m_jobs.MayClose(*m_controller))
         return;
-    }
     if (m_modal)
         EndDialog(m_window, result);
     else

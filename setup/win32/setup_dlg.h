@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "setup/dialog_jobs.h"
 #include "setup/settings_store.h"
 #include "setup/setup_controller.h"
 #include "setup/setup_view.h"
@@ -63,8 +64,7 @@ class COrvellaNSTSetupDlg : public CSetupView {
     std::unique_ptr<CSetupController> m_controller;
     HWND m_window = nullptr;
     bool m_modal = false;
-    bool m_busy = false;
-    bool m_closeRequested = false;
+    CDialogJobs m_jobs;
     // The progress bar moves on its own while the size is not known.
     void SetMarquee(bool on);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "platform/message_box.h"
 #include "platform/sync.h"
 #include "platform/text.h"
+#include "platform/time_format.h"
 
 namespace platform {
 namespace {
@@ -62,6 +64,24 @@ TEST(TextTest, WidenIntoMapsEachByte) {
         EXPECT_EQ(static_cast<int>(out[i]), static_cast<unsigned char>(bytes[i])) << i;
     }
     EXPECT_EQ(out.back(), L'x');
+}
+
+TEST(ClockTest, FormattedLocalTimeIsTheClocksSecond) {
+    // Read within one second, so that both name the same one.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const LocalTime before = CurrentLocalTime();
+        const std::string stamp = FormatLocalTime("%Y%m%d_%H%M%S");
+        const LocalTime after = CurrentLocalTime();
+        if (before.second != after.second) {
+            continue;
+        }
+        char expected[32];
+        std::snprintf(expected, sizeof(expected), "%04d%02d%02d_%02d%02d%02d", before.year,
+                      before.month, before.day, before.hour, before.minute, before.second);
+        EXPECT_EQ(stamp, expected);
+        return;
+    }
+    FAIL() << "the clock never held one second for three reads";
 }
 
 TEST(ClockTest, LocalTimeAndCounterAreSane) {

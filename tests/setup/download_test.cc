@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "setup/internet_session.h"
 #include "setup/setup_controller.h"
 #include "setup/symbol_file_location.h"
 #include "testing/setup/fake_settings_store.h"
@@ -100,6 +103,34 @@ class DownloadTest : public ::testing::Test {
     MinimumRate minimumRate;
     std::string destination;
 };
+
+// A client that measures the rate itself gives up after the first whole
+// period below it, and starts a new period after one that was fast enough.
+TEST(RateCheckTest, GivesUpAfterOneWholePeriodBelowTheRate) {
+    struct Row {
+        const char* what;
+        std::vector<std::pair<long long, uint64_t>> arrivals;  // bytes, at ms
+        bool kept;
+    };
+    const MinimumRate rate{100, 2};  // 200 bytes in each 2000 ms
+    const Row rows[] = {
+        {"nothing within the period yet", {{0, 1999}}, true},
+        {"too little over the period", {{150, 500}, {49, 2000}}, false},
+        {"just enough over the period", {{150, 500}, {50, 2000}}, true},
+        {"a fast period, then a slow one", {{300, 2000}, {199, 4000}}, false},
+        {"a fast period, then the next still running", {{300, 2000}, {0, 3999}}, true},
+    };
+    for (const Row& row : rows) {
+        CRateCheck check(rate, 0);
+        bool kept = true;
+        for (const auto& [bytes, at] : row.arrivals) {
+            kept = check.Note(bytes, at);
+        }
+        EXPECT_EQ(kept, row.kept) << row.what;
+    }
+    EXPECT_EQ(rate.TooSlowText(),
+              "Operation too slow. Less than 100 bytes/sec transferred the last 2 seconds");
+}
 
 TEST_F(DownloadTest, StoresTheFileAndReportsEveryStep) {
     const std::string body = Body(300000);

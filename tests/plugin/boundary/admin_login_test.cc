@@ -1,6 +1,6 @@
 // The launch of the feed client and the wait on its admin port, against a
 // recording launcher script and small local servers.
-#include "plugin/boundary/admin_login.h"
+#include "plugin/boundary/exports/admin_login.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <sstream>
 #include <thread>
 
-#include "plugin/boundary/OrvellaForNST.h"
-#include "plugin/boundary/feed_launch.h"
+#include "plugin/boundary/exports/OrvellaForNST.h"
+#include "plugin/boundary/exports/feed_launch.h"
 #include "plugin/boundary/global_state.h"
 #include "testing/log_lines.h"
 #include "testing/loopback.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/boundary/admin_login.h"
-#include "plugin/boundary/column_layout.h"
+#include "plugin/boundary/exports/admin_login.h"
+#include "plugin/boundary/exports/column_layout.h"
 #include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/row_gate.h"

@@ -11,9 +11,9 @@
 
 #include "platform/message_box.h"
 #include "platform/timer_queue.h"
-#include "plugin/boundary/OrvellaForNST.h"
+#include "plugin/boundary/exports/OrvellaForNST.h"
+#include "plugin/boundary/exports/liveness_timer.h"
 #include "plugin/boundary/global_state.h"
-#include "plugin/boundary/liveness_timer.h"
 #include "testing/log_lines.h"
 #include "tests/plugin/boundary/boundary_test_support.h"
 

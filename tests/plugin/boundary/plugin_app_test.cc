@@ -1,11 +1,11 @@
 // Start-up and exit of the application object.
-#include "plugin/boundary/plugin_app.h"
+#include "plugin/boundary/exports/plugin_app.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/timer_queue.h"
+#include "plugin/boundary/exports/liveness_timer.h"
 #include "plugin/boundary/global_state.h"
-#include "plugin/boundary/liveness_timer.h"
 #include "plugin/diagnostics/log.h"
 #include "testing/log_lines.h"
 #include "tests/plugin/boundary/boundary_test_support.h"

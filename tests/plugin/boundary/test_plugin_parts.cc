@@ -2,8 +2,8 @@
 // tests: the history load hands the host two fixed rows and its progress,
 // the level-one watch always succeeds. Nothing talks to a feed client.
 #include "platform/text.h"
-#include "plugin/boundary/bindings.h"
-#include "plugin/boundary/column_layout.h"
+#include "plugin/boundary/exports/bindings.h"
+#include "plugin/boundary/exports/column_layout.h"
 #include "plugin/boundary/global_state.h"
 
 namespace orvella {

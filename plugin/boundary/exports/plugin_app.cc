@@ -1,11 +1,11 @@
-#include "plugin/boundary/plugin_app.h"
+#include "plugin/boundary/exports/plugin_app.h"
 
 #include "platform/async_socket.h"
-#include "plugin/boundary/error_report.h"
+#include "plugin/boundary/exports/liveness_timer.h"
+#include "plugin/boundary/exports/reconnect.h"
 #include "plugin/boundary/host_feed.h"
-#include "plugin/boundary/liveness_timer.h"
 #include "plugin/boundary/plugin_parts.h"
-#include "plugin/boundary/reconnect.h"
+#include "plugin/diagnostics/error_report.h"
 #include "plugin/diagnostics/log.h"
 #include "settings/reg_value.h"
 

@@ -1,6 +1,6 @@
 // The host library binding: every call goes to the host's NSTFeed library.
 #include "host/NSTFeed.h"
-#include "plugin/boundary/bindings.h"
+#include "plugin/boundary/exports/bindings.h"
 
 namespace orvella {
 

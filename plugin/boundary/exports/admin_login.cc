@@ -1,4 +1,4 @@
-#include "plugin/boundary/admin_login.h"
+#include "plugin/boundary/exports/admin_login.h"
 
 #include <memory>
 

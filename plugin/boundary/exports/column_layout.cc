@@ -1,4 +1,4 @@
-#include "plugin/boundary/column_layout.h"
+#include "plugin/boundary/exports/column_layout.h"
 
 #include <iterator>
 

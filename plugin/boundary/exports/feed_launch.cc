@@ -1,10 +1,10 @@
-#include "plugin/boundary/feed_launch.h"
+#include "plugin/boundary/exports/feed_launch.h"
 
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/sync.h"
 #include "platform/text.h"
-#include "plugin/boundary/admin_login.h"
+#include "plugin/boundary/exports/admin_login.h"
 #include "plugin/diagnostics/log.h"
 
 namespace orvella {

@@ -1,12 +1,12 @@
-#include "plugin/boundary/liveness_timer.h"
+#include "plugin/boundary/exports/liveness_timer.h"
 
 #include <atomic>
 
 #include "platform/message_queue.h"
 #include "platform/sync.h"
-#include "plugin/boundary/error_report.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/plugin_parts.h"
+#include "plugin/diagnostics/error_report.h"
 #include "plugin/diagnostics/log.h"
 
 namespace orvella {

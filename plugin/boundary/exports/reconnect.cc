@@ -1,13 +1,13 @@
-#include "plugin/boundary/reconnect.h"
+#include "plugin/boundary/exports/reconnect.h"
 
 #include "platform/text.h"
 #include "platform/timer_queue.h"
-#include "plugin/boundary/error_report.h"
+#include "plugin/boundary/exports/liveness_timer.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_date.h"
-#include "plugin/boundary/liveness_timer.h"
 #include "plugin/boundary/plugin_parts.h"
 #include "plugin/boundary/row_gate.h"
+#include "plugin/diagnostics/error_report.h"
 #include "plugin/diagnostics/log.h"
 
 namespace orvella {

@@ -1,6 +1,6 @@
 // The parts binding of the shipped plug-in: the history and level-one
 // subsystems.
-#include "plugin/boundary/bindings.h"
+#include "plugin/boundary/exports/bindings.h"
 #include "plugin/history/history_load.h"
 #include "plugin/levelone/level_one.h"
 

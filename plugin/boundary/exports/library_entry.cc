@@ -1,8 +1,8 @@
 // Load and unload of the plug-in library: installs the bindings and runs the
 // application object's start-up and exit.
-#include "plugin/boundary/bindings.h"
+#include "plugin/boundary/exports/bindings.h"
+#include "plugin/boundary/exports/plugin_app.h"
 #include "plugin/boundary/global_state.h"
-#include "plugin/boundary/plugin_app.h"
 #include "plugin/boundary/row_gate.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/boundary/error_report.h"
+#include "plugin/diagnostics/error_report.h"
 
 #include "platform/message_box.h"
 #include "plugin/diagnostics/log.h"
