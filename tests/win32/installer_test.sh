@@ -25,9 +25,37 @@ check() {  # description, then the command that must succeed
         failures=$((failures + 1))
     fi
 }
-value() {  # key, name: the value's data, empty when absent
-    "$wine_run" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-        awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+# Every wine program here starts with no wine server running. The server
+# outlives each program by about two seconds (longer under load) while it
+# winds down, and a program that starts then may meet a server on its way
+# out; one cut off by its server ends with no output and nothing on standard
+# error. So each wine program is followed by --stop, and values are read from
+# the registry file the server saved when it ended, not by another program.
+value() {  # HKCU\key, name: the value's data (a DWORD as 0x1), empty when absent
+    "$wine_run" --stop
+    K="${1#HKCU\\}" N="$2" awk '
+        function unescape(s,    out, i, ch) {  # the file doubles \ and escapes "
+            out = ""
+            for (i = 1; i <= length(s); i++) {
+                ch = substr(s, i, 1)
+                if (ch == "\\") ch = substr(s, ++i, 1)
+                out = out ch
+            }
+            return out
+        }
+        function hex(s,    n, i) {
+            n = 0
+            for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+            return n
+        }
+        /^\[/ { inkey = tolower(unescape(substr($0, 2, index($0, "] ") - 2))) == tolower(ENVIRON["K"]) }
+        inkey && index(tolower($0), tolower("\"" ENVIRON["N"] "\"=")) == 1 {
+            data = substr($0, length(ENVIRON["N"]) + 4)
+            if (data ~ /^dword:/) printf "0x%x\n", hex(substr(data, 7))
+            else if (data ~ /^"/) print unescape(substr(data, 2, length(data) - 2))
+            exit
+        }
+    ' "$ORVELLA_WINE_ROOT/prefix/user.reg"
 }
 unix_path() {  # C:\a\b -> the prefix's file
     local p="${1#C:\\}"
@@ -140,6 +168,7 @@ check "uninstall entry command" test "$(value "$uninstall" UninstallString)" = '
 install /S '/D=C:\Orvella'
 check "upgrade: the 32-bit plug-in first" plugin_is 'C:\Hosts\Nst32' x86
 "$wine_run" reg add "$settings" /v Streaming /t REG_DWORD /d 1 /f >/dev/null
+"$wine_run" --stop
 echo "AAPL" >"$c/Hosts/Nst32/Servers/OrvellaForNST/stocks.lst"
 host_folder 'C:\Hosts\Nst32' x64
 install /S '/D=C:\Orvella'
