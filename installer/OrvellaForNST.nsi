@@ -1,6 +1,6 @@
 ; The installer for Windows users: the plug-in into the charting host's
 ; data-pump folder, the setup program and the user guide into their own
-; program folder, a Start-menu entry and an uninstaller. Per user, like the
+; program folder, Start-menu entries for both and an uninstaller. Per user, like the
 ; settings. Built by CMake (the installer target), which defines VERSION,
 ; BIN_DIR_X64 and BIN_DIR_X86 (the two builds' program folders), DOC_DIR
 ; (the guide's images), GUIDE_HTML (the guide made HTML) and OUT_FILE.
@@ -11,9 +11,9 @@
 ; x86), unless /Arch= or the architecture page says otherwise.
 ;
 ; Silent: OrvellaForNST-<version>-setup.exe /S [/NovaScopeRoot=C:\Host] [/Arch=x86|x64] [/Force] [/D=C:\Folder]
-; (/D= last, as the system's installers take it; /Force: a host folder
-; without the host's program). An install that cannot
-; place the plug-in changes nothing and ends with one of the exit codes below;
+; (/D= last, as the system's installers take it; /Force takes a host folder
+; without the host's program). An install that cannot place the plug-in
+; changes nothing and ends with one of the exit codes below;
 ; the reason goes to the details list, to the install log
 ; %TEMP%\OrvellaForNST-setup.log and, when silent, to the console.
 
