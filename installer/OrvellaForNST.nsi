@@ -1,7 +1,7 @@
 ; The installer for Windows users: the plug-in into the charting host's
 ; data-pump folder, the setup program and the user guide into their own
-; program folder, Start-menu entries for both and an uninstaller. Per user, like the
-; settings. Built by CMake (the installer target), which defines VERSION,
+; program folder, Start-menu entries for both and an uninstaller. Per user,
+; like the settings. Built by CMake (the installer target), which defines VERSION,
 ; BIN_DIR_X64 and BIN_DIR_X86 (the two builds' program folders), DOC_DIR
 ; (the guide's images), GUIDE_HTML (the guide made HTML) and OUT_FILE.
 ;
