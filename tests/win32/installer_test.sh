@@ -179,7 +179,6 @@ check "earlier host folders' plug-ins removed" test "$(find "$c" -name OrvellaFo
 check "program folder" test -f "$c/Orvella/OrvellaNSTSetup.exe"
 check "user guide, as HTML" grep -qF "<h2>On Windows</h2>" "$c/Orvella/user-guide.html"
 check "user guide's images" guide_images_present
-check "no Markdown guide" test ! -e "$c/Orvella/user-guide.md"
 check "uninstall entry size" size_recorded
 check "uninstaller" test -f "$c/Orvella/Uninstall.exe"
 check "Start-menu entries" menu_entries
@@ -194,11 +193,13 @@ check "upgrade: the 32-bit plug-in first" plugin_is 'C:\Hosts\Nst32' x86
 "$wine_run" reg add "$settings" /v Streaming /t REG_DWORD /d 1 /f >/dev/null
 "$wine_run" --stop
 echo "AAPL" >"$c/Hosts/Nst32/Servers/OrvellaForNST/stocks.lst"
+echo "# User guide" >"$c/Orvella/user-guide.md"  # as older versions installed it
 host_folder 'C:\Hosts\Nst32' x64
 install /S '/D=C:\Orvella'
 check "upgrade: installed" test "$code" = 0
 check "upgrade: the 64-bit plug-in replaces it" plugin_is 'C:\Hosts\Nst32' x64
 check "upgrade: recorded" test "$(value "$uninstall" PluginArch)" = x64
+check "upgrade removes the older Markdown guide" test ! -e "$c/Orvella/user-guide.md"
 check "upgrade keeps the settings" test "$(value "$settings" Streaming)" = "0x1"
 check "upgrade keeps the host folder" test "$(value "$settings" NovaScopeRoot)" = 'C:\Hosts\Nst32'
 
