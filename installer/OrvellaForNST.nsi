@@ -1,18 +1,19 @@
 ; The installer for Windows users: the plug-in into the charting host's
 ; data-pump folder, the setup program and the user guide into their own
-; program folder, a Start-menu entry and an uninstaller. Per user, like the
-; settings. Built by CMake (the installer target), which defines VERSION,
-; BIN_DIR_X64 and BIN_DIR_X86 (the two builds' program folders), DOC_DIR and
-; OUT_FILE.
+; program folder, Start-menu entries for both and an uninstaller. Per user,
+; like the settings. Built by CMake (the installer target), which defines VERSION,
+; BIN_DIR_X64 and BIN_DIR_X86 (the two builds' program folders), DOC_DIR
+; (the guide's images), GUIDE_HTML (the guide made HTML) and OUT_FILE.
 ;
 ; It carries the plug-in and the setup program for both architectures and
 ; installs the pair that matches the charting host: the machine of the host's
 ; programs in its folder, else the folder's place ("Program Files (x86)":
 ; x86), unless /Arch= or the architecture page says otherwise.
 ;
-; Silent: OrvellaForNST-<version>-setup.exe /S [/NovaScopeRoot=C:\Host] [/Arch=x86|x64] [/D=C:\Folder]
-; (/D= last, as the system's installers take it). An install that cannot
-; place the plug-in changes nothing and ends with one of the exit codes below;
+; Silent: OrvellaForNST-<version>-setup.exe /S [/NovaScopeRoot=C:\Host] [/Arch=x86|x64] [/Force] [/D=C:\Folder]
+; (/D= last, as the system's installers take it; /Force takes a host folder
+; without the host's program). An install that cannot place the plug-in
+; changes nothing and ends with one of the exit codes below;
 ; the reason goes to the details list, to the install log
 ; %TEMP%\OrvellaForNST-setup.log and, when silent, to the console.
 
@@ -31,6 +32,11 @@ RequestExecutionLevel user
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvellaForNST"
 !define PLUGIN_SUBDIR "Servers\OrvellaForNST"
 !define INSTALL_LOG "$TEMP\OrvellaForNST-setup.log"
+; The charting host's program, which marks its install directory.
+!define HOST_PROGRAM "nst-host.exe"
+
+!define ELEVATE_TEXT "To install into $HostRoot, run the installer as administrator (right-click it, $\"Run as administrator$\"; silently: from an administrator's command prompt), or give this user write access to the folder."
+!define NO_HOST_TEXT "$HostRoot does not hold the charting host (no ${HOST_PROGRAM})"
 
 ; Exit codes besides the system's 0 (installed), 1 (cancelled) and 2 (aborted).
 !define EXIT_NO_HOST_FOLDER 3
@@ -38,6 +44,7 @@ RequestExecutionLevel user
 !define EXIT_PLUGIN_IN_USE 5
 !define EXIT_BAD_ARCH 6
 !define EXIT_HOST_FOLDER_READ_ONLY 7
+!define EXIT_NO_HOST_PROGRAM 8
 
 ; PE machine field values.
 !define MACHINE_I386 0x014C
@@ -58,6 +65,7 @@ VIAddVersionKey "LegalCopyright" "Corvan"
 Var HostRoot
 Var Arch       ; x86 or x64: the plug-in and setup program to install
 Var ArchGiven  ; 1 when /Arch= chose it
+Var Force      ; 1 when /Force allows a host folder without the host's program
 Var ArchPage
 Var ArchRadioX86
 Var ArchRadioX64
@@ -290,6 +298,13 @@ Function .onInit
         StrCpy $HostRoot $1
     ${EndIf}
     StrCpy $ArchGiven 0
+    StrCpy $Force 0
+    ${GetParameters} $1
+    ClearErrors
+    ${GetOptions} $1 "/Force" $2
+    ${IfNot} ${Errors}
+        StrCpy $Force 1
+    ${EndIf}
     !insertmacro CommandLineOption "/Arch=" $1
     ${IfNot} ${Errors}
         ${If} $1 == "x86"
@@ -312,13 +327,21 @@ Function .onInit
             !insertmacro Fail ${EXIT_HOST_FOLDER_MISSING} "The NovaScope install directory $HostRoot does not exist: nothing was installed."
             Quit
         ${EndIf}
+        ${IfNot} ${FileExists} "$HostRoot\${HOST_PROGRAM}"
+        ${AndIf} $Force != 1
+            !insertmacro Fail ${EXIT_NO_HOST_PROGRAM} "${NO_HOST_TEXT}: nothing was installed. Name the charting host's install directory, or add /Force to install there anyway."
+            Quit
+        ${EndIf}
         Call DetectArch
     ${EndIf}
 FunctionEnd
 
+; A known folder that holds the host needs no page; one without the host
+; gets the page, so that the user sees why.
 Function SkipHostPageWhenKnown
     ${If} $HostRoot != ""
     ${AndIf} ${FileExists} "$HostRoot\*.*"
+    ${AndIf} ${FileExists} "$HostRoot\${HOST_PROGRAM}"
         Call DetectArch
         Abort
     ${EndIf}
@@ -328,6 +351,11 @@ Function CheckHostPage
     ${If} $HostRoot == ""
     ${OrIfNot} ${FileExists} "$HostRoot\*.*"
         MessageBox MB_OK|MB_ICONSTOP "The NovaScope install directory $HostRoot does not exist. Choose the folder the charting host is installed in."
+        Abort
+    ${EndIf}
+    ${IfNot} ${FileExists} "$HostRoot\${HOST_PROGRAM}"
+    ${AndIf} $Force != 1
+        MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "${NO_HOST_TEXT}. Install the plug-in there anyway?" IDYES +2
         Abort
     ${EndIf}
     Call DetectArch
@@ -395,7 +423,9 @@ Section "Install"
         ${If} ${Errors}
             RMDir "$HostRoot\${PLUGIN_SUBDIR}"
             RMDir "$HostRoot\Servers"
-            !insertmacro Fail ${EXIT_HOST_FOLDER_READ_ONLY} "$HostRoot\${PLUGIN_SUBDIR} cannot be written (does the folder need administrator rights?): nothing was installed."
+            ; The installer asks for no rights it does not need; where the
+            ; host's folder needs them, the user is told how to give them.
+            !insertmacro Fail ${EXIT_HOST_FOLDER_READ_ONLY} "$HostRoot\${PLUGIN_SUBDIR} cannot be written (does the folder need administrator rights?): nothing was installed.$\r$\n${ELEVATE_TEXT}"
             Abort
         ${EndIf}
         FileClose $0
@@ -425,10 +455,16 @@ Section "Install"
         WriteRegStr HKCU "${SETTINGS_KEY}" "NovaScopeRoot" "$HostRoot"
     ${EndIf}
     SetOutPath "$INSTDIR"
-    File "${DOC_DIR}\user-guide.md"
+    File "${GUIDE_HTML}"
+    ; Older versions installed the guide as Markdown.
+    Delete "$INSTDIR\user-guide.md"
+    SetOutPath "$INSTDIR\images"
+    File "${DOC_DIR}\images\*.png"
+    SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\Orvella NST Setup.lnk" "$INSTDIR\OrvellaNSTSetup.exe"
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\User guide.lnk" "$INSTDIR\user-guide.html"
 
     WriteRegStr HKCU "${UNINSTALL_KEY}" "PluginFile" "$R0"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "PluginArch" "$Arch"
@@ -441,6 +477,11 @@ Section "Install"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    ; What the installed files take, in KB: the program folder and the plug-in.
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    ${GetSize} "$HostRoot\${PLUGIN_SUBDIR}" "/M=OrvellaForNST.dll /S=0K /G=0" $1 $2 $3
+    IntOp $0 $0 + $1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
 ; Removes what the installer put in place; the settings, the symbol file and
@@ -454,9 +495,13 @@ Section "Uninstall"
         RMDir "$1"
     ${EndIf}
     Delete "$SMPROGRAMS\${PRODUCT}\Orvella NST Setup.lnk"
+    Delete "$SMPROGRAMS\${PRODUCT}\User guide.lnk"
     RMDir "$SMPROGRAMS\${PRODUCT}"
     Delete "$INSTDIR\OrvellaNSTSetup.exe"
+    Delete "$INSTDIR\user-guide.html"
     Delete "$INSTDIR\user-guide.md"
+    Delete "$INSTDIR\images\*.png"
+    RMDir "$INSTDIR\images"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"

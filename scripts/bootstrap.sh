@@ -6,8 +6,9 @@
 #
 # --browser  also installs the headless browser that renders the chart page
 #            in the host's browser check (skipped with a message without it)
-# --windows  adds the cross compilers, GoogleTest's sources, wine, makensis and
-#            Xvfb for the Windows build, its installer and its tests; for the
+# --windows  adds the cross compilers, GoogleTest's sources, wine, makensis,
+#            cmark-gfm (the installed guide's HTML) and Xvfb for the Windows
+#            build, its installer and its tests; for the
 #            32-bit programs also wine's 32-bit side (wine32 of the i386
 #            architecture, which it adds to dpkg)
 set -euo pipefail
@@ -17,7 +18,7 @@ packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchm
 for arg in "$@"; do
     case "$arg" in
         --browser) packages+=(chromium) ;;
-        --windows) packages+=(mingw-w64 googletest wine wine64 wine32:i386 nsis xvfb) ;;
+        --windows) packages+=(mingw-w64 googletest wine wine64 wine32:i386 nsis cmark-gfm xvfb) ;;
         *) echo "bootstrap: unknown option $arg" >&2; exit 2 ;;
     esac
 done

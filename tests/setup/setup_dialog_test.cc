@@ -23,8 +23,10 @@
 
 #include "settings/registry_access.h"
 #include "settings/settings_keys.h"
+#include "setup/connection_check.h"
 #include "setup/qt/about_dlg.h"
 #include "setup/qt/setup_dlg.h"
+#include "testing/feed_sim.h"
 #include "testing/setup/fake_settings_store.h"
 #include "testing/setup/http_test_server.h"
 #include "tests/setup/setup_dialog_controls.h"
@@ -457,6 +459,30 @@ TEST_F(SetupDialogTest, AboutShowsTheProgramVersion) {
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(answerer.boxes[0].caption, "About OrvellaNSTSetup");
     EXPECT_EQ(answerer.boxes[0].text, "OrvellaNSTSetup Version " ORVELLA_VERSION);
+}
+
+// "Check the feed client" against the stand-in: the report in the status
+// window ends with the summary, and its picture is the guide's.
+TEST_F(SetupDialogTest, CheckButtonReportsInTheStatusWindow) {
+    testing::CFeedSimOptions options;
+    options.adminPort = kCheckAdminPort;
+    options.portWaitSeconds = 10;
+    testing::CFeedSim sim;
+    ASSERT_TRUE(sim.Start(m_root.string(), options));
+    WriteRegString(std::string(kStartupKeyA) + "\\LookupPort", std::to_string(sim.lookup));
+    WriteRegString(std::string(kStartupKeyA) + "\\Level1Port", std::to_string(sim.level1));
+    WriteRegString(kNovaScopeRootPathA, m_nst);
+    test::WriteFile(m_nst + "/mktlist_v2.txt", "Symbol\tDescription\r\nABC\tAbc Corp\tNYSE\r\n");
+    Open();
+    Click(COrvellaNSTSetupDlg::kCheckButtonName);
+    const std::string status = StatusText();
+    EXPECT_EQ(status.rfind("Checking the feed client set-up:", 0), 0u) << status;
+    EXPECT_NE(status.find("ok      history request HDX,ABC,,1: answered with "), std::string::npos)
+        << status;
+    EXPECT_NE(status.find("\nAll 8 checks passed."), std::string::npos) << status;
+    EXPECT_TRUE(Find<QPushButton>(COrvellaNSTSetupDlg::kCheckButtonName)->isEnabled());
+    const std::string path = std::string(ORVELLA_SCREENSHOT_DIR) + "/OrvellaNSTSetup-check.png";
+    ASSERT_TRUE(m_dialog->grab().save(QString::fromStdString(path)));
 }
 
 TEST_F(SetupDialogTest, RendersAScreenshot) {
