@@ -425,16 +425,6 @@ void PrintTo(const COneMarket& c, std::ostream* out) {
 
 class OneMarketTest : public ::testing::TestWithParam<COneMarket> {};
 
-// A streamed update line in the layout of a tick history line.
-std::string AsTickLine(const std::string& update) {
-    const std::vector<std::string> f = feedsim_test::SplitAll(update);
-    const std::string& date = f[30];  // MM/DD/YYYY
-    const char marker = f[17].back();
-    return date.substr(6, 4) + "-" + date.substr(0, 2) + "-" + date.substr(3, 2) + " " +
-           f[17].substr(0, 8) + "," + f[32] + "," + f[7] + "," + f[6] + "," + f[10] + "," + f[11] +
-           "," + f[14] + "," + f[12] + "," + f[13] + "," + (marker == 'T' ? "E" : "C") + ",";
-}
-
 // Streams the symbol from just before fromMicros's second up to untilMicros,
 // the feed's clock stepping a tenth of a second at a time.
 void Stream(CLevelOneStream* stream, int64_t fromMicros, int64_t untilMicros,
@@ -446,7 +436,7 @@ void Stream(CLevelOneStream* stream, int64_t fromMicros, int64_t untilMicros,
         }
         for (const std::string& line : Lines(text)) {
             ASSERT_EQ(CheckLevelOneLine(line), "") << line;
-            lines->push_back(AsTickLine(line));
+            lines->push_back(feedsim_test::AsTickLine(line));
         }
     }
 }

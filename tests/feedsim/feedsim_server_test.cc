@@ -196,15 +196,6 @@ TEST(FeedSimLevelOneTest, CustomerLineFirstThenWatchAndUnwatch) {
     EXPECT_EQ(sim.Stop(), 0);
 }
 
-// A streamed update line in the layout of a tick history line.
-std::string AsTickLine(const std::string& update) {
-    const std::vector<std::string> f = SplitAll(update);
-    const std::string& date = f[30];  // MM/DD/YYYY
-    return date.substr(6, 4) + "-" + date.substr(0, 2) + "-" + date.substr(3, 2) + " " +
-           f[17].substr(0, 8) + "," + f[32] + "," + f[7] + "," + f[6] + "," + f[10] + "," + f[11] +
-           "," + f[14] + "," + f[12] + "," + f[13] + "," + (f[17].back() == 'T' ? "E" : "C") + ",";
-}
-
 // The trades one watch streamed for a while, as tick history lines.
 std::vector<std::string> StreamedTrades(int port, int milliseconds) {
     CClient client(port);
