@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <ostream>
 
 #include "tests/feedsim/reply_checker.h"
 #include "tests/feedsim/sim_process.h"
@@ -218,6 +219,10 @@ struct CStreamRun {
     const char* name;
     bool restart;
 };
+
+void PrintTo(const CStreamRun& run, std::ostream* out) {
+    *out << run.name;
+}
 
 class FeedSimOneMarketTest : public ::testing::TestWithParam<CStreamRun> {};
 
