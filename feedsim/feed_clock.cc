@@ -1,5 +1,6 @@
 #include "feedsim/feed_clock.h"
 
+#include <sys/time.h>
 #include <time.h>
 
 namespace feedsim {
@@ -16,12 +17,17 @@ CFeedClock::CFeedClock(CivilSeconds start)
     : m_fixed(true), m_start(start), m_startMicros(MonotonicMicros()) {}
 
 CivilSeconds CFeedClock::Now() const {
+    return NowMicros() / 1000000;
+}
+
+int64_t CFeedClock::NowMicros() const {
     if (m_fixed) {
-        return m_start + (MonotonicMicros() - m_startMicros) / 1000000;
+        return m_start * 1000000 + (MonotonicMicros() - m_startMicros);
     }
-    const time_t t = time(nullptr);
+    timeval tv;
+    gettimeofday(&tv, nullptr);
     tm local;
-    localtime_r(&t, &local);
+    localtime_r(&tv.tv_sec, &local);
     CivilDateTime dt;
     dt.year = local.tm_year + 1900;
     dt.month = local.tm_mon + 1;
@@ -29,7 +35,7 @@ CivilSeconds CFeedClock::Now() const {
     dt.hour = local.tm_hour;
     dt.minute = local.tm_min;
     dt.second = local.tm_sec == 60 ? 59 : local.tm_sec;
-    return MakeCivil(dt);
+    return MakeCivil(dt) * 1000000 + tv.tv_usec;
 }
 
 }  // namespace feedsim

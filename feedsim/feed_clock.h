@@ -19,6 +19,8 @@ class CFeedClock {
     explicit CFeedClock(CivilSeconds start);
 
     CivilSeconds Now() const;
+    // The same to the microsecond (microseconds since the epoch).
+    int64_t NowMicros() const;
 
   private:
     bool m_fixed = false;

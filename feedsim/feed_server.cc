@@ -121,6 +121,11 @@ CFeedServer::CFeedServer(const CSimOptions& options, CServeLog* log)
     m_replySettings.dailyDays = options.dailyDays;
     m_replySettings.forcedLines = options.historyLines;
     m_replySettings.dataDir = options.dataDir;
+    // The lookup history is the market the level-one port streams; at the
+    // maximum rate, or with no updates, the market trades at the default rate.
+    m_replySettings.market.rate =
+        options.fastest || options.updateRate <= 0 ? kDefaultTradeRate : options.updateRate;
+    m_replySettings.market.session = options.session;
 }
 
 CFeedServer::~CFeedServer() {
@@ -442,7 +447,8 @@ void CFeedServer::HandleLookupLine(CConnection* c, std::string_view line) {
         c->out += "E,Invalid symbol.,\r\n";
         return;
     }
-    m_replySettings.now = m_clock.Now();
+    m_replySettings.nowMicros = m_clock.NowMicros();
+    m_replySettings.now = m_replySettings.nowMicros / kMicrosPerSecond;
     c->reply = MakeReplySource(request, m_replySettings);
     c->replyLines = 0;
     c->garbageSent = false;
@@ -530,14 +536,16 @@ void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
                 }
                 return;
             }
-            c->streams.emplace_back(symbol, m_clock.Now(), m_options.numberedTrades,
-                                    m_options.session);
+            c->streams.emplace_back(symbol, m_replySettings.market, m_clock.NowMicros(),
+                                    !OneMarket(), m_options.numberedTrades);
             found = c->streams.end() - 1;
         }
         if (AppendLevelOneLine(c)) {
             found->AppendSummary(&c->out, m_clock.Now(), now);
         }
-        if (!m_options.fastest && m_options.updateRate > 0 && c->nextUpdate == kNever) {
+        if (OneMarket() && m_options.updateRate > 0) {
+            ScheduleTrades(c);
+        } else if (!m_options.fastest && m_options.updateRate > 0 && c->nextUpdate == kNever) {
             c->nextUpdate = now + static_cast<int64_t>(1e6 / m_options.updateRate);
         }
     } else if (line[0] == 'r') {
@@ -547,10 +555,40 @@ void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
         }
         if (c->streams.empty()) {
             c->nextUpdate = kNever;
+        } else if (OneMarket() && m_options.updateRate > 0) {
+            ScheduleTrades(c);
         }
     } else {
         m_log->Write("level1 connection %d: ignored command %.*s", c->fd,
                      static_cast<int>(std::min<size_t>(line.size(), 80)), line.data());
+    }
+}
+
+void CFeedServer::ScheduleTrades(CConnection* c) {
+    int64_t next = std::numeric_limits<int64_t>::max();
+    for (const CLevelOneStream& stream : c->streams) {
+        next = std::min(next, stream.NextTradeMicros());
+    }
+    const int64_t monotonic = MonotonicMicros();
+    const int64_t wait = next == std::numeric_limits<int64_t>::max()
+                             ? 60 * kMicrosPerSecond
+                             : std::max<int64_t>(0, next - m_clock.NowMicros());
+    c->nextUpdate = monotonic + std::min(wait, 60 * kMicrosPerSecond);
+}
+
+void CFeedServer::ProduceTrades(CConnection* c) {
+    const int64_t now = m_clock.NowMicros();
+    for (CLevelOneStream& stream : c->streams) {
+        while (stream.TradeDue(now)) {
+            // A client that does not read misses these trades.
+            if (c->Pending() < kHighWater && AppendLevelOneLine(c)) {
+                stream.AppendNextTrade(&c->out, MonotonicMicros());
+            } else if (c->stopped) {
+                return;
+            } else {
+                stream.SkipNextTrade();
+            }
+        }
     }
 }
 
@@ -653,7 +691,12 @@ void CFeedServer::Service(CConnection* c) {
     if (c->nextStatus <= now) {
         SendAdminStatus(c);
     }
-    if (c->nextUpdate <= now) {
+    if (c->nextUpdate <= now && OneMarket()) {
+        if (!c->stopped) {
+            ProduceTrades(c);
+        }
+        ScheduleTrades(c);
+    } else if (c->nextUpdate <= now) {
         if (!c->stopped) {
             ProduceLevelOne(c, true);
         }

@@ -55,6 +55,13 @@ class CFeedServer {
     void Produce(CConnection* c);
     void ProduceLookup(CConnection* c);
     void ProduceLevelOne(CConnection* c, bool timed);
+    // One market: the trades whose time has come, and the wake-up for the
+    // next one.
+    void ProduceTrades(CConnection* c);
+    void ScheduleTrades(CConnection* c);
+    // The level-one port streams the market's trades (not a synthetic walk
+    // of its own, as at the maximum rate or with numbered trades).
+    bool OneMarket() const { return !m_options.fastest && !m_options.numberedTrades; }
     bool AppendLevelOneLine(CConnection* c);
     bool Flush(CConnection* c, bool* blocked);
     void SendAdminStatus(CConnection* c);

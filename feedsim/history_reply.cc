@@ -69,85 +69,142 @@ char* WriteDayBarLine(char* p, const CDayBar& bar) {
 
 namespace {
 
-// The time window of a tick or interval request.
+// The time window of a tick or interval request, to the microsecond.
 struct CWindow {
-    CivilSeconds from = 0;
-    CivilSeconds to = 0;
+    int64_t from = 0;
+    int64_t to = 0;
     bool filtered = false;
     int filterBegin = 0;
     int filterEnd = kSecondsPerDay - 1;
 
-    bool Admits(CivilSeconds t) const {
-        if (t < from || t > to) {
+    bool Admits(const CTick& tick) const {
+        if (tick.micros < from || tick.micros > to) {
             return false;
         }
-        const int sod = SecondOfDay(t);
+        const int sod = SecondOfDay(tick.time);
         return !filtered || (sod >= filterBegin && sod <= filterEnd);
+    }
+    // Whether every second of the minute is admitted.
+    bool AdmitsWhole(int64_t minute) const {
+        const int64_t start = minute * 60 * kMicrosPerSecond;
+        if (start < from || start + 60 * kMicrosPerSecond - 1 > to) {
+            return false;
+        }
+        const int sod = SecondOfDay(minute * 60);
+        return !filtered || (sod >= filterBegin && sod + 59 <= filterEnd);
     }
 };
 
+// The history's end: the feed's clock to the microsecond (the whole second
+// now when only that is known).
+int64_t NowMicros(const CReplySettings& settings) {
+    return settings.nowMicros > 0 ? settings.nowMicros
+                                  : settings.now * kMicrosPerSecond + kMicrosPerSecond - 1;
+}
+
 CWindow MakeWindow(const CHistoryRequest& request, const CReplySettings& settings, int depthDays) {
     CWindow w;
-    w.from = settings.now - static_cast<int64_t>(depthDays) * kSecondsPerDay;
+    const int64_t now = NowMicros(settings);
+    w.from = (settings.now - static_cast<int64_t>(depthDays) * kSecondsPerDay) * kMicrosPerSecond;
     if (request.hasStart) {
-        w.from = std::max(w.from, request.start);
+        w.from = std::max(w.from, request.start * kMicrosPerSecond);
     }
-    w.to = request.hasEnd ? std::min(settings.now, request.end) : settings.now;
+    w.to =
+        request.hasEnd ? std::min(now, request.end * kMicrosPerSecond + kMicrosPerSecond - 1) : now;
     w.filtered = request.filtered;
     w.filterBegin = request.filterBegin;
     w.filterEnd = request.filterEnd;
     return w;
 }
 
-// Walks the synthetic trades of a window day by day.
-class CTickWalker {
+// Walks the minutes of a window that admit something: each either whole
+// (its bar stands for it) or as its admitted trades.
+class CMinuteWalker {
   public:
-    CTickWalker(std::string_view symbol, const CWindow& window)
-        : m_market(symbol), m_window(window), m_day(DayOf(window.from) - 1) {}
-
-    // The next admitted trade, or null when the window is done.
-    const CTick* Peek() {
-        while (true) {
-            while (m_index < m_ticks.size()) {
-                if (m_window.Admits(m_ticks[m_index].time)) {
-                    return &m_ticks[m_index];
-                }
-                ++m_index;
-            }
-            if (m_day >= DayOf(m_window.to)) {
-                return nullptr;
-            }
-            ++m_day;
-            m_market.DayTicks(m_day, m_window.to, &m_ticks);
-            m_index = 0;
-        }
+    CMinuteWalker(std::string_view symbol, const CMarketShape& shape, const CWindow& window,
+                  bool wholeMinutes)
+        : m_market(symbol, shape),
+          m_window(window),
+          m_wholeMinutes(wholeMinutes),
+          m_minute(FloorDiv(window.from, 60 * kMicrosPerSecond) - 1),
+          m_last(FloorDiv(window.to, 60 * kMicrosPerSecond)) {
+        m_market.DayBefore(m_minute + 1, &m_volumeBefore, &m_idBefore);
     }
-    void Next() { ++m_index; }
+
+    // Moves to the next minute with something admitted; false at the end.
+    bool Next() {
+        while (m_minute < m_last) {
+            if (m_started) {
+                m_volumeBefore += m_bar.volume;
+                m_idBefore += static_cast<uint32_t>(m_bar.trades);
+            }
+            ++m_minute;
+            m_started = true;
+            if (m_minute % kMinutesPerDay == 0) {
+                m_volumeBefore = 0;
+                m_idBefore = 0;
+            }
+            m_bar = m_market.Minute(m_minute);
+            if (m_bar.trades == 0) {
+                continue;
+            }
+            m_whole = m_wholeMinutes && m_window.AdmitsWhole(m_minute);
+            m_ticks.clear();
+            if (!m_whole) {
+                m_market.MinuteTicks(m_bar, m_volumeBefore, m_idBefore, &m_all);
+                for (const CTick& t : m_all) {
+                    if (m_window.Admits(t)) {
+                        m_ticks.push_back(t);
+                    }
+                }
+                if (m_ticks.empty()) {
+                    continue;
+                }
+            }
+            return true;
+        }
+        return false;
+    }
+
+    bool Whole() const { return m_whole; }
+    const CMinuteBar& Bar() const { return m_bar; }
+    int64_t DayVolumeAfter() const { return m_volumeBefore + m_bar.volume; }
+    const std::vector<CTick>& Ticks() const { return m_ticks; }
 
   private:
     CSyntheticMarket m_market;
     CWindow m_window;
-    int64_t m_day;
+    bool m_wholeMinutes;
+    int64_t m_minute;
+    int64_t m_last;
+    bool m_started = false;
+    bool m_whole = false;
+    CMinuteBar m_bar;
+    int64_t m_volumeBefore = 0;
+    uint32_t m_idBefore = 0;
+    std::vector<CTick> m_all;
     std::vector<CTick> m_ticks;
-    size_t m_index = 0;
 };
 
 class CTickSource : public CReplySource {
   public:
-    CTickSource(std::string_view symbol, const CWindow& window) : m_walker(symbol, window) {}
+    CTickSource(std::string_view symbol, const CMarketShape& shape, const CWindow& window)
+        : m_walker(symbol, shape, window, false) {}
 
     size_t Produce(std::string* out, size_t byteBudget, size_t maxLines) override {
         const size_t begin = out->size();
         size_t lines = 0;
         char buffer[kMaxLineBytes];
         while (lines < maxLines && out->size() - begin < byteBudget) {
-            const CTick* tick = m_walker.Peek();
-            if (tick == nullptr) {
-                m_done = true;
-                break;
+            if (m_index == m_walker.Ticks().size()) {
+                if (!m_walker.Next()) {
+                    m_done = true;
+                    break;
+                }
+                m_index = 0;
+                continue;
             }
-            out->append(buffer, WriteTickLine(buffer, *tick));
-            m_walker.Next();
+            out->append(buffer, WriteTickLine(buffer, m_walker.Ticks()[m_index++]));
             ++lines;
         }
         return lines;
@@ -155,21 +212,24 @@ class CTickSource : public CReplySource {
     bool Exhausted() const override { return m_done; }
 
   private:
-    CTickWalker m_walker;
+    CMinuteWalker m_walker;
+    size_t m_index = 0;
     bool m_done = false;
 };
 
+// Bars of whole minutes come from the minutes' bars, the others from their
+// trades.
 class CIntervalSource : public CReplySource {
   public:
-    CIntervalSource(std::string_view symbol, const CWindow& window, int seconds)
-        : m_walker(symbol, window), m_seconds(seconds) {}
+    CIntervalSource(std::string_view symbol, const CMarketShape& shape, const CWindow& window,
+                    int seconds)
+        : m_walker(symbol, shape, window, seconds % 60 == 0), m_seconds(seconds) {}
 
     size_t Produce(std::string* out, size_t byteBudget, size_t maxLines) override {
         const size_t begin = out->size();
         size_t lines = 0;
         while (lines < maxLines && out->size() - begin < byteBudget) {
-            const CTick* tick = m_walker.Peek();
-            if (tick == nullptr) {
+            if (!m_pending && !Advance()) {
                 if (m_open) {
                     Emit(out);
                     ++lines;
@@ -177,8 +237,7 @@ class CIntervalSource : public CReplySource {
                 m_done = true;
                 break;
             }
-            const int sod = SecondOfDay(tick->time);
-            const CivilSeconds bucket = tick->time - sod % m_seconds;
+            const CivilSeconds bucket = m_time - SecondOfDay(m_time) % m_seconds;
             if (m_open && bucket != m_start) {
                 Emit(out);
                 ++lines;
@@ -187,22 +246,49 @@ class CIntervalSource : public CReplySource {
             if (!m_open) {
                 m_open = true;
                 m_start = bucket;
-                m_openCents = m_highCents = m_lowCents = tick->priceCents;
+                m_openCents = m_part.openCents;
+                m_highCents = m_part.highCents;
+                m_lowCents = m_part.lowCents;
                 m_volume = m_trades = 0;
             }
-            m_highCents = std::max(m_highCents, tick->priceCents);
-            m_lowCents = std::min(m_lowCents, tick->priceCents);
-            m_closeCents = tick->priceCents;
-            m_volume += tick->size;
-            m_dayVolume = tick->dayVolume;
-            ++m_trades;
-            m_walker.Next();
+            m_highCents = std::max(m_highCents, m_part.highCents);
+            m_lowCents = std::min(m_lowCents, m_part.lowCents);
+            m_closeCents = m_part.closeCents;
+            m_volume += m_part.volume;
+            m_dayVolume = m_partDayVolume;
+            m_trades += m_part.trades;
+            m_pending = false;
         }
         return lines;
     }
     bool Exhausted() const override { return m_done; }
 
   private:
+    // The next part of a bar: a whole minute or one trade.
+    bool Advance() {
+        if (m_index == m_walker.Ticks().size()) {
+            if (!m_walker.Next()) {
+                return false;
+            }
+            m_index = 0;
+            if (m_walker.Whole()) {
+                m_part = m_walker.Bar();
+                m_time = m_part.minute * 60;
+                m_partDayVolume = m_walker.DayVolumeAfter();
+                m_pending = true;
+                return true;
+            }
+        }
+        const CTick& t = m_walker.Ticks()[m_index++];
+        m_part.openCents = m_part.highCents = m_part.lowCents = m_part.closeCents = t.priceCents;
+        m_part.volume = t.size;
+        m_part.trades = 1;
+        m_time = t.time;
+        m_partDayVolume = t.dayVolume;
+        m_pending = true;
+        return true;
+    }
+
     void Emit(std::string* out) {
         char buffer[kMaxLineBytes];
         out->append(buffer,
@@ -211,8 +297,13 @@ class CIntervalSource : public CReplySource {
         m_open = false;
     }
 
-    CTickWalker m_walker;
+    CMinuteWalker m_walker;
     int m_seconds;
+    size_t m_index = 0;
+    CMinuteBar m_part;
+    CivilSeconds m_time = 0;
+    int64_t m_partDayVolume = 0;
+    bool m_pending = false;
     bool m_open = false;
     bool m_done = false;
     CivilSeconds m_start = 0;
@@ -245,12 +336,13 @@ class CTextSource : public CReplySource {
 };
 
 std::string RenderDayBars(const CHistoryRequest& request, const CReplySettings& settings) {
-    CSyntheticMarket market(request.symbol);
+    CSyntheticMarket market(request.symbol, settings.market);
     const int64_t today = DayOf(settings.now);
+    const int64_t now = NowMicros(settings);
     std::vector<CDayBar> bars;
     for (int64_t day = today - settings.dailyDays; day <= today; ++day) {
         CDayBar bar;
-        if (!market.DayBar(day, settings.now, &bar)) {
+        if (!market.DayBar(day, now, &bar)) {
             continue;
         }
         auto groupOf = [&](int64_t d) -> int64_t {
@@ -415,8 +507,12 @@ class CFileSource : public CReplySource {
             const std::string_view rest = line.substr(field.size() + 1);
             field = rest.substr(0, rest.find(','));
         }
-        CivilSeconds t;
-        return !ParseIsoDateTime(field, &t) || m_window.Admits(t);
+        CTick tick;
+        if (!ParseIsoDateTime(field, &tick.time)) {
+            return true;
+        }
+        tick.micros = tick.time * kMicrosPerSecond;
+        return m_window.Admits(tick);
     }
 
     FILE* m_file;
@@ -449,9 +545,9 @@ std::unique_ptr<CReplySource> MakeReplySource(const CHistoryRequest& request,
     }
     switch (request.kind) {
         case HistoryKind::kTicks:
-            return std::make_unique<CTickSource>(request.symbol, window);
+            return std::make_unique<CTickSource>(request.symbol, settings.market, window);
         case HistoryKind::kIntervalBars:
-            return std::make_unique<CIntervalSource>(request.symbol, window,
+            return std::make_unique<CIntervalSource>(request.symbol, settings.market, window,
                                                      request.intervalSeconds);
         default:
             return std::make_unique<CTextSource>(RenderDayBars(request, settings));

@@ -34,6 +34,8 @@ class CReplySource {
 
 struct CReplySettings {
     CivilSeconds now = 0;     // the history ends here
+    int64_t nowMicros = 0;    // to the microsecond (0: the whole second now)
+    CMarketShape market;      // the market the level-one port streams
     int tickDays = 10;        // depth of tick history, calendar days back from now
     int barDays = 365;        // depth of intraday bar history
     int dailyDays = 3650;     // depth of daily, weekly and monthly history

@@ -4,32 +4,151 @@
 
 namespace feedsim {
 
-CLevelOneStream::CLevelOneStream(std::string_view symbol, CivilSeconds now, bool numberedTrades,
-                                 bool session)
+namespace {
+
+// How far back the last trade and the previous close are looked for, and
+// how far ahead the next trade (a long weekend of a session market).
+constexpr int64_t kSearchMinutes = 8 * kMinutesPerDay;
+
+}  // namespace
+
+CLevelOneStream::CLevelOneStream(std::string_view symbol, CMarketShape shape, int64_t nowMicros,
+                                 bool synthetic, bool numberedTrades)
     : m_symbol(symbol),
       m_seed(HashSymbol(symbol)),
-      m_numberedTrades(numberedTrades),
-      m_session(session) {
-    CSyntheticMarket market(symbol);
-    m_lastCents = market.PriceAt(now);
-    CDayBar bar;
-    int64_t previous = DayOf(now) - 1;
-    while (!IsTradingDay(previous)) {
-        --previous;
+      m_market(symbol, shape),
+      m_synthetic(synthetic),
+      m_numberedTrades(numberedTrades) {
+    const CivilSeconds now = FloorDiv(nowMicros, kMicrosPerSecond);
+    const int64_t minuteNow = MinuteOf(now);
+    m_day = DayOf(now);
+    // The close of the last regular trading before today.
+    for (int64_t m = m_day * kMinutesPerDay - 1; m >= m_day * kMinutesPerDay - kSearchMinutes;
+         --m) {
+        const CMinuteBar bar = m_market.Minute(m);
+        if (bar.trades > 0 && bar.regular) {
+            m_previousCloseCents = bar.closeCents;
+            break;
+        }
     }
-    CDayBar before;
-    market.DayBar(previous, previous * kSecondsPerDay + kRegularClose, &before);
-    m_previousCloseCents = before.closeCents;
-    if (market.DayBar(DayOf(now), now, &bar)) {
+    // The last trade up to now, for the last price and the quote.
+    m_lastCents = m_market.PriceAt(now);
+    for (int64_t m = minuteNow; m >= minuteNow - kSearchMinutes; --m) {
+        const CMinuteBar bar = m_market.Minute(m);
+        if (bar.trades == 0 || bar.minute * 60 * kMicrosPerSecond > nowMicros) {
+            continue;
+        }
+        std::vector<CTick> ticks;
+        m_market.MinuteTicks(bar, 0, 0, &ticks);
+        auto last = std::find_if(ticks.rbegin(), ticks.rend(),
+                                 [&](const CTick& t) { return t.micros <= nowMicros; });
+        if (last != ticks.rend()) {
+            m_lastCents = last->priceCents;
+            m_lastSize = last->size;
+            m_bidCents = last->bidCents;
+            m_askCents = last->askCents;
+            m_bidSize = last->bidSize;
+            m_askSize = last->askSize;
+            break;
+        }
+    }
+    if (m_previousCloseCents == 0) {
+        m_previousCloseCents = m_lastCents;
+    }
+    CDayBar bar;
+    m_dayOpened = m_market.DayBar(m_day, nowMicros, &bar);
+    if (m_dayOpened) {
         m_openCents = bar.openCents;
-        m_highCents = std::max(bar.highCents, m_lastCents);
-        m_lowCents = std::min(bar.lowCents, m_lastCents);
-        m_volume = bar.volume;
+        m_highCents = bar.highCents;
+        m_lowCents = bar.lowCents;
     } else {
         m_openCents = m_highCents = m_lowCents = m_lastCents;
-        m_volume = 0;
     }
-    Requote(HashValues(m_seed, 0, 11));
+    if (m_synthetic) {
+        m_volume = m_dayOpened ? bar.volume : 0;
+        Requote(HashValues(m_seed, 0, 11));
+        return;
+    }
+    m_minute = m_market.Minute(minuteNow);
+    m_market.DayBefore(minuteNow, &m_volumeBefore, &m_idBefore);
+    m_market.MinuteTicks(m_minute, m_volumeBefore, m_idBefore, &m_ticks);
+    m_volume = m_volumeBefore;
+    m_step = m_idBefore;
+    while (m_next < m_ticks.size() && m_ticks[m_next].micros <= nowMicros) {
+        m_volume = m_ticks[m_next].dayVolume;
+        m_step = m_ticks[m_next].id;
+        ++m_next;
+    }
+    if (m_ticks.empty() && m_bidCents == 0) {
+        Requote(HashValues(m_seed, 0, 11));
+    }
+    if (m_next == m_ticks.size()) {
+        NextMinute();
+    }
+}
+
+void CLevelOneStream::NextMinute() {
+    const int64_t limit = m_minute.minute + kSearchMinutes;
+    do {
+        if ((m_minute.minute + 1) % kMinutesPerDay == 0) {
+            m_volumeBefore = 0;
+            m_idBefore = 0;
+        } else {
+            m_volumeBefore += m_minute.volume;
+            m_idBefore += static_cast<uint32_t>(m_minute.trades);
+        }
+        m_minute = m_market.Minute(m_minute.minute + 1);
+    } while (m_minute.trades == 0 && m_minute.minute < limit);
+    m_market.MinuteTicks(m_minute, m_volumeBefore, m_idBefore, &m_ticks);
+    m_next = 0;
+}
+
+int64_t CLevelOneStream::NextTradeMicros() const {
+    return m_next < m_ticks.size() ? m_ticks[m_next].micros : INT64_MAX;
+}
+
+void CLevelOneStream::StartDay(int64_t day) {
+    if (m_dayOpened) {
+        m_previousCloseCents = m_lastCents;
+    }
+    m_day = day;
+    m_dayOpened = false;
+    m_volume = 0;
+}
+
+const CTick& CLevelOneStream::TakeTrade() {
+    m_taken = m_ticks[m_next++];
+    const CTick& tick = m_taken;
+    if (DayOf(tick.time) != m_day) {
+        StartDay(DayOf(tick.time));
+    }
+    // The day's open, high and low are those of its regular trades, as in
+    // the day's bar.
+    if (!tick.extended) {
+        if (!m_dayOpened) {
+            m_openCents = m_highCents = m_lowCents = tick.priceCents;
+            m_dayOpened = true;
+        }
+        m_highCents = std::max(m_highCents, tick.priceCents);
+        m_lowCents = std::min(m_lowCents, tick.priceCents);
+    }
+    m_lastCents = tick.priceCents;
+    m_lastSize = tick.size;
+    m_volume = tick.dayVolume;
+    m_step = tick.id;
+    m_bidCents = tick.bidCents;
+    m_askCents = tick.askCents;
+    m_bidSize = tick.bidSize;
+    m_askSize = tick.askSize;
+    if (m_next == m_ticks.size()) {
+        NextMinute();
+    }
+    return tick;
+}
+
+void CLevelOneStream::AppendNextTrade(std::string* out, int64_t stampMicros) {
+    const CTick& tick = TakeTrade();
+    AppendLine(out, 'Q', tick.time, tick.extended ? 'T' : 't', stampMicros);
 }
 
 void CLevelOneStream::Requote(uint64_t h) {
@@ -57,7 +176,7 @@ void CLevelOneStream::AppendUpdate(std::string* out, CivilSeconds now, int64_t s
         m_volume += m_lastSize;
         m_highCents = std::max(m_highCents, m_lastCents);
         m_lowCents = std::min(m_lowCents, m_lastCents);
-        marker = !m_session || IsRegularSession(now) ? 't' : 'T';
+        marker = !m_market.Shape().session || IsRegularSession(now) ? 't' : 'T';
         if (m_lastCents < m_bidCents || m_lastCents > m_askCents) {
             Requote(h >> 24);
         }

@@ -9,14 +9,15 @@
 //  30 date MM/DD/YYYY   32 last trade price   40 send time stamp
 // The marker after the time of an update line is t for a trade in the
 // regular session, T for an extended-hours trade and b for a quote change
-// without a trade; summary lines carry the time without marker. The send time
-// stamp is the monotonic clock in microseconds when the line was made.
-// Every other field is empty.
+// without a trade (synthetic streams only); summary lines carry the time without marker. The send
+// time stamp is the monotonic clock in microseconds when the line was made. Every other field is
+// empty.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "feedsim/civil_time.h"
 #include "feedsim/synthetic_market.h"
@@ -27,21 +28,33 @@ inline constexpr int kLevelOneFields = 62;
 
 class CLevelOneStream {
   public:
-    // Starts the symbol's day at the synthetic market's state at now. With
-    // numberedTrades every update is a trade whose size is its step number.
-    // With session trades outside the regular session are marked extended;
-    // without it every trade is a regular one, so a feed tried at night
-    // streams.
-    CLevelOneStream(std::string_view symbol, CivilSeconds now, bool numberedTrades = false,
-                    bool session = false);
+    // The symbol's stream from nowMicros on (microseconds of the feed's
+    // clock). In one market its updates are the market's trades as the
+    // clock passes them, the same trades the lookup port replies with. A
+    // synthetic stream (for the maximum rate and numbered trades) instead
+    // moves a walk of its own one step per update: a trade or a quote
+    // change; with numberedTrades every update is a trade whose size is its
+    // step number. Trades outside the regular session are marked extended
+    // only when the shape has a session.
+    CLevelOneStream(std::string_view symbol, CMarketShape shape, int64_t nowMicros,
+                    bool synthetic = false, bool numberedTrades = false);
 
     const std::string& Symbol() const { return m_symbol; }
 
-    // Appends the summary line.
+    // Appends the summary line: the day so far.
     void AppendSummary(std::string* out, CivilSeconds now, int64_t stampMicros) const;
-    // Moves the market one step (a trade or a quote change, drawn from the
-    // symbol's own sequence) and appends the update line.
+
+    // Synthetic streams: moves one step and appends the update line.
     void AppendUpdate(std::string* out, CivilSeconds now, int64_t stampMicros);
+
+    // One market: the exact time of the next trade not yet sent.
+    int64_t NextTradeMicros() const;
+    // Whether the next trade's time has come by nowMicros.
+    bool TradeDue(int64_t nowMicros) const { return NextTradeMicros() <= nowMicros; }
+    // Appends the next trade's update line, or passes it over unsent (a
+    // client without room for it), and moves on to the trade after it.
+    void AppendNextTrade(std::string* out, int64_t stampMicros);
+    void SkipNextTrade() { TakeTrade(); }
 
     // The update line for a symbol the feed does not know: "Q,SYM,,Not Found".
     static void AppendNotFound(std::string* out, std::string_view symbol);
@@ -50,16 +63,32 @@ class CLevelOneStream {
     void AppendLine(std::string* out, char type, CivilSeconds now, char marker,
                     int64_t stampMicros) const;
     void Requote(uint64_t h);
+    // Loads the first minute after the current one that has trades.
+    void NextMinute();
+    // Takes the next trade into the day's values.
+    const CTick& TakeTrade();
+    void StartDay(int64_t day);
 
     std::string m_symbol;
     uint64_t m_seed;
+    CSyntheticMarket m_market;
+    bool m_synthetic;
     bool m_numberedTrades;
-    bool m_session;
     uint64_t m_step = 0;
-    int64_t m_lastCents, m_lastSize = 100;
-    int64_t m_openCents, m_highCents, m_lowCents, m_previousCloseCents;
-    int64_t m_volume;
+    int64_t m_lastCents = 0, m_lastSize = 100;
+    int64_t m_openCents = 0, m_highCents = 0, m_lowCents = 0, m_previousCloseCents = 0;
+    int64_t m_volume = 0;
     int64_t m_bidCents = 0, m_askCents = 0, m_bidSize = 0, m_askSize = 0;
+    // One market: the day the values are of, whether its regular trading
+    // began, the current minute and its trades, and the next one to send.
+    int64_t m_day = 0;
+    bool m_dayOpened = false;
+    CMinuteBar m_minute;
+    int64_t m_volumeBefore = 0;  // the day's volume before the current minute
+    uint32_t m_idBefore = 0;
+    std::vector<CTick> m_ticks;
+    size_t m_next = 0;
+    CTick m_taken;  // the trade taken last (the minute's trades may be reloaded)
 };
 
 }  // namespace feedsim

@@ -27,7 +27,8 @@ const char* SimUsage() {
     return R"(Usage: orvella-feed-sim [OPTION VALUE]... [FLAG]...
 
 Stand-in for the Orvella feed client: serves synthetic market data on
-127.0.0.1 on three ports until it gets SIGTERM or SIGINT.
+127.0.0.1 on three ports until it gets SIGTERM or SIGINT. Its history holds
+the trades its level-one port streams (one market, see feedsim/README.md).
 
 Ports (0 picks a free port; the ready file tells which):
   --lookup-port N        history lookups (default: LookupPort of the startup
@@ -41,14 +42,16 @@ Behaviour:
   --listen-delay SEC     listen on no port for SEC seconds after start
   --login U, --product P, --product-version V
                          shown in the admin status lines
-  --update-rate HZ|max   level-one updates per second per watched symbol
-                         (default 4; 0 sends none; max sends as fast as the
-                         client reads)
+  --update-rate HZ|max   the market's trades per second per symbol, streamed
+                         as they happen and held by the history (default 4;
+                         0 streams none; max streams a walk of its own as
+                         fast as the client reads)
   --max-symbols N        watches per connection (default 500)
-  --session              mark streamed trades outside 09:30-16:00 as extended
-                         (without it every streamed trade is a regular one)
+  --session              trade Monday to Friday 04:00-20:00 and mark trades
+                         outside 09:30-16:00 as extended (without it the
+                         market trades regular trades at any hour)
   --numbered-trades      every update is a trade whose size is its number in
-                         the symbol's sequence (1, 2, ...)
+                         the symbol's sequence (1, 2, ...), a walk of its own
   --history-lines N      every history reply has exactly N lines (benchmarks)
   --tick-days N          depth of tick history in days (default 10)
   --bar-days N           depth of intraday bar history in days (default 365)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace feedsim {
 
@@ -18,26 +19,25 @@ double Unit(uint64_t h) {
     return static_cast<double>(h >> 11) * 0x1.0p-53;
 }
 
-// Roughly standard normal: the sum of the four 16-bit parts of a hash, as
-// four uniforms, scaled.
-double Gauss(uint64_t h) {
-    const double s = static_cast<double>((h & 0xFFFF) + ((h >> 16) & 0xFFFF) +
-                                         ((h >> 32) & 0xFFFF) + (h >> 48)) /
-                     65536.0;
-    return (s - 2.0) * 1.7320508075688772;
-}
-
 constexpr int kOctaves = 12;
 constexpr double kDailySigma = 0.018;
-constexpr double kMinuteSigma = 0.012 / 31.0;  // about 1.2 % over a day's 960 minutes
-constexpr int kRegularFirstMinute = (kRegularOpen - kExtendedOpen) / 60;  // 330
-constexpr int kRegularLastMinute = (kRegularClose - kExtendedOpen) / 60;  // 720
+constexpr double kMinuteSigma = 0.012 / 31.0;  // about 1.2 % over a day
+// Intraday value-noise octaves, in minutes.
+constexpr int64_t kIntradaySpans[] = {240, 60, 15};
+constexpr double kMinuteNoise = 0.0003;
 
-// Mean size of a regular-session trade as DayTicks draws it.
-constexpr int64_t kMeanRegularTradeSize = 430;
+// Hash salts of the minute's values, its trades and their quotes.
+constexpr uint64_t kMinuteSalt = 0x6D696E75746521ull;
+constexpr uint64_t kTradeSalt = 0x7472616465ull;
+constexpr uint64_t kSizeSalt = 0x73697A65ull;
+constexpr uint64_t kQuoteSalt = 0x71756F7465ull;
 
 int64_t RoundCents(double cents) {
     return std::max<int64_t>(1, std::llround(cents));
+}
+
+double Smooth(double f) {
+    return f * f * (3.0 - 2.0 * f);
 }
 
 }  // namespace
@@ -79,7 +79,8 @@ bool IsRegularSession(CivilSeconds t) {
     return IsTradingDay(DayOf(t)) && sod >= kRegularOpen && sod < kRegularClose;
 }
 
-CSyntheticMarket::CSyntheticMarket(std::string_view symbol) : m_seed(HashSymbol(symbol)) {
+CSyntheticMarket::CSyntheticMarket(std::string_view symbol, CMarketShape shape)
+    : m_seed(HashSymbol(symbol)), m_shape(shape) {
     // Typical prices from $5 to $500.
     m_logBase = std::log(500.0) + Unit(Mix(m_seed ^ 1)) * std::log(100.0);
 }
@@ -88,7 +89,7 @@ double CSyntheticMarket::LogAnchor(int64_t day) const {
     double value = m_logBase;
     for (int k = 0; k < kOctaves; ++k) {
         const int64_t span = int64_t{1} << k;
-        const int64_t cell = day >= 0 ? day / span : -((-day + span - 1) / span);
+        const int64_t cell = FloorDiv(day, span);
         const double frac = static_cast<double>(day - cell * span) / static_cast<double>(span);
         const double a = Unit(HashValues(m_seed, k, static_cast<uint64_t>(cell))) * 2.0 - 1.0;
         const double b = Unit(HashValues(m_seed, k, static_cast<uint64_t>(cell + 1))) * 2.0 - 1.0;
@@ -97,125 +98,240 @@ double CSyntheticMarket::LogAnchor(int64_t day) const {
     return value;
 }
 
-void CSyntheticMarket::DayPath(int64_t day, std::array<double, kPathMinutes + 1>* path) const {
-    DayPath(day, path, 0, kPathMinutes);
+double CSyntheticMarket::LogPrice(int64_t minute) const {
+    const int64_t day = FloorDiv(minute, kMinutesPerDay);
+    if (day != m_anchorDay) {
+        m_anchorDay = day;
+        m_anchorFrom = LogAnchor(day);
+        m_anchorTo = LogAnchor(day + 1);
+    }
+    const double f = static_cast<double>(minute - day * kMinutesPerDay) / kMinutesPerDay;
+    double value = m_anchorFrom + (m_anchorTo - m_anchorFrom) * f;
+    for (size_t k = 0; k < std::size(kIntradaySpans); ++k) {
+        const int64_t span = kIntradaySpans[k];
+        const int64_t cell = FloorDiv(minute, span);
+        COctave& o = m_octaves[k];
+        if (o.cell != cell) {
+            o.cell = cell;
+            o.from = Unit(HashValues(m_seed, 100 + k, static_cast<uint64_t>(cell))) * 2.0 - 1.0;
+            o.to = Unit(HashValues(m_seed, 100 + k, static_cast<uint64_t>(cell + 1))) * 2.0 - 1.0;
+        }
+        const double frac = Smooth(static_cast<double>(minute - cell * span) / span);
+        value += (o.from + (o.to - o.from) * frac) * kMinuteSigma *
+                 std::sqrt(static_cast<double>(span)) * 1.5;
+    }
+    value +=
+        (Unit(HashValues(m_seed, 200, static_cast<uint64_t>(minute))) * 2.0 - 1.0) * kMinuteNoise;
+    return value;
 }
 
-void CSyntheticMarket::DayPath(int64_t day, std::array<double, kPathMinutes + 1>* path, int first,
-                               int last) const {
-    const double from = LogAnchor(day);
-    const double to = LogAnchor(day + 1);
-    auto& p = *path;
-    p[0] = 0.0;
-    const uint64_t seed = Mix(m_seed ^ static_cast<uint64_t>(day));
-    for (int i = 1; i <= kPathMinutes; ++i) {
-        p[i] = p[i - 1] + kMinuteSigma * Gauss(Mix(seed + static_cast<uint64_t>(i)));
+int64_t CSyntheticMarket::PriceCents(int64_t minute) const {
+    // A minute's close is the next one's open: walks ask each price twice.
+    CPriceMemo& memo = m_prices[minute & 1];
+    if (memo.minute != minute) {
+        memo.minute = minute;
+        memo.cents = RoundCents(std::exp(LogPrice(minute)));
     }
-    const double drift = p[kPathMinutes] - (to - from);
-    for (int i = first; i <= last; ++i) {
-        p[i] = std::exp(from + p[i] - drift * i / kPathMinutes);
-    }
-}
-
-void CSyntheticMarket::DayTicks(int64_t day, CivilSeconds until, std::vector<CTick>* out) const {
-    out->clear();
-    if (!IsTradingDay(day)) {
-        return;
-    }
-    std::array<double, kPathMinutes + 1> path;
-    DayPath(day, &path);
-    const CivilSeconds dayStart = day * kSecondsPerDay;
-    CTick tick;
-    bool quoted = false;
-    for (int m = 0; m < kPathMinutes; ++m) {
-        const int minuteStart = kExtendedOpen + m * 60;
-        if (dayStart + minuteStart > until) {
-            break;
-        }
-        const bool regular = m >= kRegularFirstMinute && m < kRegularLastMinute;
-        const uint64_t hm = HashValues(m_seed, day, 100000 + m);
-        const int count = regular ? 6 + static_cast<int>(hm % 13) : static_cast<int>(hm % 4);
-        int seconds[20];
-        for (int j = 0; j < count; ++j) {
-            seconds[j] = static_cast<int>(HashValues(hm, j, 1) % 60);
-        }
-        std::sort(seconds, seconds + count);
-        for (int j = 0; j < count; ++j) {
-            const CivilSeconds t = dayStart + minuteStart + seconds[j];
-            if (t > until) {
-                return;
-            }
-            const uint64_t h = HashValues(hm, j, 2);
-            const double base = path[m] + (path[m + 1] - path[m]) * seconds[j] / 60.0;
-            tick.time = t;
-            tick.extended = !regular;
-            tick.priceCents =
-                std::max<int64_t>(1, RoundCents(base) + static_cast<int64_t>(h % 3) - 1);
-            const int lot = static_cast<int>((h >> 8) % 100);
-            const int64_t sizeBits = static_cast<int64_t>((h >> 16) % 100);
-            if (lot < 70) {
-                tick.size = static_cast<int32_t>(100 * (1 + sizeBits % (regular ? 5 : 3)));
-            } else if (lot < 90) {
-                tick.size = static_cast<int32_t>(100 * (1 + sizeBits % 20));
-            } else {
-                tick.size = static_cast<int32_t>(1 + sizeBits % 99);
-            }
-            if (!quoted || tick.priceCents < tick.bidCents || tick.priceCents > tick.askCents ||
-                ((h >> 24) & 1) == 0) {
-                const int64_t spread = 1 + static_cast<int64_t>((h >> 28) % 3) + (regular ? 0 : 2);
-                tick.bidCents = std::max<int64_t>(
-                    1, tick.priceCents - static_cast<int64_t>((h >> 32) % (spread + 1)));
-                tick.askCents = tick.bidCents + spread;
-                tick.bidSize = static_cast<int32_t>(100 * (1 + (h >> 36) % 50));
-                tick.askSize = static_cast<int32_t>(100 * (1 + (h >> 44) % 50));
-                quoted = true;
-            }
-            tick.dayVolume += tick.size;
-            ++tick.id;
-            out->push_back(tick);
-        }
-    }
-}
-
-bool CSyntheticMarket::DayBar(int64_t day, CivilSeconds until, CDayBar* out) const {
-    if (!IsTradingDay(day)) {
-        return false;
-    }
-    const CivilSeconds dayStart = day * kSecondsPerDay;
-    if (until < dayStart + kRegularOpen) {
-        return false;
-    }
-    int last = kRegularLastMinute;
-    if (until < dayStart + kRegularClose) {
-        last = static_cast<int>((until - dayStart - kExtendedOpen) / 60);
-    }
-    std::array<double, kPathMinutes + 1> path;
-    DayPath(day, &path, kRegularFirstMinute, last);
-    out->day = day;
-    out->openCents = RoundCents(path[kRegularFirstMinute]);
-    out->closeCents = RoundCents(path[last]);
-    out->highCents = out->lowCents = out->openCents;
-    for (int i = kRegularFirstMinute; i <= last; ++i) {
-        const int64_t c = RoundCents(path[i]);
-        out->highCents = std::max(out->highCents, c);
-        out->lowCents = std::min(out->lowCents, c);
-    }
-    // The expected volume of the day's regular trades so far: trade counts per
-    // minute as the ticks draw them, times the mean trade size.
-    int64_t trades = 0;
-    for (int m = kRegularFirstMinute; m < last; ++m) {
-        trades += 6 + static_cast<int64_t>(HashValues(m_seed, day, 100000 + m) % 13);
-    }
-    out->volume = std::max<int64_t>(100, trades * kMeanRegularTradeSize / 100 * 100);
-    return true;
+    return memo.cents;
 }
 
 int64_t CSyntheticMarket::PriceAt(CivilSeconds t) const {
-    std::array<double, kPathMinutes + 1> path;
-    const int64_t day = DayOf(t);
-    DayPath(day, &path);
-    const int minute = std::clamp((SecondOfDay(t) - kExtendedOpen) / 60, 0, kPathMinutes);
-    return RoundCents(path[minute]);
+    return PriceCents(MinuteOf(t));
+}
+
+double CSyntheticMarket::MeanTrades(int64_t minute, bool* regular) const {
+    const double perMinute = m_shape.rate * 60.0;
+    if (!m_shape.session) {
+        *regular = true;
+        return perMinute;
+    }
+    const int64_t day = FloorDiv(minute, kMinutesPerDay);
+    const int sod = static_cast<int>(minute - day * kMinutesPerDay) * 60;
+    *regular = sod >= kRegularOpen && sod < kRegularClose;
+    if (!IsTradingDay(day) || sod < kExtendedOpen || sod >= kExtendedClose) {
+        return 0.0;
+    }
+    return *regular ? perMinute : perMinute / 2.0;
+}
+
+CMinuteBar CSyntheticMarket::Minute(int64_t minute) const {
+    CMinuteBar bar;
+    bar.minute = minute;
+    const double mean = MeanTrades(minute, &bar.regular);
+    if (mean <= 0.0) {
+        return bar;
+    }
+    const uint64_t h = HashValues(m_seed ^ kMinuteSalt, static_cast<uint64_t>(minute), 1);
+    const uint64_t g = HashValues(m_seed ^ kMinuteSalt, static_cast<uint64_t>(minute), 2);
+    // A jitter of +-30 % and a random rounding keep low rates right on average.
+    const double drawn = mean * (0.7 + 0.6 * Unit(h)) + Unit(g);
+    bar.trades = static_cast<int32_t>(std::min(drawn, 1.0e6));
+    if (bar.trades == 0) {
+        return bar;
+    }
+    const int n = bar.trades;
+    bar.openCents = PriceCents(minute);
+    bar.closeCents = n >= 2 ? PriceCents(minute + 1) : bar.openCents;
+    const int64_t extra = std::max<int64_t>(1, bar.openCents / 2000);
+    const int64_t up = n >= 3 ? static_cast<int64_t>((g >> 20) % (extra + 1)) : 0;
+    const int64_t down = n >= 4 ? static_cast<int64_t>((g >> 32) % (extra + 1)) : 0;
+    bar.highCents = std::max(bar.openCents, bar.closeCents) + up;
+    bar.lowCents = std::max<int64_t>(1, std::min(bar.openCents, bar.closeCents) - down);
+    bar.baseSize = static_cast<int32_t>(100 * (2 + (g >> 44) % 4));
+    bar.volume = static_cast<int64_t>(n) * bar.baseSize;
+    if (n >= 3) {
+        bar.highIndex = 1 + static_cast<int32_t>((g >> 8) % static_cast<uint64_t>(n - 2));
+    }
+    if (n >= 4) {
+        bar.lowIndex = 1 + static_cast<int32_t>((g >> 52) % static_cast<uint64_t>(n - 3));
+        if (bar.lowIndex >= bar.highIndex) {
+            ++bar.lowIndex;
+        }
+    }
+    return bar;
+}
+
+void CSyntheticMarket::MinuteTicks(const CMinuteBar& bar, int64_t dayVolumeBefore,
+                                   uint32_t idBefore, std::vector<CTick>* out) const {
+    out->clear();
+    const int n = bar.trades;
+    if (n <= 0) {
+        return;
+    }
+    out->reserve(static_cast<size_t>(n));
+    const int64_t startMicros = bar.minute * 60 * kMicrosPerSecond;
+    const double slot = 60.0 * kMicrosPerSecond / n;
+    const int64_t extra = std::max<int64_t>(1, bar.openCents / 2000);
+    const int32_t lots = bar.baseSize / 100;
+    const uint64_t minute = static_cast<uint64_t>(bar.minute);
+    CTick tick;
+    tick.extended = m_shape.session && !bar.regular;
+    tick.dayVolume = dayVolumeBefore;
+    tick.id = idBefore;
+    for (int i = 0; i < n; ++i) {
+        const uint64_t h = HashValues(m_seed ^ kTradeSalt, minute, static_cast<uint64_t>(i));
+        // Each trade in its own slot of the minute, so times only increase.
+        tick.micros = startMicros + static_cast<int64_t>((i + Unit(h)) * slot);
+        tick.micros = std::min(tick.micros, startMicros + 60 * kMicrosPerSecond - 1);
+        tick.time = tick.micros / kMicrosPerSecond;
+        if (i == 0) {
+            tick.priceCents = bar.openCents;
+        } else if (i == n - 1) {
+            tick.priceCents = bar.closeCents;
+        } else if (i == bar.highIndex) {
+            tick.priceCents = bar.highCents;
+        } else if (i == bar.lowIndex) {
+            tick.priceCents = bar.lowCents;
+        } else {
+            const double along = static_cast<double>(i) / (n - 1);
+            const int64_t path =
+                bar.openCents + std::llround((bar.closeCents - bar.openCents) * along);
+            const int64_t noise = static_cast<int64_t>((h >> 12) % (2 * extra + 1)) - extra;
+            tick.priceCents = std::clamp(path + noise, bar.lowCents, bar.highCents);
+        }
+        // Sizes in pairs (i, n-1-i) around the base: the pair sums to twice
+        // the base, so the minute's volume is known without its trades.
+        const int pair = std::min(i, n - 1 - i);
+        int64_t delta = 0;
+        if (i != n - 1 - i) {
+            const uint64_t s = HashValues(m_seed ^ kSizeSalt, minute, static_cast<uint64_t>(pair));
+            if (s % 100 < 85) {
+                delta = 100 * (static_cast<int64_t>((s >> 8) % (2 * lots - 1)) - (lots - 1));
+            } else {
+                delta =
+                    static_cast<int64_t>((s >> 8) % (2 * bar.baseSize - 1)) - (bar.baseSize - 1);
+            }
+            if (i > pair) {
+                delta = -delta;
+            }
+        }
+        tick.size = static_cast<int32_t>(bar.baseSize + delta);
+        const uint64_t q = HashValues(m_seed ^ kQuoteSalt, minute, static_cast<uint64_t>(i));
+        if (i == 0 || tick.priceCents < tick.bidCents || tick.priceCents > tick.askCents ||
+            (q & 1) == 0) {
+            const int64_t spread = 1 + static_cast<int64_t>((q >> 4) % 3) + (tick.extended ? 2 : 0);
+            tick.bidCents = std::max<int64_t>(
+                1, tick.priceCents - static_cast<int64_t>((q >> 8) % (spread + 1)));
+            tick.askCents = tick.bidCents + spread;
+            tick.bidSize = static_cast<int32_t>(100 * (1 + (q >> 16) % 50));
+            tick.askSize = static_cast<int32_t>(100 * (1 + (q >> 24) % 50));
+        }
+        tick.dayVolume += tick.size;
+        ++tick.id;
+        out->push_back(tick);
+    }
+}
+
+void CSyntheticMarket::DayBefore(int64_t minute, int64_t* volume, uint32_t* trades) const {
+    *volume = 0;
+    *trades = 0;
+    for (int64_t m = FloorDiv(minute, kMinutesPerDay) * kMinutesPerDay; m < minute; ++m) {
+        const CMinuteBar bar = Minute(m);
+        *volume += bar.volume;
+        *trades += static_cast<uint32_t>(bar.trades);
+    }
+}
+
+void CSyntheticMarket::DayTicks(int64_t day, int64_t untilMicros, std::vector<CTick>* out) const {
+    out->clear();
+    std::vector<CTick> minute;
+    int64_t volume = 0;
+    uint32_t id = 0;
+    for (int64_t m = day * kMinutesPerDay; m < (day + 1) * kMinutesPerDay; ++m) {
+        if (m * 60 * kMicrosPerSecond > untilMicros) {
+            break;
+        }
+        const CMinuteBar bar = Minute(m);
+        MinuteTicks(bar, volume, id, &minute);
+        for (const CTick& t : minute) {
+            if (t.micros > untilMicros) {
+                return;
+            }
+            out->push_back(t);
+        }
+        volume += bar.volume;
+        id += static_cast<uint32_t>(bar.trades);
+    }
+}
+
+bool CSyntheticMarket::DayBar(int64_t day, int64_t untilMicros, CDayBar* out) const {
+    bool any = false;
+    auto add = [&](int64_t open, int64_t high, int64_t low, int64_t close, int64_t volume) {
+        if (!any) {
+            out->day = day;
+            out->openCents = open;
+            out->highCents = high;
+            out->lowCents = low;
+            out->volume = 0;
+            any = true;
+        }
+        out->highCents = std::max(out->highCents, high);
+        out->lowCents = std::min(out->lowCents, low);
+        out->closeCents = close;
+        out->volume += volume;
+    };
+    std::vector<CTick> ticks;
+    for (int64_t m = day * kMinutesPerDay; m < (day + 1) * kMinutesPerDay; ++m) {
+        const int64_t start = m * 60 * kMicrosPerSecond;
+        if (start > untilMicros) {
+            break;
+        }
+        const CMinuteBar bar = Minute(m);
+        if (bar.trades == 0 || !bar.regular) {
+            continue;
+        }
+        if (start + 60 * kMicrosPerSecond - 1 <= untilMicros) {
+            add(bar.openCents, bar.highCents, bar.lowCents, bar.closeCents, bar.volume);
+            continue;
+        }
+        MinuteTicks(bar, 0, 0, &ticks);
+        for (const CTick& t : ticks) {
+            if (t.micros <= untilMicros) {
+                add(t.priceCents, t.priceCents, t.priceCents, t.priceCents, t.size);
+            }
+        }
+    }
+    return any;
 }
 
 }  // namespace feedsim

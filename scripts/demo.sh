@@ -2,9 +2,12 @@
 # The main job in one command: build, write demo settings into a private
 # settings store, load the plug-in into the stand-in charting host, hand it
 # credentials (which starts the stand-in feed client through Orvalink.exe),
-# request several charts, stream live updates for a while, remove the charts,
-# unload the plug-in, stop the feed and show what arrived: a summary, and the
-# charts on one page (index.html) to open in a web browser.
+# request several charts, stream live updates for a while, drop and restore
+# the feed's level-one port (the plug-in reconnects and fills each chart's
+# gap), remove the charts, unload the plug-in, stop the feed and show what
+# arrived: a summary, the trades streamed and filled with a check against the
+# feed's own history, and the charts on one page (index.html) to open in a
+# web browser.
 #
 #   scripts/demo.sh [--seconds N] [--out DIR] [--prefix INSTALLED_TREE]
 #
@@ -25,7 +28,7 @@ while [ $# -gt 0 ]; do
         --seconds) seconds="$2"; shift 2 ;;
         --out) out="$2"; shift 2 ;;
         --prefix) prefix="$2"; shift 2 ;;
-        -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
         *) echo "demo: unknown option $1 (see --help)" >&2; exit 2 ;;
     esac
 done
@@ -69,6 +72,7 @@ key='HKCU\Software\Corvan\Orvella\OrvellaForNST'
 orvella-reg add "$key" /v Streaming /t REG_DWORD /d 1 /f >/dev/null
 orvella-reg add "$key" /v ExtendedTrade /t REG_DWORD /d 0 /f >/dev/null
 orvella-reg add "$key" /v Logging /t REG_DWORD /d 1 /f >/dev/null
+orvella-reg add "$key" /v Reconnect /t REG_DWORD /d 1 /f >/dev/null
 orvella-reg add "$key" /v NovaScopeRoot /t REG_SZ /d "$out/novascope" /f >/dev/null
 
 stop_feed() {
@@ -96,18 +100,89 @@ week_ago=$(date -d "$trading_day - 7 days" +%Y-%m-%d)
 days_ago=$(date -d "$trading_day - 3 days" +%Y-%m-%d)
 year_ago=$(date -d "$trading_day - 1 year" +%Y-%m-%d)
 
-echo "demo: loading the plug-in into nst-host; live updates for $seconds s"
+# Once the four charts are loaded and have streamed for the given time, the
+# feed's level-one port goes away for three seconds, as in a restart of the
+# feed client; the plug-in reconnects and fills each chart's gap.
+feed_pid=$(cat "$XDG_RUNTIME_DIR/orvella-feed-sim-$(id -u).pid")
+rm -f "$out/record.jsonl"
+(
+    for _ in $(seq 600); do
+        [ "$(grep -c '"call":"RequestTicker"' "$out/record.jsonl" 2>/dev/null)" = 4 ] && break
+        sleep 0.1
+    done
+    sleep "$seconds"
+    kill -USR1 "$feed_pid" && echo "demo: the feed's level-one port is down for 3 s"
+    sleep 3
+    kill -USR2 "$feed_pid" && echo "demo: the feed's level-one port is back"
+) &
+outage=$!
+
+tick_start="${trading_day}T10:50:00"
+echo "demo: loading the plug-in into nst-host; live updates for $seconds s, then an outage"
 nst-host "$plugin" \
     --record "$out/record.jsonl" --chart-dir "$out/charts" \
     -c "credentials demo demo-password" \
     -c "request ABC 5 $week_ago \"ABC Corp\" Equities" \
-    -c "request ABC 0 $days_ago \"ABC Corp\" Equities" \
+    -c "request ABC 0 $tick_start \"ABC Corp\" Equities" \
     -c "request XYZ 60 $week_ago \"XYZ Inc\" Equities" \
     -c "request XYZ 1440 $year_ago \"XYZ Inc\" Equities" \
-    -c "pump $seconds" \
+    -c "pump $seconds" -c "pump 10" \
     -c "remove ABC 5" -c "remove ABC 0" -c "remove XYZ 60" -c "remove XYZ 1440" \
     -c "unload"
+wait "$outage" || true
 
+# Per series: the trades streamed live and the rows the gap fill handed over
+# (from the plug-in's log). The tick chart's trades are checked against the
+# feed's own history of the same stretch, which holds every trade it sent.
+echo
+echo "demo: the outage, per series"
+awk '
+    function field(name,    r) {
+        if (!match($0, "\"" name "\":(\"[^\"]*\"|[^,}]*)")) return ""
+        r = substr($0, RSTART + length(name) + 3, RLENGTH - length(name) - 3)
+        gsub(/"/, "", r)
+        return r
+    }
+    /"call":"RequestTicker"/ { i = field("interval"); loaded[field("symbol") " " (i == "0" ? "-0.0" : "-" i)] = 1 }
+    /"call":"NSTSETVALUE"/ && /"column":4,/ { type[field("symbol") " " field("interval")] = field("value") }
+    /"call":"NSTCOMMITROW"/ {
+        k = field("symbol") " " field("interval")
+        if (loaded[k] && (type[k] == "" || type[k] == "0")) streamed[k]++
+        delete type[k]
+    }
+    END { for (k in streamed) printf "demo:   series %s: %d trade rows after its load (live and filled)\n", k, streamed[k] }
+' "$out/record.jsonl" | sort
+grep -ah "Filled the gap of" "$out"/novascope/*.log | sed 's/^[^,]*,/demo:   /' || true
+
+# The tick chart's trades against the feed's history from the chart's start
+# to the last whole second it charted.
+trades=$(awk '
+    /"call":"NSTSETVALUE","symbol":"ABC","interval":-0.0,"column":1,/ { match($0, /"value":[^}]*/); d = substr($0, RSTART + 8, RLENGTH - 8) }
+    /"call":"NSTSETVALUE","symbol":"ABC","interval":-0.0,"column":4,"value":0}/ { t[++n] = sprintf("%.0f", d * 86400) + 0 }
+    END { last = t[n]; c = 0; for (j = 1; j <= n; j++) if (t[j] < last) c++; printf "%d %.0f\n", c, last }
+' "$out/record.jsonl")
+charted=${trades% *}
+last=${trades#* }
+# Host day counts start at 1899-12-30, 25569 days before 1970-01-01.
+last_text=$(date -u -d "@$((last - 1 - 25569 * 86400))" +"%Y%m%d %H%M%S")
+exec 3<>/dev/tcp/127.0.0.1/9100
+printf 'HTT,ABC,%s,%s,,,,1\r\n' "$(date -d "$tick_start" +"%Y%m%d %H%M%S")" "$last_text" >&3
+sent=0
+while IFS= read -r -t 30 line <&3; do
+    case $line in
+        '!ENDMSG!'* | E,*) break ;;
+        [0-9]*) sent=$((sent + 1)) ;;
+    esac
+done
+exec 3<&-
+if [ "$charted" -eq "$sent" ]; then
+    verdict="none missing"
+elif [ "$charted" -lt "$sent" ]; then
+    verdict="$((sent - charted)) missing"
+else
+    verdict="$((charted - sent)) more than it sent (charted twice)"
+fi
+echo "demo:   ABC ticks: the feed sent $sent trades up to $last_text, the chart holds $charted: $verdict"
 echo
 echo "demo: charts in $out/charts, all on one page:"
 echo "demo:   $out/charts/index.html"

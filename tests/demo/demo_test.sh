@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix, runs the demo from the installed
 # tree with a short streaming time, and checks that every requested series
-# got history rows and live rows, and that every chart and the chart page
-# were drawn.
+# got history rows and live rows, that every series' gap after the feed's
+# outage was filled and the tick chart checked against the feed's history,
+# and that every chart and the chart page were drawn.
 set -euo pipefail
 source_dir=$1
 build_dir=$2
@@ -28,6 +29,18 @@ while read -r line; do
         fail=1
     fi
 done < <(grep '^series ' "$work/demo.log")
+
+# The outage: every series was filled, and the tick chart was checked
+# against the feed's history.
+fills=$(grep -c '^demo:   Filled the gap of ' "$work/demo.log" || true)
+if [ "$fills" -ne 4 ]; then
+    echo "FAIL: expected the gaps of 4 series filled after the outage, found $fills"
+    fail=1
+fi
+if ! grep -q '^demo:   ABC ticks: the feed sent [0-9]* trades' "$work/demo.log"; then
+    echo "FAIL: the demo does not check the tick chart against the feed's history"
+    fail=1
+fi
 
 charts=$(ls "$work/out/charts"/*.svg 2>/dev/null | wc -l)
 if [ "$charts" -ne 4 ]; then

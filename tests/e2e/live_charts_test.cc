@@ -2,17 +2,24 @@
 // client that is still starting, that streams at its full rate through a long
 // history load, and whose level-one connection goes away and comes back.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "testing/loopback.h"
 #include "tests/e2e/streaming_fixture.h"
 
 namespace orvella::e2e {
@@ -52,6 +59,174 @@ void ExpectNoRowGoesBack(const CHostRun& run, const std::string& interval) {
 
 void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Waits until the plug-in's log holds text (or the time is up).
+void WaitForPluginLog(const CPrivateEnvironment& env, const std::string& text, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(env.HostRoot(), ignored)) {
+            if (entry.path().extension() == ".log" &&
+                ReadWholeFile(entry.path().string()).find(text) != std::string::npos) {
+                return;
+            }
+        }
+        Sleep(10);
+    }
+}
+
+// The feed client's history reply lines for a request, without the end line.
+std::vector<std::string> FeedHistory(int port, const std::string& request) {
+    std::vector<std::string> lines;
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = testing::LoopbackAddress(static_cast<uint16_t>(port));
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return lines;
+    }
+    const std::string line = request + "\r\n";
+    send(fd, line.data(), line.size(), MSG_NOSIGNAL);
+    std::string text;
+    char buffer[65536];
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (text.find("!ENDMSG!") == std::string::npos && std::chrono::steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 1000) != 1) {
+            continue;
+        }
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    size_t pos = 0;
+    for (size_t nl; (nl = text.find("\r\n", pos)) != std::string::npos; pos = nl + 2) {
+        if (text.compare(pos, 8, "!ENDMSG!") != 0) {
+            lines.push_back(text.substr(pos, nl - pos));
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t pos = 0;
+    for (size_t comma; (comma = line.find(',', pos)) != std::string::npos; pos = comma + 1) {
+        fields.push_back(line.substr(pos, comma - pos));
+    }
+    fields.push_back(line.substr(pos));
+    return fields;
+}
+
+// Seconds since the host's day zero (1899-12-30) of a history date field
+// ("YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS") and of a row's day count.
+long long HistorySeconds(const std::string& field) {
+    using namespace std::chrono;
+    const year_month_day date{year{std::stoi(field.substr(0, 4))},
+                              month{static_cast<unsigned>(std::stoi(field.substr(5, 2)))},
+                              day{static_cast<unsigned>(std::stoi(field.substr(8, 2)))}};
+    long long seconds = (sys_days{date} - sys_days{year{1899} / 12 / 30}).count() * 86400LL;
+    if (field.size() >= 19) {
+        seconds += std::stoi(field.substr(11, 2)) * 3600 + std::stoi(field.substr(14, 2)) * 60 +
+                   std::stoi(field.substr(17, 2));
+    }
+    return seconds;
+}
+long long RowSeconds(const CRow& row) {
+    return std::llround(row.values[0] * 86400.0);
+}
+
+// A trade: its second, price and size.
+struct CTrade {
+    long long second;
+    double price;
+    double size;
+    bool operator==(const CTrade& o) const {
+        return second == o.second && std::abs(price - o.price) < 1e-9 && size == o.size;
+    }
+};
+CTrade TradeOf(const CRow& row) {
+    return {RowSeconds(row), row.values[1], row.values[2]};
+}
+
+// The charts hold what the feed client's history says once it is past: the
+// tick chart each trade once and in order, the bar charts each bar's volume
+// (the last bar as far as the chart's last trade). day is the feed's date
+// (YYYYMMDD), tickStart (HHMMSS) where the tick chart starts.
+void ExpectChartsAgreeWithTheFeed(const CHostRun& run, int lookupPort, const std::string& day,
+                                  const std::string& tickStart) {
+    std::vector<CTrade> feed;
+    std::vector<long long> dayVolume;
+    for (const std::string& line :
+         FeedHistory(lookupPort, "HTT,ABC," + day + " " + tickStart + ",,,,,1")) {
+        const std::vector<std::string> f = Fields(line);
+        feed.push_back({HistorySeconds(f[0]), std::stod(f[1]), std::stod(f[2])});
+        dayVolume.push_back(std::stoll(f[3]));
+    }
+    ASSERT_GT(feed.size(), 100u);
+    std::vector<CTrade> charted;
+    for (const CRow& row : run.Rows("ABC", "-0.0", kNone)) {
+        if (row.values.size() == 4 && row.values[3] == 0.0) {
+            charted.push_back({RowSeconds(row), row.values[1], row.values[2]});
+        }
+    }
+    ASSERT_FALSE(charted.empty());
+    ASSERT_LE(charted.size(), feed.size());
+    for (size_t i = 0; i < charted.size(); ++i) {
+        ASSERT_TRUE(charted[i] == feed[i])
+            << "tick chart trade " << i << " of " << charted.size() << ", at second "
+            << charted[i].second % 86400 << " of the day";
+    }
+
+    struct CBars {
+        const char* series;
+        std::string request;
+        long long seconds;  // the bar's length
+        size_t volumeField;
+    };
+    const CBars charts[] = {
+        {"-1", "HIT,ABC,60," + day + " 000000,,,,,1", 60, 6},
+        {"-5", "HIT,ABC,300," + day + " 000000,,,,,1", 300, 6},
+        {"-1440", "HDX,ABC,,1", 86400, 5},
+    };
+    for (const CBars& c : charts) {
+        std::map<long long, double> feedBars;
+        for (const std::string& line : FeedHistory(lookupPort, c.request)) {
+            const std::vector<std::string> f = Fields(line);
+            feedBars[HistorySeconds(f[0])] = std::stod(f[c.volumeField]);
+        }
+        const std::vector<CRow> rows = run.Rows("ABC", c.series, kNone);
+        ASSERT_GE(rows.size(), 3u) << c.series;
+        std::map<long long, double> chartBars;
+        for (const CRow& row : rows) {
+            if (RowSeconds(row) >= feedBars.begin()->first) {
+                chartBars[RowSeconds(row) / c.seconds * c.seconds] += row.values[2];
+            }
+        }
+        // The chart's last trade, found among the feed's by the last three.
+        const size_t n = rows.size();
+        const CTrade tail[] = {TradeOf(rows[n - 3]), TradeOf(rows[n - 2]), TradeOf(rows[n - 1])};
+        const auto at = std::search(feed.begin(), feed.end(), std::begin(tail), std::end(tail));
+        ASSERT_NE(at, feed.end()) << c.series << ": the last rows are no run of the feed's trades";
+        const size_t last = static_cast<size_t>(at - feed.begin()) + 2;
+        const long long lastBar = chartBars.rbegin()->first;
+        double lastVolume = 0;
+        if (c.seconds == 86400) {
+            lastVolume = static_cast<double>(dayVolume[last]);
+        } else {
+            for (size_t i = 0; i <= last; ++i) {
+                lastVolume += feed[i].second / c.seconds * c.seconds == lastBar ? feed[i].size : 0;
+            }
+        }
+        feedBars[lastBar] = lastVolume;
+        for (const auto& [bar, volume] : chartBars) {
+            ASSERT_TRUE(feedBars.count(bar)) << c.series << " bar at " << bar % 86400;
+            EXPECT_EQ(volume, feedBars[bar]) << c.series << " bar at second " << bar % 86400;
+        }
+    }
 }
 
 // The host hands over the credentials while no feed client runs: the
@@ -156,8 +331,9 @@ TEST_F(Reconnecting, DroppedConnectionComesBackAndTheGapIsFilled) {
     if (IsSkipped()) {
         return;
     }
-    const pid_t host = StartHostWith({"request ABC 5 2024-03-05", "request ABC 0 2024-03-06",
-                                      "pump 14", "remove ABC 5", "remove ABC 0"});
+    const pid_t host =
+        StartHostWith({"request ABC 5 2024-03-05", "request ABC 0 2024-03-06T10:55:00", "pump 14",
+                       "remove ABC 5", "remove ABC 0"});
     Sleep(4000);
     kill(m_sim.Pid(), SIGUSR1);
     Sleep(3000);
@@ -242,6 +418,13 @@ struct COutage {
     int pumpSeconds;
     // The first fill finds the lookup port down and is tried again.
     bool retried;
+    // When the level-one port goes, after the host started.
+    int dropAtMs = 4000;
+    // Where the tick chart starts (an hour makes a long load).
+    const char* tickStart = "10:55:00";
+    // A second outage of the same length as soon as the first one's gap
+    // fill begins; each outage has its reconnect and fill.
+    bool dropAgainInTheFill = false;
 };
 
 void PrintTo(const COutage& outage, std::ostream* out) {
@@ -252,41 +435,60 @@ class Outages : public Reconnecting, public ::testing::WithParamInterface<COutag
 
 TEST_P(Outages, EveryChartGetsItsGapOnceAndNoBox) {
     const COutage& outage = GetParam();
-    StartReconnectingSim(outage.simOptions);
+    // The feed's day is the local date, which the plug-in takes as today.
+    const std::string day = testing::LocalDate(0);
+    std::vector<std::string> simOptions = {"--now", day + "T11:00:00"};
+    simOptions.insert(simOptions.end(), outage.simOptions.begin(), outage.simOptions.end());
+    StartReconnectingSim(simOptions);
     if (IsSkipped()) {
         return;
     }
-    const pid_t host = StartHostWith({"request ABC 0 2024-03-06", "request ABC 1 2024-03-05",
-                                      "request ABC 5 2024-03-05", "request ABC 1440 2024-01-02",
-                                      "pump " + std::to_string(outage.pumpSeconds), "remove ABC 0",
-                                      "remove ABC 1", "remove ABC 5", "remove ABC 1440"});
-    Sleep(4000);
-    kill(m_sim.Pid(), SIGUSR1);
-    Sleep(outage.outageMs);
-    kill(m_sim.Pid(), SIGUSR2);
+    const pid_t host =
+        StartHostWith({"request ABC 0 " + day + "T" + outage.tickStart, "request ABC 1 " + day,
+                       "request ABC 5 " + day, "request ABC 1440 2024-01-02",
+                       "pump " + std::to_string(outage.pumpSeconds), "remove ABC 0", "remove ABC 1",
+                       "remove ABC 5", "remove ABC 1440"});
+    Sleep(outage.dropAtMs);
+    const size_t outages = outage.dropAgainInTheFill ? 2 : 1;
+    for (size_t n = 0; n < outages; ++n) {
+        if (n > 0) {
+            WaitForPluginLog(m_env, kGapFill, 60000);
+        }
+        kill(m_sim.Pid(), SIGUSR1);
+        Sleep(outage.outageMs);
+        kill(m_sim.Pid(), SIGUSR2);
+    }
     const CHostRun run = ReadHostRun(m_env, WaitExit(host, 240000));
     ExpectLoadEnded(run, 4);
     ExpectSoundRows(run);
     EXPECT_TRUE(run.boxes.empty()) << run.boxes.front();
-    EXPECT_EQ(CountOf(run.log, kLost), 1u) << run.log;
-    EXPECT_EQ(CountOf(run.log, kReconnected), 1u);
+    EXPECT_EQ(CountOf(run.log, kLost), outages) << run.log;
+    EXPECT_EQ(CountOf(run.log, kReconnected), outages);
     constexpr char kRetry[] = "The gap fill failed; it is tried again on the next reconnect tick";
     EXPECT_EQ(CountOf(run.log, kRetry), outage.retried ? 1u : 0u) << run.log;
     for (const char* interval : {"0", "1", "5", "1440"}) {
         EXPECT_EQ(
-            CountOf(run.log, "Filled the gap of ABC, interval " + std::string(interval) + ": "), 1u)
+            CountOf(run.log, "Filled the gap of ABC, interval " + std::string(interval) + ": "),
+            outages)
             << interval;
     }
     for (const char* interval : {"-0.0", "-1", "-5", "-1440"}) {
         ExpectNoRowGoesBack(run, interval);
     }
+    std::string compact = day;
+    compact.erase(std::remove(compact.begin(), compact.end(), '-'), compact.end());
+    std::string tickStart = outage.tickStart;
+    tickStart.erase(std::remove(tickStart.begin(), tickStart.end(), ':'), tickStart.end());
+    ExpectChartsAgreeWithTheFeed(run, m_sim.lookup, compact, tickStart);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Restarts, Outages,
     ::testing::Values(COutage{"outage_8s", {}, 8000, 26, false},
                       COutage{
-                          "lookup_up_4s_after_level_one", {"--lookup-lag", "4"}, 3000, 22, true}),
+                          "lookup_up_4s_after_level_one", {"--lookup-lag", "4"}, 3000, 22, true},
+                      COutage{"during_a_history_load", {}, 3000, 26, false, 1500, "10:00:00"},
+                      COutage{"during_the_fill", {}, 2000, 30, false, 4000, "10:55:00", true}),
     [](const ::testing::TestParamInfo<COutage>& info) { return std::string(info.param.name); });
 
 // The back-off reaches its longest wait: about a minute and a half.

@@ -3,6 +3,8 @@
 // arguments. Every generated line goes through the independent checker.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -48,13 +50,15 @@ std::string Drain(CReplySource* source, size_t batch = 4096) {
     return text;
 }
 
-std::string Reply(const std::string& requestLine, CivilSeconds now, int64_t forced = 0) {
+std::string Reply(const std::string& requestLine, CivilSeconds now, int64_t forced = 0,
+                  CMarketShape shape = {}) {
     CHistoryRequest request;
     std::string error;
     EXPECT_TRUE(ParseHistoryRequest(requestLine, &request, &error)) << requestLine;
     CReplySettings settings;
     settings.now = now;
     settings.forcedLines = forced;
+    settings.market = shape;
     return Drain(MakeReplySource(request, settings).get());
 }
 
@@ -126,11 +130,15 @@ TEST(SyntheticMarketTest, KnownSymbolRule) {
     }
 }
 
+int64_t Micros(const char* text) {
+    return At(text) * kMicrosPerSecond;
+}
+
 TEST(SyntheticMarketTest, TicksAreOrderedRealisticAndMarkedBySession) {
-    CSyntheticMarket market("ABC");
+    CSyntheticMarket market("ABC", {4.0, true});
     const int64_t day = DayOf(At("2024-03-06"));
     std::vector<CTick> ticks;
-    market.DayTicks(day, At("2024-03-06 23:59:59"), &ticks);
+    market.DayTicks(day, Micros("2024-03-06 23:59:59"), &ticks);
     ASSERT_GT(ticks.size(), 3000u);
     int extended = 0;
     for (size_t i = 0; i < ticks.size(); ++i) {
@@ -142,7 +150,8 @@ TEST(SyntheticMarketTest, TicksAreOrderedRealisticAndMarkedBySession) {
         ASSERT_LE(t.bidCents, t.priceCents);
         ASSERT_GE(t.askCents, t.priceCents);
         if (i > 0) {
-            ASSERT_GE(t.time, ticks[i - 1].time);
+            ASSERT_GT(t.micros, ticks[i - 1].micros);
+            ASSERT_EQ(t.time, t.micros / kMicrosPerSecond);
             ASSERT_EQ(t.dayVolume, ticks[i - 1].dayVolume + t.size);
             // A random walk: no jump above 2 % between neighbouring trades.
             ASSERT_LT(std::abs(t.priceCents - ticks[i - 1].priceCents), t.priceCents / 50 + 3);
@@ -151,8 +160,52 @@ TEST(SyntheticMarketTest, TicksAreOrderedRealisticAndMarkedBySession) {
     }
     EXPECT_GT(extended, 100);
     std::vector<CTick> weekend;
-    market.DayTicks(DayOf(At("2024-03-09")), At("2024-03-09 23:59:59"), &weekend);
+    market.DayTicks(DayOf(At("2024-03-09")), Micros("2024-03-09 23:59:59"), &weekend);
     EXPECT_TRUE(weekend.empty());
+    // Told no session, every hour of every day trades, all of it regular.
+    CSyntheticMarket anyHour("ABC", {4.0, false});
+    anyHour.DayTicks(DayOf(At("2024-03-09")), Micros("2024-03-09 23:59:59"), &weekend);
+    EXPECT_GT(weekend.size(), 4u * 86400 / 2);
+    EXPECT_LT(SecondOfDay(weekend.front().time), 60);
+    for (const CTick& t : weekend) {
+        ASSERT_FALSE(t.extended);
+    }
+}
+
+// A minute's bar is the sum of its trades: open and close are its first and
+// last trade, high and low its extremes, its volume the sum of the sizes.
+TEST(SyntheticMarketTest, MinuteBarsAreTheirTrades) {
+    for (double rate : {0.05, 0.5, 4.0, 40.0}) {
+        CSyntheticMarket market("XYZ", {rate, false});
+        int traded = 0;
+        for (int64_t m = MinuteOf(At("2024-03-06 10:00:00"));
+             m < MinuteOf(At("2024-03-06 10:30:00")); ++m) {
+            const CMinuteBar bar = market.Minute(m);
+            std::vector<CTick> ticks;
+            market.MinuteTicks(bar, 1000, 7, &ticks);
+            ASSERT_EQ(ticks.size(), static_cast<size_t>(bar.trades)) << rate;
+            if (ticks.empty()) {
+                continue;
+            }
+            ++traded;
+            int64_t high = 0, low = INT64_MAX, volume = 0;
+            for (const CTick& t : ticks) {
+                high = std::max(high, t.priceCents);
+                low = std::min(low, t.priceCents);
+                volume += t.size;
+                ASSERT_GT(t.size, 0);
+                ASSERT_EQ(MinuteOf(t.time), m);
+            }
+            EXPECT_EQ(ticks.front().priceCents, bar.openCents) << rate;
+            EXPECT_EQ(ticks.back().priceCents, bar.closeCents) << rate;
+            EXPECT_EQ(high, bar.highCents) << rate;
+            EXPECT_EQ(low, bar.lowCents) << rate;
+            EXPECT_EQ(volume, bar.volume) << rate;
+            EXPECT_EQ(ticks.back().dayVolume, 1000 + bar.volume);
+            EXPECT_EQ(ticks.front().id, 8u);
+        }
+        EXPECT_GT(traded, 0) << rate;
+    }
 }
 
 TEST(SyntheticMarketTest, SymbolsDifferAndPricesStayPlausible) {
@@ -174,7 +227,7 @@ TEST(HistoryReplyTest, EveryLineParsesUnderItsFamilyLayout) {
         std::string (*check)(std::string_view);
         size_t minLines;
     } cases[] = {
-        {"HTT,ABC,20240304 093000,,,000000,235959,1", CheckTickLine, 5000},
+        {"HTT,ABC,20240306 093000,,,000000,235959,1", CheckTickLine, 5000},
         {"HIT,ABC,300,20240301 093000,,,,,1", CheckIntervalBarLine, 300},
         {"HIT,ABC,30,20240305 000000,,,,,1", CheckIntervalBarLine, 1000},
         {"HDX,ABC,,1", CheckDayBarLine, 2500},
@@ -235,28 +288,36 @@ TEST(HistoryReplyTest, StartEndAndFilterTimesAreHonoured) {
 }
 
 TEST(HistoryReplyTest, DailyHistoryEndsTodayDuringTheSession) {
+    const CMarketShape session{4.0, true};
     struct Case {
         const char* now;
         const char* request;
+        bool session;
         const char* lastDate;
     } cases[] = {
-        {"2024-03-06 11:00:00", "HDX,ABC,,1", "2024-03-06"},  // in session: today
-        {"2024-03-06 08:00:00", "HDX,ABC,,1", "2024-03-05"},  // before the open: yesterday
-        {"2024-03-09 12:00:00", "HDX,ABC,,1", "2024-03-08"},  // Saturday: Friday
-        {"2024-03-06 11:00:00", "HWX,ABC,,1", "2024-03-06"},
-        {"2024-03-06 11:00:00", "HMX,ABC,,1", "2024-03-06"},
+        {"2024-03-06 11:00:00", "HDX,ABC,,1", true, "2024-03-06"},  // in session: today
+        {"2024-03-06 08:00:00", "HDX,ABC,,1", true, "2024-03-05"},  // before the open: yesterday
+        {"2024-03-09 12:00:00", "HDX,ABC,,1", true, "2024-03-08"},  // Saturday: Friday
+        {"2024-03-06 11:00:00", "HWX,ABC,,1", true, "2024-03-06"},
+        {"2024-03-06 11:00:00", "HMX,ABC,,1", true, "2024-03-06"},
+        // A market of any hour trades from midnight, weekends too.
+        {"2024-03-06 08:00:00", "HDX,ABC,,1", false, "2024-03-06"},
+        {"2024-03-09 00:05:00", "HDX,ABC,,1", false, "2024-03-09"},
     };
     for (const Case& c : cases) {
-        const std::vector<std::string> lines = Lines(Reply(c.request, At(c.now)));
+        const std::vector<std::string> lines =
+            Lines(Reply(c.request, At(c.now), 0, c.session ? session : CMarketShape{}));
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back().substr(0, 10), c.lastDate) << c.now << " " << c.request;
     }
     // Weekly bars carry the last trading day of each week, monthly of each month.
-    const std::vector<std::string> weeks = Lines(Reply("HWX,ABC,3,1", At("2024-03-06 11:00:00")));
+    const std::vector<std::string> weeks =
+        Lines(Reply("HWX,ABC,3,1", At("2024-03-06 11:00:00"), 0, session));
     ASSERT_EQ(weeks.size(), 3u);
     EXPECT_EQ(weeks[0].substr(0, 10), "2024-02-23");
     EXPECT_EQ(weeks[1].substr(0, 10), "2024-03-01");
-    const std::vector<std::string> months = Lines(Reply("HMX,ABC,2,1", At("2024-03-06 11:00:00")));
+    const std::vector<std::string> months =
+        Lines(Reply("HMX,ABC,2,1", At("2024-03-06 11:00:00"), 0, session));
     EXPECT_EQ(months[0].substr(0, 10), "2024-02-29");
 }
 
@@ -294,7 +355,7 @@ TEST(LevelOneStreamTest, SummaryAndUpdateLinesHaveTheFieldLayout) {
     const CivilSeconds regular = At("2024-03-06 11:00:00");
     const CivilSeconds evening = At("2024-03-06 18:00:00");
     // Told a session: evening trades are marked extended.
-    CLevelOneStream stream("ABC", regular, false, true);
+    CLevelOneStream stream("ABC", {4.0, true}, regular * kMicrosPerSecond, true);
     std::string text;
     stream.AppendSummary(&text, regular, 123);
     int trades = 0, quotes = 0;
@@ -326,7 +387,7 @@ TEST(LevelOneStreamTest, SummaryAndUpdateLinesHaveTheFieldLayout) {
     EXPECT_GT(trades, 100);
     EXPECT_GT(quotes, 20);
     // The same symbol gives the same sequence.
-    CLevelOneStream again("ABC", regular, false, true);
+    CLevelOneStream again("ABC", {4.0, true}, regular * kMicrosPerSecond, true);
     std::string second;
     again.AppendSummary(&second, regular, 123);
     for (int i = 0; i < 200; ++i) {
@@ -334,7 +395,7 @@ TEST(LevelOneStreamTest, SummaryAndUpdateLinesHaveTheFieldLayout) {
     }
     EXPECT_EQ(second, text);
     // Told none, the same evening streams regular trades.
-    CLevelOneStream anyHour("ABC", regular);
+    CLevelOneStream anyHour("ABC", {}, regular * kMicrosPerSecond, true);
     std::string night;
     for (int i = 0; i < 50; ++i) {
         anyHour.AppendUpdate(&night, evening, 456);
@@ -346,6 +407,121 @@ TEST(LevelOneStreamTest, SummaryAndUpdateLinesHaveTheFieldLayout) {
     EXPECT_EQ(notFound, "Q,BADX,,Not Found\r\n");
     EXPECT_EQ(feedsim_test::SplitAll("Q,BADX,,Not Found")[3], "Not Found");
 }
+
+// One market: what the level-one port streams over a stretch of time is what
+// the lookup port's history holds for it afterwards, trade for trade, bar for
+// bar, and a stand-in restarted with its clock running on streams the same.
+struct COneMarket {
+    const char* name;
+    CMarketShape shape;
+    const char* from;  // a minute's start
+    int seconds;       // how long it streams
+    int restartAfter;  // seconds after from when it restarts (0: never)
+};
+
+void PrintTo(const COneMarket& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class OneMarketTest : public ::testing::TestWithParam<COneMarket> {};
+
+// Streams the symbol from just before fromMicros's second up to untilMicros,
+// the feed's clock stepping a tenth of a second at a time.
+void Stream(CLevelOneStream* stream, int64_t fromMicros, int64_t untilMicros,
+            std::vector<std::string>* lines) {
+    for (int64_t now = fromMicros; now <= untilMicros + 100000; now += 100000) {
+        std::string text;
+        while (stream->TradeDue(std::min(now, untilMicros))) {
+            stream->AppendNextTrade(&text, 0);
+        }
+        for (const std::string& line : Lines(text)) {
+            ASSERT_EQ(CheckLevelOneLine(line), "") << line;
+            lines->push_back(feedsim_test::AsTickLine(line));
+        }
+    }
+}
+
+TEST_P(OneMarketTest, HistoryHoldsExactlyTheStreamedTrades) {
+    const COneMarket& c = GetParam();
+    const CivilSeconds from = At(c.from);
+    const CivilSeconds to = from + c.seconds - 1;
+    const int64_t untilMicros = to * kMicrosPerSecond + kMicrosPerSecond - 1;
+    std::vector<std::string> streamed;
+    if (c.restartAfter > 0) {
+        const int64_t restart = (from + c.restartAfter) * kMicrosPerSecond;
+        CLevelOneStream before("ABC", c.shape, from * kMicrosPerSecond - 1);
+        Stream(&before, from * kMicrosPerSecond, restart, &streamed);
+        CLevelOneStream after("ABC", c.shape, restart);
+        Stream(&after, restart, untilMicros, &streamed);
+    } else {
+        CLevelOneStream stream("ABC", c.shape, from * kMicrosPerSecond - 1);
+        Stream(&stream, from * kMicrosPerSecond, untilMicros, &streamed);
+    }
+
+    auto history = [&](const std::string& request) {
+        CHistoryRequest r;
+        std::string error;
+        EXPECT_TRUE(ParseHistoryRequest(request, &r, &error)) << request;
+        CReplySettings settings;
+        settings.now = to;
+        settings.market = c.shape;
+        return Lines(Drain(MakeReplySource(r, settings).get()));
+    };
+    char start[32];
+    const CivilDateTime s = BreakDown(from);
+    std::snprintf(start, sizeof start, "%04d%02d%02d %02d%02d%02d", s.year, s.month, s.day, s.hour,
+                  s.minute, s.second);
+    const std::vector<std::string> ticks = history(std::string("HTT,ABC,") + start + ",,,,,1");
+    ASSERT_EQ(ticks, streamed);
+
+    // The minute bars are the streamed trades' bars.
+    std::vector<std::string> bars;
+    for (size_t i = 0; i < streamed.size();) {
+        const std::string minute = streamed[i].substr(0, 16);
+        std::vector<std::string> f = feedsim_test::SplitAll(streamed[i]);
+        double open = std::atof(f[1].c_str()), high = open, low = open, close = open;
+        long volume = 0, trades = 0;
+        std::string dayVolume;
+        for (; i < streamed.size() && streamed[i].compare(0, 16, minute) == 0; ++i) {
+            f = feedsim_test::SplitAll(streamed[i]);
+            close = std::atof(f[1].c_str());
+            high = std::max(high, close);
+            low = std::min(low, close);
+            volume += std::atol(f[2].c_str());
+            dayVolume = f[3];
+            ++trades;
+        }
+        char line[160];
+        std::snprintf(line, sizeof line, "%s:00,%.2f,%.2f,%.2f,%.2f,%s,%ld,%ld,", minute.c_str(),
+                      high, low, open, close, dayVolume.c_str(), volume, trades);
+        bars.push_back(line);
+    }
+    EXPECT_EQ(history(std::string("HIT,ABC,60,") + start + ",,,,,1"), bars);
+
+    // Today's day bar holds the day's volume the last trade reported.
+    if (!c.shape.session && !streamed.empty()) {
+        const std::vector<std::string> days = history("HDX,ABC,1,1");
+        ASSERT_EQ(days.size(), 1u);
+        EXPECT_EQ(feedsim_test::SplitAll(days[0])[5], feedsim_test::SplitAll(streamed.back())[3]);
+    }
+    if (std::string(c.name).find("quiet") != std::string::npos) {
+        EXPECT_TRUE(streamed.empty());
+    } else {
+        EXPECT_GE(streamed.size(), static_cast<size_t>(c.shape.rate * c.seconds / 2)) << c.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Agreement, OneMarketTest,
+    ::testing::Values(
+        COneMarket{"any_hour_in_the_morning", {20.0, false}, "2024-03-06 11:00:00", 150, 0},
+        COneMarket{"any_hour_across_midnight", {4.0, false}, "2024-03-09 23:59:00", 120, 0},
+        COneMarket{"slow_market", {0.2, false}, "2024-03-06 11:00:00", 900, 0},
+        COneMarket{"session_across_the_close", {20.0, true}, "2024-03-06 15:59:00", 120, 0},
+        COneMarket{"session_night_is_quiet", {20.0, true}, "2024-03-09 03:00:00", 60, 0},
+        COneMarket{
+            "restart_with_a_clock_that_runs_on", {20.0, false}, "2024-03-06 11:00:00", 90, 37}),
+    [](const ::testing::TestParamInfo<COneMarket>& info) { return std::string(info.param.name); });
 
 TEST(AdminStatusTest, StateIsThe13thOfAtLeast21NonEmptyFields) {
     for (bool connected : {false, true}) {

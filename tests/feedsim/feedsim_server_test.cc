@@ -2,9 +2,11 @@
 // many clients at once, bounded memory and clean shutdown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <ostream>
 
 #include "tests/feedsim/reply_checker.h"
 #include "tests/feedsim/sim_process.h"
@@ -57,7 +59,7 @@ TEST(FeedSimLookupTest, RepliesParseAndEndWithTheEndLine) {
 }
 
 TEST(FeedSimLookupTest, SameRequestSameReplyAcrossRuns) {
-    const char* request = "HTT,XYZ,20240304 000000,20240305 160000,,,,1";
+    const char* request = "HTT,XYZ,20240305 150000,20240305 160000,,,,1";
     std::string first;
     for (int run = 0; run < 2; ++run) {
         CSimProcess sim;
@@ -194,6 +196,68 @@ TEST(FeedSimLevelOneTest, CustomerLineFirstThenWatchAndUnwatch) {
     }
     EXPECT_EQ(sim.Stop(), 0);
 }
+
+// The trades one watch streamed for a while, as tick history lines.
+std::vector<std::string> StreamedTrades(int port, int milliseconds) {
+    CClient client(port);
+    client.Send("wABC\r\n");
+    client.ReceiveUntil("", milliseconds);
+    std::vector<std::string> trades;
+    for (const std::string& line : CrLfLines(client.text)) {
+        if (line.rfind("Q,ABC,", 0) == 0) {
+            EXPECT_EQ(CheckLevelOneLine(line), "") << line;
+            trades.push_back(AsTickLine(line));
+        }
+    }
+    return trades;
+}
+
+// What the level-one port streamed is in the lookup port's history
+// afterwards, each trade once and in order, also when the history comes from
+// the stand-in restarted with its clock running on from where it was.
+struct CStreamRun {
+    const char* name;
+    bool restart;
+};
+
+void PrintTo(const CStreamRun& run, std::ostream* out) {
+    *out << run.name;
+}
+
+class FeedSimOneMarketTest : public ::testing::TestWithParam<CStreamRun> {};
+
+TEST_P(FeedSimOneMarketTest, HistoryHoldsEveryStreamedTradeOnce) {
+    const std::vector<std::string> options = {"--now", kNow, "--update-rate", "20"};
+    std::vector<std::vector<std::string>> runs;
+    auto sim = std::make_unique<CSimProcess>();
+    ASSERT_TRUE(sim->Start(options));
+    runs.push_back(StreamedTrades(sim->level1, 2500));
+    if (GetParam().restart) {
+        // The second run's clock starts where the first one's stood.
+        EXPECT_EQ(sim->Stop(), 0);
+        sim = std::make_unique<CSimProcess>();
+        ASSERT_TRUE(sim->Start({"--now", "2024-03-06 11:00:03", "--update-rate", "20"}));
+        runs.push_back(StreamedTrades(sim->level1, 1500));
+    }
+    std::vector<std::string> history = Request(sim->lookup, "HTT,ABC,20240306 110000,,,,,1");
+    ASSERT_FALSE(history.empty());
+    history.pop_back();  // the end line
+    for (const std::vector<std::string>& streamed : runs) {
+        ASSERT_GT(streamed.size(), 20u) << "a few trades a second";
+        const auto first = std::find(history.begin(), history.end(), streamed.front());
+        ASSERT_NE(first, history.end()) << streamed.front();
+        ASSERT_GE(static_cast<size_t>(history.end() - first), streamed.size());
+        EXPECT_TRUE(std::equal(streamed.begin(), streamed.end(), first));
+    }
+    EXPECT_EQ(sim->Stop(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, FeedSimOneMarketTest,
+                         ::testing::Values(CStreamRun{"one_run", false},
+                                           CStreamRun{"restarted_with_the_clock_running_on", true}),
+                         [](const ::testing::TestParamInfo<CStreamRun>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(FeedSimLevelOneTest, FastestRateKeepsMemoryBoundedForAClientThatDoesNotRead) {
     CSimProcess sim;

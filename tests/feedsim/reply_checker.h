@@ -138,6 +138,16 @@ inline std::string CheckLevelOneLine(std::string_view line) {
     return "";
 }
 
+// A streamed update line (a trade) in the layout of a tick history line, so
+// what was streamed can be compared with the history.
+inline std::string AsTickLine(std::string_view update) {
+    const std::vector<std::string> f = SplitAll(update);
+    const std::string& date = f[30];  // MM/DD/YYYY
+    return date.substr(6, 4) + "-" + date.substr(0, 2) + "-" + date.substr(3, 2) + " " +
+           f[17].substr(0, 8) + "," + f[32] + "," + f[7] + "," + f[6] + "," + f[10] + "," + f[11] +
+           "," + f[14] + "," + f[12] + "," + f[13] + "," + (f[17].back() == 'T' ? "E" : "C") + ",";
+}
+
 // Admin status: at least 21 non-empty fields; the 13th is the state.
 inline std::string AdminState(std::string_view line) {
     std::vector<std::string> nonEmpty;
