@@ -131,6 +131,10 @@ const CTick& CLevelOneStream::TakeTrade() {
         }
         m_highCents = std::max(m_highCents, tick.priceCents);
         m_lowCents = std::min(m_lowCents, tick.priceCents);
+    } else if (!m_dayOpened) {
+        // Before the day's first regular trade its open, high and low stand
+        // at the last price, as when the stream began.
+        m_openCents = m_highCents = m_lowCents = tick.priceCents;
     }
     m_lastCents = tick.priceCents;
     m_lastSize = tick.size;
