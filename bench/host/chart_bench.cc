@@ -3,6 +3,7 @@
 // stay flat when drawing is linear in the rows.
 #include <benchmark/benchmark.h>
 
+#include "cli/command_line.h"
 #include "host/chart_model.h"
 #include "host/series.h"
 #include "host/svg_chart.h"
@@ -46,4 +47,21 @@ BENCHMARK(BM_ChartOfFiveMinuteBars)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: chart_bench [--benchmark_OPTION=VALUE ...]\n"
+    "Bars and the SVG chart of series of 10,000 to 1,000,000 five-minute rows.\n"
+    "The --benchmark_ options are Google Benchmark's (--benchmark_filter=REGEX, ...).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"chart_bench", kUsage};
+    if (const int code = orvella::cli::AnswerBenchmarkOptions(program, argc, argv); code >= 0)
+        return code;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,6 +1,6 @@
 // OnLevelOneData with dispatch and row delivery on in-memory chunks of update
-// lines for 500 watched symbols, beside a baseline that only splits the same
-// lines into 62 std::string fields with fresh storage per line.
+// lines for 500 and 5,000 watched symbols, beside a baseline that only splits
+// the same lines into 62 std::string fields with fresh storage per line.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -9,6 +9,7 @@
 
 #include "bench/levelone/counting_host_feed.h"
 #include "bench/levelone/level_one_bench_lines.h"
+#include "cli/command_line.h"
 #include "platform/text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
@@ -37,15 +38,16 @@ std::vector<std::wstring> WideChunks(const std::string& stream) {
 template <bool kBytes>
 void BM_LevelOne(benchmark::State& state) {
     const float interval = static_cast<float>(state.range(0));
+    const int symbols = static_cast<int>(state.range(1));
     CCountingHostFeed feed;
     SetHostFeed(&feed);
     Globals().historyInProgress = 0;
     CLevelOneData data;
     CLevelOneTestHelper::ShortenWaits(data, 0, 0);
-    for (int i = 0; i < kBenchSymbols; ++i) {
+    for (int i = 0; i < symbols; ++i) {
         data.WatchSymbol(platform::WidenText(BenchSymbol(i)), interval);
     }
-    const std::string stream = BenchUpdateStream(kLines);
+    const std::string stream = BenchUpdateStream(kLines, symbols);
     const std::vector<std::wstring> chunks = WideChunks(stream);
     for (auto _ : state) {
         if constexpr (kBytes) {
@@ -64,16 +66,15 @@ void BM_LevelOne(benchmark::State& state) {
         static_cast<double>(feed.m_rows) / static_cast<double>(state.iterations() * kLines);
     SetHostFeed(nullptr);
 }
-// Argument: the watched interval (5-minute bars, ticks).
+// Arguments: the watched interval (5-minute bars, ticks) and the number of
+// watched symbols.
 BENCHMARK(BM_LevelOne<false>)
     ->Name("BM_OnLevelOneData")
-    ->Arg(5)
-    ->Arg(0)
+    ->ArgsProduct({{5, 0}, {kBenchSymbols, kBenchSymbolsLarge}})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LevelOne<true>)
     ->Name("BM_OnLevelOneBytes")
-    ->Arg(5)
-    ->Arg(0)
+    ->ArgsProduct({{5, 0}, {kBenchSymbols, kBenchSymbolsLarge}})
     ->Unit(benchmark::kMillisecond);
 
 void BM_SplitBaseline(benchmark::State& state) {
@@ -90,7 +91,21 @@ void BM_SplitBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_SplitBaseline)->Unit(benchmark::kMillisecond);
 
+constexpr char kUsage[] =
+    "Usage: levelone_bench [--benchmark_OPTION=VALUE ...]\n"
+    "Level-one lines in memory through CLevelOneData for 500 and 5,000 watched\n"
+    "symbols, beside a split-only baseline. The --benchmark_ options are Google\n"
+    "Benchmark's (--benchmark_filter=REGEX, --benchmark_repetitions=N, ...).\n";
+
 }  // namespace
 }  // namespace orvella
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"levelone_bench", orvella::kUsage};
+    if (const int code = orvella::cli::AnswerBenchmarkOptions(program, argc, argv); code >= 0)
+        return code;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
