@@ -51,7 +51,7 @@ void CFeedStore::EndRequest() {
 
 void CFeedStore::Clear() {
     std::lock_guard<std::mutex> hold(m_lock);
-    m_index.clear();
+    m_index.Clear();
     m_series.clear();
     m_last = nullptr;
     m_openRequests = 0;
@@ -61,10 +61,6 @@ void CFeedStore::Clear() {
     m_lastPercent = -1;
 }
 
-size_t CFeedStore::CIndexHash::operator()(const CIndexKey& key) const {
-    return std::hash<std::string_view>()(key.symbol) ^ (static_cast<size_t>(key.intervalBits) << 1);
-}
-
 CSeries& CFeedStore::Find(const char* symbol, float interval) {
     uint32_t bits = 0;
     std::memcpy(&bits, &interval, sizeof bits);
@@ -72,14 +68,13 @@ CSeries& CFeedStore::Find(const char* symbol, float interval) {
     if (m_last != nullptr && m_last->Key().intervalBits == bits && m_last->Key().symbol == name) {
         return *m_last;
     }
-    const auto known = m_index.find(CIndexKey{name, bits});
-    if (known != m_index.end()) {
-        m_last = known->second;
+    if (CSeries* known = m_index.Find(name, bits)) {
+        m_last = known;
         return *m_last;
     }
     SeriesKey key = SeriesKey::Of(symbol, interval);
     const auto it = m_series.emplace(key, CSeries(key, m_keepRows)).first;
-    m_index.emplace(CIndexKey{it->first.symbol, bits}, &it->second);
+    m_index.Insert(it->first.symbol, bits, &it->second);
     m_last = &it->second;
     return *m_last;
 }

@@ -9,9 +9,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "host/series.h"
+#include "platform/key_index.h"
 
 namespace nsthost {
 
@@ -78,23 +78,14 @@ class NSTHOST_API CFeedStore {
     // A series seen for the first time is created (as not announced).
     CSeries& Find(const char* symbol, float interval);
 
-    // A series named by views of its key's text in m_series (a map node and
-    // its key stay where they are until the series is forgotten).
-    struct CIndexKey {
-        std::string_view symbol;
-        uint32_t intervalBits = 0;
-        bool operator==(const CIndexKey& other) const = default;
-    };
-    struct CIndexHash {
-        size_t operator()(const CIndexKey& key) const;
-    };
-
     mutable std::mutex m_lock;
     std::map<SeriesKey, CSeries> m_series;
-    // The same series by hash: streamed rows interleave many series, so the
-    // first call of a row seldom names the previous call's series, and the
-    // ordered map costs a string compare per level to find it.
-    std::unordered_map<CIndexKey, CSeries*, CIndexHash> m_index;
+    // The same series by symbol and interval bits: streamed rows interleave
+    // many series, so the first call of a row seldom names the previous
+    // call's series, and the ordered map costs a string compare per level to
+    // find it. Long symbols refer to the key in m_series (a map node and its
+    // key stay where they are until the series is forgotten).
+    platform::CKeyIndex<char, CSeries> m_index;
     // The series of the previous call: consecutive calls nearly always name
     // the same series, and map nodes stay where they are.
     CSeries* m_last = nullptr;
