@@ -512,7 +512,7 @@ int main(int argc, char** argv) {
     // A private registry, home and runtime folder; Orvalink.exe from the build.
     const testing::CPrivateEnvironment env(testing::Launcher::kBuild);
 
-    std::printf("%d symbols at 5-minute bars, %.1f s per phase, %d rounds\n", kBenchSymbols,
+    std::printf("%d symbols at 5-minute bars, %.1f s per phase, %d rounds\n", g_nSymbols,
                 seconds, rounds);
     std::vector<double> throughputRatios, cpuRatios, plugInRates, baselineRates, p99s, medians,
         p99Ratios;
