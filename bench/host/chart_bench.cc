@@ -3,7 +3,7 @@
 // stay flat when drawing is linear in the rows.
 #include <benchmark/benchmark.h>
 
-#include "cli/command_line.h"
+#include "bench/benchmark_main.h"
 #include "host/chart_model.h"
 #include "host/series.h"
 #include "host/svg_chart.h"
@@ -57,11 +57,5 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-    const orvella::cli::CProgram program{"chart_bench", kUsage};
-    if (const int code = orvella::cli::AnswerBenchmarkOptions(program, argc, argv); code >= 0)
-        return code;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return orvella::bench::RunBenchmarkMain({"chart_bench", kUsage}, argc, argv);
 }

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/benchmark_main.h"
 #include "bench/levelone/counting_host_feed.h"
 #include "bench/levelone/level_one_bench_lines.h"
-#include "cli/command_line.h"
 #include "host/feed_store.h"
 #include "platform/text.h"
 #include "plugin/boundary/global_state.h"
@@ -146,11 +146,5 @@ constexpr char kUsage[] =
 }  // namespace orvella
 
 int main(int argc, char** argv) {
-    const orvella::cli::CProgram program{"levelone_bench", orvella::kUsage};
-    if (const int code = orvella::cli::AnswerBenchmarkOptions(program, argc, argv); code >= 0)
-        return code;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return orvella::bench::RunBenchmarkMain({"levelone_bench", orvella::kUsage}, argc, argv);
 }
