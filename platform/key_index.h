@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -45,7 +46,7 @@ class CKeyIndex {
         if ((m_count + 1) * 2 > m_slots.size()) {
             Grow();
         }
-        Place(CSlotFor(key, tag, entry));
+        Place(MakeSlot(key, tag, entry));
         ++m_count;
     }
 
@@ -132,7 +133,7 @@ class CKeyIndex {
         return std::memcmp(text, key.data(), key.size() * sizeof(TChar)) == 0;
     }
 
-    static CSlot CSlotFor(std::basic_string_view<TChar> key, uint32_t tag, TEntry* entry) {
+    static CSlot MakeSlot(std::basic_string_view<TChar> key, uint32_t tag, TEntry* entry) {
         CSlot slot;
         slot.hash = Hash(key, tag);
         slot.tag = tag;
@@ -155,8 +156,8 @@ class CKeyIndex {
     }
 
     void Grow() {
-        std::vector<CSlot> old(m_slots.size() < 16 ? 32 : m_slots.size() * 2);
-        old.swap(m_slots);
+        std::vector<CSlot> old = std::move(m_slots);
+        m_slots.assign(old.size() < 16 ? 32 : old.size() * 2, CSlot());
         m_mask = m_slots.size() - 1;
         for (const CSlot& slot : old) {
             if (slot.entry != nullptr) {
