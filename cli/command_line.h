@@ -60,4 +60,17 @@ inline int AnswerNumberOperands(const CProgram& program, int argc, char** argv) 
     return -1;
 }
 
+// For a Google Benchmark program: answers the standard options and refuses
+// any argument other than the library's own "--benchmark_" options. Returns
+// the exit code then, -1 when the program goes on.
+inline int AnswerBenchmarkOptions(const CProgram& program, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (const int code = AnswerStandardOption(program, argv[i]); code >= 0)
+            return code;
+        if (std::string_view(argv[i]).rfind("--benchmark_", 0) != 0)
+            return RefuseOption(program, argv[i]);
+    }
+    return -1;
+}
+
 }  // namespace orvella::cli

@@ -17,33 +17,50 @@ void CopyCredential(const std::string& text, char** target) {
     (*target)[n] = '\0';
 }
 
+// Whether text (NUL-terminated) is known, without a length first: streamed
+// calls name the same few characters again and again.
+bool SameText(std::string_view known, const char* text) {
+    size_t i = 0;
+    for (; i < known.size(); ++i) {
+        if (text[i] != known[i]) {
+            return false;
+        }
+    }
+    return text[i] == '\0';
+}
+
 }  // namespace
 
 CFeedObserver::~CFeedObserver() = default;
 
 void CFeedStore::SetCredentials(const std::string& user, const std::string& password) {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     m_user = user;
     m_password = password;
 }
 
 void CFeedStore::SetKeepRows(bool keepRows) {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     m_keepRows = keepRows;
 }
 
 void CFeedStore::SetObserver(CFeedObserver* observer) {
     std::lock_guard<std::mutex> hold(m_lock);
-    m_observer = observer;
+    FlushThreadRow();
+    m_observer.store(observer);
 }
 
 void CFeedStore::BeginRequest() {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     ++m_openRequests;
 }
 
 void CFeedStore::EndRequest() {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     if (m_openRequests > 0) {
         --m_openRequests;
     }
@@ -51,7 +68,9 @@ void CFeedStore::EndRequest() {
 
 void CFeedStore::Clear() {
     std::lock_guard<std::mutex> hold(m_lock);
-    m_index.clear();
+    FlushThreadRow();
+    m_generation.fetch_add(1);
+    m_index.Clear();
     m_series.clear();
     m_last = nullptr;
     m_openRequests = 0;
@@ -61,42 +80,41 @@ void CFeedStore::Clear() {
     m_lastPercent = -1;
 }
 
-size_t CFeedStore::CIndexHash::operator()(const CIndexKey& key) const {
-    return std::hash<std::string_view>()(key.symbol) ^ (static_cast<size_t>(key.intervalBits) << 1);
-}
-
 CSeries& CFeedStore::Find(const char* symbol, float interval) {
     uint32_t bits = 0;
     std::memcpy(&bits, &interval, sizeof bits);
-    const std::string_view name(symbol != nullptr ? symbol : "");
-    if (m_last != nullptr && m_last->Key().intervalBits == bits && m_last->Key().symbol == name) {
+    symbol = symbol != nullptr ? symbol : "";
+    if (m_last != nullptr && m_last->Key().intervalBits == bits &&
+        SameText(m_last->Key().symbol, symbol)) {
         return *m_last;
     }
-    const auto known = m_index.find(CIndexKey{name, bits});
-    if (known != m_index.end()) {
-        m_last = known->second;
+    const std::string_view name(symbol);
+    if (CSeries* known = m_index.Find(name, bits)) {
+        m_last = known;
         return *m_last;
     }
     SeriesKey key = SeriesKey::Of(symbol, interval);
     const auto it = m_series.emplace(key, CSeries(key, m_keepRows)).first;
-    m_index.emplace(CIndexKey{it->first.symbol, bits}, &it->second);
+    m_index.Insert(it->first.symbol, bits, &it->second);
     m_last = &it->second;
     return *m_last;
 }
 
 void CFeedStore::RequireUserIDPassword() {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     ++m_requireCount;
-    if (m_observer != nullptr) {
-        m_observer->OnRequireUserIDPassword();
+    if (CFeedObserver* observer = m_observer.load()) {
+        observer->OnRequireUserIDPassword();
     }
 }
 
 void CFeedStore::GetUserIDPassword(char** user, char** password) {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     ++m_getCount;
-    if (m_observer != nullptr) {
-        m_observer->OnGetUserIDPassword();
+    if (CFeedObserver* observer = m_observer.load()) {
+        observer->OnGetUserIDPassword();
     }
     CopyCredential(m_user, user);
     CopyCredential(m_password, password);
@@ -105,40 +123,101 @@ void CFeedStore::GetUserIDPassword(char** user, char** password) {
 void CFeedStore::SetupData(const char* symbol, const char* description, float interval, int columns,
                            const char* category, double start) {
     std::lock_guard<std::mutex> hold(m_lock);
-    if (m_observer != nullptr) {
-        m_observer->OnSetupData(symbol, description, interval, columns, category, start);
+    FlushThreadRow();
+    if (CFeedObserver* observer = m_observer.load()) {
+        observer->OnSetupData(symbol, description, interval, columns, category, start);
     }
     Find(symbol, interval).Announce(description, columns, category, start);
 }
 
 void CFeedStore::SetLabel(const char* symbol, float interval, int column, const char* label) {
     std::lock_guard<std::mutex> hold(m_lock);
-    if (m_observer != nullptr) {
-        m_observer->OnSetLabel(symbol, interval, column, label);
+    FlushThreadRow();
+    if (CFeedObserver* observer = m_observer.load()) {
+        observer->OnSetLabel(symbol, interval, column, label);
     }
     Find(symbol, interval).SetLabel(column, label);
 }
 
 void CFeedStore::SetValue(const char* symbol, float interval, int column, double value) {
+    // The streamed rows' calls: while nobody observes the calls one by one,
+    // the thread that owns the pending row keeps its values without the
+    // lock, so that a row takes the lock once, at its commit.
+    const std::thread::id me = std::this_thread::get_id();
+    const char* const name = symbol != nullptr ? symbol : "";
+    uint32_t bits = 0;
+    std::memcpy(&bits, &interval, sizeof bits);
+    if (m_observer.load(std::memory_order_acquire) == nullptr && column >= 1 &&
+        column <= kMaxColumn) {
+        CPendingRow& row = m_row;
+        if (m_rowOwner.load(std::memory_order_relaxed) == me) {
+            if (row.intervalBits == bits &&
+                SameText(std::string_view(row.symbol, row.symbolLength), name) &&
+                row.count < CPendingRow::kMaxValues) {
+                row.columns[row.count] = column;
+                row.values[row.count] = value;
+                ++row.count;
+                return;
+            }
+        } else if (const size_t length = std::strlen(name); length <= CPendingRow::kMaxSymbol) {
+            std::thread::id nobody;
+            if (m_rowOwner.compare_exchange_strong(nobody, me, std::memory_order_acquire)) {
+                row.generation = m_generation.load(std::memory_order_acquire);
+                row.intervalBits = bits;
+                row.interval = interval;
+                row.symbolLength = static_cast<uint32_t>(length);
+                std::memcpy(row.symbol, name, length + 1);
+                row.columns[0] = column;
+                row.values[0] = value;
+                row.count = 1;
+                return;
+            }
+        }
+    }
     std::lock_guard<std::mutex> hold(m_lock);
-    if (m_observer != nullptr) {
-        m_observer->OnSetValue(symbol, interval, column, value);
+    FlushThreadRow();
+    if (CFeedObserver* observer = m_observer.load()) {
+        observer->OnSetValue(symbol, interval, column, value);
     }
     Find(symbol, interval).SetValue(column, value);
 }
 
+void CFeedStore::FlushThreadRow() const {
+    if (m_rowOwner.load(std::memory_order_relaxed) != std::this_thread::get_id()) {
+        return;
+    }
+    // A reader that finds its own thread's values pending hands them on as
+    // the calls would have: logically the store held them all along.
+    CFeedStore& self = const_cast<CFeedStore&>(*this);
+    const CPendingRow& row = m_row;
+    // A store cleared since has forgotten the series the values were for.
+    if (row.generation == m_generation.load()) {
+        CFeedObserver* observer = m_observer.load();
+        CSeries& series = self.Find(row.symbol, row.interval);
+        for (int i = 0; i < row.count; ++i) {
+            if (observer != nullptr) {
+                observer->OnSetValue(row.symbol, row.interval, row.columns[i], row.values[i]);
+            }
+            series.SetValue(row.columns[i], row.values[i]);
+        }
+    }
+    self.m_rowOwner.store(std::thread::id(), std::memory_order_release);
+}
+
 void CFeedStore::CommitRow(const char* symbol, float interval) {
     std::lock_guard<std::mutex> hold(m_lock);
-    if (m_observer != nullptr) {
-        m_observer->OnCommitRow(symbol, interval);
+    FlushThreadRow();
+    if (CFeedObserver* observer = m_observer.load()) {
+        observer->OnCommitRow(symbol, interval);
     }
     Find(symbol, interval).CommitRow(m_openRequests > 0);
 }
 
 void CFeedStore::UpdatePercent(int percent) {
     std::lock_guard<std::mutex> hold(m_lock);
-    if (m_observer != nullptr) {
-        m_observer->OnUpdatePercent(percent);
+    FlushThreadRow();
+    if (CFeedObserver* observer = m_observer.load()) {
+        observer->OnUpdatePercent(percent);
     }
     ++m_percentUpdates;
     m_lastPercent = percent;
@@ -146,31 +225,37 @@ void CFeedStore::UpdatePercent(int percent) {
 
 int CFeedStore::RequireCount() const {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     return m_requireCount;
 }
 
 int CFeedStore::GetCredentialsCount() const {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     return m_getCount;
 }
 
 int CFeedStore::PercentUpdates() const {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     return m_percentUpdates;
 }
 
 int CFeedStore::LastPercent() const {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     return m_lastPercent;
 }
 
 size_t CFeedStore::SeriesCount() const {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     return m_series.size();
 }
 
 void CFeedStore::ForEachSeries(const std::function<void(const CSeries&)>& visit) const {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     for (const auto& [key, series] : m_series) {
         visit(series);
     }
@@ -179,6 +264,7 @@ void CFeedStore::ForEachSeries(const std::function<void(const CSeries&)>& visit)
 bool CFeedStore::WithSeries(const char* symbol, float interval,
                             const std::function<void(const CSeries&)>& visit) const {
     std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
     auto it = m_series.find(SeriesKey::Of(symbol, interval));
     if (it == m_series.end()) {
         return false;

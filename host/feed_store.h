@@ -1,17 +1,23 @@
 // What libNSTFeed records, and how the program that hosts a plug-in
 // configures it. The seven NSTFeed.h operations all land in the one store
 // returned by FeedStore(). Every member is safe from any thread (one lock).
+// Without an observer, the values of a row are kept by the thread that set
+// them (no lock, one such row at a time) and reach their series with that
+// thread's next call, which takes the lock: for that thread every call has
+// its effect in call order; other threads never see values not committed.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <thread>
 
 #include "host/series.h"
+#include "platform/key_index.h"
 
 namespace nsthost {
 
@@ -77,28 +83,45 @@ class NSTHOST_API CFeedStore {
   private:
     // A series seen for the first time is created (as not announced).
     CSeries& Find(const char* symbol, float interval);
+    // Hands the pending row's values to their series when the calling thread
+    // owns it, and gives the row up; under the lock.
+    void FlushThreadRow() const;
 
-    // A series named by views of its key's text in m_series (a map node and
-    // its key stay where they are until the series is forgotten).
-    struct CIndexKey {
-        std::string_view symbol;
+    // The values of a row that one thread is setting, kept without the lock
+    // until that thread's next call that takes it.
+    struct CPendingRow {
+        static constexpr size_t kMaxSymbol = 47;
+        static constexpr int kMaxValues = 16;
+        uint64_t generation = 0;
         uint32_t intervalBits = 0;
-        bool operator==(const CIndexKey& other) const = default;
-    };
-    struct CIndexHash {
-        size_t operator()(const CIndexKey& key) const;
+        float interval = 0.0f;
+        uint32_t symbolLength = 0;
+        int count = 0;
+        char symbol[kMaxSymbol + 1] = {};
+        int columns[kMaxValues] = {};
+        double values[kMaxValues] = {};
     };
 
     mutable std::mutex m_lock;
     std::map<SeriesKey, CSeries> m_series;
-    // The same series by hash: streamed rows interleave many series, so the
-    // first call of a row seldom names the previous call's series, and the
-    // ordered map costs a string compare per level to find it.
-    std::unordered_map<CIndexKey, CSeries*, CIndexHash> m_index;
+    // The same series by symbol and interval bits: streamed rows interleave
+    // many series, so the first call of a row seldom names the previous
+    // call's series, and the ordered map costs a string compare per level to
+    // find it. Long symbols refer to the key in m_series (a map node and its
+    // key stay where they are until the series is forgotten).
+    platform::CKeyIndex<char, CSeries> m_index;
     // The series of the previous call: consecutive calls nearly always name
     // the same series, and map nodes stay where they are.
     CSeries* m_last = nullptr;
-    CFeedObserver* m_observer = nullptr;
+    // Read without the lock by SetValue's fast path.
+    std::atomic<CFeedObserver*> m_observer{nullptr};
+    // Written only by the thread that owns it (m_rowOwner; none: the
+    // default id), which claims it without the lock and gives it up under it.
+    CPendingRow m_row;
+    std::atomic<std::thread::id> m_rowOwner{};
+    // Counts the Clear calls: values a thread kept from before one are
+    // dropped with the series they were for.
+    std::atomic<uint64_t> m_generation{0};
     std::string m_user;
     std::string m_password;
     bool m_keepRows = true;

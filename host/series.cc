@@ -83,10 +83,11 @@ void CSeries::CommitRow(bool history) {
         m_rows.push_back({m_cells.size(), static_cast<uint32_t>(m_pending.size()), history});
         m_cells.insert(m_cells.end(), m_pending.begin(), m_pending.end());
     }
-    // The buffers keep their capacity, so a steady stream of rows allocates
-    // nothing here once the widest row has been seen.
-    m_lastValues.assign(m_pending.begin(), m_pending.end());
-    std::fill(m_pending.begin(), m_pending.end(), kUnset);
+    // The row becomes the last one by a swap, not a copy; the buffers keep
+    // their capacity, so a steady stream of rows allocates nothing here once
+    // the widest row has been seen.
+    m_lastValues.swap(m_pending);
+    m_pending.assign(m_lastValues.size(), kUnset);
 }
 
 const std::string& CSeries::Label(int column) const {

@@ -3,6 +3,7 @@
 // stay flat when drawing is linear in the rows.
 #include <benchmark/benchmark.h>
 
+#include "bench/benchmark_main.h"
 #include "host/chart_model.h"
 #include "host/series.h"
 #include "host/svg_chart.h"
@@ -46,4 +47,15 @@ BENCHMARK(BM_ChartOfFiveMinuteBars)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: chart_bench [--benchmark_OPTION=VALUE ...]\n"
+    "Bars and the SVG chart of series of 10,000 to 1,000,000 five-minute rows.\n"
+    "The --benchmark_ options are Google Benchmark's (--benchmark_filter=REGEX, ...).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return orvella::bench::RunBenchmarkMain({"chart_bench", kUsage}, argc, argv);
+}

@@ -26,11 +26,11 @@ std::string BenchUpdateLine(int i, int seq) {
     return std::string(line, static_cast<std::size_t>(n));
 }
 
-std::string BenchUpdateStream(int count) {
+std::string BenchUpdateStream(int count, int symbols) {
     std::string stream;
     stream.reserve(static_cast<std::size_t>(count) * 300);
     for (int seq = 0; seq < count; ++seq) {
-        stream += BenchUpdateLine(seq % kBenchSymbols, seq);
+        stream += BenchUpdateLine(seq % symbols, seq);
     }
     return stream;
 }

@@ -8,17 +8,19 @@
 
 namespace orvella {
 
+// The watch list of the benchmarks' usual case, and of a whole symbol list.
 inline constexpr int kBenchSymbols = 500;
+inline constexpr int kBenchSymbolsLarge = 5000;
 
-// The name of watched symbol i (0 <= i < kBenchSymbols).
+// The name of watched symbol i ("SYM000" on).
 std::string BenchSymbol(int i);
 
 // One update line with a trade for symbol i, ended by CR LF. seq varies the
 // prices and sizes.
 std::string BenchUpdateLine(int i, int seq);
 
-// count lines, cycling through the symbols.
-std::string BenchUpdateStream(int count);
+// count lines, cycling through the first symbols symbols.
+std::string BenchUpdateStream(int count, int symbols = kBenchSymbols);
 
 // The split-only baseline of the level-one benchmarks: one line split into
 // its 62 fields, each in fresh storage, as a plain reader would.

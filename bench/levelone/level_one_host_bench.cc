@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "testing/feed_sim.h"
 #include "testing/host_run.h"
 #include "testing/private_environment.h"
@@ -22,7 +23,20 @@
 
 using namespace orvella::testing;
 
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: levelone_host_bench [SYMBOLS [SECONDS]]\n"
+    "nst-host streams SYMBOLS symbols (5) at 5-minute bars for SECONDS (10) with\n"
+    "orvella-feed-sim at its maximum rate; prints the rows streamed per second.\n"
+    "With ORVELLA_WINDOWS_BIN set, the Windows host under wine.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    const orvella::cli::CProgram program{"levelone_host_bench", kUsage};
+    if (const int code = orvella::cli::AnswerNumberOperands(program, argc, argv); code >= 0)
+        return code;
     const int symbols = argc > 1 ? std::atoi(argv[1]) : 5;
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
     const CPrivateEnvironment env(Launcher::kBuild, ChosenPrograms());

@@ -23,6 +23,7 @@
 
 #include "bench/levelone/counting_host_feed.h"
 #include "bench/levelone/level_one_bench_lines.h"
+#include "cli/command_line.h"
 #include "platform/async_socket.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
@@ -228,10 +229,22 @@ double Percentile(std::vector<int64_t> values, double p) {
 }  // namespace
 }  // namespace orvella
 
+constexpr char kUsage[] =
+    "Usage: levelone_stream_bench PATH_TO_orvella-feed-sim [SECONDS]\n"
+    "The plug-in's socket and CLevelOneData on the stream of orvella-feed-sim for\n"
+    "500 symbols, beside a split-only connection; SECONDS per phase (5).\n";
+
 int main(int argc, char** argv) {
+    const orvella::cli::CProgram self{"levelone_stream_bench", kUsage};
+    for (int i = 1; i < argc; ++i) {
+        if (const int code = orvella::cli::AnswerStandardOption(self, argv[i]); code >= 0)
+            return code;
+        if (orvella::cli::IsOption(argv[i]))
+            return orvella::cli::RefuseOption(self, argv[i]);
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PATH_TO_orvella-feed-sim [SECONDS]\n", argv[0]);
-        return 2;
+        std::fputs(kUsage, stderr);
+        return orvella::cli::kExitUnknownOption;
     }
     const std::string program = argv[1];
     const orvella::testing::CPrivateEnvironment env(orvella::testing::Launcher::kNone);

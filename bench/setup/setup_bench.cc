@@ -7,8 +7,9 @@
 //             "cat" of the file into one output shows the limit.
 //   download  "OrvellaNSTSetup --headless download" of a file from a local
 //             HTTP server against "curl -o" of the same file.
-// Each side runs five times, interleaved; the best time counts. Prints each
-// ratio with its target and exits non-zero when a target is missed.
+// Each side runs five times, interleaved; the LST build is judged by the
+// median of the rounds' ratios, the download by the best times. Prints each
+// ratio with its spread and target and exits non-zero when one is missed.
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,8 +42,8 @@ using orvella::WriteRegString;
 constexpr int kRounds = 5;
 // The LST build: at least this many times as fast as the split in mawk, and
 // a peak resident size below this many MB.
-constexpr double kLstSpeedTarget = 4.0;
-constexpr double kLstPeakTargetMb = 32.0;
+constexpr double kLstSpeedTarget = 5.0;
+constexpr double kLstPeakTargetMb = 24.0;
 // The download: at least this share of curl's rate.
 constexpr double kDownloadShareTarget = 0.8;
 
@@ -113,6 +114,7 @@ int BenchLst(const fs::path& work, uint64_t lines) {
         std::printf("no mawk or awk on PATH: the baseline is skipped\n");
     const fs::path lstFolder = nst / "Servers";
     Timing best{1e9, 0, 0}, bestAwk{1e9, 0, 0}, bestCat{1e9, 0, 0};
+    std::vector<double> ratios;  // the awk split's time over ours, per round
     fs::remove_all(awkOut);
     fs::create_directories(awkOut);
     for (int round = 0; round < kRounds; ++round) {
@@ -138,6 +140,9 @@ int BenchLst(const fs::path& work, uint64_t lines) {
         const Timing split =
             RunTimed({awk, "-v", "dir=" + awkOut.string(), std::string(kAwkSplit), symbolFile});
         bestAwk.seconds = std::min(bestAwk.seconds, split.seconds);
+        ratios.push_back(split.seconds / ours.seconds);
+        std::printf("round %d: build-lst %.3f s, %s %.3f s, %.2fx\n", round + 1, ours.seconds, awk,
+                    split.seconds, ratios.back());
     }
     const double peakMb = best.peakKb / 1024.0;
     std::printf("build-lst: best %.3f s, peak RSS %.1f MB (target < %.0f MB)\n", best.seconds,
@@ -148,12 +153,16 @@ int BenchLst(const fs::path& work, uint64_t lines) {
     if (awk != nullptr) {
         size_t files = 0;
         const bool same = SameFiles(lstFolder / "OrvellaForNST", awkOut, &files);
-        const double ratio = bestAwk.seconds / best.seconds;
+        std::sort(ratios.begin(), ratios.end());
+        const double median = ratios[ratios.size() / 2];
         std::printf("%s split: best %.3f s; %zu LST files, %s\n", awk, bestAwk.seconds, files,
                     same ? "identical" : "DIFFERENT");
-        std::printf("build-lst is %.2fx as fast as the %s split (target %.0fx)\n", ratio, awk,
-                    kLstSpeedTarget);
-        met = met && same && ratio >= kLstSpeedTarget;
+        std::printf(
+            "build-lst is %.2fx as fast as the %s split, median of %d rounds (rounds "
+            "%.2f-%.2fx; best times %.2fx; target %.0fx)\n",
+            median, awk, kRounds, ratios.front(), ratios.back(), bestAwk.seconds / best.seconds,
+            kLstSpeedTarget);
+        met = met && same && median >= kLstSpeedTarget;
     }
     std::printf("LST build: %s\n", met ? "target met" : "TARGET MISSED");
     return met ? 0 : 1;

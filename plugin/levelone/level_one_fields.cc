@@ -4,54 +4,15 @@
 #include <cstdint>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "platform/comma_mask.h"
 #include "plugin/boundary/feed_text.h"
 
 namespace orvella {
 
 namespace {
 
-constexpr std::size_t kBlock = 16;
-
-// Bit i set when text[i] is a comma, for the kBlock characters at text.
-#if defined(__SSE2__)
-// Every x86-64 processor has these instructions: the block is compared four
-// (or, with two-byte characters, eight) characters at a time, the results
-// are narrowed to one byte per character, and one instruction gathers their
-// bits. About a tenth of the instructions of the comparison one by one.
-uint32_t CommaMask(const wchar_t* text) {
-    static_assert(sizeof(wchar_t) == 4 || sizeof(wchar_t) == 2);
-    const auto load = [text](std::size_t at) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
-    };
-    if constexpr (sizeof(wchar_t) == 4) {
-        const __m128i comma = _mm_set1_epi32(L',');
-        const __m128i low =
-            _mm_packs_epi32(_mm_cmpeq_epi32(load(0), comma), _mm_cmpeq_epi32(load(4), comma));
-        const __m128i high =
-            _mm_packs_epi32(_mm_cmpeq_epi32(load(8), comma), _mm_cmpeq_epi32(load(12), comma));
-        return static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
-    } else {
-        const __m128i comma = _mm_set1_epi16(static_cast<short>(L','));
-        return static_cast<uint32_t>(_mm_movemask_epi8(
-            _mm_packs_epi16(_mm_cmpeq_epi16(load(0), comma), _mm_cmpeq_epi16(load(8), comma))));
-    }
-}
-#else
-// The comparisons are written out (not a loop), so they are independent of
-// each other and the compiler may do them side by side.
-template <std::size_t... kIndex>
-uint32_t CommaBits(const wchar_t* text, std::index_sequence<kIndex...>) {
-    return ((static_cast<uint32_t>(text[kIndex] == L',') << kIndex) | ...);
-}
-
-uint32_t CommaMask(const wchar_t* text) {
-    return CommaBits(text, std::make_index_sequence<kBlock>());
-}
-#endif
+constexpr std::size_t kBlock = platform::kCommaBlock;
+using platform::CommaMask;
 
 // One pass over the characters up to the comma that ends the last wanted
 // field, a block at a time: the block's commas are marked in a bit mask (no

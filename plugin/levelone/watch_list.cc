@@ -10,7 +10,7 @@ CWatchList::~CWatchList() {
     for (auto& entry : m_mapSymbols) {
         entry.second->m_aIntervals.clear();
     }
-    m_symbolIndex.clear();
+    m_symbolIndex.Clear();
     m_mapSymbols.clear();
 }
 
@@ -25,7 +25,7 @@ void CWatchList::Add(const std::wstring& symbol, float interval) {
         AddInterval(*created, interval);
         created->m_strHostSymbol = platform::NarrowText(symbol);
         const auto entry = m_mapSymbols.emplace(symbol, std::move(created)).first;
-        m_symbolIndex.emplace(entry->first, entry->second.get());
+        m_symbolIndex.Insert(entry->first, 0, entry->second.get());
         return;
     }
     const bool listed = std::any_of(info->m_aIntervals.begin(), info->m_aIntervals.end(),
@@ -52,14 +52,13 @@ CWatchList::CRemoved CWatchList::Remove(const std::wstring& symbol, float interv
     if (!intervals.empty()) {
         return CRemoved::kStillWatched;
     }
-    m_symbolIndex.erase(found->first);
+    m_symbolIndex.Erase(found->first);
     m_mapSymbols.erase(found);
     return CRemoved::kSymbolGone;
 }
 
 CSymbolInfo* CWatchList::Find(std::wstring_view symbol) const {
-    const auto found = m_symbolIndex.find(symbol);
-    return found == m_symbolIndex.end() ? nullptr : found->second;
+    return m_symbolIndex.Find(symbol);
 }
 
 std::vector<std::pair<std::wstring, float>> CWatchList::Series() const {

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "platform/key_index.h"
 #include "plugin/levelone/symbol_info.h"
 
 namespace orvella {
@@ -52,10 +52,11 @@ class CWatchList {
 
   private:
     std::map<std::wstring, std::unique_ptr<CSymbolInfo>, std::less<>> m_mapSymbols;
-    // The same entries by hash (the ordered list costs a string compare per
-    // level). The views are the list's own keys, which stay in place while
-    // their entry lives.
-    std::unordered_map<std::wstring_view, CSymbolInfo*> m_symbolIndex;
+    // The same entries by hash, for every line: the ordered list costs a
+    // string compare per level, and a lookup here touches one slot, however
+    // long the list. Long keys refer to the list's own, which stay in place
+    // while their entry lives.
+    platform::CKeyIndex<wchar_t, CSymbolInfo> m_symbolIndex;
 };
 
 }  // namespace orvella

@@ -57,6 +57,11 @@ TEST(CommandLine, EveryProgramAnswersHelpVersionAndRefusesUnknownOptions) {
         {"history_parse_bench", ORVELLA_PROGRAM_HISTORY_PARSE_BENCH},
         {"history_e2e_bench", ORVELLA_PROGRAM_HISTORY_E2E_BENCH},
         {"held_lines_bench", ORVELLA_PROGRAM_HELD_LINES_BENCH},
+        {"levelone_bench", ORVELLA_PROGRAM_LEVELONE_BENCH},
+        {"levelone_stream_bench", ORVELLA_PROGRAM_LEVELONE_STREAM_BENCH},
+        {"levelone_host_bench", ORVELLA_PROGRAM_LEVELONE_HOST_BENCH},
+        {"levelone_e2e_bench", ORVELLA_PROGRAM_LEVELONE_E2E_BENCH},
+        {"chart_bench", ORVELLA_PROGRAM_CHART_BENCH},
     };
     int tried = 0;
     for (const Program& program : programs) {

@@ -202,5 +202,73 @@ TEST_F(FeedStoreTest, CallsFromManyThreads) {
     EXPECT_EQ(FeedStore().PercentUpdates(), 2000);
 }
 
+// Without an observer a row's values wait with the thread that set them;
+// its calls must still take effect in call order, for that thread's readers
+// too, across series, long symbols and rows wider than the values kept.
+TEST_F(FeedStoreTest, KeptValuesTakeEffectInCallOrder) {
+    const std::string longName(60, 'L');
+    NSTSETVALUE("AAA", 5.0f, 1, 1.0);
+    EXPECT_EQ(FeedStore().SeriesCount(), 1u);  // the series exists at once for this thread
+    NSTSETVALUE("AAA", 5.0f, 2, 2.0);
+    NSTSETVALUE("BBB", 5.0f, 1, 9.0);  // another series between the values of a row
+    NSTSETVALUE("AAA", 5.0f, 2, 3.0);  // the later value of a column wins
+    NSTSETVALUE("AAA", 5.0f, 0, 4.0);  // rejected
+    NSTCOMMITROW("AAA", 5.0f);
+    for (int column = 1; column <= 20; ++column) {
+        NSTSETVALUE(longName.c_str(), 5.0f, column, column);
+    }
+    NSTCOMMITROW(longName.c_str(), 5.0f);
+    NSTCOMMITROW("BBB", 5.0f);
+    FeedStore().WithSeries("AAA", 5.0f, [](const CSeries& s) {
+        EXPECT_EQ(s.LastValues(), (std::vector<double>{1.0, 3.0}));
+        EXPECT_EQ(s.RejectedCalls(), 1u);
+    });
+    FeedStore().WithSeries("BBB", 5.0f, [](const CSeries& s) {
+        EXPECT_EQ(s.LastValues(), (std::vector<double>{9.0}));
+    });
+    FeedStore().WithSeries(longName.c_str(), 5.0f, [](const CSeries& s) {
+        ASSERT_EQ(s.LastValues().size(), 20u);
+        EXPECT_EQ(s.LastValues()[19], 20.0);
+    });
+
+    // A clear forgets the row being set with its series.
+    NSTSETVALUE("CCC", 5.0f, 1, 1.0);
+    FeedStore().Clear();
+    NSTCOMMITROW("CCC", 5.0f);
+    EXPECT_EQ(FeedStore().SeriesCount(), 1u);
+    FeedStore().WithSeries("CCC", 5.0f,
+                           [](const CSeries& s) { EXPECT_TRUE(s.LastValues().empty()); });
+}
+
+// Rows built on several threads at once without an observer: every row
+// complete, in its own series.
+TEST_F(FeedStoreTest, RowsFromManyThreadsWithoutAnObserver) {
+    FeedStore().SetKeepRows(false);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            const std::string symbol = "T" + std::to_string(t);
+            for (int i = 0; i < 2000; ++i) {
+                NSTSETVALUE(symbol.c_str(), 1.0f, 1, i);
+                NSTSETVALUE(symbol.c_str(), 1.0f, 2, t);
+                NSTCOMMITROW(symbol.c_str(), 1.0f);
+            }
+        });
+    }
+    for (int i = 0; i < 50; ++i) {
+        SummaryText(FeedStore());
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (int t = 0; t < 4; ++t) {
+        const std::string symbol = "T" + std::to_string(t);
+        FeedStore().WithSeries(symbol.c_str(), 1.0f, [t](const CSeries& s) {
+            EXPECT_EQ(s.RowCount(), 2000u);
+            EXPECT_EQ(s.LastValues(), (std::vector<double>{1999.0, static_cast<double>(t)}));
+        });
+    }
+}
+
 }  // namespace
 }  // namespace nsthost
