@@ -147,6 +147,23 @@ void ProgressStep(CHistoryData& data, const CDateFieldParts& parts) {
     }
 }
 
+// The line's date from its date field (with the time of day when withTime),
+// once its numbers were read (numbersRead); a line without a real date or
+// with a field that is no number is logged as malformed. parts gets the date
+// field's parts for the progress step.
+bool ReadLineDate(CHistoryData& data, std::wstring_view line, std::wstring_view date, bool withTime,
+                  bool numbersRead, CDateFieldParts* parts, HostDate* when) {
+    if (ReadDateFieldParts(date, withTime, parts) && numbersRead) {
+        *when = DateFromParts(parts->year, parts->month, parts->day, parts->hour, parts->minute,
+                              parts->second);
+        if (when->status == kDateValid) {
+            return true;
+        }
+    }
+    LogMalformedLine(data, line);
+    return false;
+}
+
 // Each line is read once, field by field; all its fields are read before
 // the checks, which then go in this order: enough fields and a date field
 // long enough, the extended-trade filter, a real date and numbers.
@@ -176,14 +193,8 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
         return;
     }
     CDateFieldParts parts;
-    if (!ReadDateFieldParts(date, true, &parts) || !AllTrue(read)) {
-        LogMalformedLine(data, line);
-        return;
-    }
-    const HostDate when =
-        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
-    if (when.status != kDateValid) {
-        LogMalformedLine(data, line);
+    HostDate when;
+    if (!ReadLineDate(data, line, date, true, AllTrue(read), &parts, &when)) {
         return;
     }
     // A bar series' gap gets the trades as its live rows: time, price, size.
@@ -231,14 +242,8 @@ void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line,
         return;
     }
     CDateFieldParts parts;
-    if (!ReadDateFieldParts(date, !dayBar, &parts) || !AllTrue(read)) {
-        LogMalformedLine(data, line);
-        return;
-    }
-    const HostDate when =
-        DateFromParts(parts.year, parts.month, parts.day, parts.hour, parts.minute, parts.second);
-    if (when.status != kDateValid) {
-        LogMalformedLine(data, line);
+    HostDate when;
+    if (!ReadLineDate(data, line, date, !dayBar, AllTrue(read), &parts, &when)) {
         return;
     }
     data.m_dLastBarDate = when.value;
