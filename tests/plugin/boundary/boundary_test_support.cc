@@ -11,6 +11,8 @@
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "plugin/boundary/global_state.h"
+#include "plugin/boundary/host_feed.h"
+#include "plugin/boundary/plugin_parts.h"
 #include "plugin/diagnostics/log.h"
 #include "testing/private_environment.h"
 
@@ -118,6 +120,13 @@ std::string ReadLogs(const std::filesystem::path& folder) {
         all += text.str();
     }
     return all;
+}
+
+void StartFreshPlugin(CHostFeed* host, CPluginParts* parts) {
+    UsePrivateRegistry();
+    ResetPluginState();
+    SetHostFeed(host);
+    SetPluginParts(parts);
 }
 
 void ResetPluginState() {

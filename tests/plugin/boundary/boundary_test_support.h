@@ -72,4 +72,8 @@ std::string ReadLogs(const std::filesystem::path& folder);
 // The global state back to its load-time values, the log closed.
 void ResetPluginState();
 
+// A fresh plug-in for a test: the private registry, the load-time state, and
+// host and parts as the host's library and the plug-in's parts.
+void StartFreshPlugin(CHostFeed* host, CPluginParts* parts);
+
 }  // namespace orvella::test

@@ -66,10 +66,7 @@ bool FakeDeleteQueue(platform::TimerQueue*) {
 class ExportsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        test::UsePrivateRegistry();
-        test::ResetPluginState();
-        SetHostFeed(&m_host);
-        SetPluginParts(&m_parts);
+        test::StartFreshPlugin(&m_host, &m_parts);
         m_savedOps = TimerQueueOps();
         TimerQueueOps() = CTimerQueueOps{&FakeCreateQueue, &FakeCreateTimer, &FakeDeleteQueue};
         g_timers = FakeTimers{};

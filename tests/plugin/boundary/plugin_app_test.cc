@@ -26,10 +26,7 @@ bool FakeDeleteQueue(platform::TimerQueue*) {
 class PluginAppTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        test::UsePrivateRegistry();
-        test::ResetPluginState();
-        SetHostFeed(&m_host);
-        SetPluginParts(&m_parts);
+        test::StartFreshPlugin(&m_host, &m_parts);
         m_savedOps = TimerQueueOps();
         TimerQueueOps().deleteQueue = &FakeDeleteQueue;
         g_deletes = 0;
