@@ -11,6 +11,7 @@
 #include "platform/sync.h"
 #include "platform/text.h"
 #include "platform/time_format.h"
+#include "testing/seen_box.h"
 
 namespace platform {
 namespace {
@@ -140,24 +141,11 @@ TEST(EventTest, AWaiterMayDestroyTheEventOnceWoken) {
     }
 }
 
-struct SeenBox {
-    std::wstring caption;
-    std::wstring text;
-    unsigned flags = 0;
-    int count = 0;
-    static void Observe(const std::wstring& caption, const std::wstring& text, unsigned flags,
-                        void* context) {
-        auto* self = static_cast<SeenBox*>(context);
-        self->caption = caption;
-        self->text = text;
-        self->flags = flags;
-        ++self->count;
-    }
-};
+using orvella::testing::CSeenBox;
 
 TEST(MessageBoxTest, ReturnsAtOnceAndTellsTheObserver) {
-    SeenBox seen;
-    SetMessageBoxObserver(&SeenBox::Observe, &seen);
+    CSeenBox seen;
+    SetMessageBoxObserver(&CSeenBox::Observe, &seen);
     EXPECT_EQ(MessageBox(L"Please reload this chart!", L"History", kMbIconError | kMbSystemModal),
               kIdOk);
     SetMessageBoxObserver(nullptr, nullptr);

@@ -20,6 +20,7 @@
 #include "platform/timer_queue.h"
 #include "platform/version_resource.h"
 #include "platform/win32/win32_api.h"
+#include "testing/seen_box.h"
 
 namespace platform {
 namespace {
@@ -89,21 +90,11 @@ TEST(Win32TextTest, TheSystemCodePageWithoutLookAlikes) {
     EXPECT_EQ(WidenText(""), L"");
 }
 
-struct SeenBox {
-    std::wstring caption, text;
-    unsigned flags = 0;
-    static void Observe(const std::wstring& caption, const std::wstring& text, unsigned flags,
-                        void* context) {
-        auto* self = static_cast<SeenBox*>(context);
-        self->caption = caption;
-        self->text = text;
-        self->flags = flags;
-    }
-};
+using orvella::testing::CSeenBox;
 
 TEST(Win32MessageBoxTest, AnObserverStandsInForTheUser) {
-    SeenBox seen;
-    SetMessageBoxObserver(&SeenBox::Observe, &seen);
+    CSeenBox seen;
+    SetMessageBoxObserver(&CSeenBox::Observe, &seen);
     EXPECT_EQ(MessageBox(L"Please reload this chart!", L"History", kMbIconError | kMbSystemModal),
               kIdOk);
     SetMessageBoxObserver(nullptr, nullptr);
