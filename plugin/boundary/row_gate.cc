@@ -47,21 +47,58 @@ void CRowGate::StartHeldPass() {
 
 void CRowGate::EndPass() {
     m_bHeldPass = false;
-    if (m_nHeld == 0) {
+    if (m_nHeld == 0 && m_nLoadPasses == 0) {
         return;
     }
     for (auto& entry : m_series) {
         if (!entry.second.held.empty()) {
             JudgeHeld(entry.second);
         }
+        entry.second.loadPass = false;
     }
+    m_nLoadPasses = 0;
 }
 
-void CRowGate::DiscardHeldRows(const std::string& symbol, float series) {
+void CRowGate::StartLoadPass(const std::string& symbol, float series) {
+    if (!m_bTrack) {
+        return;
+    }
+    CSeries& entry = *SeriesOf(symbol.c_str(), series);
+    if (entry.loadPass) {
+        return;
+    }
+    entry.loadPass = true;
+    ++m_nLoadPasses;
+    // A fill that begins later (a new pass) judges the series afresh.
+    entry.pass = m_nPass;
+    entry.cut = entry.last;
+    entry.cutTrades = entry.tradesAtLast;
+    entry.seenAtCut = 0;
+    entry.volumeToSkip = 0.0;
+    entry.byContent = true;
+    entry.cutJudged = false;
+}
+
+void CRowGate::EndLoadPasses() {
+    if (m_nLoadPasses == 0) {
+        return;
+    }
+    for (auto& entry : m_series) {
+        CSeries& series = entry.second;
+        if (series.loadPass) {
+            if (!series.held.empty()) {
+                JudgeHeld(series);
+            }
+            series.loadPass = false;
+        }
+    }
+    m_nLoadPasses = 0;
+}
+
+void CRowGate::ReleaseHeldRows(const std::string& symbol, float series) {
     const auto found = m_series.find(CSeriesKey(symbol, series));
-    if (found != m_series.end()) {
-        m_nHeld -= static_cast<long>(found->second.held.size());
-        found->second.held.clear();
+    if (found != m_series.end() && !found->second.held.empty()) {
+        JudgeHeld(found->second);
     }
 }
 
@@ -113,10 +150,10 @@ CRowGate::CSeries* CRowGate::SeriesOf(const char* symbol, float series) {
 }
 
 CRowGate::CVerdict CRowGate::Judge(CSeries& series, bool trade) {
-    if (!m_bFillingGap) {
+    if (!m_bFillingGap && !series.loadPass) {
         return CVerdict::kPass;
     }
-    if (series.pass != m_nPass) {
+    if (series.pass != m_nPass && !series.loadPass) {
         series.pass = m_nPass;
         series.cut = series.last;
         series.cutTrades = series.tradesAtLast;

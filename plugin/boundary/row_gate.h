@@ -40,12 +40,24 @@ class CRowGate : public CHostFeed {
     // (price and size) that equals the last trades the series has of that
     // second is left out, each with the quote rows before it; the rest pass.
     void StartHeldPass();
-    // Judges and hands on (or leaves out) every row the pass still holds.
+    // Judges and hands on (or leaves out) every row the pass still holds, and
+    // ends the passes StartLoadPass began.
     void EndPass();
-    // Leaves out the rows the pass holds for a series that is removed.
-    void DiscardHeldRows(const std::string& symbol, float series);
+    // Judges and hands on now the rows the pass holds for one series: a
+    // removed chart's rows do not wait in the gate (another chart of the
+    // same series may still want them).
+    void ReleaseHeldRows(const std::string& symbol, float series);
     // Rows held in the gate for judging.
     long HeldRows() const { return m_nHeld; }
+
+    // After a tick series' own history load: the watch went out before the
+    // history request, so the live lines held meanwhile (and any already on
+    // their way) may be in the history too. The series' next rows are judged
+    // against what it has now as in StartHeldPass, until EndLoadPasses.
+    void StartLoadPass(const std::string& symbol, float series);
+    // Ends the passes StartLoadPass began, handing on what they hold: after
+    // the first live line once the load is over, and before any history load.
+    void EndLoadPasses();
 
     // The series' last rows are the bars of its own history load, not
     // trades: a fill from the last bar's start leaves out trades up to that
@@ -128,6 +140,7 @@ class CRowGate : public CHostFeed {
         std::vector<CHeldRow> held;
         bool byContent = false;
         bool cutJudged = false;
+        bool loadPass = false;
         const CSeriesKey* key = nullptr;
     };
 
@@ -140,7 +153,6 @@ class CRowGate : public CHostFeed {
     // Leaves out the held rows that repeat the series' last trades, hands on
     // the rest.
     void JudgeHeld(CSeries& series);
-    void DiscardHeld(CSeries& series);
 
     CHostFeed* m_pInner = nullptr;
     bool m_bTrack = false;
@@ -148,6 +160,7 @@ class CRowGate : public CHostFeed {
     unsigned m_nPass = 0;
     bool m_bHeldPass = false;
     long m_nHeld = 0;
+    int m_nLoadPasses = 0;
     // The matching's table of the held trades (kept for its capacity).
     std::vector<CTrade> m_heldTrades;
     std::vector<std::size_t> m_border;

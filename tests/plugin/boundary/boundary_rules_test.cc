@@ -420,15 +420,66 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
     }
 }
 
-// Rows the gate holds for judging never stay there: a later fill, the end of
-// the filling and the removal of the series each see to it.
+// A tick chart's own history load: the watch went out before the history
+// request, so the live lines held meanwhile repeat the history's end. Each
+// trade (told by its size) reaches the host once.
+TEST(RowGate, OwnTickLoadChartsTheHeldTradesOnce) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<double, double>> history, live;  // date, size
+        std::vector<double> handed;                            // live sizes handed on
+    };
+    const Case cases[] = {
+        {"held from before the history's last second",
+         {{14, 1}, {15, 2}, {15, 3}},
+         {{14, 1}, {15, 2}, {15, 3}, {15, 4}, {16, 5}},
+         {4, 5}},
+        {"held from mid-second, the line ends the pass",
+         {{14, 1}, {15, 2}, {15, 3}},
+         {{15, 3}, {15, 4}},
+         {4}},
+        {"nothing held was in the history", {{14, 1}}, {{14, 2}, {15, 3}}, {2, 3}},
+    };
+    for (const Case& c : cases) {
+        testing::CRecordingHostFeed host;
+        CRowGate gate;
+        gate.SetInner(&host);
+        gate.TrackRows(true);
+        const auto send = [&](const std::pair<double, double>& row) {
+            gate.NSTSETVALUE("ABC", -0.0f, 1, row.first);
+            gate.NSTSETVALUE("ABC", -0.0f, 3, row.second);
+            gate.NSTSETVALUE("ABC", -0.0f, 4, 0.0);
+            gate.NSTCOMMITROW("ABC", -0.0f);
+        };
+        for (const auto& row : c.history) {
+            send(row);
+        }
+        const size_t before = host.calls.size();
+        gate.StartLoadPass("ABC", -0.0f);
+        for (const auto& row : c.live) {
+            send(row);
+        }
+        gate.EndLoadPasses();
+        EXPECT_EQ(gate.HeldRows(), 0) << c.name;
+        // After the pass, live rows pass as they come.
+        send({15, 9});
+        std::vector<double> handed;
+        for (size_t i = before; i < host.calls.size(); ++i) {
+            if (host.calls[i].op == "NSTSETVALUE" && host.calls[i].column == 3) {
+                handed.push_back(host.calls[i].value);
+            }
+        }
+        std::vector<double> expected = c.handed;
+        expected.push_back(9);
+        EXPECT_EQ(handed, expected) << c.name;
+    }
+}
+
+// Rows the gate holds for judging never stay there: the end of the filling, a
+// later pass and the removal of a chart of the series each hand them on.
 TEST(RowGate, HoldsNoRowsPastThePass) {
     enum class End { kFillEnds, kNextPass, kSeriesRemoved };
-    const struct {
-        End end;
-        int handed;  // rows after the charted one
-    } cases[] = {{End::kFillEnds, 1}, {End::kNextPass, 1}, {End::kSeriesRemoved, 0}};
-    for (const auto& c : cases) {
+    for (const End end : {End::kFillEnds, End::kNextPass, End::kSeriesRemoved}) {
         testing::CRecordingHostFeed host;
         CRowGate gate;
         gate.SetInner(&host);
@@ -445,7 +496,7 @@ TEST(RowGate, HoldsNoRowsPastThePass) {
         send(15, 2);
         EXPECT_EQ(gate.HeldRows(), 1);
         EXPECT_EQ(host.Count("NSTCOMMITROW"), 1);
-        switch (c.end) {
+        switch (end) {
             case End::kFillEnds:
                 gate.SetFillingGap(false);
                 break;
@@ -453,12 +504,11 @@ TEST(RowGate, HoldsNoRowsPastThePass) {
                 gate.StartPass();
                 break;
             case End::kSeriesRemoved:
-                gate.DiscardHeldRows("ABC", -1.0f);
-                gate.EndPass();
+                gate.ReleaseHeldRows("ABC", -1.0f);
                 break;
         }
         EXPECT_EQ(gate.HeldRows(), 0);
-        EXPECT_EQ(host.Count("NSTCOMMITROW"), 1 + c.handed);
+        EXPECT_EQ(host.Count("NSTCOMMITROW"), 2);
     }
 }
 
