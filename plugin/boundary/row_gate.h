@@ -134,8 +134,8 @@ class CRowGate : public CHostFeed {
         long cutTrades = 0;
         long seenAtCut = 0;
         double volumeToSkip = 0.0;
-        // The trades handed on with the date last, and in a held pass the
-        // rows of the cut second waiting to be judged (judged once).
+        // The price and size of those trades, and in a held pass the rows
+        // of the cut second waiting to be judged (judged once).
         std::vector<CTrade> lastTrades;
         std::vector<CHeldRow> held;
         bool byContent = false;
