@@ -228,12 +228,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             history.OnLevelOneData(platform::WidenText(chunks[i]));
         }
         history.OnLevelOneData(kRelease);
-        gate.StartPass();
+        gate.StartHeldPass();
         handed.StartPass();
         for (size_t i = cut; i < chunks.size(); ++i) {
             live.OnLevelOneData(platform::WidenText(chunks[i]));
         }
         live.OnLevelOneData(kRelease);
+        gate.EndPass();
+        FUZZ_CHECK(gate.HeldRows() == 0);
         gate.SetFillingGap(false);
         FUZZ_CHECK(!checked.RowOpen());
         FUZZ_CHECK(handed.Rows() + static_cast<size_t>(gate.DroppedRows()) == offered.Rows());

@@ -5,9 +5,12 @@ namespace orvella {
 namespace {
 
 constexpr int kDateColumn = 1;
+constexpr int kPriceColumn = 2;
 constexpr int kSizeColumn = 3;
 constexpr int kTickTypeColumn = 4;
 constexpr double kTickTypeTrade = 0.0;
+// Rows of one second a series keeps room for without growing.
+constexpr std::size_t kReservedRows = 64;
 
 }  // namespace
 
@@ -25,17 +28,85 @@ void CRowGate::SetFillingGap(bool filling) {
         StartPass();
         m_nDropped = 0;
     }
+    if (!filling) {
+        EndPass();
+    }
     m_bFillingGap = filling;
 }
 
 void CRowGate::StartPass() {
+    EndPass();
     ++m_nPass;
+    m_bHeldPass = false;
+}
+
+void CRowGate::StartHeldPass() {
+    StartPass();
+    m_bHeldPass = true;
+}
+
+void CRowGate::EndPass() {
+    m_bHeldPass = false;
+    if (m_nHeld == 0 && m_nLoadPasses == 0) {
+        return;
+    }
+    for (auto& entry : m_series) {
+        if (!entry.second.held.empty()) {
+            JudgeHeld(entry.second);
+        }
+        entry.second.loadPass = false;
+    }
+    m_nLoadPasses = 0;
+}
+
+void CRowGate::StartLoadPass(const std::string& symbol, float series) {
+    if (!m_bTrack) {
+        return;
+    }
+    CSeries& entry = *SeriesOf(symbol.c_str(), series);
+    if (entry.loadPass) {
+        return;
+    }
+    entry.loadPass = true;
+    ++m_nLoadPasses;
+    // A fill that begins later (a new pass) judges the series afresh.
+    entry.pass = m_nPass;
+    entry.cut = entry.last;
+    entry.cutTrades = entry.tradesAtLast;
+    entry.seenAtCut = 0;
+    entry.volumeToSkip = 0.0;
+    entry.byContent = true;
+    entry.cutJudged = false;
+}
+
+void CRowGate::EndLoadPasses() {
+    if (m_nLoadPasses == 0) {
+        return;
+    }
+    for (auto& entry : m_series) {
+        CSeries& series = entry.second;
+        if (series.loadPass) {
+            if (!series.held.empty()) {
+                JudgeHeld(series);
+            }
+            series.loadPass = false;
+        }
+    }
+    m_nLoadPasses = 0;
+}
+
+void CRowGate::ReleaseHeldRows(const std::string& symbol, float series) {
+    const auto found = m_series.find(CSeriesKey(symbol, series));
+    if (found != m_series.end() && !found->second.held.empty()) {
+        JudgeHeld(found->second);
+    }
 }
 
 void CRowGate::NoteBarHistory(const std::string& symbol, float series) {
     CSeries& entry = *SeriesOf(symbol.c_str(), series);
     entry.barVolume = entry.lastSize;
     entry.tradesAtLast = 0;
+    entry.lastTrades.clear();
 }
 
 void CRowGate::SetWaiting(const std::string& symbol, float series, bool waiting) {
@@ -68,50 +139,133 @@ CRowGate::CSeries* CRowGate::SeriesOf(const char* symbol, float series) {
     }
     m_strCachedSymbol = symbol;
     m_fCachedSeries = series;
-    m_pCached = &m_series.try_emplace(CSeriesKey(m_strCachedSymbol, series)).first->second;
+    const auto [entry, added] = m_series.try_emplace(CSeriesKey(m_strCachedSymbol, series));
+    m_pCached = &entry->second;
+    if (added) {
+        m_pCached->key = &entry->first;
+        m_pCached->lastTrades.reserve(kReservedRows);
+        m_pCached->held.reserve(kReservedRows);
+    }
     return m_pCached;
 }
 
-bool CRowGate::Passes(CSeries& series, bool trade) {
-    if (!m_bFillingGap) {
-        return true;
+CRowGate::CVerdict CRowGate::Judge(CSeries& series, bool trade) {
+    if (!m_bFillingGap && !series.loadPass) {
+        return CVerdict::kPass;
     }
-    if (series.pass != m_nPass) {
+    if (series.pass != m_nPass && !series.loadPass) {
         series.pass = m_nPass;
         series.cut = series.last;
         series.cutTrades = series.tradesAtLast;
         series.seenAtCut = 0;
         series.volumeToSkip = series.barVolume;
+        series.byContent = m_bHeldPass;
+        series.cutJudged = false;
     }
     const double date = m_row[kDateColumn];
     if (date < series.cut) {
-        return false;
+        return CVerdict::kDrop;
     }
     if (trade && series.volumeToSkip > 0.0) {
         series.volumeToSkip -= m_row[kSizeColumn];
-        return false;
+        return CVerdict::kDrop;
     }
     if (date != series.cut) {
-        return true;
+        // The cut second is complete: its held rows go before this one.
+        if (!series.held.empty()) {
+            JudgeHeld(series);
+        }
+        series.cutJudged = true;
+        return CVerdict::kPass;
+    }
+    if (series.byContent) {
+        return series.cutJudged ? CVerdict::kPass : CVerdict::kHold;
     }
     // The second already charted: its first cutTrades trades were charted,
     // and a quote change passes with the trade it comes before.
     if (trade) {
-        return ++series.seenAtCut > series.cutTrades;
+        return ++series.seenAtCut > series.cutTrades ? CVerdict::kPass : CVerdict::kDrop;
     }
-    return series.seenAtCut >= series.cutTrades;
+    return series.seenAtCut >= series.cutTrades ? CVerdict::kPass : CVerdict::kDrop;
 }
 
-void CRowGate::Remember(CSeries& series, bool trade) {
-    const double date = m_row[kDateColumn];
-    series.lastSize = m_row[kSizeColumn];
-    series.barVolume = 0.0;
-    if (date == series.last) {
-        series.tradesAtLast += trade ? 1 : 0;
-    } else {
-        series.last = date;
-        series.tradesAtLast = trade ? 1 : 0;
+void CRowGate::JudgeHeld(CSeries& series) {
+    m_heldTrades.clear();
+    for (const CHeldRow& row : series.held) {
+        if (row.trade) {
+            m_heldTrades.push_back({row.values[kPriceColumn], row.values[kSizeColumn]});
+        }
     }
+    // The live stream of the second began anywhere in it: the held trades
+    // the series has are the longest leading run of them that ends its last
+    // trades. Found in one walk over both (the borders of the held run tell
+    // where a failed comparison goes on).
+    const std::size_t count = m_heldTrades.size();
+    m_border.assign(count, 0);
+    for (std::size_t i = 1, k = 0; i < count; ++i) {
+        while (k > 0 && !(m_heldTrades[i] == m_heldTrades[k])) {
+            k = m_border[k - 1];
+        }
+        if (m_heldTrades[i] == m_heldTrades[k]) {
+            ++k;
+        }
+        m_border[i] = k;
+    }
+    std::size_t matched = 0;
+    for (const CTrade& charted : series.lastTrades) {
+        while (matched > 0 && (matched == count || !(charted == m_heldTrades[matched]))) {
+            matched = m_border[matched - 1];
+        }
+        if (matched < count && charted == m_heldTrades[matched]) {
+            ++matched;
+        }
+    }
+    series.cutJudged = true;
+    m_nHeld -= static_cast<long>(series.held.size());
+    // A quote row goes with the trade it comes before.
+    std::size_t dropped = 0;
+    for (const CHeldRow& row : series.held) {
+        if (dropped < matched) {
+            dropped += row.trade ? 1 : 0;
+            ++m_nDropped;
+            if (&series == m_pFilled) {
+                ++m_fill.leftOut;
+            }
+            continue;
+        }
+        HandOn(series.key->first.c_str(), row.interval, series, row.values, row.columns, row.trade);
+    }
+    series.held.clear();
+}
+
+void CRowGate::Remember(CSeries& series, const CValues& row, bool trade) {
+    const double date = row[kDateColumn];
+    series.lastSize = row[kSizeColumn];
+    series.barVolume = 0.0;
+    if (date != series.last) {
+        series.last = date;
+        series.tradesAtLast = 0;
+        series.lastTrades.clear();
+    }
+    if (trade) {
+        ++series.tradesAtLast;
+        series.lastTrades.push_back({row[kPriceColumn], row[kSizeColumn]});
+    }
+}
+
+void CRowGate::HandOn(const char* symbol, float interval, CSeries& series, const CValues& row,
+                      int columns, bool trade) {
+    Remember(series, row, trade);
+    if (&series == m_pFilled) {
+        if (m_fill.handed++ == 0) {
+            m_fill.first = row[kDateColumn];
+        }
+        m_fill.last = row[kDateColumn];
+    }
+    for (int column = 1; column <= columns; ++column) {
+        m_pInner->NSTSETVALUE(symbol, interval, column, row[static_cast<std::size_t>(column)]);
+    }
+    m_pInner->NSTCOMMITROW(symbol, interval);
 }
 
 void CRowGate::NSTSETVALUE(const char* symbol, float interval, int column, double value) {
@@ -140,24 +294,21 @@ void CRowGate::NSTCOMMITROW(const char* symbol, float interval) {
     if (series.waiting && &series != m_pFilled) {
         return;
     }
-    if (!Passes(series, trade)) {
-        ++m_nDropped;
-        if (&series == m_pFilled) {
-            ++m_fill.leftOut;
-        }
-        return;
+    switch (Judge(series, trade)) {
+        case CVerdict::kDrop:
+            ++m_nDropped;
+            if (&series == m_pFilled) {
+                ++m_fill.leftOut;
+            }
+            return;
+        case CVerdict::kHold:
+            series.held.push_back({m_row, columns, interval, trade});
+            ++m_nHeld;
+            return;
+        case CVerdict::kPass:
+            break;
     }
-    Remember(series, trade);
-    if (&series == m_pFilled) {
-        if (m_fill.handed++ == 0) {
-            m_fill.first = m_row[kDateColumn];
-        }
-        m_fill.last = m_row[kDateColumn];
-    }
-    for (int column = 1; column <= columns; ++column) {
-        m_pInner->NSTSETVALUE(symbol, interval, column, m_row[static_cast<std::size_t>(column)]);
-    }
-    m_pInner->NSTCOMMITROW(symbol, interval);
+    HandOn(symbol, interval, series, m_row, columns, trade);
 }
 
 void CRowGate::UpdatePercent(int percent) {

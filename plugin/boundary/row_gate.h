@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "plugin/boundary/host_feed.h"
 
@@ -30,9 +31,33 @@ class CRowGate : public CHostFeed {
     // StartPass was last called) and progress is not passed on (the host
     // asked for no load).
     void SetFillingGap(bool filling);
-    // Judges the rows from here on against what each series has now: the
-    // held live lines after a fill's history.
+    // Judges the rows from here on against what each series has now, by
+    // trade count in each series' last second.
     void StartPass();
+    // As StartPass, for the held live lines after a fill's history: in each
+    // series' last second the rows are held in the gate until a row of a
+    // later second or EndPass, then the longest leading run of their trades
+    // (price and size) that equals the last trades the series has of that
+    // second is left out, each with the quote rows before it; the rest pass.
+    void StartHeldPass();
+    // Judges and hands on (or leaves out) every row the pass still holds, and
+    // ends the passes StartLoadPass began.
+    void EndPass();
+    // Judges and hands on now the rows the pass holds for one series: a
+    // removed chart's rows do not wait in the gate (another chart of the
+    // same series may still want them).
+    void ReleaseHeldRows(const std::string& symbol, float series);
+    // Rows held in the gate for judging.
+    long HeldRows() const { return m_nHeld; }
+
+    // After a tick series' own history load: the watch went out before the
+    // history request, so the live lines held meanwhile (and any already on
+    // their way) may be in the history too. The series' next rows are judged
+    // against what it has now as in StartHeldPass, until EndLoadPasses.
+    void StartLoadPass(const std::string& symbol, float series);
+    // Ends the passes StartLoadPass began, handing on what they hold: after
+    // the first live line once the load is over, and before any history load.
+    void EndLoadPasses();
 
     // The series' last rows are the bars of its own history load, not
     // trades: a fill from the last bar's start leaves out trades up to that
@@ -77,6 +102,22 @@ class CRowGate : public CHostFeed {
 
   private:
     using CSeriesKey = std::pair<std::string, float>;
+    // Columns a row may carry (the widest layout has six).
+    static constexpr int kMaxColumns = 8;
+    using CValues = std::array<double, kMaxColumns + 1>;
+    struct CTrade {
+        double price;
+        double size;
+        bool operator==(const CTrade& o) const { return price == o.price && size == o.size; }
+    };
+    struct CHeldRow {
+        CValues values;
+        int columns;
+        // The series as the row named it (a tick series' zero has a sign).
+        float interval;
+        bool trade;
+    };
+    enum class CVerdict { kDrop, kPass, kHold };
     struct CSeries {
         double last = -1.0;
         // Trades handed on with the date last.
@@ -93,26 +134,43 @@ class CRowGate : public CHostFeed {
         long cutTrades = 0;
         long seenAtCut = 0;
         double volumeToSkip = 0.0;
+        // The price and size of those trades, and in a held pass the rows
+        // of the cut second waiting to be judged (judged once).
+        std::vector<CTrade> lastTrades;
+        std::vector<CHeldRow> held;
+        bool byContent = false;
+        bool cutJudged = false;
+        bool loadPass = false;
+        const CSeriesKey* key = nullptr;
     };
-    // Columns a row may carry (the widest layout has six).
-    static constexpr int kMaxColumns = 8;
 
     CSeries* SeriesOf(const char* symbol, float series);
-    // Whether the row being set passes, judged at its commit.
-    bool Passes(CSeries& series, bool trade);
-    void Remember(CSeries& series, bool trade);
+    // What becomes of the row being set, judged at its commit.
+    CVerdict Judge(CSeries& series, bool trade);
+    void Remember(CSeries& series, const CValues& row, bool trade);
+    void HandOn(const char* symbol, float interval, CSeries& series, const CValues& row,
+                int columns, bool trade);
+    // Leaves out the held rows that repeat the series' last trades, hands on
+    // the rest.
+    void JudgeHeld(CSeries& series);
 
     CHostFeed* m_pInner = nullptr;
     bool m_bTrack = false;
     bool m_bFillingGap = false;
     unsigned m_nPass = 0;
+    bool m_bHeldPass = false;
+    long m_nHeld = 0;
+    int m_nLoadPasses = 0;
+    // The matching's table of the held trades (kept for its capacity).
+    std::vector<CTrade> m_heldTrades;
+    std::vector<std::size_t> m_border;
     std::map<CSeriesKey, CSeries> m_series;
     // The series looked up last (map entries do not move).
     std::string m_strCachedSymbol;
     float m_fCachedSeries = 0.0f;
     CSeries* m_pCached = nullptr;
     // The row being set: its columns wait for the commit.
-    std::array<double, kMaxColumns + 1> m_row{};
+    CValues m_row{};
     int m_nColumns = 0;
     long m_nDropped = 0;
     CSeries* m_pFilled = nullptr;

@@ -13,6 +13,8 @@
 namespace orvella {
 
 void LoadHistory(const CHistoryRequestArgs& request) {
+    // The load's own rows are never judged as held live lines.
+    RowGate().EndLoadPasses();
     // A chart the user asks for gets its whole history: a gap fill the series
     // still waited for is not needed any more.
     if (!request.gapTrades) {
@@ -35,10 +37,17 @@ void LoadHistory(const CHistoryRequestArgs& request) {
     }
     thread->Join();
     // A streaming bar series now ends in its history's last bar: a later gap
-    // fill must not chart that bar's trades again.
-    if (!request.gapTrades && request.interval != 0.0f && Globals().streamingEnabled != 0) {
-        RowGate().NoteBarHistory(platform::NarrowText(request.symbol),
-                                 HistorySeriesKey(request.interval, true));
+    // fill must not chart that bar's trades again. A streaming tick series'
+    // history holds the trades of the live lines held since its watch, which
+    // are told apart by their content.
+    if (!request.gapTrades && Globals().streamingEnabled != 0) {
+        const std::string symbol = platform::NarrowText(request.symbol);
+        const float series = HistorySeriesKey(request.interval, true);
+        if (request.interval != 0.0f) {
+            RowGate().NoteBarHistory(symbol, series);
+        } else {
+            RowGate().StartLoadPass(symbol, series);
+        }
     }
     // The thread object (with its request state and socket) goes before the
     // event it points to.

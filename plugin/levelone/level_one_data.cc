@@ -8,6 +8,7 @@
 #include "plugin/boundary/data_cache.h"
 #include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
+#include "plugin/boundary/row_gate.h"
 #include "plugin/diagnostics/log.h"
 #include "plugin/levelone/level_one_fields.h"
 #include "plugin/levelone/socket_errors.h"
@@ -269,6 +270,8 @@ void CLevelOneData::DispatchLevelOneLine(std::wstring_view line) {
             }
             DrainHeldLines();
             HandleHeldOrNewLine(line);
+            // A tick series' own load has had its held lines.
+            RowGate().EndLoadPasses();
             break;
         default:
             break;

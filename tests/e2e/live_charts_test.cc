@@ -498,10 +498,11 @@ TEST_P(Outages, EveryChartGetsItsGapOnceAndNoBox) {
     RunOutages(&run);
 }
 
-// Disabled until the plug-in tells trades apart: the update line gives the
-// trade's second only, so held live trades of the second a fill or a load
-// ends in are judged by count, and a live trade of that second can be left
-// out or a trade both in the history and held be charted twice.
+// Disabled while the bar charts do not agree: a bar chart's own history
+// ends in a bar that already holds the live trades held between the watch
+// and the history request, and those are charted again (the bar's volume
+// cannot tell which of its trades they are); and with the lookup port back
+// after level one, the daily bar lacks volume after the retried fill.
 TEST_P(Outages, DISABLED_EveryTradeOnceAndBarVolumesAsTheFeedHas) {
     CHostRun run;
     if (RunOutages(&run)) {

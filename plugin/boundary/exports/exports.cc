@@ -179,6 +179,7 @@ int Remove(const char* symbol, float barInterval) {
               static_cast<double>(barInterval));
     if (state.streamingEnabled != 0 && NamesRequest(barInterval)) {
         PluginParts().UnwatchSymbol(wideSymbol, barInterval);
+        RowGate().ReleaseHeldRows(symbol, -barInterval);
     }
     WriteLogLine(L"Ending Remove Symbol");
     return 1;

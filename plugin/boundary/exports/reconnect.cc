@@ -79,9 +79,16 @@ void FillGaps(CGlobalState& state) {
     gate.EndSeriesFill();
     state.historyInProgress = 0;
     // Live lines held meanwhile pass the same gate, judged against what each
-    // series has after its history.
-    gate.StartPass();
-    PluginParts().ReleaseHeldLines();
+    // series has after its history; nothing stays held in the gate after
+    // them, not even when the replay fails.
+    gate.StartHeldPass();
+    try {
+        PluginParts().ReleaseHeldLines();
+    } catch (...) {
+        gate.SetFillingGap(false);
+        throw;
+    }
+    gate.EndPass();
     gate.SetFillingGap(false);
     LogFormat(L"Ending the gap fill; %ld rows already charted were left out", gate.DroppedRows());
     if (!failed) {

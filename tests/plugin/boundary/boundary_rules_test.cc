@@ -272,9 +272,10 @@ TEST(RowGate, HandsOnOnlyNewerRowsWhileAGapIsFilled) {
     EXPECT_FALSE(gate.LastRowDate("XYZ", -5.0f, &last));
 }
 
-// A gap fill against what a series had charted: the history and the held
-// live lines bring whole seconds again; each trade (told by its size here)
-// reaches the host once and in order, and the fill's count says so.
+// A gap fill against what a series had charted: the history brings whole
+// seconds again, the held live lines the end of the fill's last second on;
+// each trade (told by its size here) reaches the host once and in order, and
+// the fill's count says so.
 TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
     struct Row {
         double date;
@@ -327,6 +328,41 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
          {{31, 2, 0}},
          {2},
          1},
+        {"1-minute: the live stream after the watch starts mid-second",
+         -1.0f,
+         {{14, 88, 0}},
+         {{14, 88, 0}, {15, 89, 0}, {15, 90, 0}, {15, 91, 0}},
+         {{15, 90, 0}, {15, 91, 0}, {15, 92, 0}, {15, 93, 0}, {16, 94, 0}},
+         {89, 90, 91, 92, 93, 94},
+         1},
+        {"1-minute: the watch began after the history's last trade",
+         -1.0f,
+         {{14, 88, 0}},
+         {{14, 88, 0}, {15, 89, 0}},
+         {{15, 90, 0}, {16, 91, 0}},
+         {89, 90, 91},
+         1},
+        {"1-minute: repeated trades, the longest run the chart ends with is left out",
+         -1.0f,
+         {{14, 1, 0}},
+         {{15, 5, 0}, {15, 5, 0}, {15, 5, 0}},
+         {{15, 5, 0}, {15, 5, 0}, {15, 7, 0}},
+         {5, 5, 5, 7},
+         0},
+        {"1-minute: more repeated trades held than charted",
+         -1.0f,
+         {{15, 5, 0}},
+         {{15, 5, 0}, {15, 5, 0}},
+         {{15, 5, 0}, {15, 5, 0}, {15, 5, 0}},
+         {5, 5},
+         1},
+        {"ticks: quotes go with the trade they come before, the pass ends holding rows",
+         -0.0f,
+         {{14, 1, 0}},
+         {{14, 1, 0}, {15, 30, 4}, {15, 2, 0}, {15, 31, 4}, {15, 3, 0}, {15, 4, 0}},
+         {{15, 31, 4}, {15, 3, 0}, {15, 4, 0}, {15, 32, 2}, {15, 5, 0}, {15, 33, 4}},
+         {30, 2, 31, 3, 4, 32, 5, 33},
+         1},
     };
     for (const Case& c : cases) {
         testing::CRecordingHostFeed host;
@@ -359,12 +395,14 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
             send(row);
         }
         const CRowGate::CFillCount fill = gate.EndSeriesFill();
-        gate.StartPass();
+        gate.StartHeldPass();
         for (const Row& row : c.held) {
             send(row);
         }
         gate.NSTSETVALUE("XYZ", c.series, 1, 40.0);
         gate.NSTCOMMITROW("XYZ", c.series);
+        gate.EndPass();
+        EXPECT_EQ(gate.HeldRows(), 0) << c.name;
         gate.SetFillingGap(false);
 
         std::vector<double> handed;
@@ -379,6 +417,98 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
         EXPECT_EQ(gate.DroppedRows(),
                   static_cast<long>(c.fill.size() + c.held.size() - c.handed.size()))
             << c.name;
+    }
+}
+
+// A tick chart's own history load: the watch went out before the history
+// request, so the live lines held meanwhile repeat the history's end. Each
+// trade (told by its size) reaches the host once.
+TEST(RowGate, OwnTickLoadChartsTheHeldTradesOnce) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<double, double>> history, live;  // date, size
+        std::vector<double> handed;                            // live sizes handed on
+    };
+    const Case cases[] = {
+        {"held from before the history's last second",
+         {{14, 1}, {15, 2}, {15, 3}},
+         {{14, 1}, {15, 2}, {15, 3}, {15, 4}, {16, 5}},
+         {4, 5}},
+        {"held from mid-second, the line ends the pass",
+         {{14, 1}, {15, 2}, {15, 3}},
+         {{15, 3}, {15, 4}},
+         {4}},
+        {"nothing held was in the history", {{14, 1}}, {{14, 2}, {15, 3}}, {2, 3}},
+    };
+    for (const Case& c : cases) {
+        testing::CRecordingHostFeed host;
+        CRowGate gate;
+        gate.SetInner(&host);
+        gate.TrackRows(true);
+        const auto send = [&](const std::pair<double, double>& row) {
+            gate.NSTSETVALUE("ABC", -0.0f, 1, row.first);
+            gate.NSTSETVALUE("ABC", -0.0f, 3, row.second);
+            gate.NSTSETVALUE("ABC", -0.0f, 4, 0.0);
+            gate.NSTCOMMITROW("ABC", -0.0f);
+        };
+        for (const auto& row : c.history) {
+            send(row);
+        }
+        const size_t before = host.calls.size();
+        gate.StartLoadPass("ABC", -0.0f);
+        for (const auto& row : c.live) {
+            send(row);
+        }
+        gate.EndLoadPasses();
+        EXPECT_EQ(gate.HeldRows(), 0) << c.name;
+        // After the pass, live rows pass as they come.
+        send({15, 9});
+        std::vector<double> handed;
+        for (size_t i = before; i < host.calls.size(); ++i) {
+            if (host.calls[i].op == "NSTSETVALUE" && host.calls[i].column == 3) {
+                handed.push_back(host.calls[i].value);
+            }
+        }
+        std::vector<double> expected = c.handed;
+        expected.push_back(9);
+        EXPECT_EQ(handed, expected) << c.name;
+    }
+}
+
+// Rows the gate holds for judging never stay there: the end of the filling, a
+// later pass and the removal of a chart of the series each hand them on.
+TEST(RowGate, HoldsNoRowsPastThePass) {
+    enum class End { kFillEnds, kNextPass, kSeriesRemoved };
+    for (const End end : {End::kFillEnds, End::kNextPass, End::kSeriesRemoved}) {
+        testing::CRecordingHostFeed host;
+        CRowGate gate;
+        gate.SetInner(&host);
+        gate.TrackRows(true);
+        const auto send = [&](double date, double size) {
+            gate.NSTSETVALUE("ABC", -1.0f, 1, date);
+            gate.NSTSETVALUE("ABC", -1.0f, 2, 1.5);
+            gate.NSTSETVALUE("ABC", -1.0f, 3, size);
+            gate.NSTCOMMITROW("ABC", -1.0f);
+        };
+        send(15, 1);
+        gate.SetFillingGap(true);
+        gate.StartHeldPass();
+        send(15, 2);
+        EXPECT_EQ(gate.HeldRows(), 1);
+        EXPECT_EQ(host.Count("NSTCOMMITROW"), 1);
+        switch (end) {
+            case End::kFillEnds:
+                gate.SetFillingGap(false);
+                break;
+            case End::kNextPass:
+                gate.StartPass();
+                break;
+            case End::kSeriesRemoved:
+                gate.ReleaseHeldRows("ABC", -1.0f);
+                break;
+        }
+        EXPECT_EQ(gate.HeldRows(), 0);
+        EXPECT_EQ(host.Count("NSTCOMMITROW"), 2);
     }
 }
 
