@@ -34,7 +34,7 @@ int OpenLoopbackSocket(uint16_t port, bool listen, uint16_t* boundPort) {
     sockaddr_in address = LoopbackAddress(port);
     socklen_t size = sizeof(address);
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        (listen && ::listen(fd, 8) != 0) ||
+        (listen && ::listen(fd, 16) != 0) ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         close(fd);
         return -1;

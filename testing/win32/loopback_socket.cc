@@ -43,7 +43,7 @@ int OpenLoopbackSocket(uint16_t port, bool listen, uint16_t* boundPort) {
     sockaddr_in address = LoopbackAddress(port);
     int size = sizeof(address);
     if (bind(socket, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        (listen && ::listen(socket, 8) != 0) ||
+        (listen && ::listen(socket, 16) != 0) ||
         getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         closesocket(socket);
         return -1;
