@@ -4,31 +4,6 @@
 
 namespace feedsim {
 
-// Day-number conversions after H. Hinnant's civil calendar algorithms.
-int64_t DaysFromCivil(int year, int month, int day) {
-    const int64_t y = static_cast<int64_t>(year) - (month <= 2 ? 1 : 0);
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t mp = (month + 9) % 12;
-    const int64_t doy = (153 * mp + 2) / 5 + day - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t days, int* year, int* month, int* day) {
-    const int64_t z = days + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-    const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    *year = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-    *month = static_cast<int>(m);
-    *day = static_cast<int>(d);
-}
-
 int Weekday(int64_t days) {
     // 1970-01-01 was a Thursday.
     const int64_t w = (days + 4) % 7;

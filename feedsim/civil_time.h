@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/civil_days.h"
+
 namespace feedsim {
 
 using CivilSeconds = int64_t;
@@ -18,10 +20,10 @@ struct CivilDateTime {
     int hour = 0, minute = 0, second = 0;
 };
 
-// Day number (days since 1970-01-01) of a proleptic Gregorian date.
-int64_t DaysFromCivil(int year, int month, int day);
-// The date of a day number.
-void CivilFromDays(int64_t days, int* year, int* month, int* day);
+// Day number (days since 1970-01-01) of a proleptic Gregorian date, and the
+// date of a day number.
+using platform::CivilFromDays;
+using platform::DaysFromCivil;
 // 0 Sunday ... 6 Saturday.
 int Weekday(int64_t days);
 

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "cli/option_parser.h"
+
 namespace feedsim {
 
 bool ParseLauncherArgs(const std::vector<std::string>& args, CLauncherArgs* out,
@@ -23,27 +25,33 @@ bool ParseLauncherArgs(const std::vector<std::string>& args, CLauncherArgs* out,
                  {"-version", &out->version, false},
                  {"-login", &out->login, false},
                  {"-password", &out->password, false}};
-    for (size_t i = 0; i < args.size(); i += 2) {
-        Slot* slot = nullptr;
-        for (Slot& s : slots) {
-            if (args[i] == s.name) {
+    orvella::cli::COptionParser parser;
+    for (Slot& slot : slots) {
+        parser.Value({slot.name}, [&slot](const std::string& value) {
+            if (slot.seen) {
+                return false;
+            }
+            slot.seen = true;
+            *slot.value = value;
+            return true;
+        });
+    }
+    orvella::cli::COptionFault fault;
+    if (!parser.Parse(args, &fault)) {
+        const Slot* slot = nullptr;
+        for (const Slot& s : slots) {
+            if (fault.option == s.name) {
                 slot = &s;
             }
         }
         if (slot == nullptr) {
-            *error = "unexpected argument '" + args[i] + "'";
-            return false;
-        }
-        if (slot->seen) {
+            *error = "unexpected argument '" + fault.option + "'";
+        } else if (slot->seen) {
             *error = std::string("option ") + slot->name + " given twice";
-            return false;
-        }
-        if (i + 1 >= args.size()) {
+        } else {
             *error = std::string("option ") + slot->name + " needs a value";
-            return false;
         }
-        slot->seen = true;
-        *slot->value = args[i + 1];
+        return false;
     }
     for (const Slot& s : slots) {
         if (!s.seen) {

@@ -3,8 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
-#include <map>
+#include <utility>
+
+#include "cli/option_parser.h"
 
 namespace feedsim {
 
@@ -98,7 +99,7 @@ the level-one port (connects are refused); SIGUSR2 listens there again.
 
 bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std::string* error) {
     CSimOptions& o = *out;
-    using Setter = std::function<bool(const std::string&)>;
+    using Setter = orvella::cli::COptionParser::Setter;
     auto port = [](int* target) {
         return Setter([target](const std::string& v) {
             int64_t n;
@@ -125,7 +126,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
             return true;
         });
     };
-    const std::map<std::string, Setter> valued = {
+    const std::pair<const char*, Setter> valued[] = {
         {"--lookup-port", port(&o.lookupPort)},
         {"--level1-port", port(&o.level1Port)},
         {"--admin-port", port(&o.adminPort)},
@@ -169,7 +170,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
              return target != nullptr;
          }},
     };
-    const std::map<std::string, bool*> flags = {
+    const std::pair<const char*, bool*> flags[] = {
         {"--numbered-trades", &o.numberedTrades},
         {"--session", &o.session},
         {"--fault-no-end-line", &o.noEndLine},
@@ -182,27 +183,29 @@ bool ParseSimOptions(const std::vector<std::string>& args, CSimOptions* out, std
         {"--help", &o.help},
         {"--version", &o.version},
     };
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& name = args[i];
-        if (auto flag = flags.find(name); flag != flags.end()) {
-            *flag->second = true;
-            continue;
-        }
-        auto option = valued.find(name);
-        if (option == valued.end()) {
-            *error = "unknown option '" + name + "' (see --help)";
-            return false;
-        }
-        if (i + 1 >= args.size()) {
-            *error = "option " + name + " needs a value";
-            return false;
-        }
-        if (!option->second(args[++i])) {
-            *error = "bad value '" + args[i] + "' for " + name;
-            return false;
-        }
+    orvella::cli::COptionParser parser;
+    for (const auto& [name, set] : valued) {
+        parser.Value({name}, set);
     }
-    return true;
+    for (const auto& [name, target] : flags) {
+        parser.Flag({name}, target);
+    }
+    orvella::cli::COptionFault fault;
+    if (parser.Parse(args, &fault)) {
+        return true;
+    }
+    switch (fault.kind) {
+        case orvella::cli::COptionFault::kUnknownOption:
+            *error = "unknown option '" + fault.option + "' (see --help)";
+            break;
+        case orvella::cli::COptionFault::kMissingValue:
+            *error = "option " + fault.option + " needs a value";
+            break;
+        default:
+            *error = "bad value '" + fault.value + "' for " + fault.option;
+            break;
+    }
+    return false;
 }
 
 }  // namespace feedsim

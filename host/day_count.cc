@@ -5,32 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/civil_days.h"
+
 namespace nsthost {
 namespace {
 
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(int64_t z, int* year, int* month, int* day) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    *year = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
-    *month = static_cast<int>(m);
-    *day = static_cast<int>(d);
-}
+using platform::CivilFromDays;
+using platform::DaysFromCivil;
 
 const int64_t kEpoch = DaysFromCivil(1899, 12, 30);
 
@@ -84,8 +65,7 @@ bool ParseCalendar(std::string_view text, double* dayCount) {
 }  // namespace
 
 double DayCountFromParts(int year, int month, int day, int hour, int minute, int second) {
-    const int64_t days =
-        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpoch;
+    const int64_t days = DaysFromCivil(year, month, day) - kEpoch;
     const double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     // Before the epoch the fraction runs forward from a whole part that
     // counts backwards: 29 December 1899 06:00 is -1.25.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/option_parser.h"
 #include "host/call_recorder.h"
 #include "host/chart_page.h"
 #include "host/feed_store.h"
@@ -114,61 +115,53 @@ bool AddScript(const std::string& path, Options* options) {
 
 // Returns -1 when the options are fine, else the exit status.
 int ParseOptions(int argc, char** argv, Options* options) {
+    using orvella::cli::COptionFault;
+    const orvella::cli::CProgram program{"nst-host", kUsage};
     int commandNumber = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](std::string* out) {
-            if (i + 1 >= argc) {
-                Fail(kExitUsage, arg + " needs a value");
-                return false;
-            }
-            *out = argv[++i];
+    auto text = [](std::string* target) {
+        return [target](const std::string& value) {
+            *target = value;
             return true;
         };
-        std::string text;
-        if (const int code = orvella::cli::AnswerStandardOption({"nst-host", kUsage}, arg);
-            code >= 0) {
-            return code;
-        } else if (arg == "-c" || arg == "--command") {
-            if (!value(&text) ||
-                !AddLine(text, "-c #" + std::to_string(++commandNumber), options)) {
-                return kExitUsage;
+    };
+    orvella::cli::COptionParser parser;
+    parser.StopAt({"--help", "-h", "--version"})
+        .Value({"-c", "--command"},
+               [&](const std::string& value) {
+                   return AddLine(value, "-c #" + std::to_string(++commandNumber), options);
+               })
+        .Value({"-s", "--script"},
+               [&](const std::string& value) { return AddScript(value, options); })
+        .Value({"--record"}, text(&options->record))
+        .Value({"--record-symbol"}, text(&options->recordSymbol))
+        .Value({"--chart-dir"}, text(&options->chartDir))
+        .Value({"--user"}, text(&options->user))
+        .Value({"--password"}, text(&options->password))
+        .Flag({"--count-only"}, &options->countOnly)
+        .Flag({"-q", "--quiet"}, &options->quiet)
+        .Operands([&](const std::string& arg) {
+            if (!options->plugin.empty()) {
+                Fail(kExitUsage, "more than one plug-in given: " + arg);
+                return false;
             }
-        } else if (arg == "-s" || arg == "--script") {
-            if (!value(&text) || !AddScript(text, options)) {
-                return kExitUsage;
-            }
-        } else if (arg == "--record") {
-            if (!value(&options->record)) {
-                return kExitUsage;
-            }
-        } else if (arg == "--record-symbol") {
-            if (!value(&options->recordSymbol)) {
-                return kExitUsage;
-            }
-        } else if (arg == "--chart-dir") {
-            if (!value(&options->chartDir)) {
-                return kExitUsage;
-            }
-        } else if (arg == "--user") {
-            if (!value(&options->user)) {
-                return kExitUsage;
-            }
-        } else if (arg == "--password") {
-            if (!value(&options->password)) {
-                return kExitUsage;
-            }
-        } else if (arg == "--count-only") {
-            options->countOnly = true;
-        } else if (arg == "-q" || arg == "--quiet") {
-            options->quiet = true;
-        } else if (orvella::cli::IsOption(arg)) {
-            return orvella::cli::RefuseOption({"nst-host", kUsage}, arg);
-        } else if (options->plugin.empty()) {
             options->plugin = arg;
-        } else {
-            return Fail(kExitUsage, "more than one plug-in given: " + arg);
+            return true;
+        });
+    COptionFault fault;
+    std::string stoppedAt;
+    if (!parser.Parse(parser.Arguments(argc, argv), &fault, &stoppedAt)) {
+        switch (fault.kind) {
+            case COptionFault::kUnknownOption:
+                return orvella::cli::RefuseOption(program, fault.option);
+            case COptionFault::kMissingValue:
+                return Fail(kExitUsage, fault.option + " needs a value");
+            default:
+                // The value's own check has said why.
+                return kExitUsage;
         }
+    }
+    if (!stoppedAt.empty()) {
+        return orvella::cli::AnswerStandardOption(program, stoppedAt);
     }
     if (options->plugin.empty()) {
         return Fail(kExitUsage, "no plug-in given (see --help)");

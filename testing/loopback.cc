@@ -1,9 +1,5 @@
 #include "testing/loopback.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 
 namespace orvella::testing {
@@ -15,38 +11,20 @@ constexpr int kAcceptLimitMs = 10000;
 }  // namespace
 
 CLoopbackListener::CLoopbackListener(uint16_t port, bool listen) {
-    m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (port != 0) {
-        // A fixed port may still be in TIME_WAIT from the test before.
-        const int on = 1;
-        setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    }
-    sockaddr_in address = LoopbackAddress(port);
-    socklen_t size = sizeof(address);
-    if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        (listen && ::listen(m_fd, 8) != 0) ||
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-        m_fd = -1;
-        return;
-    }
-    m_port = ntohs(address.sin_port);
+    m_fd = OpenLoopbackSocket(port, listen, &m_port);
 }
 
 CLoopbackListener::~CLoopbackListener() {
     if (m_fd >= 0) {
-        close(m_fd);
+        CloseSocket(m_fd);
     }
 }
 
 int CLoopbackListener::Accept(int timeoutMs) {
-    pollfd one{m_fd, POLLIN, 0};
-    if (m_fd < 0 || poll(&one, 1, timeoutMs) != 1) {
+    if (m_fd < 0 || !WaitReadable(m_fd, timeoutMs)) {
         return -1;
     }
-    return accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+    return AcceptSocket(m_fd);
 }
 
 CLoopbackServer::CLoopbackServer(uint16_t port, Script script)
@@ -75,7 +53,7 @@ CLoopbackServer::~CLoopbackServer() {
         m_thread.join();
     }
     if (m_connection >= 0) {
-        close(m_connection);
+        CloseSocket(m_connection);
     }
 }
 
@@ -94,8 +72,7 @@ void CLoopbackServer::Run() {
             Pause(20);
             continue;
         }
-        pollfd watched{connection >= 0 ? connection : m_listener.fd(), POLLIN, 0};
-        if (poll(&watched, 1, 20) <= 0) {
+        if (!WaitReadable(connection >= 0 ? connection : m_listener.fd(), 20)) {
             continue;
         }
         if (connection < 0) {
@@ -106,12 +83,12 @@ void CLoopbackServer::Run() {
             continue;
         }
         char buffer[4096];
-        const ssize_t n = recv(connection, buffer, sizeof buffer, 0);
+        const long n = ReceiveSome(connection, buffer, sizeof buffer);
         std::lock_guard<std::mutex> hold(m_lock);
         if (n <= 0) {
             // Only this thread closes the descriptor, once it reads the end.
             m_clientClosed = !m_closedHere;
-            close(m_connection);
+            CloseSocket(m_connection);
             m_connection = -2;
         } else {
             m_received.append(buffer, static_cast<size_t>(n));
@@ -140,7 +117,7 @@ void CLoopbackServer::CloseConnection() {
     std::lock_guard<std::mutex> hold(m_lock);
     if (m_connection >= 0) {
         m_closedHere = true;
-        shutdown(m_connection, SHUT_RDWR);
+        ShutdownSocket(m_connection);
     }
 }
 
@@ -177,7 +154,7 @@ void CLoopbackServer::Finish() {
 bool SendAll(int fd, const void* data, size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = send(fd, bytes, size, MSG_NOSIGNAL);
+        const long n = SendSome(fd, bytes, size);
         if (n <= 0) {
             return false;
         }
@@ -187,19 +164,26 @@ bool SendAll(int fd, const void* data, size_t size) {
     return true;
 }
 
-void ResetAndClose(int fd) {
-    linger value{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_LINGER, &value, sizeof(value));
-    close(fd);
+bool ReceiveAll(int fd, void* data, size_t size) {
+    auto* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        const long n = ReceiveSome(fd, bytes, size);
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
 }
 
 bool PortIsListening(uint16_t port) {
-    const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = LoopbackAddress(port);
-    const bool connected =
-        connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    close(probe);
-    return connected;
+    const int probe = ConnectLoopback(port);
+    if (probe < 0) {
+        return false;
+    }
+    CloseSocket(probe);
+    return true;
 }
 
 uint16_t UnusedPort() {

@@ -1,10 +1,9 @@
 // Helper servers on 127.0.0.1 for the tests and benchmarks: a listener whose
 // accepted side the caller drives, and a one-connection server on its own
-// thread. Every wait is bounded.
+// thread. Every wait is bounded. They build for every system: the system's
+// own socket calls sit in testing/posix/ and testing/win32/ (chosen by
+// CMake), so the platform's sockets are tested against the system's.
 #pragma once
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
 
 #include <condition_variable>
 #include <cstddef>
@@ -15,14 +14,6 @@
 #include <thread>
 
 namespace orvella::testing {
-
-inline sockaddr_in LoopbackAddress(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
 
 class CLoopbackListener {
   public:
@@ -96,8 +87,29 @@ class CLoopbackServer {
     std::thread m_scriptThread;
 };
 
-// Sends all bytes on a blocking descriptor.
+// The system's socket calls on the sockets above. A socket is an int on every
+// system (-1: none); a Winsock handle has 32 significant bits.
+
+// A socket bound to 127.0.0.1:port (0: a free port, stored in *boundPort),
+// listening unless listen is false; -1 on failure.
+int OpenLoopbackSocket(uint16_t port, bool listen, uint16_t* boundPort);
+// A blocking socket connected to 127.0.0.1:port; -1 when nothing accepts.
+int ConnectLoopback(uint16_t port);
+// True when the socket has data, an end or a connection within timeoutMs.
+bool WaitReadable(int fd, int timeoutMs);
+// The next waiting connection of a listening socket; -1 on failure.
+int AcceptSocket(int listener);
+// Bytes received, 0 at the end, negative on error.
+long ReceiveSome(int fd, char* buffer, size_t size);
+// Bytes sent (never raises a signal), negative on error.
+long SendSome(int fd, const char* data, size_t size);
+// Sends all bytes on a blocking socket.
 bool SendAll(int fd, const void* data, size_t size);
+// Receives exactly size bytes on a blocking socket; false at an early end.
+bool ReceiveAll(int fd, void* data, size_t size);
+// Ends both directions; the socket stays open.
+void ShutdownSocket(int fd);
+void CloseSocket(int fd);
 // Closes with a reset instead of a graceful close.
 void ResetAndClose(int fd);
 // True when something accepts connections on 127.0.0.1:port.

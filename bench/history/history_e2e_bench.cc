@@ -13,8 +13,6 @@
 // Windows baseline beside them: winsock_reader.exe (tests/win32) takes the
 // same reply under the same wine, so the ratio against it leaves the
 // emulator's own cost out.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -66,9 +64,8 @@ HostRun RunHost(const CPrivateEnvironment& env, const std::string& command) {
 // Sends request to the lookup port and counts the reply's lines up to and
 // including the end line.
 long CountReplyLines(uint16_t port, const std::string& request) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = LoopbackAddress(port);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    const int fd = ConnectLoopback(port);
+    if (fd < 0) {
         return -1;
     }
     send(fd, request.data(), request.size(), 0);

@@ -23,8 +23,6 @@
 // In the maximum-rate phase the relay holds the plug-in's stream back while
 // the series are set up. The feed's admin port is a free one, named to
 // the launcher's running check through ORVELLA_FEED_SIM_ARGS.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -364,10 +362,8 @@ CPhaseResult RunPlugIn(Phase phase, const testing::CPrivateEnvironment& env,
 // paced phase the delay of every trade line is taken after its split.
 CPhaseResult RunBaseline(Phase phase, CStampRelay& relay, double seconds) {
     CPhaseResult result;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = testing::LoopbackAddress(relay.Port());
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
+    const int fd = testing::ConnectLoopback(relay.Port());
+    if (fd < 0) {
         return result;
     }
     std::string watches;

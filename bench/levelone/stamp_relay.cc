@@ -1,8 +1,6 @@
 #include "bench/levelone/stamp_relay.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -125,10 +123,8 @@ void CStampRelay::Run() {
     if (client < 0) {
         return;
     }
-    const int upstream = socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = testing::LoopbackAddress(m_upstreamPort);
-    if (upstream >= 0 &&
-        connect(upstream, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    const int upstream = testing::ConnectLoopback(m_upstreamPort);
+    if (upstream >= 0) {
         SetNonBlocking(client);
         SetNonBlocking(upstream);
         Relay(client, upstream);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "platform/civil_days.h"
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "platform/time_format.h"
@@ -15,29 +16,8 @@ constexpr double kMinDate = -657434.0;  // 1 January 100
 constexpr double kMaxDate = 2958465.0;  // 31 December 9999
 constexpr double kMaxSpanDays = 3615897.0;
 
-// Days from 1 January 1970 of a proleptic Gregorian date.
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int* year, int* month, int* day) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    *year = static_cast<int>(yoe + era * 400 + (m <= 2));
-    *month = m;
-    *day = d;
-}
+using platform::CivilFromDays;
+using platform::DaysFromCivil;
 
 const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
 

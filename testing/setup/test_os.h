@@ -1,5 +1,5 @@
 // The few system services the setup tests use directly, one file per system
-// (chosen by CMake).
+// (chosen by CMake); the sockets are the loopback helpers' (test_os.cc).
 #pragma once
 
 #include <cstddef>

@@ -79,10 +79,8 @@ void WaitForPluginLog(const CPrivateEnvironment& env, const std::string& text, i
 // The feed client's history reply lines for a request, without the end line.
 std::vector<std::string> FeedHistory(int port, const std::string& request) {
     std::vector<std::string> lines;
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = testing::LoopbackAddress(static_cast<uint16_t>(port));
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
+    const int fd = testing::ConnectLoopback(static_cast<uint16_t>(port));
+    if (fd < 0) {
         return lines;
     }
     const std::string line = request + "\r\n";

@@ -1,6 +1,5 @@
 // What the Win32 backend adds to the contracts of platform/: the system's
 // registry, code page, message queue, sockets, shell and version resources.
-// The system socket calls of the test servers, without the system macros.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -19,7 +18,7 @@
 #include "platform/text.h"
 #include "platform/timer_queue.h"
 #include "platform/version_resource.h"
-#include "platform/win32/win32_api.h"
+#include "testing/loopback.h"
 #include "testing/seen_box.h"
 
 namespace platform {
@@ -126,28 +125,12 @@ TEST(Win32MessageQueueTest, PostedMessagesReachTheirHandlersInOrder) {
     EXPECT_EQ(msg.wparam, 3u);
 }
 
-// A listening socket of the system's own, on a port of the system's choice.
-class CListener {
-  public:
-    CListener() {
-        InitSockets();
-        m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        listen(m_socket, 4);
-        int length = sizeof(address);
-        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-    }
-    ~CListener() { closesocket(m_socket); }
-    SOCKET Accept() { return accept(m_socket, nullptr, nullptr); }
-    uint16_t port = 0;
-
-  private:
-    SOCKET m_socket;
-};
+// The test's side of each connection is the system's own socket, not the
+// platform's: the shared listener on a port of the system's choice.
+using orvella::testing::CLoopbackListener;
+using orvella::testing::CloseSocket;
+using orvella::testing::ReceiveAll;
+using orvella::testing::SendAll;
 
 class CRecordingSocket : public CAsyncSocket {
   public:
@@ -182,22 +165,22 @@ bool PumpUntil(Done done, int timeoutMs = 10000) {
 }
 
 TEST(Win32SocketTest, NotificationsComeThroughTheThreadsMessages) {
-    CListener listener;
+    CLoopbackListener listener;
     CRecordingSocket socket;
     ASSERT_TRUE(socket.Create());
-    EXPECT_FALSE(socket.Connect("127.0.0.1", listener.port));
+    EXPECT_FALSE(socket.Connect("127.0.0.1", listener.port()));
     EXPECT_EQ(LastSocketError(), kWsaWouldBlock);
-    const SOCKET peer = listener.Accept();
+    const int peer = listener.Accept();
     ASSERT_TRUE(PumpUntil([&] { return !socket.events.empty(); }));
     EXPECT_EQ(socket.events[0], "connect 0");
-    send(peer, "line one\r\n", 10, 0);
+    SendAll(peer, "line one\r\n", 10);
     ASSERT_TRUE(PumpUntil([&] { return socket.received.size() == 10; }));
     EXPECT_EQ(socket.received, "line one\r\n");
     // The liveness probe: a healthy idle connection would block.
     char none;
     EXPECT_EQ(socket.Receive(&none, 0), -1);
     EXPECT_EQ(LastSocketError(), kWsaWouldBlock);
-    closesocket(peer);
+    CloseSocket(peer);
     ASSERT_TRUE(PumpUntil([&] { return socket.events.size() == 2; }));
     EXPECT_EQ(socket.events[1], "close");
     socket.Close();
@@ -208,25 +191,25 @@ TEST(Win32SocketTest, NotificationsComeThroughTheThreadsMessages) {
 TEST(Win32SocketTest, BlockingSocketsReportTheSystemsErrors) {
     uint16_t closedPort;
     {
-        CListener gone;
-        closedPort = gone.port;
+        CLoopbackListener gone;
+        closedPort = gone.port();
     }
     CSocket refused;
     ASSERT_TRUE(refused.Create());
     EXPECT_FALSE(refused.Connect("127.0.0.1", closedPort));
     EXPECT_EQ(LastSocketError(), kWsaConnectionRefused);
 
-    CListener listener;
+    CLoopbackListener listener;
     CSocket client;
     ASSERT_TRUE(client.Create());
     std::thread server([&] {
-        const SOCKET peer = listener.Accept();
+        const int peer = listener.Accept();
         char request[5];
-        recv(peer, request, 5, MSG_WAITALL);
-        send(peer, request, 5, 0);
-        closesocket(peer);
+        ReceiveAll(peer, request, 5);
+        SendAll(peer, request, 5);
+        CloseSocket(peer);
     });
-    ASSERT_TRUE(client.Connect("127.0.0.1", listener.port));
+    ASSERT_TRUE(client.Connect("127.0.0.1", listener.port()));
     EXPECT_EQ(client.Send("HIT\r\n", 5), 5);
     char reply[8] = {};
     int got = 0;
@@ -238,12 +221,12 @@ TEST(Win32SocketTest, BlockingSocketsReportTheSystemsErrors) {
 }
 
 TEST(Win32SocketTest, NotificationsOfAClosedSocketAreDropped) {
-    CListener listener;
+    CLoopbackListener listener;
     CRecordingSocket socket;
     ASSERT_TRUE(socket.Create());
-    socket.Connect("127.0.0.1", listener.port);
-    const SOCKET peer = listener.Accept();
-    send(peer, "x", 1, 0);
+    socket.Connect("127.0.0.1", listener.port());
+    const int peer = listener.Accept();
+    SendAll(peer, "x", 1);
     std::this_thread::sleep_for(milliseconds(200));
     socket.Close();
     // The queue still holds the connect and read notices and the dead notice.
@@ -259,7 +242,7 @@ TEST(Win32SocketTest, NotificationsOfAClosedSocketAreDropped) {
     EXPECT_TRUE(sawDeadNotice);
     EXPECT_TRUE(socket.events.empty());
     EXPECT_TRUE(socket.received.empty());
-    closesocket(peer);
+    CloseSocket(peer);
 }
 
 TEST(Win32TimerQueueTest, CallbacksRunAndDeletionNeverWaits) {
