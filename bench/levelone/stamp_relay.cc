@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -131,6 +132,9 @@ void CStampRelay::Run() {
         connect(upstream, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         SetNonBlocking(client);
         SetNonBlocking(upstream);
+        const int one = 1;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        setsockopt(upstream, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         Relay(client, upstream);
     }
     if (upstream >= 0) {
