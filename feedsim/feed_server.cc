@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -105,6 +106,14 @@ struct CFeedServer::CConnection {
     std::vector<CLevelOneStream> streams;
     size_t nextStream = 0;
     int64_t nextUpdate = kNever;
+    // One market: every stream's next trade, soonest first (a heap), so a
+    // wake-up costs the trades it sends, not a look at every symbol.
+    struct CDue {
+        int64_t micros;
+        size_t stream;
+        bool operator>(const CDue& o) const { return micros > o.micros; }
+    };
+    std::vector<CDue> due;
 
     size_t Pending() const { return out.size() - outPos; }
 };
@@ -539,6 +548,10 @@ void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
             c->streams.emplace_back(symbol, m_replySettings.market, m_clock.NowMicros(),
                                     !OneMarket(), m_options.numberedTrades);
             found = c->streams.end() - 1;
+            if (OneMarket()) {
+                c->due.push_back({found->NextTradeMicros(), c->streams.size() - 1});
+                std::push_heap(c->due.begin(), c->due.end(), std::greater<>());
+            }
         }
         if (AppendLevelOneLine(c)) {
             found->AppendSummary(&c->out, m_clock.Now(), now);
@@ -552,6 +565,9 @@ void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
         m_log->Write("level1 connection %d: unwatch %s", c->fd, symbol.c_str());
         if (found != c->streams.end()) {
             c->streams.erase(found);
+            if (OneMarket()) {
+                RebuildDue(c);
+            }
         }
         if (c->streams.empty()) {
             c->nextUpdate = kNever;
@@ -564,30 +580,41 @@ void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
     }
 }
 
-void CFeedServer::ScheduleTrades(CConnection* c) {
-    int64_t next = std::numeric_limits<int64_t>::max();
-    for (const CLevelOneStream& stream : c->streams) {
-        next = std::min(next, stream.NextTradeMicros());
+void CFeedServer::RebuildDue(CConnection* c) {
+    c->due.clear();
+    for (size_t i = 0; i < c->streams.size(); ++i) {
+        c->due.push_back({c->streams[i].NextTradeMicros(), i});
     }
+    std::make_heap(c->due.begin(), c->due.end(), std::greater<>());
+}
+
+void CFeedServer::ScheduleTrades(CConnection* c) {
+    const int64_t next = c->due.empty() ? kNever : c->due.front().micros;
     const int64_t monotonic = MonotonicMicros();
-    const int64_t wait = next == std::numeric_limits<int64_t>::max()
-                             ? 60 * kMicrosPerSecond
-                             : std::max<int64_t>(0, next - m_clock.NowMicros());
+    const int64_t wait =
+        next == kNever ? 60 * kMicrosPerSecond : std::max<int64_t>(0, next - m_clock.NowMicros());
     c->nextUpdate = monotonic + std::min(wait, 60 * kMicrosPerSecond);
 }
 
 void CFeedServer::ProduceTrades(CConnection* c) {
     const int64_t now = m_clock.NowMicros();
-    for (CLevelOneStream& stream : c->streams) {
-        while (stream.TradeDue(now)) {
-            // A client that does not read misses these trades.
-            if (c->Pending() < kHighWater && AppendLevelOneLine(c)) {
-                stream.AppendNextTrade(&c->out, MonotonicMicros());
-            } else if (c->stopped) {
-                return;
-            } else {
-                stream.SkipNextTrade();
-            }
+    // The lines are made here and handed to the socket right after (Service
+    // flushes them), so this is their send stamp.
+    const int64_t stamp = MonotonicMicros();
+    while (!c->due.empty() && c->due.front().micros <= now) {
+        std::pop_heap(c->due.begin(), c->due.end(), std::greater<>());
+        CConnection::CDue& next = c->due.back();
+        CLevelOneStream& stream = c->streams[next.stream];
+        // A client that does not read misses these trades.
+        if (c->Pending() < kHighWater && AppendLevelOneLine(c)) {
+            stream.AppendNextTrade(&c->out, stamp);
+        } else if (!c->stopped) {
+            stream.SkipNextTrade();
+        }
+        next.micros = stream.NextTradeMicros();
+        std::push_heap(c->due.begin(), c->due.end(), std::greater<>());
+        if (c->stopped) {
+            return;
         }
     }
 }

@@ -59,6 +59,8 @@ class CFeedServer {
     // next one.
     void ProduceTrades(CConnection* c);
     void ScheduleTrades(CConnection* c);
+    // Makes the heap of next trades anew from every stream (after an unwatch).
+    void RebuildDue(CConnection* c);
     // The level-one port streams the market's trades (not a synthetic walk
     // of its own, as at the maximum rate or with numbered trades).
     bool OneMarket() const { return !m_options.fastest && !m_options.numberedTrades; }

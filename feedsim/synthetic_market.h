@@ -107,6 +107,13 @@ class CSyntheticMarket {
     void MinuteTicks(const CMinuteBar& bar, int64_t dayVolumeBefore, uint32_t idBefore,
                      std::vector<CTick>* out) const;
 
+    // The same one trade at a time, without keeping the minute's trades:
+    // BeforeMinute gives the value NextTick turns into the minute's first
+    // trade (i 0), and NextTick turns trade i - 1 into trade i (i below
+    // bar.trades).
+    CTick BeforeMinute(const CMinuteBar& bar, int64_t dayVolumeBefore, uint32_t idBefore) const;
+    void NextTick(const CMinuteBar& bar, int i, CTick* trade) const;
+
     // The day's volume and trade count before the minute.
     void DayBefore(int64_t minute, int64_t* volume, uint32_t* trades) const;
 
