@@ -10,8 +10,8 @@
 // The marker after the time of an update line is t for a trade in the
 // regular session, T for an extended-hours trade and b for a quote change
 // without a trade (synthetic streams only); summary lines carry the time without marker. The send
-// time stamp is the monotonic clock in microseconds when the line was made. Every other field is
-// empty.
+// time stamp is the caller's: the monotonic clock in microseconds when the line goes to the
+// socket. Every other field is empty.
 #pragma once
 
 #include <cstdint>
