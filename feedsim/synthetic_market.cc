@@ -154,18 +154,27 @@ double CSyntheticMarket::MeanTrades(int64_t minute, bool* regular) const {
     return *regular ? perMinute : perMinute / 2.0;
 }
 
-CMinuteBar CSyntheticMarket::Minute(int64_t minute) const {
-    CMinuteBar bar;
-    bar.minute = minute;
-    const double mean = MeanTrades(minute, &bar.regular);
+uint64_t CSyntheticMarket::MinuteCount(int64_t minute, CMinuteBar* bar) const {
+    bar->minute = minute;
+    const double mean = MeanTrades(minute, &bar->regular);
     if (mean <= 0.0) {
-        return bar;
+        return 0;
     }
     const uint64_t h = HashValues(m_seed ^ kMinuteSalt, static_cast<uint64_t>(minute), 1);
     const uint64_t g = HashValues(m_seed ^ kMinuteSalt, static_cast<uint64_t>(minute), 2);
     // A jitter of +-30 % and a random rounding keep low rates right on average.
     const double drawn = mean * (0.7 + 0.6 * Unit(h)) + Unit(g);
-    bar.trades = static_cast<int32_t>(std::min(drawn, 1.0e6));
+    bar->trades = static_cast<int32_t>(std::min(drawn, 1.0e6));
+    if (bar->trades > 0) {
+        bar->baseSize = static_cast<int32_t>(100 * (2 + (g >> 44) % 4));
+        bar->volume = static_cast<int64_t>(bar->trades) * bar->baseSize;
+    }
+    return g;
+}
+
+CMinuteBar CSyntheticMarket::Minute(int64_t minute) const {
+    CMinuteBar bar;
+    const uint64_t g = MinuteCount(minute, &bar);
     if (bar.trades == 0) {
         return bar;
     }
@@ -177,8 +186,6 @@ CMinuteBar CSyntheticMarket::Minute(int64_t minute) const {
     const int64_t down = n >= 4 ? static_cast<int64_t>((g >> 32) % (extra + 1)) : 0;
     bar.highCents = std::max(bar.openCents, bar.closeCents) + up;
     bar.lowCents = std::max<int64_t>(1, std::min(bar.openCents, bar.closeCents) - down);
-    bar.baseSize = static_cast<int32_t>(100 * (2 + (g >> 44) % 4));
-    bar.volume = static_cast<int64_t>(n) * bar.baseSize;
     if (n >= 3) {
         bar.highIndex = 1 + static_cast<int32_t>((g >> 8) % static_cast<uint64_t>(n - 2));
     }
@@ -275,7 +282,8 @@ void CSyntheticMarket::DayBefore(int64_t minute, int64_t* volume, uint32_t* trad
     *volume = 0;
     *trades = 0;
     for (int64_t m = FloorDiv(minute, kMinutesPerDay) * kMinutesPerDay; m < minute; ++m) {
-        const CMinuteBar bar = Minute(m);
+        CMinuteBar bar;
+        MinuteCount(m, &bar);
         *volume += bar.volume;
         *trades += static_cast<uint32_t>(bar.trades);
     }

@@ -133,6 +133,9 @@ class CSyntheticMarket {
     double LogPrice(int64_t minute) const;
     int64_t PriceCents(int64_t minute) const;
     double MeanTrades(int64_t minute, bool* regular) const;
+    // The minute's count of trades, base size and volume (no prices); returns
+    // the hash the rest of its bar is drawn from.
+    uint64_t MinuteCount(int64_t minute, CMinuteBar* bar) const;
 
     uint64_t m_seed;
     CMarketShape m_shape;
