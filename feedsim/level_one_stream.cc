@@ -58,12 +58,7 @@ CLevelOneStream::CLevelOneStream(std::string_view symbol, CMarketShape shape, in
         }
     }
     if (found) {
-        m_lastCents = last.priceCents;
-        m_lastSize = last.size;
-        m_bidCents = last.bidCents;
-        m_askCents = last.askCents;
-        m_bidSize = last.bidSize;
-        m_askSize = last.askSize;
+        NoteLastTrade(last);
     }
     if (m_previousCloseCents == 0) {
         m_previousCloseCents = m_lastCents;
@@ -162,15 +157,19 @@ const CTick& CLevelOneStream::TakeTrade() {
         // at the last price, as when the stream began.
         m_openCents = m_highCents = m_lowCents = tick.priceCents;
     }
-    m_lastCents = tick.priceCents;
-    m_lastSize = tick.size;
+    NoteLastTrade(tick);
     m_volume = tick.dayVolume;
     m_step = tick.id;
+    return tick;
+}
+
+void CLevelOneStream::NoteLastTrade(const CTick& tick) {
+    m_lastCents = tick.priceCents;
+    m_lastSize = tick.size;
     m_bidCents = tick.bidCents;
     m_askCents = tick.askCents;
     m_bidSize = tick.bidSize;
     m_askSize = tick.askSize;
-    return tick;
 }
 
 void CLevelOneStream::AppendNextTrade(std::string* out, int64_t stampMicros) {

@@ -69,6 +69,8 @@ class CLevelOneStream {
     // returns how many lie at or before untilMicros; *last is then the last
     // of them (unchanged when none) and *coming the one after it, if any.
     int WalkMinute(const CMinuteBar& bar, int64_t untilMicros, CTick* last, CTick* coming) const;
+    // The last price and size and the quote of a trade.
+    void NoteLastTrade(const CTick& tick);
     // Takes the next trade into the day's values.
     const CTick& TakeTrade();
     void StartDay(int64_t day);
