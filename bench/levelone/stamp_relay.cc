@@ -132,9 +132,6 @@ void CStampRelay::Run() {
         connect(upstream, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         SetNonBlocking(client);
         SetNonBlocking(upstream);
-        const int one = 1;
-        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        setsockopt(upstream, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         Relay(client, upstream);
     }
     if (upstream >= 0) {
@@ -144,6 +141,12 @@ void CStampRelay::Run() {
 }
 
 void CStampRelay::Relay(int client, int upstream) {
+    // A paced stream is many small writes; with Nagle's algorithm each would
+    // wait for the acknowledgement of the one before, a delay of the relay's
+    // that would be counted as the client's.
+    const int one = 1;
+    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    setsockopt(upstream, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::vector<char> buffer(kReadSize);
     std::vector<char> commands(kReadSize);
     std::string out;
