@@ -17,22 +17,11 @@
 #include <limits>
 #include <vector>
 
-#include "feedsim/admin_status.h"
+#include "feedsim/feed_connection.h"
 #include "feedsim/level_one_stream.h"
-#include "feedsim/synthetic_market.h"
 
 namespace feedsim {
 
-namespace {
-
-constexpr size_t kHighWater = 256 * 1024;  // unsent bytes above which nothing new is made
-constexpr size_t kBatchBytes = 64 * 1024;
-constexpr size_t kMaxInput = 64 * 1024;  // longest request or command line kept
-constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
-constexpr int64_t kStatusPeriodMicros = 1000000;
-
-// NUL bytes, bytes that are no text, and an over-long line. No line starts
-// with E, S, P or Q, has a comma second or contains the end line's marker.
 std::string GarbageBlock(int longLineBytes) {
     std::string g;
     g.append("\0\0\0garbage\0\x01\x7f\xfe\xff,,\r\n", 19);
@@ -41,6 +30,8 @@ std::string GarbageBlock(int longLineBytes) {
     g.append("\r\n~~~ noise \xe9\xe8 ~~~\r\n");
     return g;
 }
+
+namespace {
 
 int ListenOn(int port, int* bound, std::string* error) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -78,36 +69,6 @@ size_t MaxConnections() {
 }
 
 }  // namespace
-
-struct CFeedServer::CConnection {
-    int fd = -1;
-    Port port = Port::kLookup;
-    std::string in;
-    std::string out;
-    size_t outPos = 0;
-    uint32_t events = 0;
-    bool peerClosed = false;
-    bool closeWhenFlushed = false;
-    bool stopped = false;  // no more lines are made for it
-    int64_t lines = 0;     // level one: lines sent in all
-
-    // Admin.
-    int64_t nextStatus = kNever;
-
-    // Lookup.
-    std::unique_ptr<CReplySource> reply;
-    std::string request;
-    int64_t replyLines = 0;
-    bool garbageSent = false;
-    int64_t nextByte = 0;
-
-    // Level one.
-    std::vector<CLevelOneStream> streams;
-    size_t nextStream = 0;
-    int64_t nextUpdate = kNever;
-
-    size_t Pending() const { return out.size() - outPos; }
-};
 
 CFeedServer::CFeedServer(const CSimOptions& options, CServeLog* log)
     : m_options(options),
@@ -226,12 +187,6 @@ void CFeedServer::RestoreLevelOne() {
         m_lookupRestoreAt = MonotonicMicros() +
                             static_cast<int64_t>(std::llround(m_options.lookupLagSeconds * 1e6));
     }
-}
-
-bool CFeedServer::LoginDone(int64_t nowMicros) const {
-    return !m_options.neverConnected &&
-           nowMicros - m_startMicros >=
-               static_cast<int64_t>(std::llround(m_options.loginDelaySeconds * 1e6));
 }
 
 bool CFeedServer::Run(int stopFd) {
@@ -420,225 +375,6 @@ void CFeedServer::OnReadable(CConnection* c) {
     if (c->peerClosed && c->port != Port::kLookup) {
         m_log->Write("connection %d closed by the client", c->fd);
         Close(c);
-    }
-}
-
-void CFeedServer::HandleLookupLine(CConnection* c, std::string_view line) {
-    if (!line.empty() && line.back() == '\r') {
-        line.remove_suffix(1);
-    }
-    if (line.empty()) {
-        return;
-    }
-    c->request.assign(line);
-    m_log->Write("lookup request on connection %d: %s", c->fd, c->request.c_str());
-    if (m_options.lookupSilent) {
-        m_log->Write("lookup connection %d: leaving the request unanswered (fault)", c->fd);
-        c->stopped = true;
-        return;
-    }
-    CHistoryRequest request;
-    std::string error;
-    if (!ParseHistoryRequest(line, &request, &error)) {
-        c->out += "E," + error + ",\r\n";
-        return;
-    }
-    if (!IsKnownSymbol(request.symbol)) {
-        c->out += "E,Invalid symbol.,\r\n";
-        return;
-    }
-    m_replySettings.nowMicros = m_clock.NowMicros();
-    m_replySettings.now = m_replySettings.nowMicros / kMicrosPerSecond;
-    c->reply = MakeReplySource(request, m_replySettings);
-    c->replyLines = 0;
-    c->garbageSent = false;
-    if (m_options.lookupCloseAfter == 0) {
-        c->reply.reset();
-        c->stopped = c->closeWhenFlushed = true;
-    }
-}
-
-void CFeedServer::ProduceLookup(CConnection* c) {
-    while (!c->stopped && c->Pending() < kHighWater) {
-        if (!c->reply) {
-            const size_t nl = c->in.find('\n');
-            if (nl == std::string::npos) {
-                return;
-            }
-            const std::string line = c->in.substr(0, nl);
-            c->in.erase(0, nl + 1);
-            HandleLookupLine(c, line);
-            continue;
-        }
-        size_t maxLines = std::numeric_limits<size_t>::max();
-        if (m_options.lookupCloseAfter >= 0) {
-            maxLines = static_cast<size_t>(m_options.lookupCloseAfter - c->replyLines);
-        }
-        c->replyLines += static_cast<int64_t>(c->reply->Produce(&c->out, kBatchBytes, maxLines));
-        if (m_options.garbage && !c->garbageSent && c->replyLines > 0) {
-            c->out += GarbageBlock(m_options.longLineBytes);
-            c->garbageSent = true;
-        }
-        if (m_options.lookupCloseAfter >= 0 && c->replyLines >= m_options.lookupCloseAfter) {
-            m_log->Write("lookup connection %d: closing after %lld lines (fault)", c->fd,
-                         static_cast<long long>(c->replyLines));
-            c->reply.reset();
-            c->stopped = c->closeWhenFlushed = true;
-            return;
-        }
-        if (c->reply->Exhausted()) {
-            if (!m_options.noEndLine) {
-                c->out += c->replyLines > 0 ? "!ENDMSG!,\r\n" : "E,!NO_DATA!,\r\n";
-            }
-            m_log->Write("lookup reply on connection %d: %lld lines for %s", c->fd,
-                         static_cast<long long>(c->replyLines), c->request.c_str());
-            c->reply.reset();
-        }
-    }
-}
-
-bool CFeedServer::AppendLevelOneLine(CConnection* c) {
-    if (c->stopped) {
-        return false;
-    }
-    ++c->lines;
-    if (m_options.level1CloseAfter >= 0 && c->lines >= m_options.level1CloseAfter) {
-        m_log->Write("level1 connection %d: closing after %lld lines (fault)", c->fd,
-                     static_cast<long long>(c->lines));
-        c->stopped = c->closeWhenFlushed = true;
-    }
-    return true;
-}
-
-void CFeedServer::HandleLevelOneLine(CConnection* c, std::string_view line) {
-    if (!line.empty() && line.back() == '\r') {
-        line.remove_suffix(1);
-    }
-    if (line.empty()) {
-        return;
-    }
-    const std::string symbol(line.substr(1));
-    const int64_t now = MonotonicMicros();
-    auto found = std::find_if(c->streams.begin(), c->streams.end(),
-                              [&](const CLevelOneStream& s) { return s.Symbol() == symbol; });
-    if (line[0] == 'w') {
-        m_log->Write("level1 connection %d: watch %s", c->fd, symbol.c_str());
-        if (!IsKnownSymbol(symbol)) {
-            if (AppendLevelOneLine(c)) {
-                CLevelOneStream::AppendNotFound(&c->out, symbol);
-            }
-            return;
-        }
-        if (found == c->streams.end()) {
-            if (c->streams.size() >= static_cast<size_t>(m_options.maxSymbols)) {
-                if (AppendLevelOneLine(c)) {
-                    c->out += "S,SYMBOL LIMIT REACHED," + symbol + "\r\n";
-                }
-                return;
-            }
-            c->streams.emplace_back(symbol, m_replySettings.market, m_clock.NowMicros(),
-                                    !OneMarket(), m_options.numberedTrades);
-            found = c->streams.end() - 1;
-        }
-        if (AppendLevelOneLine(c)) {
-            found->AppendSummary(&c->out, m_clock.Now(), now);
-        }
-        if (OneMarket() && m_options.updateRate > 0) {
-            ScheduleTrades(c);
-        } else if (!m_options.fastest && m_options.updateRate > 0 && c->nextUpdate == kNever) {
-            c->nextUpdate = now + static_cast<int64_t>(1e6 / m_options.updateRate);
-        }
-    } else if (line[0] == 'r') {
-        m_log->Write("level1 connection %d: unwatch %s", c->fd, symbol.c_str());
-        if (found != c->streams.end()) {
-            c->streams.erase(found);
-        }
-        if (c->streams.empty()) {
-            c->nextUpdate = kNever;
-        } else if (OneMarket() && m_options.updateRate > 0) {
-            ScheduleTrades(c);
-        }
-    } else {
-        m_log->Write("level1 connection %d: ignored command %.*s", c->fd,
-                     static_cast<int>(std::min<size_t>(line.size(), 80)), line.data());
-    }
-}
-
-void CFeedServer::ScheduleTrades(CConnection* c) {
-    int64_t next = std::numeric_limits<int64_t>::max();
-    for (const CLevelOneStream& stream : c->streams) {
-        next = std::min(next, stream.NextTradeMicros());
-    }
-    const int64_t monotonic = MonotonicMicros();
-    const int64_t wait = next == std::numeric_limits<int64_t>::max()
-                             ? 60 * kMicrosPerSecond
-                             : std::max<int64_t>(0, next - m_clock.NowMicros());
-    c->nextUpdate = monotonic + std::min(wait, 60 * kMicrosPerSecond);
-}
-
-void CFeedServer::ProduceTrades(CConnection* c) {
-    const int64_t now = m_clock.NowMicros();
-    for (CLevelOneStream& stream : c->streams) {
-        while (stream.TradeDue(now)) {
-            // A client that does not read misses these trades.
-            if (c->Pending() < kHighWater && AppendLevelOneLine(c)) {
-                stream.AppendNextTrade(&c->out, MonotonicMicros());
-            } else if (c->stopped) {
-                return;
-            } else {
-                stream.SkipNextTrade();
-            }
-        }
-    }
-}
-
-void CFeedServer::ProduceLevelOne(CConnection* c, bool timed) {
-    const int64_t stamp = MonotonicMicros();
-    const CivilSeconds now = m_clock.Now();
-    if (timed) {
-        for (CLevelOneStream& stream : c->streams) {
-            if (c->Pending() >= kHighWater || !AppendLevelOneLine(c)) {
-                return;  // a client that does not read misses these updates
-            }
-            stream.AppendUpdate(&c->out, now, stamp);
-        }
-        return;
-    }
-    const size_t begin = c->out.size();
-    while (!c->streams.empty() && c->Pending() < kHighWater &&
-           c->out.size() - begin < kBatchBytes && AppendLevelOneLine(c)) {
-        c->streams[c->nextStream++ % c->streams.size()].AppendUpdate(&c->out, now,
-                                                                     MonotonicMicros());
-    }
-}
-
-void CFeedServer::SendAdminStatus(CConnection* c) {
-    const int64_t now = MonotonicMicros();
-    CAdminStatus status;
-    status.connected = LoginDone(now);
-    status.level1Port = m_level1Port;
-    status.maxSymbols = m_options.maxSymbols;
-    for (const auto& [fd, other] : m_connections) {
-        if (other->port == Port::kLevelOne) {
-            ++status.clients;
-            status.watchedSymbols += static_cast<int64_t>(other->streams.size());
-        }
-    }
-    status.started = m_startCivil;
-    status.now = m_clock.Now();
-    status.login = m_options.login;
-    status.product = m_options.product;
-    status.productVersion = m_options.productVersion;
-    status.bytesSent = m_bytesSent;
-    if (c->Pending() < kHighWater) {
-        c->out += FormatAdminStatus(status);
-    }
-    c->nextStatus = now + kStatusPeriodMicros;
-    if (!status.connected && !m_options.neverConnected) {
-        // Report the change as soon as the login delay has passed.
-        const int64_t loginAt =
-            m_startMicros + static_cast<int64_t>(std::llround(m_options.loginDelaySeconds * 1e6));
-        c->nextStatus = std::min(c->nextStatus, std::max(loginAt, now + 1));
     }
 }
 

@@ -1,5 +1,8 @@
 // The stand-in feed's TCP server: one thread, one epoll loop, serving the
 // admin, lookup and level-one ports on 127.0.0.1 to any number of clients.
+// The transport (sockets, the loop, flushing, the fault modes' port drops)
+// is feed_server.cc; each protocol has its own file (feed_lookup.cc,
+// feed_level_one.cc, feed_admin.cc).
 //
 // Memory is bounded per connection: replies and update streams are produced
 // only while a connection's unsent output is below a high-water mark, so a
@@ -59,6 +62,8 @@ class CFeedServer {
     // next one.
     void ProduceTrades(CConnection* c);
     void ScheduleTrades(CConnection* c);
+    // Makes the heap of next trades anew from every stream (after an unwatch).
+    void RebuildDue(CConnection* c);
     // The level-one port streams the market's trades (not a synthetic walk
     // of its own, as at the maximum rate or with numbered trades).
     bool OneMarket() const { return !m_options.fastest && !m_options.numberedTrades; }

@@ -31,26 +31,34 @@ CLevelOneStream::CLevelOneStream(std::string_view symbol, CMarketShape shape, in
             break;
         }
     }
-    // The last trade up to now, for the last price and the quote.
+    // The last trade up to now, for the last price and the quote. In one
+    // market the walk through the current minute also finds the next trade.
     m_lastCents = m_market.PriceAt(now);
-    for (int64_t m = minuteNow; m >= minuteNow - kSearchMinutes; --m) {
+    const CMinuteBar current = m_market.Minute(minuteNow);
+    if (!m_synthetic) {
+        m_market.DayBefore(minuteNow, &m_volumeBefore, &m_idBefore);
+    }
+    CTick last = m_market.BeforeMinute(current, m_volumeBefore, m_idBefore);
+    CTick coming;
+    const int taken = WalkMinute(current, nowMicros, &last, &coming);
+    bool found = taken > 0;
+    if (!m_synthetic) {
+        m_minute = current;
+        m_index = taken;
+        m_coming = coming;
+        m_volume = last.dayVolume;
+        m_step = last.id;
+    }
+    for (int64_t m = minuteNow - 1; !found && m >= minuteNow - kSearchMinutes; --m) {
         const CMinuteBar bar = m_market.Minute(m);
-        if (bar.trades == 0 || bar.minute * 60 * kMicrosPerSecond > nowMicros) {
-            continue;
+        if (bar.trades > 0) {
+            last = m_market.BeforeMinute(bar, 0, 0);
+            WalkMinute(bar, INT64_MAX, &last, &coming);
+            found = true;
         }
-        std::vector<CTick> ticks;
-        m_market.MinuteTicks(bar, 0, 0, &ticks);
-        auto last = std::find_if(ticks.rbegin(), ticks.rend(),
-                                 [&](const CTick& t) { return t.micros <= nowMicros; });
-        if (last != ticks.rend()) {
-            m_lastCents = last->priceCents;
-            m_lastSize = last->size;
-            m_bidCents = last->bidCents;
-            m_askCents = last->askCents;
-            m_bidSize = last->bidSize;
-            m_askSize = last->askSize;
-            break;
-        }
+    }
+    if (found) {
+        NoteLastTrade(last);
     }
     if (m_previousCloseCents == 0) {
         m_previousCloseCents = m_lastCents;
@@ -69,22 +77,26 @@ CLevelOneStream::CLevelOneStream(std::string_view symbol, CMarketShape shape, in
         Requote(HashValues(m_seed, 0, 11));
         return;
     }
-    m_minute = m_market.Minute(minuteNow);
-    m_market.DayBefore(minuteNow, &m_volumeBefore, &m_idBefore);
-    m_market.MinuteTicks(m_minute, m_volumeBefore, m_idBefore, &m_ticks);
-    m_volume = m_volumeBefore;
-    m_step = m_idBefore;
-    while (m_next < m_ticks.size() && m_ticks[m_next].micros <= nowMicros) {
-        m_volume = m_ticks[m_next].dayVolume;
-        m_step = m_ticks[m_next].id;
-        ++m_next;
-    }
-    if (m_ticks.empty() && m_bidCents == 0) {
+    if (m_minute.trades == 0 && m_bidCents == 0) {
         Requote(HashValues(m_seed, 0, 11));
     }
-    if (m_next == m_ticks.size()) {
+    if (m_index == m_minute.trades) {
         NextMinute();
     }
+}
+
+int CLevelOneStream::WalkMinute(const CMinuteBar& bar, int64_t untilMicros, CTick* last,
+                                CTick* coming) const {
+    int i = 0;
+    for (; i < bar.trades; ++i) {
+        *coming = *last;
+        m_market.NextTick(bar, i, coming);
+        if (coming->micros > untilMicros) {
+            break;
+        }
+        *last = *coming;
+    }
+    return i;
 }
 
 void CLevelOneStream::NextMinute() {
@@ -99,12 +111,15 @@ void CLevelOneStream::NextMinute() {
         }
         m_minute = m_market.Minute(m_minute.minute + 1);
     } while (m_minute.trades == 0 && m_minute.minute < limit);
-    m_market.MinuteTicks(m_minute, m_volumeBefore, m_idBefore, &m_ticks);
-    m_next = 0;
+    m_index = 0;
+    if (m_minute.trades > 0) {
+        m_coming = m_market.BeforeMinute(m_minute, m_volumeBefore, m_idBefore);
+        m_market.NextTick(m_minute, 0, &m_coming);
+    }
 }
 
 int64_t CLevelOneStream::NextTradeMicros() const {
-    return m_next < m_ticks.size() ? m_ticks[m_next].micros : INT64_MAX;
+    return m_index < m_minute.trades ? m_coming.micros : INT64_MAX;
 }
 
 void CLevelOneStream::StartDay(int64_t day) {
@@ -117,7 +132,13 @@ void CLevelOneStream::StartDay(int64_t day) {
 }
 
 const CTick& CLevelOneStream::TakeTrade() {
-    m_taken = m_ticks[m_next++];
+    m_taken = m_coming;
+    // The trade after it, from this one (its quote carries on).
+    if (++m_index < m_minute.trades) {
+        m_market.NextTick(m_minute, m_index, &m_coming);
+    } else {
+        NextMinute();
+    }
     const CTick& tick = m_taken;
     if (DayOf(tick.time) != m_day) {
         StartDay(DayOf(tick.time));
@@ -136,18 +157,19 @@ const CTick& CLevelOneStream::TakeTrade() {
         // at the last price, as when the stream began.
         m_openCents = m_highCents = m_lowCents = tick.priceCents;
     }
-    m_lastCents = tick.priceCents;
-    m_lastSize = tick.size;
+    NoteLastTrade(tick);
     m_volume = tick.dayVolume;
     m_step = tick.id;
+    return tick;
+}
+
+void CLevelOneStream::NoteLastTrade(const CTick& tick) {
+    m_lastCents = tick.priceCents;
+    m_lastSize = tick.size;
     m_bidCents = tick.bidCents;
     m_askCents = tick.askCents;
     m_bidSize = tick.bidSize;
     m_askSize = tick.askSize;
-    if (m_next == m_ticks.size()) {
-        NextMinute();
-    }
-    return tick;
 }
 
 void CLevelOneStream::AppendNextTrade(std::string* out, int64_t stampMicros) {

@@ -10,14 +10,13 @@
 // The marker after the time of an update line is t for a trade in the
 // regular session, T for an extended-hours trade and b for a quote change
 // without a trade (synthetic streams only); summary lines carry the time without marker. The send
-// time stamp is the monotonic clock in microseconds when the line was made. Every other field is
-// empty.
+// time stamp is the caller's: the monotonic clock in microseconds when the line goes to the
+// socket. Every other field is empty.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "feedsim/civil_time.h"
 #include "feedsim/synthetic_market.h"
@@ -63,8 +62,15 @@ class CLevelOneStream {
     void AppendLine(std::string* out, char type, CivilSeconds now, char marker,
                     int64_t stampMicros) const;
     void Requote(uint64_t h);
-    // Loads the first minute after the current one that has trades.
+    // Moves to the first minute after the current one that has trades and
+    // makes its first trade the next one.
     void NextMinute();
+    // Walks the bar's trades on from *last (the market's BeforeMinute value):
+    // returns how many lie at or before untilMicros; *last is then the last
+    // of them (unchanged when none) and *coming the one after it, if any.
+    int WalkMinute(const CMinuteBar& bar, int64_t untilMicros, CTick* last, CTick* coming) const;
+    // The last price and size and the quote of a trade.
+    void NoteLastTrade(const CTick& tick);
     // Takes the next trade into the day's values.
     const CTick& TakeTrade();
     void StartDay(int64_t day);
@@ -80,15 +86,17 @@ class CLevelOneStream {
     int64_t m_volume = 0;
     int64_t m_bidCents = 0, m_askCents = 0, m_bidSize = 0, m_askSize = 0;
     // One market: the day the values are of, whether its regular trading
-    // began, the current minute and its trades, and the next one to send.
+    // began, the current minute and the next trade to send (its number in
+    // the minute; none when it is the minute's count). Trades are made one
+    // at a time as they are sent, so a stream holds no minute's worth.
     int64_t m_day = 0;
     bool m_dayOpened = false;
     CMinuteBar m_minute;
     int64_t m_volumeBefore = 0;  // the day's volume before the current minute
     uint32_t m_idBefore = 0;
-    std::vector<CTick> m_ticks;
-    size_t m_next = 0;
-    CTick m_taken;  // the trade taken last (the minute's trades may be reloaded)
+    int m_index = 0;
+    CTick m_coming;
+    CTick m_taken;  // the trade taken last
 };
 
 }  // namespace feedsim

@@ -154,18 +154,27 @@ double CSyntheticMarket::MeanTrades(int64_t minute, bool* regular) const {
     return *regular ? perMinute : perMinute / 2.0;
 }
 
-CMinuteBar CSyntheticMarket::Minute(int64_t minute) const {
-    CMinuteBar bar;
-    bar.minute = minute;
-    const double mean = MeanTrades(minute, &bar.regular);
+uint64_t CSyntheticMarket::MinuteCount(int64_t minute, CMinuteBar* bar) const {
+    bar->minute = minute;
+    const double mean = MeanTrades(minute, &bar->regular);
     if (mean <= 0.0) {
-        return bar;
+        return 0;
     }
     const uint64_t h = HashValues(m_seed ^ kMinuteSalt, static_cast<uint64_t>(minute), 1);
     const uint64_t g = HashValues(m_seed ^ kMinuteSalt, static_cast<uint64_t>(minute), 2);
     // A jitter of +-30 % and a random rounding keep low rates right on average.
     const double drawn = mean * (0.7 + 0.6 * Unit(h)) + Unit(g);
-    bar.trades = static_cast<int32_t>(std::min(drawn, 1.0e6));
+    bar->trades = static_cast<int32_t>(std::min(drawn, 1.0e6));
+    if (bar->trades > 0) {
+        bar->baseSize = static_cast<int32_t>(100 * (2 + (g >> 44) % 4));
+        bar->volume = static_cast<int64_t>(bar->trades) * bar->baseSize;
+    }
+    return g;
+}
+
+CMinuteBar CSyntheticMarket::Minute(int64_t minute) const {
+    CMinuteBar bar;
+    const uint64_t g = MinuteCount(minute, &bar);
     if (bar.trades == 0) {
         return bar;
     }
@@ -177,8 +186,6 @@ CMinuteBar CSyntheticMarket::Minute(int64_t minute) const {
     const int64_t down = n >= 4 ? static_cast<int64_t>((g >> 32) % (extra + 1)) : 0;
     bar.highCents = std::max(bar.openCents, bar.closeCents) + up;
     bar.lowCents = std::max<int64_t>(1, std::min(bar.openCents, bar.closeCents) - down);
-    bar.baseSize = static_cast<int32_t>(100 * (2 + (g >> 44) % 4));
-    bar.volume = static_cast<int64_t>(n) * bar.baseSize;
     if (n >= 3) {
         bar.highIndex = 1 + static_cast<int32_t>((g >> 8) % static_cast<uint64_t>(n - 2));
     }
@@ -191,73 +198,82 @@ CMinuteBar CSyntheticMarket::Minute(int64_t minute) const {
     return bar;
 }
 
-void CSyntheticMarket::MinuteTicks(const CMinuteBar& bar, int64_t dayVolumeBefore,
-                                   uint32_t idBefore, std::vector<CTick>* out) const {
-    out->clear();
+CTick CSyntheticMarket::BeforeMinute(const CMinuteBar& bar, int64_t dayVolumeBefore,
+                                     uint32_t idBefore) const {
+    CTick tick;
+    tick.extended = m_shape.session && !bar.regular;
+    tick.dayVolume = dayVolumeBefore;
+    tick.id = idBefore;
+    return tick;
+}
+
+void CSyntheticMarket::NextTick(const CMinuteBar& bar, int i, CTick* trade) const {
+    CTick& tick = *trade;
     const int n = bar.trades;
-    if (n <= 0) {
-        return;
-    }
-    out->reserve(static_cast<size_t>(n));
     const int64_t startMicros = bar.minute * 60 * kMicrosPerSecond;
     const double slot = 60.0 * kMicrosPerSecond / n;
     const int64_t extra = std::max<int64_t>(1, bar.openCents / 2000);
     const int32_t lots = bar.baseSize / 100;
     const uint64_t minute = static_cast<uint64_t>(bar.minute);
-    CTick tick;
-    tick.extended = m_shape.session && !bar.regular;
-    tick.dayVolume = dayVolumeBefore;
-    tick.id = idBefore;
-    for (int i = 0; i < n; ++i) {
-        const uint64_t h = HashValues(m_seed ^ kTradeSalt, minute, static_cast<uint64_t>(i));
-        // Each trade in its own slot of the minute, so times only increase.
-        tick.micros = startMicros + static_cast<int64_t>((i + Unit(h)) * slot);
-        tick.micros = std::min(tick.micros, startMicros + 60 * kMicrosPerSecond - 1);
-        tick.time = tick.micros / kMicrosPerSecond;
-        if (i == 0) {
-            tick.priceCents = bar.openCents;
-        } else if (i == n - 1) {
-            tick.priceCents = bar.closeCents;
-        } else if (i == bar.highIndex) {
-            tick.priceCents = bar.highCents;
-        } else if (i == bar.lowIndex) {
-            tick.priceCents = bar.lowCents;
+    const uint64_t h = HashValues(m_seed ^ kTradeSalt, minute, static_cast<uint64_t>(i));
+    // Each trade in its own slot of the minute, so times only increase.
+    tick.micros = startMicros + static_cast<int64_t>((i + Unit(h)) * slot);
+    tick.micros = std::min(tick.micros, startMicros + 60 * kMicrosPerSecond - 1);
+    tick.time = tick.micros / kMicrosPerSecond;
+    if (i == 0) {
+        tick.priceCents = bar.openCents;
+    } else if (i == n - 1) {
+        tick.priceCents = bar.closeCents;
+    } else if (i == bar.highIndex) {
+        tick.priceCents = bar.highCents;
+    } else if (i == bar.lowIndex) {
+        tick.priceCents = bar.lowCents;
+    } else {
+        const double along = static_cast<double>(i) / (n - 1);
+        const int64_t path = bar.openCents + std::llround((bar.closeCents - bar.openCents) * along);
+        const int64_t noise = static_cast<int64_t>((h >> 12) % (2 * extra + 1)) - extra;
+        tick.priceCents = std::clamp(path + noise, bar.lowCents, bar.highCents);
+    }
+    // Sizes in pairs (i, n-1-i) around the base: the pair sums to twice
+    // the base, so the minute's volume is known without its trades.
+    const int pair = std::min(i, n - 1 - i);
+    int64_t delta = 0;
+    if (i != n - 1 - i) {
+        const uint64_t s = HashValues(m_seed ^ kSizeSalt, minute, static_cast<uint64_t>(pair));
+        if (s % 100 < 85) {
+            delta = 100 * (static_cast<int64_t>((s >> 8) % (2 * lots - 1)) - (lots - 1));
         } else {
-            const double along = static_cast<double>(i) / (n - 1);
-            const int64_t path =
-                bar.openCents + std::llround((bar.closeCents - bar.openCents) * along);
-            const int64_t noise = static_cast<int64_t>((h >> 12) % (2 * extra + 1)) - extra;
-            tick.priceCents = std::clamp(path + noise, bar.lowCents, bar.highCents);
+            delta = static_cast<int64_t>((s >> 8) % (2 * bar.baseSize - 1)) - (bar.baseSize - 1);
         }
-        // Sizes in pairs (i, n-1-i) around the base: the pair sums to twice
-        // the base, so the minute's volume is known without its trades.
-        const int pair = std::min(i, n - 1 - i);
-        int64_t delta = 0;
-        if (i != n - 1 - i) {
-            const uint64_t s = HashValues(m_seed ^ kSizeSalt, minute, static_cast<uint64_t>(pair));
-            if (s % 100 < 85) {
-                delta = 100 * (static_cast<int64_t>((s >> 8) % (2 * lots - 1)) - (lots - 1));
-            } else {
-                delta =
-                    static_cast<int64_t>((s >> 8) % (2 * bar.baseSize - 1)) - (bar.baseSize - 1);
-            }
-            if (i > pair) {
-                delta = -delta;
-            }
+        if (i > pair) {
+            delta = -delta;
         }
-        tick.size = static_cast<int32_t>(bar.baseSize + delta);
-        const uint64_t q = HashValues(m_seed ^ kQuoteSalt, minute, static_cast<uint64_t>(i));
-        if (i == 0 || tick.priceCents < tick.bidCents || tick.priceCents > tick.askCents ||
-            (q & 1) == 0) {
-            const int64_t spread = 1 + static_cast<int64_t>((q >> 4) % 3) + (tick.extended ? 2 : 0);
-            tick.bidCents = std::max<int64_t>(
-                1, tick.priceCents - static_cast<int64_t>((q >> 8) % (spread + 1)));
-            tick.askCents = tick.bidCents + spread;
-            tick.bidSize = static_cast<int32_t>(100 * (1 + (q >> 16) % 50));
-            tick.askSize = static_cast<int32_t>(100 * (1 + (q >> 24) % 50));
-        }
-        tick.dayVolume += tick.size;
-        ++tick.id;
+    }
+    tick.size = static_cast<int32_t>(bar.baseSize + delta);
+    const uint64_t q = HashValues(m_seed ^ kQuoteSalt, minute, static_cast<uint64_t>(i));
+    if (i == 0 || tick.priceCents < tick.bidCents || tick.priceCents > tick.askCents ||
+        (q & 1) == 0) {
+        const int64_t spread = 1 + static_cast<int64_t>((q >> 4) % 3) + (tick.extended ? 2 : 0);
+        tick.bidCents =
+            std::max<int64_t>(1, tick.priceCents - static_cast<int64_t>((q >> 8) % (spread + 1)));
+        tick.askCents = tick.bidCents + spread;
+        tick.bidSize = static_cast<int32_t>(100 * (1 + (q >> 16) % 50));
+        tick.askSize = static_cast<int32_t>(100 * (1 + (q >> 24) % 50));
+    }
+    tick.dayVolume += tick.size;
+    ++tick.id;
+}
+
+void CSyntheticMarket::MinuteTicks(const CMinuteBar& bar, int64_t dayVolumeBefore,
+                                   uint32_t idBefore, std::vector<CTick>* out) const {
+    out->clear();
+    if (bar.trades <= 0) {
+        return;
+    }
+    out->reserve(static_cast<size_t>(bar.trades));
+    CTick tick = BeforeMinute(bar, dayVolumeBefore, idBefore);
+    for (int i = 0; i < bar.trades; ++i) {
+        NextTick(bar, i, &tick);
         out->push_back(tick);
     }
 }
@@ -266,7 +282,8 @@ void CSyntheticMarket::DayBefore(int64_t minute, int64_t* volume, uint32_t* trad
     *volume = 0;
     *trades = 0;
     for (int64_t m = FloorDiv(minute, kMinutesPerDay) * kMinutesPerDay; m < minute; ++m) {
-        const CMinuteBar bar = Minute(m);
+        CMinuteBar bar;
+        MinuteCount(m, &bar);
         *volume += bar.volume;
         *trades += static_cast<uint32_t>(bar.trades);
     }
@@ -310,7 +327,6 @@ bool CSyntheticMarket::DayBar(int64_t day, int64_t untilMicros, CDayBar* out) co
         out->closeCents = close;
         out->volume += volume;
     };
-    std::vector<CTick> ticks;
     for (int64_t m = day * kMinutesPerDay; m < (day + 1) * kMinutesPerDay; ++m) {
         const int64_t start = m * 60 * kMicrosPerSecond;
         if (start > untilMicros) {
@@ -324,11 +340,13 @@ bool CSyntheticMarket::DayBar(int64_t day, int64_t untilMicros, CDayBar* out) co
             add(bar.openCents, bar.highCents, bar.lowCents, bar.closeCents, bar.volume);
             continue;
         }
-        MinuteTicks(bar, 0, 0, &ticks);
-        for (const CTick& t : ticks) {
-            if (t.micros <= untilMicros) {
-                add(t.priceCents, t.priceCents, t.priceCents, t.priceCents, t.size);
+        CTick t = BeforeMinute(bar, 0, 0);
+        for (int i = 0; i < bar.trades; ++i) {
+            NextTick(bar, i, &t);
+            if (t.micros > untilMicros) {
+                break;
             }
+            add(t.priceCents, t.priceCents, t.priceCents, t.priceCents, t.size);
         }
     }
     return any;

@@ -107,6 +107,13 @@ class CSyntheticMarket {
     void MinuteTicks(const CMinuteBar& bar, int64_t dayVolumeBefore, uint32_t idBefore,
                      std::vector<CTick>* out) const;
 
+    // The same one trade at a time, without keeping the minute's trades:
+    // BeforeMinute gives the value NextTick turns into the minute's first
+    // trade (i 0), and NextTick turns trade i - 1 into trade i (i below
+    // bar.trades).
+    CTick BeforeMinute(const CMinuteBar& bar, int64_t dayVolumeBefore, uint32_t idBefore) const;
+    void NextTick(const CMinuteBar& bar, int i, CTick* trade) const;
+
     // The day's volume and trade count before the minute.
     void DayBefore(int64_t minute, int64_t* volume, uint32_t* trades) const;
 
@@ -126,6 +133,9 @@ class CSyntheticMarket {
     double LogPrice(int64_t minute) const;
     int64_t PriceCents(int64_t minute) const;
     double MeanTrades(int64_t minute, bool* regular) const;
+    // The minute's count of trades, base size and volume (no prices); returns
+    // the hash the rest of its bar is drawn from.
+    uint64_t MinuteCount(int64_t minute, CMinuteBar* bar) const;
 
     uint64_t m_seed;
     CMarketShape m_shape;

@@ -6,9 +6,11 @@
 // receives the same stream over loopback and only splits every line into 62
 // std::string fields.
 //
-//   levelone_e2e_bench [SECONDS [ROUNDS [SYMBOLS]]]   (default 4 s, 3 rounds, 500)
+//   levelone_e2e_bench [--phase PHASE]... [SECONDS [ROUNDS [SYMBOLS]]]
+//   (default 4 s, 3 rounds, 500, all four phases)
 //
-// Each round runs four phases, each in a child process with its own feed:
+// Each round runs four phases (or those --phase names), each in a child
+// process with its own feed:
 // baseline and plug-in with the feed at its maximum rate (update lines/s
 // passed to the receiver), then baseline and plug-in with the feed at 20,000
 // lines/s in all (40 updates/s per symbol of 500; delay from the feed's
@@ -30,12 +32,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -476,12 +480,41 @@ CPhaseResult RunPhase(Phase phase, const testing::CPrivateEnvironment& env, doub
 }
 
 constexpr char kUsage[] =
-    "Usage: levelone_e2e_bench [SECONDS [ROUNDS [SYMBOLS]]]\n"
+    "Usage: levelone_e2e_bench [--phase PHASE]... [SECONDS [ROUNDS [SYMBOLS]]]\n"
     "The shipped plug-in in the stand-in host against orvella-feed-sim, beside a\n"
     "split-only client: lines/s at the feed's maximum rate and the delay from the\n"
     "feed's send to NSTCOMMITROW at 20,000 lines/s. SECONDS per phase (4), ROUNDS\n"
     "(3), SYMBOLS watched (500; 5000 for a whole symbol list). Exit 1 when a\n"
-    "target is missed.\n";
+    "target is missed.\n"
+    "  --phase PHASE  run only the named phases of each round (repeatable):\n"
+    "                 baseline-max, plugin-max, baseline-paced, plugin-paced, or\n"
+    "                 max and paced for both of a rate; all four by default. A\n"
+    "                 target is judged only when the phases it compares ran.\n";
+
+// The phases a --phase name stands for, as bits of 1 << Phase; 0 for an
+// unknown name.
+unsigned PhaseBits(std::string_view name) {
+    const auto bit = [](Phase phase) { return 1u << static_cast<int>(phase); };
+    if (name == "baseline-max") {
+        return bit(Phase::kBaselineMax);
+    }
+    if (name == "plugin-max") {
+        return bit(Phase::kPlugInMax);
+    }
+    if (name == "baseline-paced") {
+        return bit(Phase::kBaselinePaced);
+    }
+    if (name == "plugin-paced") {
+        return bit(Phase::kPlugInPaced);
+    }
+    if (name == "max") {
+        return bit(Phase::kBaselineMax) | bit(Phase::kPlugInMax);
+    }
+    if (name == "paced") {
+        return bit(Phase::kBaselinePaced) | bit(Phase::kPlugInPaced);
+    }
+    return 0;
+}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -494,16 +527,41 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
     using namespace orvella;
     const cli::CProgram program{"levelone_e2e_bench", kUsage};
-    if (const int code = cli::AnswerNumberOperands(program, argc, argv); code >= 0)
-        return code;
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 4.0;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    g_nSymbols = argc > 3 ? std::atoi(argv[3]) : kBenchSymbols;
+    unsigned chosen = 0;
+    std::vector<const char*> operands;
+    for (int i = 1; i < argc; ++i) {
+        if (const int code = cli::AnswerStandardOption(program, argv[i]); code >= 0)
+            return code;
+        if (std::string_view(argv[i]) == "--phase") {
+            const unsigned bits = i + 1 < argc ? PhaseBits(argv[i + 1]) : 0;
+            if (bits == 0) {
+                std::fprintf(stderr, "levelone_e2e_bench: --phase needs one of the names below\n");
+                std::fputs(kUsage, stderr);
+                return cli::kExitUnknownOption;
+            }
+            chosen |= bits;
+            ++i;
+            continue;
+        }
+        if (!std::isdigit(static_cast<unsigned char>(argv[i][0])))
+            return cli::RefuseOption(program, argv[i]);
+        operands.push_back(argv[i]);
+    }
+    const auto operand = [&](size_t index) {
+        return index < operands.size() ? operands[index] : nullptr;
+    };
+    const double seconds = operand(0) != nullptr ? std::atof(operand(0)) : 4.0;
+    const int rounds = operand(1) != nullptr ? std::atoi(operand(1)) : 3;
+    g_nSymbols = operand(2) != nullptr ? std::atoi(operand(2)) : kBenchSymbols;
     if (seconds <= 0 || rounds <= 0 || g_nSymbols <= 0 || g_nSymbols > kPacedLinesPerSecond ||
-        argc > 4) {
+        operands.size() > 3) {
         std::fputs(kUsage, stderr);
         return cli::kExitUnknownOption;
     }
+    const unsigned phases = chosen != 0 ? chosen : 0xFu;
+    const auto runs = [phases](Phase phase) {
+        return (phases & (1u << static_cast<int>(phase))) != 0;
+    };
     const CTargets targets = TargetsFor(g_nSymbols);
     // A private registry, home and runtime folder; Orvalink.exe from the build.
     const testing::CPrivateEnvironment env(testing::Launcher::kBuild);
@@ -513,10 +571,15 @@ int main(int argc, char** argv) {
     std::vector<double> throughputRatios, cpuRatios, plugInRates, baselineRates, p99s, medians,
         p99Ratios;
     bool sound = true;
+    int counted = 0;
     for (int round = 1; round <= rounds; ++round) {
         CPhaseResult results[4];
+        bool roundOk = true;
         for (Phase phase :
              {Phase::kBaselineMax, Phase::kPlugInMax, Phase::kBaselinePaced, Phase::kPlugInPaced}) {
+            if (!runs(phase)) {
+                continue;
+            }
             CPhaseResult& r = results[static_cast<int>(phase)];
             r = RunPhase(phase, env, seconds);
             std::printf("round %d, %-38s %9.0f lines/s (%9.0f per CPU second)", round,
@@ -532,6 +595,7 @@ int main(int argc, char** argv) {
                 std::printf(", %lld unmatched, %lld price mismatches",
                             static_cast<long long>(r.unmatched),
                             static_cast<long long>(r.priceMismatches));
+                sound = sound && r.unmatched == 0 && r.priceMismatches == 0;
             }
             if (r.boxes > 0) {
                 std::printf(", %d message boxes", r.boxes);
@@ -539,34 +603,42 @@ int main(int argc, char** argv) {
             std::printf("%s\n", r.ok != 0 ? "" : "  FAILED");
             std::fflush(stdout);
             sound = sound && r.ok != 0 && r.boxes == 0;
+            roundOk = roundOk && r.ok != 0;
+            // The delay is that of the paced rate only if the feed kept it up.
+            if (IsPaced(phase) && r.ok != 0 && r.linesPerSecond < 0.9 * kPacedLinesPerSecond) {
+                std::printf("round %d: the feed sent %.0f lines/s, not %d: delays not counted\n",
+                            round, r.linesPerSecond, kPacedLinesPerSecond);
+                sound = false;
+            }
         }
+        if (!roundOk) {
+            continue;  // a failed phase is reported above and left out of the medians
+        }
+        ++counted;
         const CPhaseResult& base = results[static_cast<int>(Phase::kBaselineMax)];
         const CPhaseResult& plug = results[static_cast<int>(Phase::kPlugInMax)];
         const CPhaseResult& basePaced = results[static_cast<int>(Phase::kBaselinePaced)];
         const CPhaseResult& plugPaced = results[static_cast<int>(Phase::kPlugInPaced)];
-        sound = sound && plugPaced.unmatched == 0 && plugPaced.priceMismatches == 0;
-        // The delay is that of the paced rate only if the feed kept it up.
-        for (const CPhaseResult* paced : {&basePaced, &plugPaced}) {
-            if (paced->ok != 0 && paced->linesPerSecond < 0.9 * kPacedLinesPerSecond) {
-                std::printf("round %d: the feed sent %.0f lines/s, not %d: delays not counted\n",
-                            round, paced->linesPerSecond, kPacedLinesPerSecond);
-                sound = false;
-            }
+        if (runs(Phase::kPlugInMax)) {
+            plugInRates.push_back(plug.linesPerSecond);
         }
-        if (base.ok == 0 || plug.ok == 0 || basePaced.ok == 0 || plugPaced.ok == 0) {
-            continue;  // a failed phase is reported above and left out of the medians
+        if (runs(Phase::kBaselineMax)) {
+            baselineRates.push_back(base.linesPerSecond);
         }
-        plugInRates.push_back(plug.linesPerSecond);
-        baselineRates.push_back(base.linesPerSecond);
-        throughputRatios.push_back(
-            base.linesPerSecond > 0 ? plug.linesPerSecond / base.linesPerSecond : 0.0);
-        cpuRatios.push_back(
-            base.linesPerCpuSecond > 0 ? plug.linesPerCpuSecond / base.linesPerCpuSecond : 0.0);
-        medians.push_back(plugPaced.medianMs);
-        p99s.push_back(plugPaced.p99Ms);
-        p99Ratios.push_back(basePaced.p99Ms > 0 ? plugPaced.p99Ms / basePaced.p99Ms : 0.0);
+        if (runs(Phase::kPlugInMax) && runs(Phase::kBaselineMax)) {
+            throughputRatios.push_back(
+                base.linesPerSecond > 0 ? plug.linesPerSecond / base.linesPerSecond : 0.0);
+            cpuRatios.push_back(
+                base.linesPerCpuSecond > 0 ? plug.linesPerCpuSecond / base.linesPerCpuSecond : 0.0);
+        }
+        if (runs(Phase::kPlugInPaced)) {
+            medians.push_back(plugPaced.medianMs);
+            p99s.push_back(plugPaced.p99Ms);
+        }
+        if (runs(Phase::kPlugInPaced) && runs(Phase::kBaselinePaced)) {
+            p99Ratios.push_back(basePaced.p99Ms > 0 ? plugPaced.p99Ms / basePaced.p99Ms : 0.0);
+        }
     }
-    const int counted = static_cast<int>(plugInRates.size());
     const auto spread = [](std::vector<double> values) {
         std::sort(values.begin(), values.end());
         char text[64];
@@ -574,23 +646,49 @@ int main(int argc, char** argv) {
                       values.empty() ? 0.0 : values.back());
         return std::string(text);
     };
-    const double rate = Median(plugInRates);
-    const double ratio = Median(throughputRatios);
-    const double p99 = Median(p99s);
-    const double p99Ratio = Median(p99Ratios);
-    const bool throughputMet = rate >= targets.linesPerSecond && ratio >= targets.throughputRatio;
-    const bool delayMet = p99 < targets.p99Ms && p99Ratio <= targets.p99Ratio;
-    std::printf(
-        "median of %d rounds: plug-in %.0f lines/s, baseline %.0f lines/s, ratio %.2f "
-        "(rounds %s; target >= %.0f lines/s and >= %.2f): %s; per CPU second of the "
-        "receiving thread %.2f (rounds %s)\n",
-        counted, rate, Median(baselineRates), ratio, spread(throughputRatios).c_str(),
-        targets.linesPerSecond, targets.throughputRatio, throughputMet ? "met" : "MISSED",
-        Median(cpuRatios), spread(cpuRatios).c_str());
-    std::printf(
-        "median of %d rounds at 20,000 lines/s: delay median %.3f ms, p99 %.3f ms (rounds "
-        "%s ms), %.2fx the baseline's p99 (rounds %s; target p99 < %.1f ms and <= %.1fx): %s\n",
-        counted, Median(medians), p99, spread(p99s).c_str(), p99Ratio, spread(p99Ratios).c_str(),
-        targets.p99Ms, targets.p99Ratio, delayMet ? "met" : "MISSED");
-    return sound && counted == rounds && throughputMet && delayMet ? 0 : 1;
+    bool met = true;
+    if (runs(Phase::kPlugInMax)) {
+        const double rate = Median(plugInRates);
+        const bool ratioJudged = runs(Phase::kBaselineMax);
+        const double ratio = Median(throughputRatios);
+        const bool throughputMet =
+            rate >= targets.linesPerSecond && (!ratioJudged || ratio >= targets.throughputRatio);
+        met = met && throughputMet;
+        std::printf("median of %d rounds: plug-in %.0f lines/s", counted, rate);
+        if (ratioJudged) {
+            std::printf(", baseline %.0f lines/s, ratio %.2f (rounds %s)", Median(baselineRates),
+                        ratio, spread(throughputRatios).c_str());
+        }
+        std::printf(" (target >= %.0f lines/s", targets.linesPerSecond);
+        if (ratioJudged) {
+            std::printf(" and >= %.2f", targets.throughputRatio);
+        }
+        std::printf("): %s", throughputMet ? "met" : "MISSED");
+        if (ratioJudged) {
+            std::printf("; per CPU second of the receiving thread %.2f (rounds %s)",
+                        Median(cpuRatios), spread(cpuRatios).c_str());
+        }
+        std::printf("\n");
+    }
+    if (runs(Phase::kPlugInPaced)) {
+        const double p99 = Median(p99s);
+        const bool ratioJudged = runs(Phase::kBaselinePaced);
+        const double p99Ratio = Median(p99Ratios);
+        const bool delayMet = p99 < targets.p99Ms && (!ratioJudged || p99Ratio <= targets.p99Ratio);
+        met = met && delayMet;
+        std::printf(
+            "median of %d rounds at 20,000 lines/s: delay median %.3f ms, p99 %.3f ms "
+            "(rounds %s ms)",
+            counted, Median(medians), p99, spread(p99s).c_str());
+        if (ratioJudged) {
+            std::printf(", %.2fx the baseline's p99 (rounds %s)", p99Ratio,
+                        spread(p99Ratios).c_str());
+        }
+        std::printf(" (target p99 < %.1f ms", targets.p99Ms);
+        if (ratioJudged) {
+            std::printf(" and <= %.1fx", targets.p99Ratio);
+        }
+        std::printf("): %s\n", delayMet ? "met" : "MISSED");
+    }
+    return sound && counted == rounds && met ? 0 : 1;
 }

@@ -213,11 +213,14 @@ std::vector<std::string> StreamedTrades(int port, int milliseconds) {
 }
 
 // What the level-one port streamed is in the lookup port's history
-// afterwards, each trade once and in order, also when the history comes from
-// the stand-in restarted with its clock running on from where it was.
+// afterwards, each trade once and in order, also when the stream runs into
+// the next minute, and when the history comes from the stand-in restarted
+// with its clock running on from where it was.
 struct CStreamRun {
     const char* name;
-    bool restart;
+    const char* start;      // the feed's clock at the first start
+    const char* restartAt;  // its clock at the second start; none when null
+    const char* historyFrom;
 };
 
 void PrintTo(const CStreamRun& run, std::ostream* out) {
@@ -227,19 +230,19 @@ void PrintTo(const CStreamRun& run, std::ostream* out) {
 class FeedSimOneMarketTest : public ::testing::TestWithParam<CStreamRun> {};
 
 TEST_P(FeedSimOneMarketTest, HistoryHoldsEveryStreamedTradeOnce) {
-    const std::vector<std::string> options = {"--now", kNow, "--update-rate", "20"};
+    const CStreamRun& run = GetParam();
     std::vector<std::vector<std::string>> runs;
     auto sim = std::make_unique<CSimProcess>();
-    ASSERT_TRUE(sim->Start(options));
+    ASSERT_TRUE(sim->Start({"--now", run.start, "--update-rate", "20"}));
     runs.push_back(StreamedTrades(sim->level1, 2500));
-    if (GetParam().restart) {
-        // The second run's clock starts where the first one's stood.
+    if (run.restartAt != nullptr) {
         EXPECT_EQ(sim->Stop(), 0);
         sim = std::make_unique<CSimProcess>();
-        ASSERT_TRUE(sim->Start({"--now", "2024-03-06 11:00:03", "--update-rate", "20"}));
+        ASSERT_TRUE(sim->Start({"--now", run.restartAt, "--update-rate", "20"}));
         runs.push_back(StreamedTrades(sim->level1, 1500));
     }
-    std::vector<std::string> history = Request(sim->lookup, "HTT,ABC,20240306 110000,,,,,1");
+    std::vector<std::string> history =
+        Request(sim->lookup, std::string("HTT,ABC,") + run.historyFrom + ",,,,,1");
     ASSERT_FALSE(history.empty());
     history.pop_back();  // the end line
     for (const std::vector<std::string>& streamed : runs) {
@@ -252,9 +255,13 @@ TEST_P(FeedSimOneMarketTest, HistoryHoldsEveryStreamedTradeOnce) {
     EXPECT_EQ(sim->Stop(), 0);
 }
 
+// The second run's clock starts where the first one's stood.
 INSTANTIATE_TEST_SUITE_P(Runs, FeedSimOneMarketTest,
-                         ::testing::Values(CStreamRun{"one_run", false},
-                                           CStreamRun{"restarted_with_the_clock_running_on", true}),
+                         ::testing::Values(CStreamRun{"one_run", kNow, nullptr, "20240306 110000"},
+                                           CStreamRun{"into_the_next_minute", "2024-03-06 10:59:59",
+                                                      nullptr, "20240306 105900"},
+                                           CStreamRun{"restarted_with_the_clock_running_on", kNow,
+                                                      "2024-03-06 11:00:03", "20240306 110000"}),
                          [](const ::testing::TestParamInfo<CStreamRun>& info) {
                              return std::string(info.param.name);
                          });
