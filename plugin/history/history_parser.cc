@@ -153,12 +153,15 @@ void ProgressStep(CHistoryData& data, const CDateFieldParts& parts) {
 // field's parts for the progress step.
 bool ReadLineDate(CHistoryData& data, std::wstring_view line, std::wstring_view date, bool withTime,
                   bool numbersRead, CDateFieldParts* parts, HostDate* when) {
-    if (ReadDateFieldParts(date, withTime, parts) && numbersRead) {
-        *when = DateFromParts(parts->year, parts->month, parts->day, parts->hour, parts->minute,
-                              parts->second);
-        if (when->status == kDateValid) {
-            return true;
-        }
+    bool read = false;
+    if (withTime) {
+        read = data.m_lineDay.Read(date, parts, when);
+    } else if (ReadDateFieldParts(date, false, parts)) {
+        *when = DateFromParts(parts->year, parts->month, parts->day, 0, 0, 0);
+        read = true;
+    }
+    if (read && numbersRead && when->status == kDateValid) {
+        return true;
     }
     LogMalformedLine(data, line);
     return false;
