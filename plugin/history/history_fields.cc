@@ -29,6 +29,11 @@ const wchar_t* CFieldReader::FieldEnd(const wchar_t* from) const {
     return comma != nullptr ? comma : m_end;
 }
 
+bool CFieldReader::ReadWholeField(const wchar_t* start, double* value) {
+    m_at = FieldEnd(m_at);
+    return ReadFiniteNumber(std::wstring_view(start, static_cast<size_t>(m_at - start)), value);
+}
+
 namespace {
 
 // The value of the count digits at text[pos...], which the caller has made

@@ -75,9 +75,7 @@ class CFieldReader {
             digits += fraction;
         }
         if ((m_at != m_end && *m_at != L',') || digits == 0 || digits > 15) {
-            m_at = FieldEnd(m_at);
-            *read = ReadFiniteNumber(std::wstring_view(start, static_cast<size_t>(m_at - start)),
-                                     value);
+            *read = ReadWholeField(start, value);
             return true;
         }
         const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction];
@@ -110,6 +108,10 @@ class CFieldReader {
         }
         return m_at != m_end;
     }
+
+    // The field from start on read by ReadFiniteNumber; the reader moves to
+    // its end. Out of line, so that the usual number's path stays short.
+    bool ReadWholeField(const wchar_t* start, double* value);
 
     // Where the field running at from ends: its comma or the line's end.
     const wchar_t* FieldEnd(const wchar_t* from) const;
