@@ -1,5 +1,6 @@
 #include "plugin/history/history_parser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
@@ -191,8 +192,10 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
         return;
     }
     fields.Next(&conditions);
-    // Extended trades are left out unless the setting admits them.
-    if (Globals().extendedTradesEnabled == 0 && conditions.find(L'E') != std::wstring_view::npos) {
+    // Extended trades are left out unless the setting admits them. The field
+    // is a letter or two: looked at in place, without a library search.
+    if (Globals().extendedTradesEnabled == 0 &&
+        std::find(conditions.begin(), conditions.end(), L'E') != conditions.end()) {
         return;
     }
     CDateFieldParts parts;
