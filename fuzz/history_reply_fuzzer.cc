@@ -5,7 +5,9 @@
 // boundary), and that lines with NUL bytes, over-long lines and values that
 // are no finite numbers are skipped alike however the text is cut. Each line's
 // fields, as the parser reads them (as text or converted while they are cut),
-// are checked against a plain cut at every comma and ReadFiniteNumber.
+// are checked against a plain cut at every comma and ReadFiniteNumber, and
+// each line's date as read with the day of the line before against reading
+// it alone.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <bit>
@@ -116,6 +118,10 @@ CRunResult Run(const CRequest& request, const std::vector<std::string>& chunks) 
 // enough to be read, so that the check does not slow the fuzzing down.
 void CheckLineFields(std::wstring_view text) {
     constexpr int kFieldsUsed = 12;
+    // Each line's first field is also read as a date with its time, the day
+    // kept from line to line as the parser keeps it, and compared with
+    // reading it on its own.
+    CLineDay lineDay;
     while (!text.empty()) {
         const size_t newline = text.find(L'\n');
         const size_t length = newline == std::wstring_view::npos ? text.size() : newline + 1;
@@ -141,6 +147,20 @@ void CheckLineFields(std::wstring_view text) {
             from = comma + 1;
             if (piece.empty()) {
                 continue;
+            }
+            if (compared == 0) {
+                CDateFieldParts parts;
+                CDateFieldParts alone;
+                HostDate when;
+                const bool dateRead = lineDay.Read(piece, &parts, &when);
+                FUZZ_CHECK(dateRead == ReadDateFieldParts(piece, true, &alone));
+                if (dateRead) {
+                    const HostDate reference = DateFromParts(
+                        alone.year, alone.month, alone.day, alone.hour, alone.minute, alone.second);
+                    FUZZ_CHECK(when.status == reference.status &&
+                               std::bit_cast<uint64_t>(when.value) ==
+                                   std::bit_cast<uint64_t>(reference.value));
+                }
             }
             ++compared;
             FUZZ_CHECK(asText.Next(&field) && field == piece);

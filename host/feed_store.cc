@@ -204,8 +204,34 @@ void CFeedStore::FlushThreadRow() const {
     self.m_rowOwner.store(std::thread::id(), std::memory_order_release);
 }
 
+bool CFeedStore::CommitThreadRow(const char* symbol, float interval) {
+    // The usual commit: of the row the calling thread kept, for its series,
+    // with nobody observing. The series is looked up once for the values and
+    // the commit; anything else goes the general way.
+    const CPendingRow& row = m_row;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &interval, sizeof bits);
+    if (m_rowOwner.load(std::memory_order_relaxed) != std::this_thread::get_id() ||
+        m_observer.load(std::memory_order_relaxed) != nullptr || row.intervalBits != bits ||
+        row.generation != m_generation.load(std::memory_order_relaxed) ||
+        !SameText(std::string_view(row.symbol, row.symbolLength),
+                  symbol != nullptr ? symbol : "")) {
+        return false;
+    }
+    CSeries& series = Find(row.symbol, row.interval);
+    for (int i = 0; i < row.count; ++i) {
+        series.SetValue(row.columns[i], row.values[i]);
+    }
+    m_rowOwner.store(std::thread::id(), std::memory_order_release);
+    series.CommitRow(m_openRequests > 0);
+    return true;
+}
+
 void CFeedStore::CommitRow(const char* symbol, float interval) {
     std::lock_guard<std::mutex> hold(m_lock);
+    if (CommitThreadRow(symbol, interval)) {
+        return;
+    }
     FlushThreadRow();
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnCommitRow(symbol, interval);

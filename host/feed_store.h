@@ -86,6 +86,9 @@ class NSTHOST_API CFeedStore {
     // Hands the pending row's values to their series when the calling thread
     // owns it, and gives the row up; under the lock.
     void FlushThreadRow() const;
+    // Commits the calling thread's pending row when it is for this series
+    // and nobody observes; false (nothing done) otherwise. Under the lock.
+    bool CommitThreadRow(const char* symbol, float interval);
 
     // The values of a row that one thread is setting, kept without the lock
     // until that thread's next call that takes it.

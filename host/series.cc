@@ -57,16 +57,8 @@ bool CSeries::SetLabel(int column, const char* label) {
     return true;
 }
 
-bool CSeries::SetValue(int column, double value) {
-    if (column < 1 || column > kMaxColumn) {
-        ++m_rejectedCalls;
-        return false;
-    }
-    if (m_pending.size() < static_cast<size_t>(column)) {
-        m_pending.resize(column, kUnset);
-    }
-    m_pending[column - 1] = value;
-    return true;
+void CSeries::WidenRow(int columns) {
+    m_pending.resize(static_cast<size_t>(columns), kUnset);
 }
 
 void CSeries::CommitRow(bool history) {

@@ -47,8 +47,19 @@ class NSTHOST_API CSeries {
     void Announce(const char* description, int columns, const char* category, double start);
     // NSTSETLABEL; false (nothing stored) for a column out of range.
     bool SetLabel(int column, const char* label);
-    // NSTSETVALUE; false (nothing stored) for a column out of range.
-    bool SetValue(int column, double value);
+    // NSTSETVALUE; false (nothing stored) for a column out of range. Inline:
+    // a row's every value passes here.
+    bool SetValue(int column, double value) {
+        if (column < 1 || column > kMaxColumn) {
+            ++m_rejectedCalls;
+            return false;
+        }
+        if (m_pending.size() < static_cast<size_t>(column)) {
+            WidenRow(column);
+        }
+        m_pending[column - 1] = value;
+        return true;
+    }
     // NSTCOMMITROW: appends the row under construction (also an empty one).
     void CommitRow(bool history);
 
@@ -80,6 +91,9 @@ class NSTHOST_API CSeries {
     RowView Row(size_t index) const;
 
   private:
+    // Makes the row under construction columns wide, the new cells unset.
+    void WidenRow(int columns);
+
     struct RowRef {
         uint64_t begin;
         uint32_t count;

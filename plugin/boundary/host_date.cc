@@ -65,12 +65,21 @@ bool PartsFromValue(double value, std::tm* parts) {
 
 HostDate DateFromParts(int year, int month, int day, int hour, int minute, int second) {
     const bool valid = year >= 100 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-                       day <= DaysInMonth(year, month) && hour >= 0 && hour <= 23 && minute >= 0 &&
-                       minute <= 59 && second >= 0 && second <= 59;
+                       day <= DaysInMonth(year, month);
     if (!valid) {
         return HostDate{0.0, kDateInvalid};
     }
     const double days = static_cast<double>(DaysFromCivil(year, month, day) - kEpochDays);
+    return DateAtTime(HostDate{days, kDateValid}, hour, minute, second);
+}
+
+HostDate DateAtTime(const HostDate& day, int hour, int minute, int second) {
+    const bool valid = day.status == kDateValid && hour >= 0 && hour <= 23 && minute >= 0 &&
+                       minute <= 59 && second >= 0 && second <= 59;
+    if (!valid) {
+        return HostDate{0.0, kDateInvalid};
+    }
+    const double days = day.value;
     const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
     // Before the epoch the whole part counts back while the time runs forward.
     return HostDate{days >= 0 ? days + time : days - time, kDateValid};

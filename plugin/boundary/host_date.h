@@ -25,6 +25,12 @@ struct DaySpan {
 inline constexpr double HalfSecond = 5.787037037037037e-6;
 
 HostDate DateFromParts(int year, int month, int day, int hour, int minute, int second);
+// The moment hour:minute:second of the day whose midnight is day (a date from
+// DateFromParts with the time 0:00:00); invalid when day is or when the time
+// is out of range. DateFromParts(y, m, d, h, mi, s) is exactly
+// DateAtTime(DateFromParts(y, m, d, 0, 0, 0), h, mi, s), so a reader of many
+// times of one day works the day out once.
+HostDate DateAtTime(const HostDate& day, int hour, int minute, int second);
 HostDate CurrentLocalDate();
 double ContinuousDayValue(double x);
 DaySpan DateDifference(const HostDate& a, const HostDate& b);

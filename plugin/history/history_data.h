@@ -8,6 +8,7 @@
 
 #include "platform/sync.h"
 #include "plugin/boundary/host_date.h"
+#include "plugin/history/history_fields.h"
 #include "plugin/history/lookup_socket.h"
 
 namespace orvella {
@@ -59,6 +60,8 @@ class CHistoryData {
         int year = 0, month = 0, day = 0;
     };
     CProgressDay m_progressDay;
+    // The day of the last tick line's date field, read once per day.
+    CLineDay m_lineDay;
     // m_strSymbol as 8-bit text for the host calls.
     std::string m_strSymbolBytes;
     // FinishHistory ran; the load reports 100 percent only once.

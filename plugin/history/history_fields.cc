@@ -1,5 +1,6 @@
 #include "plugin/history/history_fields.h"
 
+#include <algorithm>
 #include <bit>
 #include <cwchar>
 
@@ -8,16 +9,29 @@
 namespace orvella {
 
 const wchar_t* CFieldReader::FieldEnd(const wchar_t* from) const {
-    // Most fields end within a block of characters, which is looked at side
-    // by side; the library search, which does that too, costs a call and a
-    // hard-to-predict branch per field.
-    if (m_end - from >= static_cast<std::ptrdiff_t>(platform::kCommaBlock)) {
+    // Fields are looked at a block of characters at a time, side by side:
+    // two blocks hold a date field with its time. The library search costs a
+    // call and a hard-to-predict branch per field, so it only takes longer
+    // fields; the last few characters of a line are looked at one by one.
+    constexpr std::ptrdiff_t kBlock = platform::kCommaBlock;
+    for (int block = 0; block < 2 && m_end - from >= kBlock; ++block, from += kBlock) {
         if (const uint32_t comma = platform::CommaMask(from); comma != 0) {
             return from + std::countr_zero(comma);
         }
     }
+    if (m_end - from < kBlock) {
+        while (from != m_end && *from != L',') {
+            ++from;
+        }
+        return from;
+    }
     const wchar_t* const comma = std::wmemchr(from, L',', static_cast<size_t>(m_end - from));
     return comma != nullptr ? comma : m_end;
+}
+
+bool CFieldReader::ReadWholeField(const wchar_t* start, double* value) {
+    m_at = FieldEnd(m_at);
+    return ReadFiniteNumber(std::wstring_view(start, static_cast<size_t>(m_at - start)), value);
 }
 
 namespace {
@@ -61,6 +75,31 @@ bool ReadDateFieldParts(std::wstring_view text, bool withTime, CDateFieldParts* 
     parts->minute = ExactDigitsAt(text, 14, 2);
     parts->second = ExactDigitsAt(text, 17, 2);
     return parts->hour >= 0 && parts->minute >= 0 && parts->second >= 0;
+}
+
+bool CLineDay::Read(std::wstring_view text, CDateFieldParts* parts, HostDate* when) {
+    if (text.size() < 19) {
+        return false;
+    }
+    if (!m_bKnown || !std::equal(m_text, m_text + kDayChars, text.data())) {
+        m_bKnown = ReadDateFieldParts(text, false, &m_day);
+        if (!m_bKnown) {
+            return false;
+        }
+        std::copy_n(text.data(), kDayChars, m_text);
+        m_midnight = DateFromParts(m_day.year, m_day.month, m_day.day, 0, 0, 0);
+    }
+    parts->year = m_day.year;
+    parts->month = m_day.month;
+    parts->day = m_day.day;
+    parts->hour = ExactDigitsAt(text, 11, 2);
+    parts->minute = ExactDigitsAt(text, 14, 2);
+    parts->second = ExactDigitsAt(text, 17, 2);
+    if (parts->hour < 0 || parts->minute < 0 || parts->second < 0) {
+        return false;
+    }
+    *when = DateAtTime(m_midnight, parts->hour, parts->minute, parts->second);
+    return true;
 }
 
 HostDate ParseDateTimeField(std::wstring_view text) {

@@ -61,37 +61,46 @@ class CFieldReader {
         const wchar_t* const start = m_at;
         const bool negative = *m_at == L'-';
         m_at += negative ? 1 : 0;
+        // The whole digits, then after a point the fraction's: one test per
+        // digit, no flag carried through the loop.
         uint64_t mantissa = 0;
-        int digits = 0;
-        int fraction = -1;
-        for (; m_at != m_end; ++m_at) {
-            const unsigned digit = static_cast<unsigned>(*m_at) - L'0';
-            if (digit <= 9) {
-                mantissa = mantissa * 10 + digit;
-                ++digits;
-                if (fraction >= 0) {
-                    ++fraction;
-                }
-            } else if (*m_at == L'.' && fraction < 0) {
-                fraction = 0;
-            } else {
-                break;
-            }
+        const wchar_t* const whole = m_at;
+        m_at = AddDigits(m_at, &mantissa);
+        int digits = static_cast<int>(m_at - whole);
+        int fraction = 0;
+        if (m_at != m_end && *m_at == L'.') {
+            const wchar_t* const point = ++m_at;
+            m_at = AddDigits(m_at, &mantissa);
+            fraction = static_cast<int>(m_at - point);
+            digits += fraction;
         }
         if ((m_at != m_end && *m_at != L',') || digits == 0 || digits > 15) {
-            m_at = FieldEnd(m_at);
-            *read = ReadFiniteNumber(std::wstring_view(start, static_cast<size_t>(m_at - start)),
-                                     value);
+            *read = ReadWholeField(start, value);
             return true;
         }
-        const double magnitude =
-            static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
+        const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction];
         *value = negative ? -magnitude : magnitude;
         *read = true;
         return true;
     }
 
   private:
+    // Adds the digits from at on to *mantissa (wrapping past 19 digits, which
+    // the caller rejects); where the first other character, or the line's
+    // end, is.
+    const wchar_t* AddDigits(const wchar_t* at, uint64_t* mantissa) const {
+        uint64_t value = *mantissa;
+        for (; at != m_end; ++at) {
+            const unsigned digit = static_cast<unsigned>(*at) - L'0';
+            if (digit > 9) {
+                break;
+            }
+            value = value * 10 + digit;
+        }
+        *mantissa = value;
+        return at;
+    }
+
     // Moves past commas; false when the line ends there.
     bool SkipSeparators() {
         while (m_at != m_end && *m_at == L',') {
@@ -99,6 +108,10 @@ class CFieldReader {
         }
         return m_at != m_end;
     }
+
+    // The field from start on read by ReadFiniteNumber; the reader moves to
+    // its end. Out of line, so that the usual number's path stays short.
+    bool ReadWholeField(const wchar_t* start, double* value);
 
     // Where the field running at from ends: its comma or the line's end.
     const wchar_t* FieldEnd(const wchar_t* from) const;
@@ -121,6 +134,25 @@ struct CDateFieldParts {
 // ignored when it does not begin with a digit. False when a part is missing
 // or not all digits; the parts may then be partly written.
 bool ReadDateFieldParts(std::wstring_view text, bool withTime, CDateFieldParts* parts);
+
+// Reads date fields with their time "YYYY-MM-DD HH:MM:SS" as
+// ReadDateFieldParts (with the time) and DateFromParts do, the date part only
+// when it differs from the last field's: the lines of a reply are nearly all
+// of the day before them.
+class CLineDay {
+  public:
+    // False when the field's parts cannot be read; otherwise *parts has them
+    // and *when their moment (invalid when it names none).
+    bool Read(std::wstring_view text, CDateFieldParts* parts, HostDate* when);
+
+  private:
+    // "YYYY-MM-DD" and the character after it, which must be no digit.
+    static constexpr size_t kDayChars = 11;
+    wchar_t m_text[kDayChars] = {};
+    bool m_bKnown = false;
+    CDateFieldParts m_day;
+    HostDate m_midnight;
+};
 
 // The date and time of a field "YYYY-MM-DD HH:MM:SS" as a host date. The
 // status is invalid when the field cannot be read or names no real moment.

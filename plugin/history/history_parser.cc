@@ -1,5 +1,6 @@
 #include "plugin/history/history_parser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
@@ -153,12 +154,15 @@ void ProgressStep(CHistoryData& data, const CDateFieldParts& parts) {
 // field's parts for the progress step.
 bool ReadLineDate(CHistoryData& data, std::wstring_view line, std::wstring_view date, bool withTime,
                   bool numbersRead, CDateFieldParts* parts, HostDate* when) {
-    if (ReadDateFieldParts(date, withTime, parts) && numbersRead) {
-        *when = DateFromParts(parts->year, parts->month, parts->day, parts->hour, parts->minute,
-                              parts->second);
-        if (when->status == kDateValid) {
-            return true;
-        }
+    bool read = false;
+    if (withTime) {
+        read = data.m_lineDay.Read(date, parts, when);
+    } else if (ReadDateFieldParts(date, false, parts)) {
+        *when = DateFromParts(parts->year, parts->month, parts->day, 0, 0, 0);
+        read = true;
+    }
+    if (read && numbersRead && when->status == kDateValid) {
+        return true;
     }
     LogMalformedLine(data, line);
     return false;
@@ -188,8 +192,10 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
         return;
     }
     fields.Next(&conditions);
-    // Extended trades are left out unless the setting admits them.
-    if (Globals().extendedTradesEnabled == 0 && conditions.find(L'E') != std::wstring_view::npos) {
+    // Extended trades are left out unless the setting admits them. The field
+    // is a letter or two: looked at in place, without a library search.
+    if (Globals().extendedTradesEnabled == 0 &&
+        std::find(conditions.begin(), conditions.end(), L'E') != conditions.end()) {
         return;
     }
     CDateFieldParts parts;

@@ -231,6 +231,22 @@ TEST_F(FeedStoreTest, KeptValuesTakeEffectInCallOrder) {
         EXPECT_EQ(s.LastValues()[19], 20.0);
     });
 
+    // A commit of another series than the kept values' leaves them to
+    // their own row.
+    NSTSETVALUE("DDD", 5.0f, 1, 7.0);
+    NSTCOMMITROW("BBB", 5.0f);
+    NSTSETVALUE("DDD", 5.0f, 2, 8.0);
+    NSTCOMMITROW("DDD", 5.0f);
+    FeedStore().WithSeries("BBB", 5.0f, [](const CSeries& s) {
+        EXPECT_EQ(s.RowCount(), 2u);  // the second row empty
+        ASSERT_EQ(s.LastValues().size(), 1u);
+        EXPECT_TRUE(std::isnan(s.LastValues()[0]));
+    });
+    FeedStore().WithSeries("DDD", 5.0f, [](const CSeries& s) {
+        EXPECT_EQ(s.RowCount(), 1u);
+        EXPECT_EQ(s.LastValues(), (std::vector<double>{7.0, 8.0}));
+    });
+
     // A clear forgets the row being set with its series.
     NSTSETVALUE("CCC", 5.0f, 1, 1.0);
     FeedStore().Clear();

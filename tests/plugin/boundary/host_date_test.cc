@@ -25,6 +25,22 @@ TEST(HostDate, PartsRoundTripThroughEveryYear) {
     }
 }
 
+TEST(HostDate, TimeOfAKnownDayIsTheWholeDate) {
+    for (const int year : {100, 1899, 1900, 2011, 9999}) {
+        const HostDate midnight = DateFromParts(year, 12, 29, 0, 0, 0);
+        for (const int seconds : {0, 1, 43200, 86399}) {
+            const int h = seconds / 3600, mi = seconds / 60 % 60, s = seconds % 60;
+            const HostDate at = DateAtTime(midnight, h, mi, s);
+            const HostDate whole = DateFromParts(year, 12, 29, h, mi, s);
+            EXPECT_EQ(at.status, kDateValid) << year;
+            EXPECT_EQ(at.value, whole.value) << year << ' ' << seconds;
+        }
+    }
+    EXPECT_EQ(DateAtTime(DateFromParts(2011, 2, 29, 0, 0, 0), 1, 0, 0).status, kDateInvalid);
+    EXPECT_EQ(DateAtTime(DateFromParts(2011, 2, 28, 0, 0, 0), 24, 0, 0).status, kDateInvalid);
+    EXPECT_EQ(DateAtTime(DateFromParts(2011, 2, 28, 0, 0, 0), 0, 0, 60).status, kDateInvalid);
+}
+
 TEST(HostDate, KnownDayCounts) {
     struct Case {
         int y, mo, d, h, mi, s;

@@ -126,5 +126,40 @@ TEST(ParseDateFields, ReadByPositionEachPartExactlyItsDigits) {
     }
 }
 
+// The day of a run of fields is read once: every field still reads as on
+// its own, bit for bit, whatever came before it.
+TEST(CLineDay, ReadsEachFieldAsOnItsOwn) {
+    const wchar_t* const fields[] = {
+        L"2011-08-01 09:30:00",  L"2011-08-01 09:30:01", L"2011-08-01 23:59:59.5",
+        L"2011-08-01 24:00:00",   // the known day, a time out of range
+        L"2011-08-01 9:30:00",    // the known day, a time part not its digits
+        L"2011-08-011 09:30:00",  // the known day's characters, then a digit
+        L"2011-08-02 00:00:00",
+        L"2011-02-29 10:00:00",  // digits, but no such day
+        L"2011-02-29 10:00:01",  L"2011-08-0x 10:00:00", L"2011-08-02 00:00:00",
+        L"2011-08-02",           // too short for a time
+        L"1899-12-29 12:00:00",  // before the epoch the time runs forward
+        L"1899-12-29 18:00:00",
+    };
+    CLineDay day;
+    for (const wchar_t* field : fields) {
+        CDateFieldParts parts;
+        HostDate when{0.0, kDateInvalid};
+        const bool read = day.Read(field, &parts, &when);
+        CDateFieldParts alone;
+        const bool readAlone = ReadDateFieldParts(field, true, &alone);
+        ASSERT_EQ(read, readAlone) << field;
+        if (!read) {
+            continue;
+        }
+        EXPECT_EQ(parts.year * 10000 + parts.month * 100 + parts.day,
+                  alone.year * 10000 + alone.month * 100 + alone.day)
+            << field;
+        const HostDate reference = ParseDateTimeField(field);
+        EXPECT_EQ(when.status, reference.status) << field;
+        EXPECT_EQ(when.value, reference.value) << field;
+    }
+}
+
 }  // namespace
 }  // namespace orvella
