@@ -131,6 +131,13 @@ CRowGate::CFillCount CRowGate::EndSeriesFill() {
     return m_fill;
 }
 
+void CRowGate::AbandonSeriesFill() {
+    if (m_pFilled != nullptr) {
+        m_pFilled->waiting = true;
+        m_pFilled = nullptr;
+    }
+}
+
 CRowGate::CSeries* CRowGate::SeriesOf(const char* symbol, float series) {
     // Rows come series by series: the previous row's entry usually serves,
     // without building a key.

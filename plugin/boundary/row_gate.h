@@ -81,6 +81,9 @@ class CRowGate : public CHostFeed {
     void BeginSeriesFill(const std::string& symbol, float series);
     // Ends the series' fill: it waits no more. Returns what was handed on.
     CFillCount EndSeriesFill();
+    // Ends the series' fill that failed: it still waits (its live rows are
+    // dropped until a later fill brings them).
+    void AbandonSeriesFill();
 
     // Rows left out as already charted since SetFillingGap(true).
     long DroppedRows() const { return m_nDropped; }

@@ -420,6 +420,36 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
     }
 }
 
+// A fill the lookup port refused: the series goes on waiting, so the live
+// rows held meanwhile are left for the next attempt, which fills from the
+// series' last charted row (not from the first of those live rows).
+TEST(RowGate, FailedFillLeavesItsSeriesWaiting) {
+    testing::CRecordingHostFeed host;
+    CRowGate gate;
+    gate.SetInner(&host);
+    gate.TrackRows(true);
+    const auto send = [&](double date) {
+        gate.NSTSETVALUE("ABC", -1440.0f, 1, date);
+        gate.NSTSETVALUE("ABC", -1440.0f, 3, 100.0);
+        gate.NSTCOMMITROW("ABC", -1440.0f);
+    };
+    send(10.0);
+    gate.SetFillingGap(true);
+    gate.SetWaiting("ABC", -1440.0f, true);
+    gate.BeginSeriesFill("ABC", -1440.0f);
+    gate.AbandonSeriesFill();
+    EXPECT_EQ(gate.EndSeriesFill().handed, 0);
+    gate.StartHeldPass();
+    send(20.0);
+    gate.EndPass();
+    gate.SetFillingGap(false);
+    EXPECT_TRUE(gate.Waiting("ABC", -1440.0f));
+    double last = 0.0;
+    ASSERT_TRUE(gate.LastRowDate("ABC", -1440.0f, &last));
+    EXPECT_EQ(last, 10.0);
+    EXPECT_EQ(host.Count("NSTCOMMITROW"), 1);
+}
+
 // A tick chart's own history load: the watch went out before the history
 // request, so the live lines held meanwhile repeat the history's end. Each
 // trade (told by its size) reaches the host once.
