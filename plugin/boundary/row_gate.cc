@@ -95,6 +95,18 @@ void CRowGate::EndLoadPasses() {
     m_nLoadPasses = 0;
 }
 
+void CRowGate::EndLoadPass(const std::string& symbol, float series) {
+    const auto found = m_series.find(CSeriesKey(symbol, series));
+    if (found == m_series.end() || !found->second.loadPass) {
+        return;
+    }
+    if (!found->second.held.empty()) {
+        JudgeHeld(found->second);
+    }
+    found->second.loadPass = false;
+    --m_nLoadPasses;
+}
+
 void CRowGate::ReleaseHeldRows(const std::string& symbol, float series) {
     const auto found = m_series.find(CSeriesKey(symbol, series));
     if (found != m_series.end() && !found->second.held.empty()) {

@@ -56,8 +56,12 @@ class CRowGate : public CHostFeed {
     // against what it has now as in StartHeldPass, until EndLoadPasses.
     void StartLoadPass(const std::string& symbol, float series);
     // Ends the passes StartLoadPass began, handing on what they hold: after
-    // the first live line once the load is over, and before any history load.
+    // the first live line once the load is over, and before a gap fill.
     void EndLoadPasses();
+    // Ends the series' pass alone: before a load of that series. The passes
+    // of charts loaded before it go on, as their held lines are not handed
+    // on before the last load's end.
+    void EndLoadPass(const std::string& symbol, float series);
 
     // The series' last rows are the bars of its own history load, not
     // trades: a fill from the last bar's start leaves out trades up to that
