@@ -241,5 +241,49 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         FUZZ_CHECK(handed.Rows() + static_cast<size_t>(gate.DroppedRows()) == offered.Rows());
         FUZZ_CHECK(static_cast<size_t>(gate.DroppedRows()) <= offered.Rows() - before);
     }
+
+    // The gate after charts' own loads: chunks up to fillAt are the loads'
+    // history, then every watched series judges the held lines from
+    // fillFrom on against it; halfway one chart is loaded again, which ends
+    // its pass alone and begins a new one.
+    {
+        CCheckingHostFeed checked(&ColumnsOfWatch, &list);
+        CRowCheck handed(&checked);
+        CRowGate gate;
+        gate.SetInner(&handed);
+        gate.TrackRows(true);
+        CRowCheck offered(&gate);
+        CHostFeedInstall gated(&offered);
+        CLevelOneData live;
+        Populate(live, list);
+        const size_t cut = chunks.empty() ? 0 : fillAt % (chunks.size() + 1);
+        const size_t from = cut == 0 ? 0 : fillFrom % (cut + 1);
+        for (size_t i = 0; i < cut; ++i) {
+            live.OnLevelOneData(platform::WidenText(chunks[i]));
+        }
+        live.OnLevelOneData(kRelease);
+        const size_t before = offered.Rows();
+        for (const CWatch& watch : kWatches) {
+            gate.StartLoadPass(watch.bytes, -watch.interval);
+        }
+        const CWatch& reloaded = kWatches[toggles % std::size(kWatches)];
+        handed.StartPass();
+        CLevelOneData held;
+        Populate(held, list);
+        const size_t reload = from + (chunks.size() - from) / 2;
+        for (size_t i = from; i < chunks.size(); ++i) {
+            if (i == reload) {
+                gate.EndLoadPass(reloaded.bytes, -reloaded.interval);
+                gate.StartLoadPass(reloaded.bytes, -reloaded.interval);
+            }
+            held.OnLevelOneData(platform::WidenText(chunks[i]));
+        }
+        held.OnLevelOneData(kRelease);
+        gate.EndLoadPasses();
+        FUZZ_CHECK(gate.HeldRows() == 0);
+        FUZZ_CHECK(!checked.RowOpen());
+        FUZZ_CHECK(handed.Rows() + static_cast<size_t>(gate.DroppedRows()) == offered.Rows());
+        FUZZ_CHECK(static_cast<size_t>(gate.DroppedRows()) <= offered.Rows() - before);
+    }
     return 0;
 }

@@ -345,11 +345,13 @@ TEST_F(Reconnecting, DroppedConnectionComesBackAndTheGapIsFilled) {
     EXPECT_EQ(CountOf(run.log, kLost), 1u) << run.log;
     EXPECT_EQ(CountOf(run.log, kReconnected), 1u);
     EXPECT_EQ(CountOf(run.log, kGapFill), 1u);
-    // Each series asked for its gap's trades once, besides its own load, and
-    // its fill has its log line.
+    // Each series asked for its gap's trades once, besides its own load (the
+    // 5-minute chart's takes its last bar from that bar's minutes and the
+    // last minute's trades), and its fill has its log line.
     const std::string feedLog = m_sim.Log();
     EXPECT_EQ(CountOf(feedLog, ": HIT,ABC,300,"), 1u) << feedLog;
-    EXPECT_EQ(CountOf(feedLog, ": HTT,ABC,"), 3u);
+    EXPECT_EQ(CountOf(feedLog, ": HIT,ABC,60,"), 1u);
+    EXPECT_EQ(CountOf(feedLog, ": HTT,ABC,"), 4u);
     EXPECT_EQ(CountOf(run.log, "Filled the gap of ABC, interval 5: "), 1u) << run.log;
     EXPECT_EQ(CountOf(run.log, "Filled the gap of ABC, interval 0: "), 1u);
     for (const char* interval : {"-5", "-0.0"}) {
