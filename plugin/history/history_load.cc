@@ -1,5 +1,6 @@
 #include "plugin/history/history_load.h"
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -78,8 +79,8 @@ void LoadHistory(const CHistoryRequestArgs& request) {
     // The watch went out before the history request, so the live trades held
     // meanwhile are in the history too. A bar's volume cannot tell which
     // they are, trades can: a streaming intraday or daily chart takes its
-    // last bar from the trades since that bar's start (a bar longer than a
-    // minute from its minutes first, then the last minute's trades), and the
+    // last bar from the trades since that bar's start (a bar of several whole
+    // minutes from its minutes first, then the last minute's trades), and the
     // held trades are told from those by their content.
     const bool lastBarFromTrades = streaming && request.interval > 0.0f && request.interval <= kDay;
     const CPartResult own = RunPart(request, CPart::kOwn, request.startDate, lastBarFromTrades);
@@ -90,7 +91,8 @@ void LoadHistory(const CHistoryRequestArgs& request) {
     if (own.hasKeptBar) {
         CHistoryBar kept = own.keptBar;
         bool charted = true;
-        if (request.interval > kMinute) {
+        // Minutes make up a bar only when it is whole minutes long.
+        if (request.interval > kMinute && std::floor(request.interval) == request.interval) {
             const CPartResult minutes = RunPart(request, CPart::kMinuteBars, kept.date, true);
             charted = minutes.lines > 0;
             if (minutes.hasKeptBar) {
