@@ -42,8 +42,10 @@ class CHistoryData {
     bool m_bKeepLastBar = false;
     bool m_bHasKeptBar = false;
     CHistoryBar m_keptBar;
-    // A later request of the same chart load: it reports no progress.
-    bool m_bQuietProgress = false;
+    // A later request of a chart load, for its last bar: it reports no
+    // progress, and lines dated before its start (a feed that sent more than
+    // was asked) are no part of that bar and are skipped.
+    bool m_bLastBarPart = false;
     // Reply lines that became rows.
     int64_t m_nDataLines = 0;
     // Received text after the last line feed (never holds a line feed, at

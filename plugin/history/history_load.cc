@@ -38,7 +38,7 @@ CPartResult RunPart(const CHistoryRequestArgs& request, CPart part, double start
     data.m_bGapTrades = request.gapTrades || part == CPart::kTicks;
     data.m_bMinuteBars = part == CPart::kMinuteBars;
     data.m_bKeepLastBar = keepLastBar;
-    data.m_bQuietProgress = part != CPart::kOwn;
+    data.m_bLastBarPart = part != CPart::kOwn;
     thread->Start();
     try {
         RunHistoryRequest(*completionEvent, *thread, request.symbol, request.description,

@@ -139,7 +139,7 @@ void HandleEndLine(CHistoryData& data, Family family, std::wstring_view line) {
 }
 
 void ProgressStep(CHistoryData& data, const CDateFieldParts& parts) {
-    if (data.m_bQuietProgress) {
+    if (data.m_bLastBarPart) {
         return;
     }
     // Most lines are of the day seen last: three numbers compared, no call.
@@ -209,6 +209,9 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
     if (!ReadLineDate(data, line, date, true, AllTrue(read), &parts, &when)) {
         return;
     }
+    if (data.m_bLastBarPart && when.value < data.m_dStartDate) {
+        return;
+    }
     ++data.m_nDataLines;
     // A bar series' gap gets the trades as its live rows: time, price, size.
     if (data.m_bGapTrades && data.m_fInterval != 0.0f) {
@@ -257,6 +260,9 @@ void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line,
     CDateFieldParts parts;
     HostDate when;
     if (!ReadLineDate(data, line, date, !dayBar, AllTrue(read), &parts, &when)) {
+        return;
+    }
+    if (data.m_bLastBarPart && when.value < data.m_dStartDate) {
         return;
     }
     data.m_dLastBarDate = when.value;
