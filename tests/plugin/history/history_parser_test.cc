@@ -95,6 +95,20 @@ TEST_F(HistoryParserTest, LastBarKeptBackWhenItComesFromTrades) {
     EXPECT_EQ(thread.m_data.m_nDataLines, 2);
 }
 
+// A last-bar request's lines dated before its start are no part of the bar.
+TEST_F(HistoryParserTest, LastBarPartSkipsLinesBeforeItsStart) {
+    Globals().streamingEnabled = 1;
+    Start(L"HTT", 5.0f);
+    thread.m_data.m_bGapTrades = true;
+    thread.m_data.m_bLastBarPart = true;
+    thread.m_data.m_dStartDate = kAug1 + kNineThirty;
+    Feed(
+        L"2011-08-01 09:29:59,12.5,100,1,12.4,12.6,2,3,4,\r\n"
+        L"2011-08-01 09:30:00,12.6,200,1,12.4,12.6,2,3,4,\r\n");
+    EXPECT_EQ(RowsSent(), (Rows{{kAug1 + kNineThirty, 12.6, 200.0}}));
+    EXPECT_EQ(thread.m_data.m_nDataLines, 1);
+}
+
 TEST_F(HistoryParserTest, IntervalBarVolumeInSixthField) {
     Start(L"HIT", 5.0f);
     Feed(L"2011-08-01 09:30:00,12.5,12.0,12.2,12.4,999,1000\r\n");
