@@ -122,6 +122,41 @@ class CRowCheck : public CHostFeed {
 // symbol releases the held lines.
 constexpr wchar_t kRelease[] = L"\nQ\n";
 
+// The plug-in's rows offered to a gate in front of a checking host, and the
+// counts the checks compare.
+struct CGateRun {
+    explicit CGateRun(const CWatchMask* list)
+        : checked(&ColumnsOfWatch, list), handed(&checked), offered(&gate), install(&offered) {
+        gate.SetInner(&handed);
+        gate.TrackRows(true);
+    }
+    // Nothing stays held or open, every row offered was handed on or left
+    // out, and only rows offered from before on were left out.
+    void Check(size_t before) {
+        FUZZ_CHECK(gate.HeldRows() == 0);
+        FUZZ_CHECK(!checked.RowOpen());
+        FUZZ_CHECK(handed.Rows() + static_cast<size_t>(gate.DroppedRows()) == offered.Rows());
+        FUZZ_CHECK(static_cast<size_t>(gate.DroppedRows()) <= offered.Rows() - before);
+    }
+
+    CCheckingHostFeed checked;
+    CRowCheck handed;
+    CRowGate gate;
+    CRowCheck offered;
+    CHostFeedInstall install;
+};
+
+// Hands chunks [begin, end) to the lines, then (when release) the release.
+void FeedChunks(CLevelOneData& lines, const std::vector<std::string>& chunks, size_t begin,
+                size_t end, bool release = true) {
+    for (size_t i = begin; i < end; ++i) {
+        lines.OnLevelOneData(platform::WidenText(chunks[i]));
+    }
+    if (release) {
+        lines.OnLevelOneData(kRelease);
+    }
+}
+
 }  // namespace
 }  // namespace orvella::fuzz
 
@@ -201,45 +236,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(host.Record() == heldRecord);
     FUZZ_CHECK(data.MalformedLineCount() == heldMalformed);
 
+    const size_t cut = chunks.empty() ? 0 : fillAt % (chunks.size() + 1);
+    const size_t from = cut == 0 ? 0 : fillFrom % (cut + 1);
+
     // The gate: chunks up to fillAt charted live, then those from fillFrom
     // to fillAt again as a gap fill's history, then the rest as held lines.
     {
-        CCheckingHostFeed checked(&ColumnsOfWatch, &list);
-        CRowCheck handed(&checked);
-        CRowGate gate;
-        gate.SetInner(&handed);
-        gate.TrackRows(true);
-        CRowCheck offered(&gate);
-        CHostFeedInstall gated(&offered);
+        CGateRun run(&list);
         CLevelOneData live;
         Populate(live, list);
-        const size_t cut = chunks.empty() ? 0 : fillAt % (chunks.size() + 1);
-        const size_t from = cut == 0 ? 0 : fillFrom % (cut + 1);
-        for (size_t i = 0; i < cut; ++i) {
-            live.OnLevelOneData(platform::WidenText(chunks[i]));
-        }
-        live.OnLevelOneData(kRelease);
-        const size_t before = offered.Rows();
-        gate.SetFillingGap(true);
-        handed.StartPass();
+        FeedChunks(live, chunks, 0, cut);
+        const size_t before = run.offered.Rows();
+        run.gate.SetFillingGap(true);
+        run.handed.StartPass();
         CLevelOneData history;
         Populate(history, list);
-        for (size_t i = from; i < cut; ++i) {
-            history.OnLevelOneData(platform::WidenText(chunks[i]));
+        FeedChunks(history, chunks, from, cut);
+        run.gate.StartHeldPass();
+        run.handed.StartPass();
+        FeedChunks(live, chunks, cut, chunks.size());
+        run.gate.EndPass();
+        run.gate.SetFillingGap(false);
+        run.Check(before);
+    }
+
+    // The gate after charts' own loads: chunks up to fillAt are the loads'
+    // history, then every watched series judges the held lines from
+    // fillFrom on against it; halfway one chart is loaded again, which ends
+    // its pass alone and begins a new one.
+    {
+        CGateRun run(&list);
+        CLevelOneData live;
+        Populate(live, list);
+        FeedChunks(live, chunks, 0, cut);
+        const size_t before = run.offered.Rows();
+        for (const CWatch& watch : kWatches) {
+            run.gate.StartLoadPass(watch.bytes, -watch.interval);
         }
-        history.OnLevelOneData(kRelease);
-        gate.StartHeldPass();
-        handed.StartPass();
-        for (size_t i = cut; i < chunks.size(); ++i) {
-            live.OnLevelOneData(platform::WidenText(chunks[i]));
-        }
-        live.OnLevelOneData(kRelease);
-        gate.EndPass();
-        FUZZ_CHECK(gate.HeldRows() == 0);
-        gate.SetFillingGap(false);
-        FUZZ_CHECK(!checked.RowOpen());
-        FUZZ_CHECK(handed.Rows() + static_cast<size_t>(gate.DroppedRows()) == offered.Rows());
-        FUZZ_CHECK(static_cast<size_t>(gate.DroppedRows()) <= offered.Rows() - before);
+        run.handed.StartPass();
+        CLevelOneData held;
+        Populate(held, list);
+        const size_t reload = from + (chunks.size() - from) / 2;
+        FeedChunks(held, chunks, from, reload, false);
+        const CWatch& reloaded = kWatches[toggles % std::size(kWatches)];
+        run.gate.EndLoadPass(reloaded.bytes, -reloaded.interval);
+        run.gate.StartLoadPass(reloaded.bytes, -reloaded.interval);
+        FeedChunks(held, chunks, reload, chunks.size());
+        run.gate.EndLoadPasses();
+        run.Check(before);
     }
     return 0;
 }

@@ -95,6 +95,18 @@ void CRowGate::EndLoadPasses() {
     m_nLoadPasses = 0;
 }
 
+void CRowGate::EndLoadPass(const std::string& symbol, float series) {
+    const auto found = m_series.find(CSeriesKey(symbol, series));
+    if (found == m_series.end() || !found->second.loadPass) {
+        return;
+    }
+    if (!found->second.held.empty()) {
+        JudgeHeld(found->second);
+    }
+    found->second.loadPass = false;
+    --m_nLoadPasses;
+}
+
 void CRowGate::ReleaseHeldRows(const std::string& symbol, float series) {
     const auto found = m_series.find(CSeriesKey(symbol, series));
     if (found != m_series.end() && !found->second.held.empty()) {
@@ -129,6 +141,13 @@ CRowGate::CFillCount CRowGate::EndSeriesFill() {
         m_pFilled = nullptr;
     }
     return m_fill;
+}
+
+void CRowGate::AbandonSeriesFill() {
+    if (m_pFilled != nullptr) {
+        m_pFilled->waiting = true;
+        m_pFilled = nullptr;
+    }
 }
 
 CRowGate::CSeries* CRowGate::SeriesOf(const char* symbol, float series) {

@@ -56,8 +56,12 @@ class CRowGate : public CHostFeed {
     // against what it has now as in StartHeldPass, until EndLoadPasses.
     void StartLoadPass(const std::string& symbol, float series);
     // Ends the passes StartLoadPass began, handing on what they hold: after
-    // the first live line once the load is over, and before any history load.
+    // the first live line once the load is over, and before a gap fill.
     void EndLoadPasses();
+    // Ends the series' pass alone: before a load of that series. The passes
+    // of charts loaded before it go on, as their held lines are not handed
+    // on before the last load's end.
+    void EndLoadPass(const std::string& symbol, float series);
 
     // The series' last rows are the bars of its own history load, not
     // trades: a fill from the last bar's start leaves out trades up to that
@@ -81,6 +85,9 @@ class CRowGate : public CHostFeed {
     void BeginSeriesFill(const std::string& symbol, float series);
     // Ends the series' fill: it waits no more. Returns what was handed on.
     CFillCount EndSeriesFill();
+    // Ends the series' fill that failed: it still waits (its live rows are
+    // dropped until a later fill brings them).
+    void AbandonSeriesFill();
 
     // Rows left out as already charted since SetFillingGap(true).
     long DroppedRows() const { return m_nDropped; }

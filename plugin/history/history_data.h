@@ -15,6 +15,16 @@ namespace orvella {
 
 class CHistoryThread;
 
+// A bar line's values: its date (day count) and prices and volume.
+struct CHistoryBar {
+    double date = 0.0;
+    double open = 0.0;
+    double high = 0.0;
+    double low = 0.0;
+    double close = 0.0;
+    double volume = 0.0;
+};
+
 class CHistoryData {
   public:
     CHistoryData() = default;
@@ -26,6 +36,19 @@ class CHistoryData {
     bool m_bConnected = false;
     // A gap fill: ticks from the start, as rows of the series' own layout.
     bool m_bGapTrades = false;
+    // One-minute bars from the start, as rows of the series' own layout.
+    bool m_bMinuteBars = false;
+    // The reply's last bar is kept back (m_keptBar) instead of charted: the
+    // load takes it from finer history.
+    bool m_bKeepLastBar = false;
+    bool m_bHasKeptBar = false;
+    CHistoryBar m_keptBar;
+    // A later request of a chart load, for its last bar: it reports no
+    // progress, and lines dated before its start (a feed that sent more than
+    // was asked) are no part of that bar and are skipped.
+    bool m_bLastBarPart = false;
+    // Reply lines that became rows.
+    int64_t m_nDataLines = 0;
     // Received text after the last line feed (never holds a line feed, at
     // most kMaxFeedLineChars characters).
     std::wstring m_strPending;

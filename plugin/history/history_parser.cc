@@ -89,6 +89,15 @@ class CRowWriter {
         m_host.NSTCOMMITROW(m_symbol, m_key);
     }
 
+    // The streaming layout: open, high and low without volume, then the
+    // close with the bar's volume.
+    void Bar(const CHistoryBar& bar) {
+        Row({bar.date, bar.open, 0.0});
+        Row({bar.date, bar.high, 0.0});
+        Row({bar.date, bar.low, 0.0});
+        Row({bar.date, bar.close, bar.volume});
+    }
+
   private:
     CHostFeed& m_host;
     const char* m_symbol;
@@ -131,6 +140,9 @@ void HandleEndLine(CHistoryData& data, Family family, std::wstring_view line) {
 }
 
 void ProgressStep(CHistoryData& data, const CDateFieldParts& parts) {
+    if (data.m_bLastBarPart) {
+        return;
+    }
     // Most lines are of the day seen last: three numbers compared, no call.
     CHistoryData::CProgressDay& last = data.m_progressDay;
     if (parts.day == last.day && parts.month == last.month && parts.year == last.year) {
@@ -203,6 +215,10 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
     if (!ReadLineDate(data, line, date, true, AllTrue(read), &parts, &when)) {
         return;
     }
+    if (data.m_bLastBarPart && when.value < data.m_dStartDate) {
+        return;
+    }
+    ++data.m_nDataLines;
     // A bar series' gap gets the trades as its live rows: time, price, size.
     if (data.m_bGapTrades && data.m_fInterval != 0.0f) {
         rows.Row({when.value, price, size});
@@ -252,12 +268,22 @@ void HandleBarLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line,
     if (!ReadLineDate(data, line, date, !dayBar, AllTrue(read), &parts, &when)) {
         return;
     }
+    if (data.m_bLastBarPart && when.value < data.m_dStartDate) {
+        return;
+    }
     data.m_dLastBarDate = when.value;
-    if (Globals().streamingEnabled != 0) {
-        rows.Row({when.value, open, 0.0});
-        rows.Row({when.value, high, 0.0});
-        rows.Row({when.value, low, 0.0});
-        rows.Row({when.value, close, volume});
+    ++data.m_nDataLines;
+    const CHistoryBar bar{when.value, open, high, low, close, volume};
+    if (data.m_bKeepLastBar) {
+        // Only the reply's end tells which bar is the last: each bar waits
+        // for the next line.
+        if (data.m_bHasKeptBar) {
+            rows.Bar(data.m_keptBar);
+        }
+        data.m_keptBar = bar;
+        data.m_bHasKeptBar = true;
+    } else if (Globals().streamingEnabled != 0) {
+        rows.Bar(bar);
     } else {
         rows.Row({when.value, open, high, low, close, volume});
     }
@@ -311,6 +337,10 @@ void KeepPending(CHistoryData& data, std::wstring_view rest) {
 }
 
 }  // namespace
+
+void WriteStreamingBar(const char* symbol, float seriesKey, const CHistoryBar& bar) {
+    CRowWriter(symbol, seriesKey).Bar(bar);
+}
 
 float HistorySeriesKey(float interval, bool streaming) {
     return streaming || interval == 0.0f ? -interval : interval;

@@ -27,6 +27,9 @@ namespace orvella {
 // streaming layouts and for ticks (negative zero), else the interval.
 float HistorySeriesKey(float interval, bool streaming);
 
+// Hands one bar to the host series in the streaming layout (four rows).
+void WriteStreamingBar(const char* symbol, float seriesKey, const CHistoryBar& bar);
+
 // The percent to report when the data reaches dayDate: the share of the
 // requested days done, or nothing when it is not above 0 and at most 99 (or
 // totalDays is 0).

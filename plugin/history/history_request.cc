@@ -164,14 +164,18 @@ void RunHistoryRequest(platform::CEvent& completionEvent, CHistoryThread& thread
     WriteLogLine(FormatDate(start, L"dStartDate is %A, %B %d, %Y  %H:%M:%S"));
     data.m_nTotalDays = TotalRequestDays(data.m_dtRequestTime, start);
 
-    data.m_strRequestType = data.m_bGapTrades ? L"HTT" : HistoryRequestType(interval);
+    data.m_strRequestType = data.m_bGapTrades    ? L"HTT"
+                            : data.m_bMinuteBars ? L"HIT"
+                                                 : HistoryRequestType(interval);
     bool sent = false;
     if (data.m_strRequestType == L"HTT" || data.m_strRequestType == L"HIT") {
         const std::wstring startText = FormatDate(start, kStartPattern);
         WriteLogLine(startText);
         sent = data.m_strRequestType == L"HTT"
                    ? RequestTicks(data, symbol, startText)
-                   : RequestIntervalBars(data, symbol, IntervalSeconds(interval), startText);
+                   : RequestIntervalBars(data, symbol,
+                                         IntervalSeconds(data.m_bMinuteBars ? 1.0f : interval),
+                                         startText);
     } else if (data.m_strRequestType == L"HDX") {
         sent = RequestDailyBars(data, symbol);
     } else if (data.m_strRequestType == L"HWX") {

@@ -37,7 +37,9 @@ void FinishHistory(CHistoryData& data) {
     if (data.m_nMalformedLines != 0) {
         LogFormat(L"Skipped %d history lines that could not be read", data.m_nMalformedLines);
     }
-    HostFeed().UpdatePercent(100);
+    if (!data.m_bLastBarPart) {
+        HostFeed().UpdatePercent(100);
+    }
     if (data.m_pCompletionEvent != nullptr) {
         data.m_pCompletionEvent->Set();
     }

@@ -19,6 +19,16 @@ inline constexpr char kSymbolRefused[] =
     "The symbol holds a control character or a comma and cannot be requested. Please check the "
     "chart's symbol!";
 
+// The rows of a streaming 5-minute or daily load from a stand-in whose every
+// reply holds lines made-up lines: the bars but the last (four rows each),
+// then the last bar from its minutes (four rows each) and its last minute's
+// trades (a row each). Made-up replies ignore the request's start, so how
+// many of their lines lie in the last bar varies.
+inline void ExpectStreamingBarLoadRows(size_t rows, size_t lines) {
+    EXPECT_GT(rows, 4 * (lines - 1));
+    EXPECT_LE(rows, 4 * (lines - 1) + 4 * (lines - 1) + lines);
+}
+
 // Every row of the run carries as many values as its layout has columns and
 // a date that is a finite, valid day count.
 inline void ExpectSoundRows(const CHostRun& run) {

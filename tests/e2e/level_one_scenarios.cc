@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tests/e2e/e2e_checks.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace orvella::e2e {
@@ -234,7 +235,7 @@ void HeldLinesFollowInArrivalOrder(const CScenarioRun& played) {
     const size_t defSetup = run.Find("NSTSETUPDATA", 0, "DEF");
     const size_t defDone = run.Find("RequestTicker", 1);
     ASSERT_NE(defSetup, kNone);
-    EXPECT_EQ(run.Rows("DEF", "-5", defSetup, defDone).size(), 4u * 60);
+    ExpectStreamingBarLoadRows(run.Rows("DEF", "-5", defSetup, defDone).size(), 60);
     EXPECT_TRUE(run.Rows("ABC", "", defSetup, defDone).empty());
 
     // Trade times to the second, at about 14 trades a second: a lost stretch
@@ -275,7 +276,7 @@ void ClosedConnectionFailsTheNextWatch(const CScenarioRun& played) {
     EXPECT_EQ(run.status, 0);
     ExpectResult(run, "RequestTicker", 0, "1");
     ExpectResult(run, "RequestTicker", 1, "0");
-    EXPECT_EQ(run.Rows("ABC", "-5", kNone, run.Find("RequestTicker")).size(), 4u * 20);
+    ExpectStreamingBarLoadRows(run.Rows("ABC", "-5", kNone, run.Find("RequestTicker")).size(), 20);
     EXPECT_EQ(run.Find("NSTSETUPDATA", 0, "DEF"), kNone);
     const size_t box = run.Find("MessageBox");
     ASSERT_NE(box, kNone);

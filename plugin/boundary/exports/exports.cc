@@ -88,7 +88,8 @@ int PasswordChanged(const char* userId, const char* password) {
 
     ReadLoginSettings(state);
     ApplyTradeFilter(state);
-    RowGate().TrackRows(state.reconnectEnabled != 0);
+    // A streaming chart's own load judges its held live trades; a reconnect fills gaps.
+    RowGate().TrackRows(state.streamingEnabled != 0 || state.reconnectEnabled != 0);
     WriteLogLine(L"Read in registry settings");
     WriteLogLine(L"Ending UserIDPasswordChanged");
     return -1;

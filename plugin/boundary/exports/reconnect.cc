@@ -62,9 +62,9 @@ void FillGaps(CGlobalState& state) {
         gate.BeginSeriesFill(host, -interval);
         PluginParts().LoadHistory(request);
         if (background.TakeFailure()) {
-            // The rows that came stay; the rest comes with the next attempt.
-            gate.BeginSeriesFill(host, -interval);
-            gate.SetWaiting(host, -interval, true);
+            // The rows that came stay; the rest comes with the next attempt,
+            // and the live rows meanwhile with it.
+            gate.AbandonSeriesFill();
             failed = true;
             continue;
         }

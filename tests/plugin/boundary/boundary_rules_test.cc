@@ -420,42 +420,91 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
     }
 }
 
-// A tick chart's own history load: the watch went out before the history
-// request, so the live lines held meanwhile repeat the history's end. Each
-// trade (told by its size) reaches the host once.
-TEST(RowGate, OwnTickLoadChartsTheHeldTradesOnce) {
+// A fill the lookup port refused: the series goes on waiting, so the live
+// rows held meanwhile are left for the next attempt, which fills from the
+// series' last charted row (not from the first of those live rows).
+TEST(RowGate, FailedFillLeavesItsSeriesWaiting) {
+    testing::CRecordingHostFeed host;
+    CRowGate gate;
+    gate.SetInner(&host);
+    gate.TrackRows(true);
+    const auto send = [&](double date) {
+        gate.NSTSETVALUE("ABC", -1440.0f, 1, date);
+        gate.NSTSETVALUE("ABC", -1440.0f, 3, 100.0);
+        gate.NSTCOMMITROW("ABC", -1440.0f);
+    };
+    send(10.0);
+    gate.SetFillingGap(true);
+    gate.SetWaiting("ABC", -1440.0f, true);
+    gate.BeginSeriesFill("ABC", -1440.0f);
+    gate.AbandonSeriesFill();
+    EXPECT_EQ(gate.EndSeriesFill().handed, 0);
+    gate.StartHeldPass();
+    send(20.0);
+    gate.EndPass();
+    gate.SetFillingGap(false);
+    EXPECT_TRUE(gate.Waiting("ABC", -1440.0f));
+    double last = 0.0;
+    ASSERT_TRUE(gate.LastRowDate("ABC", -1440.0f, &last));
+    EXPECT_EQ(last, 10.0);
+    EXPECT_EQ(host.Count("NSTCOMMITROW"), 1);
+}
+
+// A chart's own history load: the watch went out before the history
+// request, so the live lines held meanwhile repeat the history's end (for a
+// bar chart, the trades its last bar was taken from). Each trade (told by its
+// size) reaches the host once, also when the held lines come only after
+// another chart's load.
+TEST(RowGate, OwnLoadChartsTheHeldTradesOnce) {
     struct Case {
         const char* name;
+        float series;
         std::vector<std::pair<double, double>> history, live;  // date, size
         std::vector<double> handed;                            // live sizes handed on
+        // Another chart of the symbol is loaded before the held lines come.
+        bool anotherLoad = false;
     };
     const Case cases[] = {
-        {"held from before the history's last second",
+        {"ticks: held from before the history's last second",
+         -0.0f,
          {{14, 1}, {15, 2}, {15, 3}},
          {{14, 1}, {15, 2}, {15, 3}, {15, 4}, {16, 5}},
          {4, 5}},
-        {"held from mid-second, the line ends the pass",
+        {"ticks: held from mid-second, the line ends the pass",
+         -0.0f,
          {{14, 1}, {15, 2}, {15, 3}},
          {{15, 3}, {15, 4}},
          {4}},
-        {"nothing held was in the history", {{14, 1}}, {{14, 2}, {15, 3}}, {2, 3}},
+        {"ticks: nothing held was in the history", -0.0f, {{14, 1}}, {{14, 2}, {15, 3}}, {2, 3}},
+        {"1-minute: the last bar's trades, then another chart's load",
+         -1.0f,
+         {{14, 1}, {15, 2}, {15, 3}},
+         {{13, 9}, {15, 2}, {15, 3}, {15, 4}},
+         {4},
+         true},
     };
     for (const Case& c : cases) {
         testing::CRecordingHostFeed host;
         CRowGate gate;
         gate.SetInner(&host);
         gate.TrackRows(true);
+        const bool ticks = c.series == 0.0f;
         const auto send = [&](const std::pair<double, double>& row) {
-            gate.NSTSETVALUE("ABC", -0.0f, 1, row.first);
-            gate.NSTSETVALUE("ABC", -0.0f, 3, row.second);
-            gate.NSTSETVALUE("ABC", -0.0f, 4, 0.0);
-            gate.NSTCOMMITROW("ABC", -0.0f);
+            gate.NSTSETVALUE("ABC", c.series, 1, row.first);
+            gate.NSTSETVALUE("ABC", c.series, 3, row.second);
+            if (ticks) {
+                gate.NSTSETVALUE("ABC", c.series, 4, 0.0);
+            }
+            gate.NSTCOMMITROW("ABC", c.series);
         };
         for (const auto& row : c.history) {
             send(row);
         }
         const size_t before = host.calls.size();
-        gate.StartLoadPass("ABC", -0.0f);
+        gate.StartLoadPass("ABC", c.series);
+        if (c.anotherLoad) {
+            gate.EndLoadPass("ABC", -5.0f);
+        }
         for (const auto& row : c.live) {
             send(row);
         }

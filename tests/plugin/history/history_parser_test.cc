@@ -75,6 +75,40 @@ TEST_F(HistoryParserTest, DayBarFourRowsWhileStreaming) {
     EXPECT_EQ(scope.host.Texts().front(), "V ABC -10080 1 40756");
 }
 
+// A streaming chart's load keeps its reply's last bar back for the trades
+// that make it; the bars before it are charted as they come, across chunks.
+TEST_F(HistoryParserTest, LastBarKeptBackWhenItComesFromTrades) {
+    Globals().streamingEnabled = 1;
+    Start(L"HIT", 1.0f);
+    thread.m_data.m_bKeepLastBar = true;
+    Feed(L"2011-08-01 09:30:00,12.5,12.0,12.2,12.4,999,1000\r\n2011-08-01 09:31:00,13");
+    EXPECT_TRUE(RowsSent().empty());
+    Feed(L".5,13.0,13.2,13.4,999,500\r\n!ENDMSG!\r\n");
+    const double at = kAug1 + kNineThirty;
+    EXPECT_EQ(RowsSent(),
+              (Rows{{at, 12.2, 0.0}, {at, 12.5, 0.0}, {at, 12.0, 0.0}, {at, 12.4, 1000.0}}));
+    ASSERT_TRUE(thread.m_data.m_bHasKeptBar);
+    const CHistoryBar& kept = thread.m_data.m_keptBar;
+    EXPECT_DOUBLE_EQ(kept.date, at + 1.0 / 1440);
+    EXPECT_EQ((std::vector<double>{kept.open, kept.high, kept.low, kept.close, kept.volume}),
+              (std::vector<double>{13.2, 13.5, 13.0, 13.4, 500.0}));
+    EXPECT_EQ(thread.m_data.m_nDataLines, 2);
+}
+
+// A last-bar request's lines dated before its start are no part of the bar.
+TEST_F(HistoryParserTest, LastBarPartSkipsLinesBeforeItsStart) {
+    Globals().streamingEnabled = 1;
+    Start(L"HTT", 5.0f);
+    thread.m_data.m_bGapTrades = true;
+    thread.m_data.m_bLastBarPart = true;
+    thread.m_data.m_dStartDate = kAug1 + kNineThirty;
+    Feed(
+        L"2011-08-01 09:29:59,12.5,100,1,12.4,12.6,2,3,4,\r\n"
+        L"2011-08-01 09:30:00,12.6,200,1,12.4,12.6,2,3,4,\r\n");
+    EXPECT_EQ(RowsSent(), (Rows{{kAug1 + kNineThirty, 12.6, 200.0}}));
+    EXPECT_EQ(thread.m_data.m_nDataLines, 1);
+}
+
 TEST_F(HistoryParserTest, IntervalBarVolumeInSixthField) {
     Start(L"HIT", 5.0f);
     Feed(L"2011-08-01 09:30:00,12.5,12.0,12.2,12.4,999,1000\r\n");
