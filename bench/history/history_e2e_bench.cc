@@ -104,16 +104,13 @@ struct ReaderRun {
 // under the host's emulator.
 ReaderRun RunWinsockReader(const CPrivateEnvironment& env, uint16_t port,
                            const std::string& request) {
-    const CPrograms& programs = ChosenPrograms();
-    std::vector<std::string> argv = programs.hostPrefix;
-    argv.push_back(programs.host.substr(0, programs.host.find_last_of('/') + 1) +
-                   "winsock_reader.exe");
-    argv.push_back(std::to_string(port));
-    argv.push_back(request.substr(0, request.find('\r')));
     const std::string out = env.Dir() + "/winsock_reader.out";
     const auto begin = std::chrono::steady_clock::now();
     ReaderRun run;
-    if (WaitExit(Spawn(argv, out), 600 * 1000) == 0) {
+    const pid_t reader =
+        StartBesideHost(env, "winsock_reader.exe",
+                        {std::to_string(port), request.substr(0, request.find('\r'))}, out);
+    if (WaitExit(reader, 600 * 1000) == 0) {
         run.seconds = Seconds(begin);
         std::sscanf(ReadWholeFile(out).c_str(), "lines %ld seconds %lf", &run.lines, &run.load);
     }
