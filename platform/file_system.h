@@ -15,6 +15,13 @@ inline constexpr wchar_t kPathSeparator = L'\\';
 inline constexpr wchar_t kPathSeparator = L'/';
 #endif
 
+// What a program's file name ends in (".exe" on Win32, nothing on POSIX).
+#ifdef _WIN32
+inline constexpr char kProgramSuffix[] = ".exe";
+#else
+inline constexpr char kProgramSuffix[] = "";
+#endif
+
 // The user's documents folder (on POSIX the XDG documents folder, else
 // $HOME/Documents).
 // Not created when missing.
@@ -33,6 +40,9 @@ PLATFORM_API bool IsNotWritableCause(int cause);
 // True when a search of the folder finds any entry, like a search for
 // folder + "\*.*" (an existing folder always finds itself).
 PLATFORM_API bool DirectoryExists(const std::wstring& folder);
+
+// True when path names an existing file that is not a folder.
+PLATFORM_API bool FileExists(const std::wstring& path);
 
 // Creates one folder (its parent must exist). False on failure, with the
 // cause in LastPlatformError() (timer_queue.h).

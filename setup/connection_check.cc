@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/file_system.h"
+#include "platform/text.h"
 #include "settings/corvan_ports.h"
 #include "setup/feed_probe.h"
 #include "setup/lst_output_file.h"
@@ -30,6 +32,10 @@ std::string Field(const std::string& line, int k) {
 }
 
 }  // namespace
+
+std::string HostProgramName() {
+    return std::string("nst-host") + platform::kProgramSuffix;
+}
 
 bool IsConnectedAdminLine(const std::string& line) {
     constexpr int kRequiredFields = 21;
@@ -116,6 +122,14 @@ void CConnectionCheck::CheckInstallDirectory() {
         Report(false, what, root + " does not exist or is not a full path." + enter);
         return;
     }
+    // The installer asks for the same program.
+    const std::string host = HostProgramName();
+    if (!platform::FileExists(platform::WidenText(root + kSetupPathSeparator + host))) {
+        Report(false, what,
+               root + " does not hold the charting host (no " + host +
+                   " in it), so the plug-in and the LST files would not reach it." + enter);
+        return;
+    }
     // The plug-in's log and the LST files are written there.
     const std::string probe = root + "/OrvellaNSTSetup.check";
     errno = 0;
@@ -130,7 +144,7 @@ void CConnectionCheck::CheckInstallDirectory() {
     }
     std::fclose(file);
     std::remove(probe.c_str());
-    Report(true, what, root + " exists and is writable");
+    Report(true, what, root + " holds the charting host (" + host + ") and is writable");
 }
 
 void CConnectionCheck::CheckPort(const char* name, uint16_t port) {

@@ -19,6 +19,10 @@ struct CheckLimits {
     int historyMs = 15000;  // the whole history reply
 };
 
+// The charting host's program, which its install directory holds
+// ("nst-host", on Windows "nst-host.exe").
+std::string HostProgramName();
+
 // The admin port the plug-in logs in on.
 inline constexpr uint16_t kCheckAdminPort = 9300;
 

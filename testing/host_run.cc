@@ -109,6 +109,15 @@ pid_t StartHost(const CPrivateEnvironment& env, const std::vector<std::string>& 
     return Spawn(argv, env.Dir() + "/host.out");
 }
 
+pid_t StartBesideHost(const CPrivateEnvironment& env, const std::string& program,
+                      const std::vector<std::string>& args, const std::string& outputPath) {
+    const CPrograms& programs = env.Programs();
+    std::vector<std::string> argv = programs.hostPrefix;
+    argv.push_back(programs.host.substr(0, programs.host.find_last_of('/') + 1) + program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Spawn(argv, outputPath);
+}
+
 CHostRun RunHost(const CPrivateEnvironment& env, const std::vector<std::string>& commands,
                  int timeoutSeconds, const std::vector<std::string>& extraOptions) {
     std::vector<std::string> options = RecordOptions(env);

@@ -74,6 +74,11 @@ struct CHostRun {
 // plug-in, the options and the commands (written to a script file).
 pid_t StartHost(const CPrivateEnvironment& env, const std::vector<std::string>& commands,
                 const std::vector<std::string>& options);
+// Starts a program that lies beside the environment's host (a Windows
+// benchmark's baseline beside nst-host.exe), behind the host's command
+// prefix, with its output in outputPath.
+pid_t StartBesideHost(const CPrivateEnvironment& env, const std::string& program,
+                      const std::vector<std::string>& args, const std::string& outputPath);
 // The options of a recorded run without a summary.
 std::vector<std::string> RecordOptions(const CPrivateEnvironment& env);
 

@@ -107,6 +107,11 @@ bool DirectoryExists(const std::wstring& folder) {
     return stat(platform::NarrowText(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool FileExists(const std::wstring& path) {
+    struct stat st;
+    return stat(platform::NarrowText(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 bool CreateDirectory(const std::wstring& folder) {
     return mkdir(platform::NarrowText(folder).c_str(), 0777) == 0;
 }

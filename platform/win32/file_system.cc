@@ -58,6 +58,11 @@ bool DirectoryExists(const std::wstring& folder) {
     return true;
 }
 
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 bool CreateDirectory(const std::wstring& folder) {
     return CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
 }

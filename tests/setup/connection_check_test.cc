@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -46,54 +47,80 @@ class ConnectionCheckTest : public testing::SetupEnvTest {
 TEST_F(ConnectionCheckTest, ReportsEachStepAndWhatToDo) {
     const std::string symbolFile = m_nst + "/mktlist_v2.txt";
     test::WriteFile(symbolFile, "Symbol\tDescription\r\nABC\tAbc Corp\tNYSE\r\n");
+    // NovaScopeRoot: unset, a folder holding the host program, one without
+    // it, one where a folder has the program's name.
+    enum Root { kUnset, kHost, kNoHost, kHostIsAFolder };
+    const std::string noHost = m_root.string() + "/elsewhere";
+    const std::string hostFolder = m_root.string() + "/folder-named-host";
+    std::filesystem::create_directories(noHost);
+    std::filesystem::create_directories(hostFolder + "/" + HostProgramName());
+    PutHostProgram(m_nst);
+    const std::string noHostLine = "FAILED  NovaScope Install directory: " + noHost +
+                                   " does not hold the charting host (no " + HostProgramName() +
+                                   " in it), so the plug-in and the LST files would not reach "
+                                   "it. Enter the charting host's folder";
     struct Case {
         const char* name;
         std::vector<std::string> options;  // of the stand-in
-        bool root;                         // NovaScopeRoot stored
-        bool lookupDown;                   // LookupPort names a port where nothing listens
+        Root root;
+        bool lookupDown;  // LookupPort names a port where nothing listens
         int failed;
         std::string line;  // a line of the report
     } cases[] = {
-        {"all well", {}, true, false, 0, "ok      level-one watch of ABC: greeted with"},
+        {"all well", {}, kHost, false, 0, "ok      level-one watch of ABC: greeted with"},
+        {"all well: the install directory",
+         {},
+         kHost,
+         false,
+         0,
+         "ok      NovaScope Install directory: " + m_nst + " holds the charting host (" +
+             HostProgramName() + ") and is writable"},
         {"no install directory",
          {},
-         false,
+         kUnset,
          false,
          1,
          "FAILED  NovaScope Install directory: not set. Enter"},
+        {"install directory without the host", {}, kNoHost, false, 1, noHostLine},
+        {"a folder in the host program's place",
+         {},
+         kHostIsAFolder,
+         false,
+         1,
+         "FAILED  NovaScope Install directory: " + hostFolder + " does not hold the charting host"},
         {"never connected",
          {"--fault-never-connected"},
-         true,
+         kHost,
          false,
          1,
          "FAILED  feed login (admin port 9300): the feed client is not connected to the feed."},
         {"admin closes at once",
          {"--fault-admin-close"},
-         true,
+         kHost,
          false,
          1,
          "FAILED  feed login (admin port 9300): no status line: the connection was closed."},
         {"no customer-information line",
          {"--fault-no-cust"},
-         true,
+         kHost,
          false,
          1,
          "FAILED  level-one watch of ABC: no customer-information line: no answer within 1 s."},
         {"lookup never answers",
          {"--fault-lookup-silent"},
-         true,
+         kHost,
          false,
          1,
          "FAILED  history request HDX,ABC,,1: no end of the reply after 0 lines: no answer"},
         {"reply without end line",
          {"--fault-no-end-line"},
-         true,
+         kHost,
          false,
          1,
          "FAILED  history request HDX,ABC,,1: no end of the reply after "},
         {"lookup port closed",
          {},
-         true,
+         kHost,
          true,
          2,
          "FAILED  history request HDX,ABC,,1: connection refused: nothing listens there."},
@@ -105,8 +132,10 @@ TEST_F(ConnectionCheckTest, ReportsEachStepAndWhatToDo) {
             SetPorts(test::CHttpTestServer::UnusedPort(), m_sim.level1);
         test::CTestView view;
         test::CFakeSettingsStore store;
-        if (c.root)
-            store.strings[kValueNovaScopeRoot] = m_nst;
+        if (c.root != kUnset)
+            store.strings[kValueNovaScopeRoot] = c.root == kHost     ? m_nst
+                                                 : c.root == kNoHost ? noHost
+                                                                     : hostFolder;
         CheckLimits limits;
         limits.answerMs = 1000;
         // The stand-in's daily reply spans years; a sanitizer build needs a
@@ -122,12 +151,14 @@ TEST_F(ConnectionCheckTest, ReportsEachStepAndWhatToDo) {
                                           : std::to_string(c.failed) + " of 8 checks failed.")
             << report;
         EXPECT_FALSE(test::FileExists(m_nst + "/OrvellaNSTSetup.check"));
+        EXPECT_FALSE(test::FileExists(noHost + "/OrvellaNSTSetup.check"));
         m_sim.Stop();
     }
 }
 
 TEST_F(ConnectionCheckTest, TheHeadlessCheckExitsWithTheOutcome) {
     ASSERT_TRUE(StartFeed({}));
+    PutHostProgram(m_nst);
     WriteRegString(kNovaScopeRootPathA, m_nst);
     const std::string command = std::string(ORVELLA_SETUP_PROGRAM) + " --headless check XYZ >" +
                                 (m_root / "out.txt").string() + " 2>&1";

@@ -472,6 +472,7 @@ TEST_F(SetupDialogTest, CheckButtonReportsInTheStatusWindow) {
     WriteRegString(std::string(kStartupKeyA) + "\\LookupPort", std::to_string(sim.lookup));
     WriteRegString(std::string(kStartupKeyA) + "\\Level1Port", std::to_string(sim.level1));
     WriteRegString(kNovaScopeRootPathA, m_nst);
+    PutHostProgram(m_nst);
     test::WriteFile(m_nst + "/mktlist_v2.txt", "Symbol\tDescription\r\nABC\tAbc Corp\tNYSE\r\n");
     Open();
     Click(COrvellaNSTSetupDlg::kCheckButtonName);

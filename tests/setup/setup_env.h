@@ -3,8 +3,10 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "setup/connection_check.h"
 #include "testing/setup/test_os.h"
 #include "tests/settings/settings_env.h"
 
@@ -17,6 +19,12 @@ class SetupEnvTest : public SettingsEnvTest {
         test::ClearProxyEnvironment();
         m_nst = (m_root / "nst").string();
         std::filesystem::create_directories(m_nst);
+    }
+
+    // Puts the charting host's program into folder: an empty file of that
+    // name, as the connection check only looks for it.
+    static void PutHostProgram(const std::string& folder) {
+        std::ofstream(std::filesystem::path(folder) / HostProgramName());
     }
 
     std::string m_nst;
