@@ -41,7 +41,7 @@ bool CLstBuilder::OpenOptional(bool chosen, const char* name,
                                std::unique_ptr<CLstOutputFile>* file) {
     if (!chosen)
         return true;
-    *file = std::make_unique<CLstOutputFile>();
+    *file = std::make_unique<CLstOutputFile>(&m_writePool);
     if ((*file)->Create(m_lstFolder + name)) {
         m_created.push_back((*file)->Path());
         return true;
@@ -119,7 +119,7 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
     if (ok && m_overLong)
         SkipLine(Malformed::kTooLong);
     else if (ok && !m_pending.empty())
-        ok = ProcessLine(m_pending, true);
+        ok = ProcessLine(m_pending);
     m_pending.clear();
     m_overLong = false;
     if (m_cancelled) {
@@ -152,9 +152,6 @@ void CLstBuilder::RemoveCreated() {
 bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
     const char* position = data;
     const char* const end = data + size;
-    // One search of the whole block spares one per line in the usual case
-    // of a block without NUL bytes.
-    const bool blockHoldsNul = std::memchr(data, '\0', size) != nullptr;
     if (!m_pending.empty() || m_overLong) {
         const char* feed = static_cast<const char*>(std::memchr(position, '\n', size));
         const size_t part = static_cast<size_t>((feed != nullptr ? feed : end) - position);
@@ -172,16 +169,19 @@ bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
             m_overLong = false;
             SkipLine(Malformed::kTooLong);
         } else {
-            const bool processed = ProcessLine(m_pending, true);
+            const bool processed = ProcessLine(m_pending);
             m_pending.clear();
             if (!processed)
                 return false;
         }
         position = feed + 1;
     }
+    // The lines within the block: each found and split in one pass.
     while (position < end) {
-        const void* found = std::memchr(position, '\n', static_cast<size_t>(end - position));
-        if (found == nullptr) {
+        LstColumns columns;
+        bool holdsNul = false;
+        const char* feed = SplitLstLineAt(position, end, &columns, &holdsNul);
+        if (feed == nullptr) {
             const size_t rest = static_cast<size_t>(end - position);
             if (rest > m_limits.maxLineLength) {
                 m_overLong = true;
@@ -190,11 +190,11 @@ bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
             }
             break;
         }
-        const char* feed = static_cast<const char*>(found);
-        const std::string_view line(position, static_cast<size_t>(feed - position));
-        if (line.size() > m_limits.maxLineLength) {
+        if (static_cast<size_t>(feed - position) > m_limits.maxLineLength) {
             SkipLine(Malformed::kTooLong);
-        } else if (!ProcessLine(line, blockHoldsNul)) {
+        } else if (holdsNul) {
+            SkipLine(Malformed::kNul);
+        } else if (!FileLine(columns)) {
             return false;
         }
         position = feed + 1;
@@ -202,16 +202,19 @@ bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
     return true;
 }
 
-bool CLstBuilder::ProcessLine(std::string_view text, bool mayHoldNul) {
-    if (mayHoldNul && std::memchr(text.data(), '\0', text.size()) != nullptr) {
+bool CLstBuilder::ProcessLine(std::string_view text) {
+    if (std::memchr(text.data(), '\0', text.size()) != nullptr) {
         SkipLine(Malformed::kNul);
         return true;
     }
-    ++m_lineNumber;
     // A carriage return before the line feed is part of the line end.
     if (!text.empty() && text.back() == '\r')
         text.remove_suffix(1);
-    const LstColumns columns = SplitLstLine(text);
+    return FileLine(SplitLstLine(text));
+}
+
+bool CLstBuilder::FileLine(const LstColumns& columns) {
+    ++m_lineNumber;
     const LstDecision decision = m_grouper.Next(columns, &m_key);
     if (decision.newGroup && !SwitchGroup())
         return false;
@@ -253,7 +256,7 @@ bool CLstBuilder::SwitchGroup() {
         entry = &found->second;
     } else {
         entry = &m_exchangeFiles[m_name];
-        entry->file = std::make_unique<CLstOutputFile>();
+        entry->file = std::make_unique<CLstOutputFile>(&m_writePool);
         created = true;
     }
     if (entry->file == nullptr) {

@@ -1,6 +1,10 @@
 #include "setup/lst_grouping.h"
 
+#include <bit>
 #include <cstring>
+#include <iterator>
+
+#include "platform/byte_mask.h"
 
 namespace orvella {
 
@@ -36,6 +40,50 @@ LstColumns SplitLstLine(std::string_view line) {
     }
     columns.type = MapSecurityType(columns.type);
     return columns;
+}
+
+const char* SplitLstLineAt(const char* begin, const char* end, LstColumns* columns,
+                           bool* holdsNul) {
+    *columns = LstColumns();
+    std::string_view* const slots[] = {&columns->symbol, &columns->description, &columns->exchange,
+                                       &columns->market, &columns->type};
+    size_t filled = 0;
+    const char* start = begin;
+    bool nul = false;
+    // One byte of the line's tabs, line feed and NUL bytes; false at the
+    // line feed. (A carriage return before it cannot be followed by a tab,
+    // so it never ends up inside a column.)
+    const auto take = [&](const char* at) {
+        if (*at == '\n')
+            return false;
+        if (*at == '\0') {
+            nul = true;
+        } else if (filled < std::size(slots)) {
+            *slots[filled++] = std::string_view(start, static_cast<size_t>(at - start));
+            start = at + 1;
+        }
+        return true;
+    };
+    const auto finish = [&](const char* feed) {
+        columns->type = MapSecurityType(columns->type);
+        *holdsNul = nul;
+        return feed;
+    };
+    const char* position = begin;
+    for (; end - position >= static_cast<ptrdiff_t>(platform::kByteBlock);
+         position += platform::kByteBlock) {
+        for (uint32_t mask = platform::ByteMask(position, '\t', '\n', '\0'); mask != 0;
+             mask &= mask - 1) {
+            const char* at = position + std::countr_zero(mask);
+            if (!take(at))
+                return finish(at);
+        }
+    }
+    for (; position < end; ++position) {
+        if ((*position == '\t' || *position == '\n' || *position == '\0') && !take(position))
+            return finish(position);
+    }
+    return nullptr;
 }
 
 std::string_view MapSecurityType(std::string_view type) {

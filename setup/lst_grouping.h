@@ -22,6 +22,12 @@ struct LstColumns {
 // Splits one line (without its line end).
 LstColumns SplitLstLine(std::string_view line);
 
+// Finds the first line feed in [begin, end) and splits the text before it as
+// SplitLstLine does that text without a carriage return before the line
+// feed, in one pass over the bytes. Returns the line feed, or null when there
+// is none (*columns is then not filled). *holdsNul: the line holds a NUL byte.
+const char* SplitLstLineAt(const char* begin, const char* end, LstColumns* columns, bool* holdsNul);
+
 // The security type as the LST files name it.
 std::string_view MapSecurityType(std::string_view type);
 
