@@ -31,6 +31,7 @@ CLstBuilder::CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptio
       m_options(options),
       m_limits(limits),
       m_grouper(options),
+      m_writePool(limits.writePoolSize),
       m_progress(std::move(progress)) {
     m_limits.maxOpenExchangeFiles = std::max<size_t>(m_limits.maxOpenExchangeFiles, 1);
 }

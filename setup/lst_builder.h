@@ -29,6 +29,8 @@ struct LstLimits {
 
     size_t maxLineLength = kMaxLineLength;
     size_t maxOpenExchangeFiles = kMaxOpenExchangeFiles;
+    // Bytes of the write buffers that all LST files share.
+    size_t writePoolSize = CLstWritePool::kDefaultSize;
 };
 
 class CLstBuilder {
