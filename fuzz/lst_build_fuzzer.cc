@@ -159,17 +159,20 @@ BuildResult BuildOnce(const CScratch& scratch, const LstOptions& options, const 
 }
 
 void CheckSplits(const std::string& text) {
-    const char* position = text.data();
     const char* const end = text.data() + text.size();
+    CLstLineScanner scanner(text.data(), end);
     for (;;) {
+        const char* position = scanner.LineStart();
         LstColumns columns;
         bool holdsNul = false;
-        const char* feed = SplitLstLineAt(position, end, &columns, &holdsNul);
+        const char* feed = scanner.Next(&columns, &holdsNul);
         const char* plainFeed = static_cast<const char*>(
             std::memchr(position, '\n', static_cast<size_t>(end - position)));
         FUZZ_CHECK(feed == plainFeed);
-        if (feed == nullptr)
+        if (feed == nullptr) {
+            FUZZ_CHECK(scanner.LineStart() == position);
             return;
+        }
         std::string_view line(position, static_cast<size_t>(feed - position));
         FUZZ_CHECK(holdsNul == (line.find('\0') != std::string_view::npos));
         if (!line.empty() && line.back() == '\r')
@@ -178,7 +181,6 @@ void CheckSplits(const std::string& text) {
         FUZZ_CHECK(columns.symbol == plain.symbol && columns.description == plain.description &&
                    columns.exchange == plain.exchange && columns.market == plain.market &&
                    columns.type == plain.type);
-        position = feed + 1;
     }
 }
 

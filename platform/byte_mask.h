@@ -38,4 +38,12 @@ inline uint32_t ByteMask(const char* text, char a, char b, char c) {
 }
 #endif
 
+// The same for the 64 bytes at text, bit i for text[i].
+inline uint64_t ByteMask64(const char* text, char a, char b, char c) {
+    return static_cast<uint64_t>(ByteMask(text, a, b, c)) |
+           static_cast<uint64_t>(ByteMask(text + 16, a, b, c)) << 16 |
+           static_cast<uint64_t>(ByteMask(text + 32, a, b, c)) << 32 |
+           static_cast<uint64_t>(ByteMask(text + 48, a, b, c)) << 48;
+}
+
 }  // namespace platform

@@ -177,28 +177,29 @@ bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
         }
         position = feed + 1;
     }
-    // The lines within the block: each found and split in one pass.
-    while (position < end) {
+    // The lines within the block, found and split in one pass.
+    CLstLineScanner lines(position, end);
+    for (;;) {
         LstColumns columns;
         bool holdsNul = false;
-        const char* feed = SplitLstLineAt(position, end, &columns, &holdsNul);
+        const char* const start = lines.LineStart();
+        const char* feed = lines.Next(&columns, &holdsNul);
         if (feed == nullptr) {
-            const size_t rest = static_cast<size_t>(end - position);
+            const size_t rest = static_cast<size_t>(end - start);
             if (rest > m_limits.maxLineLength) {
                 m_overLong = true;
             } else {
-                m_pending.assign(position, rest);
+                m_pending.assign(start, rest);
             }
             break;
         }
-        if (static_cast<size_t>(feed - position) > m_limits.maxLineLength) {
+        if (static_cast<size_t>(feed - start) > m_limits.maxLineLength) {
             SkipLine(Malformed::kTooLong);
         } else if (holdsNul) {
             SkipLine(Malformed::kNul);
         } else if (!FileLine(columns)) {
             return false;
         }
-        position = feed + 1;
     }
     return true;
 }

@@ -42,48 +42,56 @@ LstColumns SplitLstLine(std::string_view line) {
     return columns;
 }
 
-const char* SplitLstLineAt(const char* begin, const char* end, LstColumns* columns,
-                           bool* holdsNul) {
+CLstLineScanner::CLstLineScanner(const char* begin, const char* end)
+    : m_end(end), m_lineStart(begin), m_window(begin), m_nextWindow(begin) {}
+
+bool CLstLineScanner::Advance() {
+    if (m_nextWindow == m_end)
+        return false;
+    m_window = m_nextWindow;
+    if (m_end - m_window >= 64) {
+        m_nextWindow = m_window + 64;
+        m_mask = platform::ByteMask64(m_window, '\t', '\n', '\0');
+        return true;
+    }
+    m_nextWindow = m_end;
+    m_mask = 0;
+    for (const char* at = m_window; at < m_end; ++at) {
+        if (*at == '\t' || *at == '\n' || *at == '\0')
+            m_mask |= uint64_t{1} << (at - m_window);
+    }
+    return true;
+}
+
+const char* CLstLineScanner::Next(LstColumns* columns, bool* holdsNul) {
     *columns = LstColumns();
     std::string_view* const slots[] = {&columns->symbol, &columns->description, &columns->exchange,
                                        &columns->market, &columns->type};
     size_t filled = 0;
-    const char* start = begin;
+    const char* start = m_lineStart;
     bool nul = false;
-    // One byte of the line's tabs, line feed and NUL bytes; false at the
-    // line feed. (A carriage return before it cannot be followed by a tab,
-    // so it never ends up inside a column.)
-    const auto take = [&](const char* at) {
-        if (*at == '\n')
-            return false;
+    for (;;) {
+        while (m_mask == 0) {
+            if (!Advance())
+                return nullptr;
+        }
+        const char* at = m_window + std::countr_zero(m_mask);
+        m_mask &= m_mask - 1;
+        if (*at == '\n') {
+            // (A carriage return before it cannot be followed by a tab, so
+            // it never ends up inside a column.)
+            columns->type = MapSecurityType(columns->type);
+            *holdsNul = nul;
+            m_lineStart = at + 1;
+            return at;
+        }
         if (*at == '\0') {
             nul = true;
         } else if (filled < std::size(slots)) {
             *slots[filled++] = std::string_view(start, static_cast<size_t>(at - start));
             start = at + 1;
         }
-        return true;
-    };
-    const auto finish = [&](const char* feed) {
-        columns->type = MapSecurityType(columns->type);
-        *holdsNul = nul;
-        return feed;
-    };
-    const char* position = begin;
-    for (; end - position >= static_cast<ptrdiff_t>(platform::kByteBlock);
-         position += platform::kByteBlock) {
-        for (uint32_t mask = platform::ByteMask(position, '\t', '\n', '\0'); mask != 0;
-             mask &= mask - 1) {
-            const char* at = position + std::countr_zero(mask);
-            if (!take(at))
-                return finish(at);
-        }
     }
-    for (; position < end; ++position) {
-        if ((*position == '\t' || *position == '\n' || *position == '\0') && !take(position))
-            return finish(position);
-    }
-    return nullptr;
 }
 
 std::string_view MapSecurityType(std::string_view type) {

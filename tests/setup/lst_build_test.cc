@@ -407,11 +407,11 @@ TEST_F(LstBuildTest, MoreExchangesThanOpenFilesOrBuffersAllow) {
     }
 }
 
-// The split of the lines within a read block, which finds the line feed and
-// the tabs in one pass over 16 bytes at a time, against the split of the
-// line alone: tabs, NUL bytes and line ends on both sides of every 16-byte
-// edge, a carriage return before the line feed or not, and no line feed.
-TEST(LstLineSplit, OnePassAgreesWithTheLineSplit) {
+// The lines within a read block, found and split in one pass over 64 bytes
+// at a time, against the line split of each line alone: tabs, NUL bytes and
+// line ends on both sides of the edges of those 64 bytes, a carriage return
+// before the line feed or not, and text without a line feed at the end.
+TEST(LstLineScanner, AgreesWithTheLineSplit) {
     std::vector<std::string> lines = {
         "",
         "\r",
@@ -423,13 +423,14 @@ TEST(LstLineSplit, OnePassAgreesWithTheLineSplit) {
         "A\tB\tC\tD\tIEOPTION\t\r",
         "A\tB\r\tC",
         std::string("A\0B\tC\tD\tE\tF\t", 13),
+        std::string(130, 'x') + "\t" + std::string(63, 'y') + "\tz\t",
     };
-    // Random lines of tabs, NUL bytes, carriage returns and letters, long
-    // enough to cross several 16-byte blocks.
+    // Random lines of tabs, NUL bytes, carriage returns and letters, of up
+    // to three windows of 64 bytes.
     uint32_t seed = 12345;
-    for (int n = 0; n < 400; ++n) {
+    for (int n = 0; n < 300; ++n) {
         std::string line;
-        const int length = n % 70;
+        const int length = n * 7 % 200;
         for (int i = 0; i < length; ++i) {
             seed = seed * 1103515245u + 12345u;
             const char pick[] = {'\t', '\t', '\0', '\r', 'a', 'b', 'c', 'd'};
@@ -437,16 +438,23 @@ TEST(LstLineSplit, OnePassAgreesWithTheLineSplit) {
         }
         lines.push_back(line);
     }
-    for (const std::string& line : lines) {
-        for (size_t offset = 0; offset < 17; ++offset) {
-            SCOPED_TRACE(::testing::PrintToString(line) + " at " + std::to_string(offset));
-            const std::string text = std::string(offset, 'x') + line + "\nnext\tline";
-            const char* begin = text.data() + offset;
+    // All lines one after the other, starting at every offset within the
+    // first 64 bytes, then an unfinished line.
+    for (size_t offset = 0; offset < 65; offset += 3) {
+        SCOPED_TRACE("at " + std::to_string(offset));
+        std::string text(offset, 'x');
+        for (const std::string& line : lines)
+            text += line + "\n";
+        text += "unfinished\tline";
+        CLstLineScanner scanner(text.data() + offset, text.data() + text.size());
+        for (const std::string& line : lines) {
+            SCOPED_TRACE(::testing::PrintToString(line));
+            const char* begin = scanner.LineStart();
             LstColumns columns;
             bool holdsNul = true;
-            const char* feed =
-                SplitLstLineAt(begin, text.data() + text.size(), &columns, &holdsNul);
+            const char* feed = scanner.Next(&columns, &holdsNul);
             ASSERT_EQ(feed, begin + line.size());
+            ASSERT_EQ(std::string_view(begin, line.size()), line);
             std::string_view plain = line;
             if (!plain.empty() && plain.back() == '\r')
                 plain.remove_suffix(1);
@@ -457,8 +465,11 @@ TEST(LstLineSplit, OnePassAgreesWithTheLineSplit) {
             EXPECT_EQ(columns.market, expected.market);
             EXPECT_EQ(columns.type, expected.type);
             EXPECT_EQ(holdsNul, line.find('\0') != std::string::npos);
-            EXPECT_EQ(SplitLstLineAt(begin, feed, &columns, &holdsNul), nullptr);
         }
+        LstColumns columns;
+        bool holdsNul = false;
+        EXPECT_EQ(scanner.Next(&columns, &holdsNul), nullptr);
+        EXPECT_EQ(std::string_view(scanner.LineStart()), "unfinished\tline");
     }
 }
 
