@@ -4,19 +4,22 @@
 // the LST folder: no key, symbol or description may steer a file elsewhere,
 // and every file the build opened is closed again. The build always goes to
 // the end, no written line holds a NUL byte or is longer than the line limit
-// allows, and a bound of one to four open exchange files gives the same files
-// as an unbounded build.
+// allows, and a bound of one to four open exchange files with a write pool
+// of one to four blocks gives the same files as an unbounded build with the
+// default pool. The one-pass split of each line agrees with the line split.
 #include <dirent.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "fuzz/fuzz_check.h"
@@ -155,6 +158,32 @@ BuildResult BuildOnce(const CScratch& scratch, const LstOptions& options, const 
     return result;
 }
 
+void CheckSplits(const std::string& text) {
+    const char* const end = text.data() + text.size();
+    CLstLineScanner scanner(text.data(), end);
+    for (;;) {
+        const char* position = scanner.LineStart();
+        LstColumns columns;
+        bool holdsNul = false;
+        const char* feed = scanner.Next(&columns, &holdsNul);
+        const char* plainFeed = static_cast<const char*>(
+            std::memchr(position, '\n', static_cast<size_t>(end - position)));
+        FUZZ_CHECK(feed == plainFeed);
+        if (feed == nullptr) {
+            FUZZ_CHECK(scanner.LineStart() == position);
+            return;
+        }
+        std::string_view line(position, static_cast<size_t>(feed - position));
+        FUZZ_CHECK(holdsNul == (line.find('\0') != std::string_view::npos));
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        const LstColumns plain = SplitLstLine(line);
+        FUZZ_CHECK(columns.symbol == plain.symbol && columns.description == plain.description &&
+                   columns.exchange == plain.exchange && columns.market == plain.market &&
+                   columns.type == plain.type);
+    }
+}
+
 }  // namespace
 }  // namespace orvella::fuzz
 
@@ -170,8 +199,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     LstLimits bounded;
     bounded.maxLineLength = 1 + input.ConsumeIntegralInRange<size_t>(0, 255);
     bounded.maxOpenExchangeFiles = 1 + input.ConsumeIntegralInRange<size_t>(0, 3);
+    bounded.writePoolSize =
+        (1 + input.ConsumeIntegralInRange<size_t>(0, 3)) * CLstWritePool::kBlockSize;
     LstLimits unbounded = bounded;
     unbounded.maxOpenExchangeFiles = 100000;
+    unbounded.writePoolSize = CLstWritePool::kDefaultSize;
     const std::string symbolFile = input.ConsumeRemainingBytesAsString();
     {
         std::FILE* file = std::fopen(scratch.symbolFile.c_str(), "wb");
@@ -180,6 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         std::fclose(file);
     }
 
+    CheckSplits(symbolFile);
     const BuildResult closing = BuildOnce(scratch, options, bounded);
     const BuildResult keeping = BuildOnce(scratch, options, unbounded);
     FUZZ_CHECK(closing.files == keeping.files);

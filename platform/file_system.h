@@ -1,8 +1,10 @@
 // Folders and the program's own files.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/platform_export.h"
 
@@ -77,6 +79,12 @@ PLATFORM_API std::FILE* OpenOwnerOnlyFile(const std::string& path);
 // current user; also true when it cannot be examined. On Win32 false: the
 // folder's own permissions hold.
 PLATFORM_API bool FolderOpenToOthers(const std::wstring& folder);
+
+// Writes the pieces, in order, to the end of what was written to the file
+// so far; the file is unbuffered (setvbuf _IONBF) and written only this way.
+// On POSIX the pieces go out together in as few system calls as the system
+// allows. 0 when every byte was written, else an errno-style error number.
+PLATFORM_API int WritePieces(std::FILE* file, const std::string_view* pieces, std::size_t count);
 
 // Full path of the loaded module (shared library or program) that contains
 // address; empty when it cannot be found.

@@ -31,6 +31,7 @@ CLstBuilder::CLstBuilder(CSetupView* view, std::string lstFolder, const LstOptio
       m_options(options),
       m_limits(limits),
       m_grouper(options),
+      m_writePool(limits.writePoolSize),
       m_progress(std::move(progress)) {
     m_limits.maxOpenExchangeFiles = std::max<size_t>(m_limits.maxOpenExchangeFiles, 1);
 }
@@ -41,7 +42,7 @@ bool CLstBuilder::OpenOptional(bool chosen, const char* name,
                                std::unique_ptr<CLstOutputFile>* file) {
     if (!chosen)
         return true;
-    *file = std::make_unique<CLstOutputFile>();
+    *file = std::make_unique<CLstOutputFile>(&m_writePool);
     if ((*file)->Create(m_lstFolder + name)) {
         m_created.push_back((*file)->Path());
         return true;
@@ -119,7 +120,7 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
     if (ok && m_overLong)
         SkipLine(Malformed::kTooLong);
     else if (ok && !m_pending.empty())
-        ok = ProcessLine(m_pending, true);
+        ok = ProcessLine(m_pending);
     m_pending.clear();
     m_overLong = false;
     if (m_cancelled) {
@@ -152,9 +153,6 @@ void CLstBuilder::RemoveCreated() {
 bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
     const char* position = data;
     const char* const end = data + size;
-    // One search of the whole block spares one per line in the usual case
-    // of a block without NUL bytes.
-    const bool blockHoldsNul = std::memchr(data, '\0', size) != nullptr;
     if (!m_pending.empty() || m_overLong) {
         const char* feed = static_cast<const char*>(std::memchr(position, '\n', size));
         const size_t part = static_cast<size_t>((feed != nullptr ? feed : end) - position);
@@ -172,46 +170,53 @@ bool CLstBuilder::ProcessBlock(const char* data, size_t size) {
             m_overLong = false;
             SkipLine(Malformed::kTooLong);
         } else {
-            const bool processed = ProcessLine(m_pending, true);
+            const bool processed = ProcessLine(m_pending);
             m_pending.clear();
             if (!processed)
                 return false;
         }
         position = feed + 1;
     }
-    while (position < end) {
-        const void* found = std::memchr(position, '\n', static_cast<size_t>(end - position));
-        if (found == nullptr) {
-            const size_t rest = static_cast<size_t>(end - position);
+    // The lines within the block, found and split in one pass.
+    CLstLineScanner lines(position, end);
+    for (;;) {
+        LstColumns columns;
+        bool holdsNul = false;
+        const char* const start = lines.LineStart();
+        const char* feed = lines.Next(&columns, &holdsNul);
+        if (feed == nullptr) {
+            const size_t rest = static_cast<size_t>(end - start);
             if (rest > m_limits.maxLineLength) {
                 m_overLong = true;
             } else {
-                m_pending.assign(position, rest);
+                m_pending.assign(start, rest);
             }
             break;
         }
-        const char* feed = static_cast<const char*>(found);
-        const std::string_view line(position, static_cast<size_t>(feed - position));
-        if (line.size() > m_limits.maxLineLength) {
+        if (static_cast<size_t>(feed - start) > m_limits.maxLineLength) {
             SkipLine(Malformed::kTooLong);
-        } else if (!ProcessLine(line, blockHoldsNul)) {
+        } else if (holdsNul) {
+            SkipLine(Malformed::kNul);
+        } else if (!FileLine(columns)) {
             return false;
         }
-        position = feed + 1;
     }
     return true;
 }
 
-bool CLstBuilder::ProcessLine(std::string_view text, bool mayHoldNul) {
-    if (mayHoldNul && std::memchr(text.data(), '\0', text.size()) != nullptr) {
+bool CLstBuilder::ProcessLine(std::string_view text) {
+    if (std::memchr(text.data(), '\0', text.size()) != nullptr) {
         SkipLine(Malformed::kNul);
         return true;
     }
-    ++m_lineNumber;
     // A carriage return before the line feed is part of the line end.
     if (!text.empty() && text.back() == '\r')
         text.remove_suffix(1);
-    const LstColumns columns = SplitLstLine(text);
+    return FileLine(SplitLstLine(text));
+}
+
+bool CLstBuilder::FileLine(const LstColumns& columns) {
+    ++m_lineNumber;
     const LstDecision decision = m_grouper.Next(columns, &m_key);
     if (decision.newGroup && !SwitchGroup())
         return false;
@@ -253,7 +258,7 @@ bool CLstBuilder::SwitchGroup() {
         entry = &found->second;
     } else {
         entry = &m_exchangeFiles[m_name];
-        entry->file = std::make_unique<CLstOutputFile>();
+        entry->file = std::make_unique<CLstOutputFile>(&m_writePool);
         created = true;
     }
     if (entry->file == nullptr) {

@@ -29,6 +29,8 @@ struct LstLimits {
 
     size_t maxLineLength = kMaxLineLength;
     size_t maxOpenExchangeFiles = kMaxOpenExchangeFiles;
+    // Bytes of the write buffers that all LST files share.
+    size_t writePoolSize = CLstWritePool::kDefaultSize;
 };
 
 class CLstBuilder {
@@ -84,8 +86,9 @@ class CLstBuilder {
 
     bool OpenOptional(bool chosen, const char* name, std::unique_ptr<CLstOutputFile>* file);
     bool ProcessBlock(const char* data, size_t size);
-    // mayHoldNul false: the line is known to hold no NUL byte.
-    bool ProcessLine(std::string_view text, bool mayHoldNul);
+    // A line carried across blocks (without its line feed).
+    bool ProcessLine(std::string_view text);
+    bool FileLine(const LstColumns& columns);
     void SkipLine(Malformed why);
     bool SwitchGroup();
     // Opens (creates or reopens) a file within the bound of open files.
@@ -104,6 +107,8 @@ class CLstBuilder {
     LstOptions m_options;
     LstLimits m_limits;
     CLstGrouper m_grouper;
+    // The write buffers of all LST files; outlives them.
+    CLstWritePool m_writePool;
     std::unique_ptr<CLstOutputFile> m_continuous;
     std::unique_ptr<CLstOutputFile> m_meridexSpot;
     std::unique_ptr<CLstOutputFile> m_spotComposite;

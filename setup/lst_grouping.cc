@@ -1,6 +1,10 @@
 #include "setup/lst_grouping.h"
 
+#include <bit>
 #include <cstring>
+#include <iterator>
+
+#include "platform/byte_mask.h"
 
 namespace orvella {
 
@@ -36,6 +40,58 @@ LstColumns SplitLstLine(std::string_view line) {
     }
     columns.type = MapSecurityType(columns.type);
     return columns;
+}
+
+CLstLineScanner::CLstLineScanner(const char* begin, const char* end)
+    : m_end(end), m_lineStart(begin), m_window(begin), m_nextWindow(begin) {}
+
+bool CLstLineScanner::Advance() {
+    if (m_nextWindow == m_end)
+        return false;
+    m_window = m_nextWindow;
+    if (m_end - m_window >= 64) {
+        m_nextWindow = m_window + 64;
+        m_mask = platform::ByteMask64(m_window, '\t', '\n', '\0');
+        return true;
+    }
+    m_nextWindow = m_end;
+    m_mask = 0;
+    for (const char* at = m_window; at < m_end; ++at) {
+        if (*at == '\t' || *at == '\n' || *at == '\0')
+            m_mask |= uint64_t{1} << (at - m_window);
+    }
+    return true;
+}
+
+const char* CLstLineScanner::Next(LstColumns* columns, bool* holdsNul) {
+    *columns = LstColumns();
+    std::string_view* const slots[] = {&columns->symbol, &columns->description, &columns->exchange,
+                                       &columns->market, &columns->type};
+    size_t filled = 0;
+    const char* start = m_lineStart;
+    bool nul = false;
+    for (;;) {
+        while (m_mask == 0) {
+            if (!Advance())
+                return nullptr;
+        }
+        const char* at = m_window + std::countr_zero(m_mask);
+        m_mask &= m_mask - 1;
+        if (*at == '\n') {
+            // (A carriage return before it cannot be followed by a tab, so
+            // it never ends up inside a column.)
+            columns->type = MapSecurityType(columns->type);
+            *holdsNul = nul;
+            m_lineStart = at + 1;
+            return at;
+        }
+        if (*at == '\0') {
+            nul = true;
+        } else if (filled < std::size(slots)) {
+            *slots[filled++] = std::string_view(start, static_cast<size_t>(at - start));
+            start = at + 1;
+        }
+    }
 }
 
 std::string_view MapSecurityType(std::string_view type) {

@@ -3,6 +3,7 @@
 // the three optional lists. Pure logic on views of one line; no I/O.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,32 @@ struct LstColumns {
 
 // Splits one line (without its line end).
 LstColumns SplitLstLine(std::string_view line);
+
+// The lines of a block of text, found and split in one pass: the tabs, line
+// feeds and NUL bytes of each 64 bytes are found at once, and every byte is
+// looked at once however the lines fall.
+class CLstLineScanner {
+  public:
+    CLstLineScanner(const char* begin, const char* end);
+
+    // The next line: *columns as SplitLstLine gives them for its text without
+    // a carriage return before the line feed, *holdsNul whether it holds a
+    // NUL byte. Returns its line feed, or null when no line feed follows
+    // (*columns is then not filled; the unfinished text begins at
+    // LineStart()).
+    const char* Next(LstColumns* columns, bool* holdsNul);
+    const char* LineStart() const { return m_lineStart; }
+
+  private:
+    // Moves to the next 64 bytes; false at the end of the text.
+    bool Advance();
+
+    const char* m_end;
+    const char* m_lineStart;
+    const char* m_window;      // the (up to) 64 bytes whose bits m_mask holds
+    const char* m_nextWindow;  // where the next ones begin
+    uint64_t m_mask = 0;       // their tabs, line feeds and NULs not yet taken
+};
 
 // The security type as the LST files name it.
 std::string_view MapSecurityType(std::string_view type);

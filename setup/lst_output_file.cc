@@ -1,13 +1,72 @@
 #include "setup/lst_output_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_system.h"
+
 namespace orvella {
+
+namespace {
+
+// A file without a build's pool: as much as one file used to buffer.
+constexpr size_t kOwnPoolSize = 32768;
+
+}  // namespace
+
+CLstWritePool::CLstWritePool(size_t size)
+    : m_blockCount(std::max<size_t>(1, (size + kBlockSize - 1) / kBlockSize)),
+      // Not zeroed: a block's pages are touched when it is first filled.
+      m_memory(std::make_unique_for_overwrite<char[]>(m_blockCount * kBlockSize)) {
+    m_free.reserve(m_blockCount);
+    // The lowest blocks are taken first, so a build that needs few touches
+    // few pages.
+    for (size_t i = m_blockCount; i-- > 0;)
+        m_free.push_back(m_memory.get() + i * kBlockSize);
+}
+
+CLstWritePool::~CLstWritePool() = default;
+
+char* CLstWritePool::Take(CLstOutputFile* file) {
+    if (m_free.empty()) {
+        CLstOutputFile* fullest =
+            *std::max_element(m_members.begin(), m_members.end(),
+                              [](const CLstOutputFile* a, const CLstOutputFile* b) {
+                                  return a->HeldBlocks() < b->HeldBlocks();
+                              });
+        // A failure of another file is its own: it reports it on its next
+        // line or when it closes.
+        if (!fullest->Flush() && fullest == file)
+            return nullptr;
+    }
+    char* block = m_free.back();
+    m_free.pop_back();
+    return block;
+}
+
+void CLstWritePool::Join(CLstOutputFile* file) {
+    file->m_member = m_members.size();
+    m_members.push_back(file);
+}
+
+void CLstWritePool::Leave(CLstOutputFile* file) {
+    CLstOutputFile* last = m_members.back();
+    m_members[file->m_member] = last;
+    last->m_member = file->m_member;
+    m_members.pop_back();
+}
+
+CLstOutputFile::CLstOutputFile(CLstWritePool* pool) : m_pool(pool) {
+    if (m_pool == nullptr) {
+        m_ownPool = std::make_unique<CLstWritePool>(kOwnPoolSize);
+        m_pool = m_ownPool.get();
+    }
+}
 
 CLstOutputFile::~CLstOutputFile() {
     if (m_file != nullptr)
-        std::fclose(m_file);
+        Close();
 }
 
 bool CLstOutputFile::Create(const std::string& path) {
@@ -26,64 +85,78 @@ bool CLstOutputFile::Open(const char* mode) {
         m_error = errno != 0 ? errno : EIO;
         return false;
     }
-    // The file's own buffer would only copy our blocks once more.
+    // The pool's blocks go to the system as they are; the file's own buffer
+    // would only copy them once more.
     std::setvbuf(m_file, nullptr, _IONBF, 0);
-    // Not zeroed: a small file touches only the pages it fills, and a build
-    // has hundreds of them.
-    m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
-    m_used = 0;
     m_error = 0;
     return true;
 }
 
-void CLstOutputFile::Put(std::string_view text) {
-    // An empty column may be a view without any data behind it.
-    if (text.empty())
-        return;
-    std::memcpy(m_buffer.get() + m_used, text.data(), text.size());
-    m_used += text.size();
+bool CLstOutputFile::Put(std::string_view text) {
+    while (!text.empty()) {
+        if (m_blocks.empty() || m_lastUsed == CLstWritePool::kBlockSize) {
+            char* block = m_pool->Take(this);
+            if (block == nullptr)
+                return false;
+            // Taking may have written this file out.
+            if (m_blocks.empty())
+                m_pool->Join(this);
+            m_blocks.push_back(block);
+            m_lastUsed = 0;
+        }
+        const size_t part = std::min(text.size(), CLstWritePool::kBlockSize - m_lastUsed);
+        std::memcpy(m_blocks.back() + m_lastUsed, text.data(), part);
+        m_lastUsed += part;
+        text.remove_prefix(part);
+    }
+    return true;
 }
 
 bool CLstOutputFile::WriteLine(std::string_view symbol, std::string_view description) {
-    const size_t size = symbol.size() + description.size() + 5;
-    if (m_used + size > kBufferSize) {
-        if (!Flush())
-            return false;
-    }
-    if (size > kBufferSize) {
-        return WriteDirect(symbol) && WriteDirect(",\"") && WriteDirect(description) &&
-               WriteDirect("\"\r\n");
-    }
-    Put(symbol);
-    Put(",\"");
-    Put(description);
-    Put("\"\r\n");
-    return true;
-}
-
-bool CLstOutputFile::WriteDirect(std::string_view text) {
-    if (text.empty())
-        return true;
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), m_file) != text.size()) {
-        m_error = errno != 0 ? errno : EIO;
+    if (m_error != 0)
         return false;
+    const size_t size = symbol.size() + description.size() + 5;
+    if (!m_blocks.empty() && m_lastUsed + size <= CLstWritePool::kBlockSize) {
+        // The usual case: the line fits the last block.
+        char* out = m_blocks.back() + m_lastUsed;
+        // An empty column may be a view without any data behind it.
+        if (!symbol.empty())
+            std::memcpy(out, symbol.data(), symbol.size());
+        out += symbol.size();
+        std::memcpy(out, ",\"", 2);
+        out += 2;
+        if (!description.empty())
+            std::memcpy(out, description.data(), description.size());
+        out += description.size();
+        std::memcpy(out, "\"\r\n", 3);
+        m_lastUsed += size;
+        return true;
     }
-    return true;
+    return Put(symbol) && Put(",\"") && Put(description) && Put("\"\r\n");
 }
 
 bool CLstOutputFile::Flush() {
-    if (m_used == 0)
-        return true;
-    errno = 0;
-    const size_t written = std::fwrite(m_buffer.get(), 1, m_used, m_file);
-    if (written != m_used) {
-        m_error = errno != 0 ? errno : EIO;
-        m_used = 0;
-        return false;
+    if (m_blocks.empty())
+        return m_error == 0;
+    if (m_error == 0) {
+        // Blocks that lie one after the other in the pool are one piece.
+        m_pieces.clear();
+        for (char* block : m_blocks) {
+            std::string_view* last = m_pieces.empty() ? nullptr : &m_pieces.back();
+            if (last != nullptr && last->data() + last->size() == block)
+                *last = std::string_view(last->data(), last->size() + CLstWritePool::kBlockSize);
+            else
+                m_pieces.emplace_back(block, CLstWritePool::kBlockSize);
+        }
+        m_pieces.back().remove_suffix(CLstWritePool::kBlockSize - m_lastUsed);
+        m_error = platform::WritePieces(m_file, m_pieces.data(), m_pieces.size());
     }
-    m_used = 0;
-    return true;
+    for (char* block : m_blocks)
+        m_pool->Release(block);
+    m_blocks.clear();
+    m_lastUsed = 0;
+    m_pool->Leave(this);
+    return m_error == 0;
 }
 
 bool CLstOutputFile::Close() {
@@ -96,7 +169,6 @@ bool CLstOutputFile::Close() {
         ok = false;
     }
     m_file = nullptr;
-    m_buffer.reset();
     return ok;
 }
 

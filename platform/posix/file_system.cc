@@ -8,6 +8,7 @@
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -163,6 +164,48 @@ bool FolderOpenToOthers(const std::wstring& folder) {
         return false;
     }
     return (status.st_mode & S_ISVTX) == 0 || status.st_uid != ::geteuid();
+}
+
+int WritePieces(std::FILE* file, const std::string_view* pieces, std::size_t count) {
+    const int fd = fileno(file);
+    if (fd < 0)
+        return EBADF;
+    iovec vectors[IOV_MAX];
+    size_t next = 0;    // the first piece not yet given to the system
+    size_t offset = 0;  // bytes of it already written
+    while (next < count) {
+        int used = 0;
+        for (size_t i = next; i < count && used < IOV_MAX; ++i) {
+            const size_t skip = i == next ? offset : 0;
+            if (pieces[i].size() == skip)
+                continue;
+            vectors[used].iov_base = const_cast<char*>(pieces[i].data() + skip);
+            vectors[used].iov_len = pieces[i].size() - skip;
+            ++used;
+        }
+        if (used == 0)
+            return 0;
+        ssize_t written = ::writev(fd, vectors, used);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno != 0 ? errno : EIO;
+        }
+        if (written == 0)
+            return EIO;
+        // Move past what the system took, piece by piece.
+        while (next < count) {
+            const size_t left = pieces[next].size() - offset;
+            if (static_cast<size_t>(written) < left) {
+                offset += static_cast<size_t>(written);
+                break;
+            }
+            written -= static_cast<ssize_t>(left);
+            ++next;
+            offset = 0;
+        }
+    }
+    return 0;
 }
 
 std::wstring ModulePathOf(const void* address) {

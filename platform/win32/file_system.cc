@@ -112,6 +112,18 @@ bool FolderOpenToOthers(const std::wstring&) {
     return false;
 }
 
+int WritePieces(std::FILE* file, const std::string_view* pieces, std::size_t count) {
+    // The file is unbuffered: each piece is one write of the system.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (pieces[i].empty())
+            continue;
+        errno = 0;
+        if (std::fwrite(pieces[i].data(), 1, pieces[i].size(), file) != pieces[i].size())
+            return errno != 0 ? errno : EIO;
+    }
+    return 0;
+}
+
 std::wstring ModulePathOf(const void* address) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(

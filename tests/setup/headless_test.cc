@@ -187,6 +187,16 @@ TEST_F(HeadlessTest, HelpAndVersionPrintAndExit) {
     }
 }
 
+// The dialog lives in a module that only the dialog's path loads: without a
+// display the toolkit it brings up refuses to start, which shows the module
+// was found and loaded.
+TEST_F(HeadlessTest, TheDialogsPathLoadsTheDialogModule) {
+    const ProgramRun run = Program("");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.err.find("the dialog cannot start"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("platform plugin"), std::string::npos) << run.err;
+}
+
 TEST_F(HeadlessTest, DownloadExitsWithTheOutcome) {
     test::CHttpTestServer server;
     server.Route("/mktlist_v2.txt", {200, "OK", {}, "head\r\n"});

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -351,16 +352,21 @@ TEST_F(LstBuildTest, GroupsWhoseFileCannotBeCreatedAreSkipped) {
 }
 
 // More exchanges than files may be open, whether the process's limit or the
-// build's bound is lower: files are closed and opened again for appending,
-// and every file gets all its lines in order.
-TEST_F(LstBuildTest, MoreExchangesThanOpenFilesAllow) {
+// build's bound is lower, or than the write pool holds blocks: files are
+// closed and opened again for appending, or written out to make room, and
+// every file gets all its lines in order, also lines longer than a block or
+// the whole pool.
+TEST_F(LstBuildTest, MoreExchangesThanOpenFilesOrBuffersAllow) {
     struct Case {
         const char* name;
         size_t freeDescriptors;  // the process's limit above those in use; 0: as it is
         size_t bound;
+        size_t poolSize;
     } cases[] = {
-        {"the process's limit", 8, LstLimits::kMaxOpenExchangeFiles},
-        {"the build's bound", 0, 2},
+        {"the process's limit", 8, LstLimits::kMaxOpenExchangeFiles, CLstWritePool::kDefaultSize},
+        {"the build's bound", 0, 2, CLstWritePool::kDefaultSize},
+        {"a pool of one block", 0, LstLimits::kMaxOpenExchangeFiles, 1},
+        {"a pool of three blocks and a bound", 0, 5, 3 * CLstWritePool::kBlockSize},
     };
     view.checks = {{Check::kContinuous, true}};
     std::string input = kHeader;
@@ -368,10 +374,12 @@ TEST_F(LstBuildTest, MoreExchangesThanOpenFilesAllow) {
     for (int i = 0; i < 900; ++i) {
         const std::string exchange = "X" + std::to_string(i * 7 % 300);
         const std::string symbol = "S" + std::to_string(i) + (i % 3 == 0 ? "#" : "");
-        input += Line(symbol, "d", exchange, "", "FUTURE");
-        expected[exchange + "_FUTURE.LST"] += Out(symbol, "d");
+        const std::string description =
+            i % 50 == 0 ? std::string(CLstWritePool::kBlockSize + 10 * i, 'q') : "d";
+        input += Line(symbol, description, exchange, "", "FUTURE");
+        expected[exchange + "_FUTURE.LST"] += Out(symbol, description);
         if (i % 3 == 0)
-            expected["future_c.lst"] += Out(symbol, "d");
+            expected["future_c.lst"] += Out(symbol, description);
     }
     test::WriteFile(root.Path() + "/in.txt", input);
     LstOptions options;
@@ -382,6 +390,7 @@ TEST_F(LstBuildTest, MoreExchangesThanOpenFilesAllow) {
         std::filesystem::create_directories(lstFolder);
         LstLimits limits;
         limits.maxOpenExchangeFiles = c.bound;
+        limits.writePoolSize = c.poolSize;
         CLstBuilder builder(&view, lstFolder, options, limits);
         bool built = false;
         if (c.freeDescriptors > 0) {
@@ -395,6 +404,72 @@ TEST_F(LstBuildTest, MoreExchangesThanOpenFilesAllow) {
         ASSERT_TRUE(built) << ::testing::PrintToString(view.status);
         EXPECT_EQ(LstFiles(), expected);
         EXPECT_EQ(builder.UnfiledLines(), 0);
+    }
+}
+
+// The lines within a read block, found and split in one pass over 64 bytes
+// at a time, against the line split of each line alone: tabs, NUL bytes and
+// line ends on both sides of the edges of those 64 bytes, a carriage return
+// before the line feed or not, and text without a line feed at the end.
+TEST(LstLineScanner, AgreesWithTheLineSplit) {
+    std::vector<std::string> lines = {
+        "",
+        "\r",
+        "ABC",
+        "ABC\tdesc\tEX\tMERIDEX\tEQUITY\t1\t\t2\r",
+        "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t",
+        "A\tB\tC\tD\tFOPTION",
+        "A\tB\tC\tD\tIEOPTION\t",
+        "A\tB\tC\tD\tIEOPTION\t\r",
+        "A\tB\r\tC",
+        std::string("A\0B\tC\tD\tE\tF\t", 13),
+        std::string(130, 'x') + "\t" + std::string(63, 'y') + "\tz\t",
+    };
+    // Random lines of tabs, NUL bytes, carriage returns and letters, of up
+    // to three windows of 64 bytes.
+    uint32_t seed = 12345;
+    for (int n = 0; n < 300; ++n) {
+        std::string line;
+        const int length = n * 7 % 200;
+        for (int i = 0; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const char pick[] = {'\t', '\t', '\0', '\r', 'a', 'b', 'c', 'd'};
+            line.push_back(pick[(seed >> 16) % sizeof(pick)]);
+        }
+        lines.push_back(line);
+    }
+    // All lines one after the other, starting at every offset within the
+    // first 64 bytes, then an unfinished line.
+    for (size_t offset = 0; offset < 65; offset += 3) {
+        SCOPED_TRACE("at " + std::to_string(offset));
+        std::string text(offset, 'x');
+        for (const std::string& line : lines)
+            text += line + "\n";
+        text += "unfinished\tline";
+        CLstLineScanner scanner(text.data() + offset, text.data() + text.size());
+        for (const std::string& line : lines) {
+            SCOPED_TRACE(::testing::PrintToString(line));
+            const char* begin = scanner.LineStart();
+            LstColumns columns;
+            bool holdsNul = true;
+            const char* feed = scanner.Next(&columns, &holdsNul);
+            ASSERT_EQ(feed, begin + line.size());
+            ASSERT_EQ(std::string_view(begin, line.size()), line);
+            std::string_view plain = line;
+            if (!plain.empty() && plain.back() == '\r')
+                plain.remove_suffix(1);
+            const LstColumns expected = SplitLstLine(plain);
+            EXPECT_EQ(columns.symbol, expected.symbol);
+            EXPECT_EQ(columns.description, expected.description);
+            EXPECT_EQ(columns.exchange, expected.exchange);
+            EXPECT_EQ(columns.market, expected.market);
+            EXPECT_EQ(columns.type, expected.type);
+            EXPECT_EQ(holdsNul, line.find('\0') != std::string::npos);
+        }
+        LstColumns columns;
+        bool holdsNul = false;
+        EXPECT_EQ(scanner.Next(&columns, &holdsNul), nullptr);
+        EXPECT_EQ(std::string_view(scanner.LineStart()), "unfinished\tline");
     }
 }
 
