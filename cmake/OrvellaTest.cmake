@@ -25,6 +25,10 @@
 # tests out. Where the 32-bit side of wine cannot run here, the x86 build's
 # programs are not built and ORVELLA_WINDOWS_TESTS_SKIPPED says why.
 
+# Builds the programs of the tests labelled tsan and what they start, and
+# nothing else: the tsan preset runs only those.
+add_custom_target(orvella_tsan_tests)
+
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --check-x86
                     OUTPUT_VARIABLE ORVELLA_WINDOWS_TESTS_SKIPPED
@@ -128,26 +132,10 @@ function(orvella_add_gtest name)
         endif()
         gtest_discover_tests(${name} ${options} PROPERTIES ${properties} DISCOVERY_TIMEOUT 30)
         if("tsan" IN_LIST G_LABELS)
-            set_property(GLOBAL APPEND PROPERTY ORVELLA_TSAN_GTESTS ${name})
+            add_dependencies(orvella_tsan_tests ${name})
         endif()
         set(group)
     endforeach()
-    get_property(pending GLOBAL PROPERTY ORVELLA_TSAN_TARGET_DEFERRED)
-    if(NOT pending)
-        set_property(GLOBAL PROPERTY ORVELLA_TSAN_TARGET_DEFERRED ON)
-        cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _orvella_add_tsan_target)
-    endif()
-endfunction()
-
-# orvella_tsan_tests builds the programs of the tests labelled tsan and what
-# they start, and nothing else: the tsan preset runs only those.
-function(_orvella_add_tsan_target)
-    get_property(programs GLOBAL PROPERTY ORVELLA_TSAN_GTESTS)
-    list(REMOVE_DUPLICATES programs)
-    add_custom_target(orvella_tsan_tests)
-    if(programs)
-        add_dependencies(orvella_tsan_tests ${programs})
-    endif()
 endfunction()
 
 function(_orvella_check_targets name)
