@@ -25,6 +25,10 @@
 # tests out. Where the 32-bit side of wine cannot run here, the x86 build's
 # programs are not built and ORVELLA_WINDOWS_TESTS_SKIPPED says why.
 
+# Builds the programs of the tests labelled tsan and what they start, and
+# nothing else: the tsan preset runs only those.
+add_custom_target(orvella_tsan_tests)
+
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --check-x86
                     OUTPUT_VARIABLE ORVELLA_WINDOWS_TESTS_SKIPPED
@@ -127,6 +131,9 @@ function(orvella_add_gtest name)
             list(APPEND options TEST_FILTER ${G_FILTER})
         endif()
         gtest_discover_tests(${name} ${options} PROPERTIES ${properties} DISCOVERY_TIMEOUT 30)
+        if("tsan" IN_LIST G_LABELS)
+            add_dependencies(orvella_tsan_tests ${name})
+        endif()
         set(group)
     endforeach()
 endfunction()
