@@ -97,14 +97,16 @@ void CStampRelay::Stop() {
     m_listener.reset();
 }
 
-bool CStampRelay::PopTrade(std::string_view symbol, CTradeStamp* trade) {
+bool CStampRelay::OldestTrade(std::string_view symbol, CTradeStamp* trade, bool take) {
     std::lock_guard<std::mutex> hold(m_lock);
     const auto found = m_trades.find(std::string(symbol));
     if (found == m_trades.end() || found->second.empty()) {
         return false;
     }
     *trade = found->second.front();
-    found->second.pop_front();
+    if (take) {
+        found->second.pop_front();
+    }
     return true;
 }
 
