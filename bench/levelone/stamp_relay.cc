@@ -97,16 +97,24 @@ void CStampRelay::Stop() {
     m_listener.reset();
 }
 
-bool CStampRelay::OldestTrade(std::string_view symbol, CTradeStamp* trade, bool take) {
+bool CStampRelay::PopTrade(std::string_view symbol, CTradeStamp* trade) {
     std::lock_guard<std::mutex> hold(m_lock);
     const auto found = m_trades.find(std::string(symbol));
     if (found == m_trades.end() || found->second.empty()) {
         return false;
     }
     *trade = found->second.front();
-    if (take) {
-        found->second.pop_front();
+    found->second.pop_front();
+    return true;
+}
+
+bool CStampRelay::PeekTrade(std::string_view symbol, size_t index, CTradeStamp* trade) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    const auto found = m_trades.find(std::string(symbol));
+    if (found == m_trades.end() || index >= found->second.size()) {
+        return false;
     }
+    *trade = found->second[index];
     return true;
 }
 

@@ -53,19 +53,17 @@ class CStampRelay {
     // Lines passed to the client so far (every complete line).
     int64_t Lines() const { return m_lines.load(std::memory_order_relaxed); }
 
-    // Takes (Pop) or reads (Peek) the oldest remembered trade line of
-    // symbol; false when none is left. Safe from any thread.
-    bool PopTrade(std::string_view symbol, CTradeStamp* trade) {
-        return OldestTrade(symbol, trade, true);
-    }
-    bool PeekTrade(std::string_view symbol, CTradeStamp* trade) {
-        return OldestTrade(symbol, trade, false);
-    }
+    // Takes the oldest remembered trade line of symbol; false when none is
+    // left. Safe from any thread.
+    bool PopTrade(std::string_view symbol, CTradeStamp* trade);
+    // Reads the remembered trade line of symbol that index lines follow the
+    // oldest, without taking it; false when there is none. Safe from any
+    // thread.
+    bool PeekTrade(std::string_view symbol, size_t index, CTradeStamp* trade);
     // Trade lines remembered and not yet taken.
     size_t PendingTrades();
 
   private:
-    bool OldestTrade(std::string_view symbol, CTradeStamp* trade, bool take);
     void Run();
     void Relay(int client, int upstream);
     void NoteLines(const char* data, size_t size);
