@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -146,6 +147,16 @@ struct CTrade {
         return second == o.second && std::abs(price - o.price) < 1e-9 && size == o.size;
     }
 };
+// The trades from a few before index to a few after, one per line.
+std::string Around(const char* name, const std::vector<CTrade>& trades, size_t index) {
+    std::ostringstream out;
+    const size_t end = std::min(trades.size(), index + 6);
+    for (size_t i = index < 6 ? 0 : index - 6; i < end; ++i) {
+        out << name << ' ' << i << ": " << trades[i].second % 86400 << ' ' << trades[i].price
+            << ' ' << trades[i].size << '\n';
+    }
+    return out.str();
+}
 CTrade TradeOf(const CRow& row) {
     return {RowSeconds(row), row.values[1], row.values[2]};
 }
@@ -176,7 +187,8 @@ void ExpectChartsAgreeWithTheFeed(const CHostRun& run, int lookupPort, const std
     for (size_t i = 0; i < charted.size(); ++i) {
         ASSERT_TRUE(charted[i] == feed[i])
             << "tick chart trade " << i << " of " << charted.size() << ", at second "
-            << charted[i].second % 86400 << " of the day";
+            << charted[i].second % 86400 << " of the day\n"
+            << Around("charted", charted, i) << Around("feed", feed, i);
     }
 
     struct CBars {
