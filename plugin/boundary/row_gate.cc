@@ -212,7 +212,7 @@ void CRowGate::JudgeHeld(CSeries& series) {
     m_heldTrades.clear();
     for (const CHeldRow& row : series.held) {
         if (row.trade) {
-            m_heldTrades.push_back({row.values[kPriceColumn], row.values[kSizeColumn]});
+            m_heldTrades.push_back({row.values[kPriceColumn], row.values[kSizeColumn], row.volume});
         }
     }
     // The live stream of the second began anywhere in it: the held trades
@@ -252,12 +252,13 @@ void CRowGate::JudgeHeld(CSeries& series) {
             }
             continue;
         }
-        HandOn(series.key->first.c_str(), row.interval, series, row.values, row.columns, row.trade);
+        HandOn(series.key->first.c_str(), row.interval, series, row.values, row.columns, row.trade,
+               row.volume);
     }
     series.held.clear();
 }
 
-void CRowGate::Remember(CSeries& series, const CValues& row, bool trade) {
+void CRowGate::Remember(CSeries& series, const CValues& row, bool trade, double volume) {
     const double date = row[kDateColumn];
     series.lastSize = row[kSizeColumn];
     series.barVolume = 0.0;
@@ -268,13 +269,13 @@ void CRowGate::Remember(CSeries& series, const CValues& row, bool trade) {
     }
     if (trade) {
         ++series.tradesAtLast;
-        series.lastTrades.push_back({row[kPriceColumn], row[kSizeColumn]});
+        series.lastTrades.push_back({row[kPriceColumn], row[kSizeColumn], volume});
     }
 }
 
 void CRowGate::HandOn(const char* symbol, float interval, CSeries& series, const CValues& row,
-                      int columns, bool trade) {
-    Remember(series, row, trade);
+                      int columns, bool trade, double volume) {
+    Remember(series, row, trade, volume);
     if (&series == m_pFilled) {
         if (m_fill.handed++ == 0) {
             m_fill.first = row[kDateColumn];
@@ -321,13 +322,13 @@ void CRowGate::NSTCOMMITROW(const char* symbol, float interval) {
             }
             return;
         case CVerdict::kHold:
-            series.held.push_back({m_row, columns, interval, trade});
+            series.held.push_back({m_row, columns, interval, trade, m_dayVolume});
             ++m_nHeld;
             return;
         case CVerdict::kPass:
             break;
     }
-    HandOn(symbol, interval, series, m_row, columns, trade);
+    HandOn(symbol, interval, series, m_row, columns, trade, m_dayVolume);
 }
 
 void CRowGate::UpdatePercent(int percent) {

@@ -4,8 +4,10 @@
 // gap after a lost level-one connection is filled hands the host only what the
 // series lacks. History and held live lines bring whole seconds again, so a
 // second already charted is recognised by its trade count: its first trades
-// are left out as charted, the later ones pass. So a chart gets every trade of
-// the gap once and in order. Host thread only.
+// are left out as charted, the later ones pass. Held live lines are told from
+// charted trades by their content, and two trades of one second with the same
+// price and size by the day's volume the feed sends with each. So a chart gets
+// every trade of the gap once and in order. Host thread only.
 #pragma once
 
 #include <array>
@@ -49,6 +51,11 @@ class CRowGate : public CHostFeed {
     void ReleaseHeldRows(const std::string& symbol, float series);
     // Rows held in the gate for judging.
     long HeldRows() const { return m_nHeld; }
+
+    // The day's volume after the trade whose rows come next, as the feed
+    // sent it with the trade; 0 when unknown. Two trades of one second with
+    // the same price and size differ in it.
+    void NoteTradeVolume(double dayVolume) { m_dayVolume = dayVolume; }
 
     // After a tick series' own history load: the watch went out before the
     // history request, so the live lines held meanwhile (and any already on
@@ -115,7 +122,13 @@ class CRowGate : public CHostFeed {
     struct CTrade {
         double price;
         double size;
-        bool operator==(const CTrade& o) const { return price == o.price && size == o.size; }
+        // The day's volume after it, 0 when unknown (then only price and
+        // size are compared).
+        double volume;
+        bool operator==(const CTrade& o) const {
+            return price == o.price && size == o.size &&
+                   (volume == o.volume || volume == 0.0 || o.volume == 0.0);
+        }
     };
     struct CHeldRow {
         CValues values;
@@ -123,6 +136,7 @@ class CRowGate : public CHostFeed {
         // The series as the row named it (a tick series' zero has a sign).
         float interval;
         bool trade;
+        double volume;
     };
     enum class CVerdict { kDrop, kPass, kHold };
     struct CSeries {
@@ -154,9 +168,9 @@ class CRowGate : public CHostFeed {
     CSeries* SeriesOf(const char* symbol, float series);
     // What becomes of the row being set, judged at its commit.
     CVerdict Judge(CSeries& series, bool trade);
-    void Remember(CSeries& series, const CValues& row, bool trade);
+    void Remember(CSeries& series, const CValues& row, bool trade, double volume);
     void HandOn(const char* symbol, float interval, CSeries& series, const CValues& row,
-                int columns, bool trade);
+                int columns, bool trade, double volume);
     // Leaves out the held rows that repeat the series' last trades, hands on
     // the rest.
     void JudgeHeld(CSeries& series);
@@ -179,6 +193,7 @@ class CRowGate : public CHostFeed {
     // The row being set: its columns wait for the commit.
     CValues m_row{};
     int m_nColumns = 0;
+    double m_dayVolume = 0.0;
     long m_nDropped = 0;
     CSeries* m_pFilled = nullptr;
     CFillCount m_fill;
@@ -186,5 +201,15 @@ class CRowGate : public CHostFeed {
 
 // The gate the shipped plug-in puts in front of the host's library.
 CRowGate& RowGate();
+
+// Notes the day's volume of one feed line's trade for the rows sent while it
+// lives.
+class CTradeVolumeNote {
+  public:
+    explicit CTradeVolumeNote(double dayVolume) { RowGate().NoteTradeVolume(dayVolume); }
+    ~CTradeVolumeNote() { RowGate().NoteTradeVolume(0.0); }
+    CTradeVolumeNote(const CTradeVolumeNote&) = delete;
+    CTradeVolumeNote& operator=(const CTradeVolumeNote&) = delete;
+};
 
 }  // namespace orvella

@@ -9,6 +9,7 @@
 #include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
+#include "plugin/boundary/row_gate.h"
 #include "plugin/diagnostics/log.h"
 #include "plugin/history/history_fields.h"
 #include "plugin/history/history_thread.h"
@@ -184,21 +185,24 @@ bool ReadLineDate(CHistoryData& data, std::wstring_view line, std::wstring_view 
 // the checks, which then go in this order: enough fields and a date field
 // long enough, the extended-trade filter, a real date and numbers.
 void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line) {
-    // F1 trade price, F2 trade size, F4 and F7 tick-type-2 price and size,
-    // F5 and F8 tick-type-4 price and size, F9 the trade's conditions; the
-    // last field may be missing (it is then empty). Every value that can
-    // reach the host must be a finite number.
+    // F1 trade price, F2 trade size, F3 the day's volume after the trade,
+    // F4 and F7 tick-type-2 price and size, F5 and F8 tick-type-4 price and
+    // size, F9 the trade's conditions; the last field may be missing (it is
+    // then empty). Every value that can reach the host must be a finite
+    // number; the day's volume only tells trades apart and may be missing.
     CFieldReader fields(line);
     std::wstring_view date;
     std::wstring_view conditions;
     double price = 0, size = 0, type2Price = 0, type2Size = 0, type4Price = 0, type4Size = 0;
+    double dayVolume = 0;
     bool read[6] = {};
-    const bool complete = NextDateField(fields, &date) && fields.NextNumber(&price, &read[0]) &&
-                          fields.NextNumber(&size, &read[1]) && fields.Skip() &&
-                          fields.NextNumber(&type2Price, &read[2]) &&
-                          fields.NextNumber(&type4Price, &read[3]) && fields.Skip() &&
-                          fields.NextNumber(&type2Size, &read[4]) &&
-                          fields.NextNumber(&type4Size, &read[5]);
+    bool readDayVolume = false;
+    const bool complete =
+        NextDateField(fields, &date) && fields.NextNumber(&price, &read[0]) &&
+        fields.NextNumber(&size, &read[1]) && fields.NextNumber(&dayVolume, &readDayVolume) &&
+        fields.NextNumber(&type2Price, &read[2]) && fields.NextNumber(&type4Price, &read[3]) &&
+        fields.Skip() && fields.NextNumber(&type2Size, &read[4]) &&
+        fields.NextNumber(&type4Size, &read[5]);
     if (!complete || date.size() < kShortestDateField) {
         LogMalformedLine(data, line);
         return;
@@ -219,6 +223,7 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
         return;
     }
     ++data.m_nDataLines;
+    const CTradeVolumeNote note(readDayVolume ? dayVolume : 0.0);
     // A bar series' gap gets the trades as its live rows: time, price, size.
     if (data.m_bGapTrades && data.m_fInterval != 0.0f) {
         rows.Row({when.value, price, size});

@@ -6,6 +6,7 @@
 #include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
+#include "plugin/boundary/row_gate.h"
 #include "plugin/diagnostics/log.h"
 
 namespace orvella {
@@ -16,7 +17,7 @@ namespace {
 constexpr std::size_t kFieldSymbol = 1;
 constexpr std::size_t kFieldNotFound = 3;
 constexpr std::size_t kFieldSummaryLastPrice = 3;
-constexpr std::size_t kFieldSummaryVolume = 6;
+constexpr std::size_t kFieldDayVolume = 6;
 constexpr std::size_t kFieldTradeVolume = 7;
 constexpr std::size_t kFieldSummarySecondPrice = 8;
 constexpr std::size_t kFieldSummaryThirdPrice = 9;
@@ -101,6 +102,13 @@ void CLevelOneMessages::HandleUpdateMessage(std::wstring_view line) {
         NoteMalformedLine(line);
         return;
     }
+    // Only tells the trade from others of its second: a line without it is
+    // still charted.
+    double dayVolume = 0.0;
+    if (!ReadFiniteNumber(fields[kFieldDayVolume], &dayVolume)) {
+        dayVolume = 0.0;
+    }
+    const CTradeVolumeNote note(dayVolume);
     SendUpdateRows(*info, when, values);
 }
 
@@ -191,7 +199,7 @@ bool CLevelOneMessages::SendSummaryRows(CSymbolInfo& info, const CReadFields& fi
         }
         double lastPrice, volume, secondPrice, thirdPrice, firstPrice;
         if (!ReadFiniteNumber(fields[kFieldSummaryLastPrice], &lastPrice) ||
-            !ReadFiniteNumber(fields[kFieldSummaryVolume], &volume) ||
+            !ReadFiniteNumber(fields[kFieldDayVolume], &volume) ||
             !ReadFiniteNumber(fields[kFieldSummarySecondPrice], &secondPrice) ||
             !ReadFiniteNumber(fields[kFieldSummaryThirdPrice], &thirdPrice) ||
             !ReadFiniteNumber(fields[kFieldSummaryFirstPrice], &firstPrice)) {

@@ -62,14 +62,15 @@ void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Waits until the plug-in's log holds text (or the time is up).
-void WaitForPluginLog(const CPrivateEnvironment& env, const std::string& text, int timeoutMs) {
+// Waits until the plug-in's log holds text count times (or the time is up).
+void WaitForPluginLog(const CPrivateEnvironment& env, const std::string& text, int timeoutMs,
+                      size_t count = 1) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < end) {
         std::error_code ignored;
         for (const auto& entry : std::filesystem::directory_iterator(env.HostRoot(), ignored)) {
             if (entry.path().extension() == ".log" &&
-                ReadWholeFile(entry.path().string()).find(text) != std::string::npos) {
+                CountOf(ReadWholeFile(entry.path().string()), text) >= count) {
                 return;
             }
         }
@@ -433,8 +434,10 @@ struct COutage {
     int pumpSeconds;
     // The first fill finds the lookup port down and is tried again.
     bool retried;
-    // When the level-one port goes, after the host started.
-    int dropAtMs = 4000;
+    // When the level-one port goes: this long after the host started (during
+    // a load), or when 0 a second after the four charts' loads have ended, so
+    // that a slow machine's loads do not meet the outage.
+    int dropAtMs = 0;
     // Where the tick chart starts (an hour makes a long load).
     const char* tickStart = "10:55:00";
     // A second outage of the same length as soon as the first one's gap
@@ -473,7 +476,12 @@ bool Outages::RunOutages(CHostRun* result) {
                        "request ABC 5 " + day, "request ABC 1440 2024-01-02",
                        "pump " + std::to_string(outage.pumpSeconds), "remove ABC 0", "remove ABC 1",
                        "remove ABC 5", "remove ABC 1440"});
-    Sleep(outage.dropAtMs);
+    if (outage.dropAtMs > 0) {
+        Sleep(outage.dropAtMs);
+    } else {
+        WaitForPluginLog(m_env, "Ending Request Symbol", 120000, 4);
+        Sleep(1000);
+    }
     const size_t outages = outage.dropAgainInTheFill ? 2 : 1;
     for (size_t n = 0; n < outages; ++n) {
         if (n > 0) {
@@ -525,7 +533,7 @@ INSTANTIATE_TEST_SUITE_P(
                       COutage{
                           "lookup_up_4s_after_level_one", {"--lookup-lag", "4"}, 3000, 22, true},
                       COutage{"during_a_history_load", {}, 3000, 26, false, 1500, "10:00:00"},
-                      COutage{"during_the_fill", {}, 2000, 30, false, 4000, "10:55:00", true}),
+                      COutage{"during_the_fill", {}, 2000, 30, false, 0, "10:55:00", true}),
     [](const ::testing::TestParamInfo<COutage>& info) { return std::string(info.param.name); });
 
 // The back-off reaches its longest wait: about a minute and a half.

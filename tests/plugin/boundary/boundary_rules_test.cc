@@ -281,6 +281,8 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
         double date;
         double size;
         double type;  // 0 trade, 2 and 4 quotes; bar series carry no type
+        // The day's volume the feed sent with the trade, 0 for none.
+        double dayVolume = 0;
     };
     struct Case {
         const char* name;
@@ -363,6 +365,20 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
          {{15, 31, 4}, {15, 3, 0}, {15, 4, 0}, {15, 32, 2}, {15, 5, 0}, {15, 33, 4}},
          {30, 2, 31, 3, 4, 32, 5, 33},
          1},
+        {"ticks: the day's volume tells a held trade from the charted one like it",
+         -0.0f,
+         {{14, 1, 0, 50}},
+         {{15, 5, 0, 100}, {15, 5, 0, 105}},
+         {{15, 5, 0, 110}, {15, 7, 0, 117}},
+         {5, 5, 5, 7},
+         0},
+        {"1-minute: by the day's volume only the trade both have is left out",
+         -1.0f,
+         {{14, 1, 0, 50}},
+         {{15, 5, 0, 100}, {15, 5, 0, 105}},
+         {{15, 5, 0, 105}, {15, 5, 0, 110}, {15, 7, 0, 117}},
+         {5, 5, 5, 7},
+         0},
     };
     for (const Case& c : cases) {
         testing::CRecordingHostFeed host;
@@ -371,6 +387,7 @@ TEST(RowGate, FillHandsOnEveryTradeOfTheGapOnce) {
         gate.TrackRows(true);
         const bool ticks = c.series == 0.0f;
         const auto send = [&](const Row& row) {
+            gate.NoteTradeVolume(row.dayVolume);
             gate.NSTSETVALUE("ABC", c.series, 1, row.date);
             gate.NSTSETVALUE("ABC", c.series, 2, 1.5);
             gate.NSTSETVALUE("ABC", c.series, 3, row.size);
