@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -85,6 +86,11 @@ PLATFORM_API bool FolderOpenToOthers(const std::wstring& folder);
 // On POSIX the pieces go out together in as few system calls as the system
 // allows. 0 when every byte was written, else an errno-style error number.
 PLATFORM_API int WritePieces(std::FILE* file, const std::string_view* pieces, std::size_t count);
+
+// Drops the bytes of a file open for writing beyond its first size bytes;
+// the file's position stays. A file no longer than that, a device or a pipe
+// is left as it is. 0 on success, else an errno-style error number.
+PLATFORM_API int CutFile(std::FILE* file, std::uint64_t size);
 
 // Full path of the loaded module (shared library or program) that contains
 // address; empty when it cannot be found.

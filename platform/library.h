@@ -14,6 +14,11 @@ struct Library;  // a loaded library
 // with the reason in *error.
 PLATFORM_API Library* LoadLibrary(const std::string& path, std::string* error);
 
+// Loads a library of the system by its file name alone, found where the
+// system keeps its libraries (on POSIX the dynamic linker's search, on Win32
+// the system folder). Null on failure, with the reason in *error.
+PLATFORM_API Library* LoadSystemLibrary(const std::string& name, std::string* error);
+
 // The address of an exported function, or null (with the reason in *error).
 PLATFORM_API void* FindExport(Library* library, const char* name, std::string* error);
 

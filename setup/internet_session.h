@@ -103,8 +103,9 @@ class CCorvanInternetSession {
         kStoppedBySink,  // the sink stopped the transfer
     };
 
-    // Starts the client library; once per process, before the first session.
-    // False when it cannot start.
+    // Starts what the client library needs before the first session; once
+    // per process. False when it cannot start. (libcurl is loaded and
+    // started by the first request instead, so jobs without one never map it.)
     static bool InitializeLibrary();
 
     // agent is the client's own agent name; status lines go to statusSink,

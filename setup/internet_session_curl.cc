@@ -1,4 +1,6 @@
-// The session on libcurl.
+// The session on libcurl, which is loaded with the first request rather than
+// linked: the program's other jobs (the LST build above all) then start
+// without it and the many libraries it brings mapped.
 #include <curl/curl.h>
 
 #include <chrono>
@@ -6,11 +8,69 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/library.h"
 #include "setup/internet_session.h"
 
 namespace orvella {
 
 namespace {
+
+// The name the linker would have recorded (CMake finds it).
+constexpr char kCurlLibrary[] = ORVELLA_CURL_LIBRARY;
+
+struct CurlLibrary {
+    decltype(&curl_global_init) globalInit;
+    decltype(&curl_easy_init) easyInit;
+    decltype(&curl_easy_setopt) easySetopt;
+    decltype(&curl_easy_perform) easyPerform;
+    decltype(&curl_easy_getinfo) easyGetinfo;
+    decltype(&curl_easy_strerror) easyStrerror;
+    decltype(&curl_easy_cleanup) easyCleanup;
+    decltype(&curl_slist_append) slistAppend;
+    decltype(&curl_slist_free_all) slistFreeAll;
+};
+
+template <typename Function>
+bool FindCurl(platform::Library* library, const char* name, Function* function,
+              std::string* error) {
+    *function = reinterpret_cast<Function>(platform::FindExport(library, name, error));
+    if (*function == nullptr)
+        *error = std::string(kCurlLibrary) + " does not export " + name;
+    return *function != nullptr;
+}
+
+CurlLibrary LoadCurl(std::string* error) {
+    CurlLibrary curl{};
+    // Kept loaded until the program ends, as the library expects.
+    platform::Library* library = platform::LoadSystemLibrary(kCurlLibrary, error);
+    const bool found = library != nullptr &&
+                       FindCurl(library, "curl_global_init", &curl.globalInit, error) &&
+                       FindCurl(library, "curl_easy_init", &curl.easyInit, error) &&
+                       FindCurl(library, "curl_easy_setopt", &curl.easySetopt, error) &&
+                       FindCurl(library, "curl_easy_perform", &curl.easyPerform, error) &&
+                       FindCurl(library, "curl_easy_getinfo", &curl.easyGetinfo, error) &&
+                       FindCurl(library, "curl_easy_strerror", &curl.easyStrerror, error) &&
+                       FindCurl(library, "curl_easy_cleanup", &curl.easyCleanup, error) &&
+                       FindCurl(library, "curl_slist_append", &curl.slistAppend, error) &&
+                       FindCurl(library, "curl_slist_free_all", &curl.slistFreeAll, error);
+    if (found && curl.globalInit(CURL_GLOBAL_DEFAULT) == CURLE_OK)
+        return curl;
+    if (found)
+        *error = std::string(kCurlLibrary) + " could not start";
+    return CurlLibrary{};
+}
+
+// The library, loaded and started by the first request of the process; null
+// when it cannot be (*error then says why).
+const CurlLibrary* Curl(std::string* error) {
+    static std::string failure;
+    static const CurlLibrary curl = LoadCurl(&failure);
+    if (curl.easyInit == nullptr) {
+        *error = failure;
+        return nullptr;
+    }
+    return &curl;
+}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -20,6 +80,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 struct CCorvanInternetSession::Transfer {
     CCorvanInternetSession* session;
+    const CurlLibrary* curl;
     CURL* easy;
     CHttpResponseSink* sink;
     std::string host;
@@ -40,7 +101,7 @@ struct CCorvanInternetSession::Transfer {
         }
         if (line == "\r\n" || line == "\n") {
             long status = 0;
-            curl_easy_getinfo(self->easy, CURLINFO_RESPONSE_CODE, &status);
+            self->curl->easyGetinfo(self->easy, CURLINFO_RESPONSE_CODE, &status);
             if (status < 200)
                 return size * count;
             session->m_status = status;
@@ -119,7 +180,8 @@ struct CCorvanInternetSession::Transfer {
 };
 
 bool CCorvanInternetSession::InitializeLibrary() {
-    return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    // The library starts with the first request.
+    return true;
 }
 
 CCorvanInternetSession::Result CCorvanInternetSession::Get(const Request& request,
@@ -139,13 +201,19 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
                                                                bool* couldNotConnect) {
     ResetResponse();
 
-    CURL* easy = curl_easy_init();
-    if (easy == nullptr) {
-        SetErrorText(std::string());
-        *couldNotConnect = false;
+    *couldNotConnect = false;
+    std::string loadError;
+    const CurlLibrary* curl = Curl(&loadError);
+    if (curl == nullptr) {
+        SetErrorText(loadError);
         return Result::kFailed;
     }
-    Transfer transfer{this, easy, sink, request.host};
+    CURL* easy = curl->easyInit();
+    if (easy == nullptr) {
+        SetErrorText(std::string());
+        return Result::kFailed;
+    }
+    Transfer transfer{this, curl, easy, sink, request.host};
 
     const std::string url = "http://" + request.host + request.objectPath;
     struct curl_slist* headers = nullptr;
@@ -153,42 +221,42 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
         std::string line = header;
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.pop_back();
-        headers = curl_slist_append(headers, line.c_str());
+        headers = curl->slistAppend(headers, line.c_str());
     }
     char errorBuffer[CURL_ERROR_SIZE] = {0};
 
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PORT, static_cast<long>(request.port & 0xFFFF));
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, m_agent.c_str());
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    curl->easySetopt(easy, CURLOPT_URL, url.c_str());
+    curl->easySetopt(easy, CURLOPT_PORT, static_cast<long>(request.port & 0xFFFF));
+    curl->easySetopt(easy, CURLOPT_USERAGENT, m_agent.c_str());
+    curl->easySetopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl->easySetopt(easy, CURLOPT_HTTPGET, 1L);
+    curl->easySetopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl->easySetopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     // A server that stops sending, or sends a byte now and then, ends the
     // transfer instead of holding the dialog for ever.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, request.minimumRate.bytesPerSecond);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, request.minimumRate.periodSeconds);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kReadBlockSize));
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Transfer::OnDebug);
-    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::OnPrereq);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &Transfer::OnResolverStart);
-    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::OnTransferInfo);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+    curl->easySetopt(easy, CURLOPT_LOW_SPEED_LIMIT, request.minimumRate.bytesPerSecond);
+    curl->easySetopt(easy, CURLOPT_LOW_SPEED_TIME, request.minimumRate.periodSeconds);
+    curl->easySetopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl->easySetopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kReadBlockSize));
+    curl->easySetopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl->easySetopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    curl->easySetopt(easy, CURLOPT_HEADERDATA, &transfer);
+    curl->easySetopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+    curl->easySetopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl->easySetopt(easy, CURLOPT_VERBOSE, 1L);
+    curl->easySetopt(easy, CURLOPT_DEBUGFUNCTION, &Transfer::OnDebug);
+    curl->easySetopt(easy, CURLOPT_DEBUGDATA, &transfer);
+    curl->easySetopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::OnPrereq);
+    curl->easySetopt(easy, CURLOPT_PREREQDATA, &transfer);
+    curl->easySetopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &Transfer::OnResolverStart);
+    curl->easySetopt(easy, CURLOPT_RESOLVER_START_DATA, &transfer);
+    curl->easySetopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl->easySetopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::OnTransferInfo);
+    curl->easySetopt(easy, CURLOPT_XFERINFODATA, &transfer);
 
-    CURLcode code = curl_easy_perform(easy);
+    CURLcode code = curl->easyPerform(easy);
     curl_off_t length = -1;
-    if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+    if (curl->easyGetinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
         m_contentLength = length;
     Result result = Result::kCompleted;
     if (code == CURLE_OK && !FlushBody(sink)) {
@@ -199,7 +267,7 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
         result = Result::kStoppedBySink;
     } else if (code != CURLE_OK) {
         result = Result::kFailed;
-        SetErrorText(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code));
+        SetErrorText(errorBuffer[0] != '\0' ? errorBuffer : curl->easyStrerror(code));
     } else {
         Notify(kRequestComplete);
     }
@@ -207,8 +275,8 @@ CCorvanInternetSession::Result CCorvanInternetSession::GetOnce(const Request& re
 
     if (transfer.connected)
         Notify(kClosingConnection);
-    curl_easy_cleanup(easy);
-    curl_slist_free_all(headers);
+    curl->easyCleanup(easy);
+    curl->slistFreeAll(headers);
     if (transfer.connected)
         Notify(kConnectionClosed);
     return result;

@@ -124,12 +124,16 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
     m_pending.clear();
     m_overLong = false;
     if (m_cancelled) {
-        RemoveCreated();
+        RemoveCreated("The build was cancelled; the ");
         return false;
     }
     const bool closed = CloseAll(ok);
-    if (!ok || !closed)
+    if (!ok || !closed) {
+        // Their lines end where the build stopped: a list cut short is worse
+        // than none.
+        RemoveCreated("The build was stopped; the ");
         return false;
+    }
     if (m_malformedLines > 0) {
         m_view->AppendStatus("Malformed lines of the symbol file skipped: " +
                              std::to_string(m_malformedLines));
@@ -141,11 +145,11 @@ bool CLstBuilder::Build(const std::string& symbolFilePath) {
     return true;
 }
 
-void CLstBuilder::RemoveCreated() {
+void CLstBuilder::RemoveCreated(const char* outcome) {
     CloseAll(false);
     for (const std::string& path : m_created)
         std::remove(path.c_str());
-    m_view->AppendStatus("The build was cancelled; the " + std::to_string(m_created.size()) +
+    m_view->AppendStatus(outcome + std::to_string(m_created.size()) +
                          " LST files it had begun were removed.");
     m_created.clear();
 }

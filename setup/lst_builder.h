@@ -57,7 +57,8 @@ class CLstBuilder {
     // in both cases and says at the end how many lines it skipped. Returns
     // true when the build went to the end; otherwise a status line has told
     // why it stopped (the files are closed either way and the table of open
-    // files is empty).
+    // files is empty). A build cancelled or stopped by a failure after the
+    // symbol file was opened removes the LST files it had begun.
     bool Build(const std::string& symbolFilePath);
 
     // Lines skipped as malformed, and lines not written because their
@@ -99,8 +100,9 @@ class CLstBuilder {
     bool WriteTo(CLstOutputFile* file, const LstColumns& columns);
     void ReportWriteFailure(const CLstOutputFile& file);
     bool CloseAll(bool reportFailures);
-    // Closes every file and removes those this build created.
-    void RemoveCreated();
+    // Closes every file, removes those this build created or wrote over and
+    // says so after outcome.
+    void RemoveCreated(const char* outcome);
 
     CSetupView* m_view;
     std::string m_lstFolder;
@@ -115,8 +117,8 @@ class CLstBuilder {
     // Exchange files by file name, from their first line to the end of the
     // build; at most m_limits.maxOpenExchangeFiles of them are open.
     FileTable m_exchangeFiles;
-    // Every LST file this build created, so a cancelled build leaves none
-    // half-written.
+    // Every LST file this build created or wrote over, so a cancelled or
+    // failed build leaves none half-written.
     std::vector<std::string> m_created;
     ProgressHook m_progress;
     bool m_cancelled = false;

@@ -37,7 +37,8 @@ char* CLstWritePool::Take(CLstOutputFile* file) {
                               });
         // A failure of another file is its own: it reports it on its next
         // line or when it closes.
-        if (!fullest->Flush() && fullest == file)
+        // Its last block that is not full stays, unless it is the only one.
+        if (!fullest->Flush(fullest->HeldBlocks() == 1) && fullest == file)
             return nullptr;
     }
     char* block = m_free.back();
@@ -71,7 +72,8 @@ CLstOutputFile::~CLstOutputFile() {
 
 bool CLstOutputFile::Create(const std::string& path) {
     m_path = path;
-    return Open("w+b");
+    m_written = 0;
+    return Open("r+b") || (m_error == ENOENT && Open("w+b"));
 }
 
 bool CLstOutputFile::Reopen() {
@@ -135,24 +137,35 @@ bool CLstOutputFile::WriteLine(std::string_view symbol, std::string_view descrip
     return Put(symbol) && Put(",\"") && Put(description) && Put("\"\r\n");
 }
 
-bool CLstOutputFile::Flush() {
+bool CLstOutputFile::Flush(bool whole) {
     if (m_blocks.empty())
         return m_error == 0;
-    if (m_error == 0) {
+    const bool keepLast = !whole && m_lastUsed < CLstWritePool::kBlockSize;
+    const size_t count = m_blocks.size() - (keepLast ? 1 : 0);
+    if (m_error == 0 && count > 0) {
         // Blocks that lie one after the other in the pool are one piece.
         m_pieces.clear();
-        for (char* block : m_blocks) {
+        size_t bytes = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const size_t used = i + 1 < m_blocks.size() ? CLstWritePool::kBlockSize : m_lastUsed;
             std::string_view* last = m_pieces.empty() ? nullptr : &m_pieces.back();
-            if (last != nullptr && last->data() + last->size() == block)
-                *last = std::string_view(last->data(), last->size() + CLstWritePool::kBlockSize);
+            if (last != nullptr && last->data() + last->size() == m_blocks[i])
+                *last = std::string_view(last->data(), last->size() + used);
             else
-                m_pieces.emplace_back(block, CLstWritePool::kBlockSize);
+                m_pieces.emplace_back(m_blocks[i], used);
+            bytes += used;
         }
-        m_pieces.back().remove_suffix(CLstWritePool::kBlockSize - m_lastUsed);
         m_error = platform::WritePieces(m_file, m_pieces.data(), m_pieces.size());
+        if (m_error == 0)
+            m_written += bytes;
     }
-    for (char* block : m_blocks)
-        m_pool->Release(block);
+    for (size_t i = 0; i < count; ++i)
+        m_pool->Release(m_blocks[i]);
+    if (keepLast) {
+        m_blocks.front() = m_blocks.back();
+        m_blocks.resize(1);
+        return m_error == 0;
+    }
     m_blocks.clear();
     m_lastUsed = 0;
     m_pool->Leave(this);
@@ -162,7 +175,12 @@ bool CLstOutputFile::Flush() {
 bool CLstOutputFile::Close() {
     if (m_file == nullptr)
         return m_error == 0;
-    bool ok = Flush();
+    bool ok = Flush(true);
+    if (ok) {
+        // Only a file that grew shorter is cut: freeing space is what costs.
+        m_error = platform::CutFile(m_file, m_written);
+        ok = m_error == 0;
+    }
     errno = 0;
     if (std::fclose(m_file) != 0 && ok) {
         m_error = errno != 0 ? errno : EIO;

@@ -1,10 +1,11 @@
-// One LST file being written: created new (an existing file is emptied),
-// filled through blocks of a write pool that all files of a build share,
-// flushed and closed at the end. A file may be closed before the build ends
-// and opened again for appending, so that a build with many files keeps only
-// some of them open.
+// One LST file being written: created, or an existing one written over from
+// its start and cut to its new length when it closes, filled through blocks
+// of a write pool that all files of a build share, flushed and closed at the
+// end. A file may be closed before the build ends and opened again for
+// appending, so that a build with many files keeps only some of them open.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -61,8 +62,11 @@ class CLstOutputFile {
     CLstOutputFile(const CLstOutputFile&) = delete;
     CLstOutputFile& operator=(const CLstOutputFile&) = delete;
 
-    // Creates the file for reading and writing in binary. False when it
-    // cannot be created; Error() then holds the cause.
+    // Opens the file for reading and writing in binary, creating it when it
+    // is missing. The bytes of an existing file are written over and what is
+    // left of them is cut off when the file closes, so that replacing a file
+    // reuses its place on the disk instead of freeing it and taking new
+    // space. False when it cannot be opened; Error() then holds the cause.
     bool Create(const std::string& path);
 
     // Writes symbol + ",\"" + description + "\"\r\n" (no escaping). False when
@@ -70,8 +74,9 @@ class CLstOutputFile {
     // make room in the pool; Error() then holds the cause.
     bool WriteLine(std::string_view symbol, std::string_view description);
 
-    // Flushes and closes the file, giving its blocks back. False when bytes
-    // could not be written; the file is closed either way.
+    // Flushes, cuts off what is left of an older file's bytes and closes the
+    // file, giving its blocks back. False when bytes could not be written or
+    // cut off; the file is closed either way.
     bool Close();
     // Opens a closed file again, appending (true when it is open). False when
     // it cannot be opened; Error() then holds the cause.
@@ -87,7 +92,11 @@ class CLstOutputFile {
 
     bool Open(const char* mode);
     // Writes the bytes held and gives the blocks back (also on failure).
-    bool Flush();
+    // Unless whole, a last block that is not full is kept when others go:
+    // then every write but a file's last begins and ends on a block's edge,
+    // and none fills a page of an older file in part, which would make the
+    // system read that page first.
+    bool Flush(bool whole);
     bool Put(std::string_view text);
     size_t HeldBlocks() const { return m_blocks.size(); }
 
@@ -99,6 +108,8 @@ class CLstOutputFile {
     // which holds m_lastUsed bytes.
     std::vector<char*> m_blocks;
     size_t m_lastUsed = 0;
+    // Bytes given to the system since the file was created.
+    uint64_t m_written = 0;
     // Where the file is in the pool's list of members, while it holds blocks.
     size_t m_member = 0;
     std::vector<std::string_view> m_pieces;

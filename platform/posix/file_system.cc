@@ -208,6 +208,18 @@ int WritePieces(std::FILE* file, const std::string_view* pieces, std::size_t cou
     return 0;
 }
 
+int CutFile(std::FILE* file, std::uint64_t size) {
+    const int fd = fileno(file);
+    if (fd < 0)
+        return EBADF;
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return errno != 0 ? errno : EIO;
+    if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) <= size)
+        return 0;
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0 ? 0 : (errno != 0 ? errno : EIO);
+}
+
 std::wstring ModulePathOf(const void* address) {
     Dl_info info;
     link_map* module = nullptr;

@@ -15,6 +15,15 @@ Library* LoadLibrary(const std::string& path, std::string* error) {
     return static_cast<Library*>(handle);
 }
 
+Library* LoadSystemLibrary(const std::string& name, std::string* error) {
+    void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* why = dlerror();
+        *error = "cannot load " + name + ": " + (why != nullptr ? why : "unknown error");
+    }
+    return static_cast<Library*>(handle);
+}
+
 void* FindExport(Library* library, const char* name, std::string* error) {
     dlerror();
     void* symbol = dlsym(library, name);

@@ -124,6 +124,20 @@ int WritePieces(std::FILE* file, const std::string_view* pieces, std::size_t cou
     return 0;
 }
 
+int CutFile(std::FILE* file, std::uint64_t size) {
+    const int fd = _fileno(file);
+    if (fd < 0)
+        return EBADF;
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK)
+        return 0;
+    const __int64 length = _filelengthi64(fd);
+    if (length < 0)
+        return errno != 0 ? errno : EIO;
+    if (static_cast<std::uint64_t>(length) <= size)
+        return 0;
+    return _chsize_s(fd, static_cast<__int64>(size));
+}
+
 std::wstring ModulePathOf(const void* address) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(

@@ -33,6 +33,15 @@ Library* LoadLibrary(const std::string& path, std::string* error) {
     return reinterpret_cast<Library*>(module);
 }
 
+Library* LoadSystemLibrary(const std::string& name, std::string* error) {
+    const HMODULE module =
+        LoadLibraryExW(WidenText(name).c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr) {
+        *error = "cannot load " + name + ": " + SystemMessage(GetLastError());
+    }
+    return reinterpret_cast<Library*>(module);
+}
+
 void* FindExport(Library* library, const char* name, std::string* error) {
     FARPROC symbol = GetProcAddress(reinterpret_cast<HMODULE>(library), name);
     if (symbol == nullptr) {

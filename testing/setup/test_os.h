@@ -43,4 +43,21 @@ class COpenFileLimit {
     uint64_t m_saved = 0;
 };
 
+// Lowers this process's limit of a file's size to bytes until the object
+// goes: a write beyond it fails (EFBIG) rather than ending the process.
+// Supported() is false where the system has no such limit.
+class CFileSizeLimit {
+  public:
+    explicit CFileSizeLimit(uint64_t bytes);
+    ~CFileSizeLimit();
+    CFileSizeLimit(const CFileSizeLimit&) = delete;
+    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+    bool Supported() const { return m_supported; }
+
+  private:
+    bool m_supported = false;
+    uint64_t m_saved = 0;
+    void (*m_savedHandler)(int) = nullptr;
+};
+
 }  // namespace orvella::test

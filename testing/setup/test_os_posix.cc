@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -37,6 +38,28 @@ COpenFileLimit::~COpenFileLimit() {
     ::getrlimit(RLIMIT_NOFILE, &limit);
     limit.rlim_cur = m_saved;
     ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+CFileSizeLimit::CFileSizeLimit(uint64_t bytes) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return;
+    m_saved = limit.rlim_cur;
+    m_savedHandler = ::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    m_supported = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    if (!m_supported)
+        ::signal(SIGXFSZ, m_savedHandler);
+}
+
+CFileSizeLimit::~CFileSizeLimit() {
+    if (!m_supported)
+        return;
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = m_saved;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, m_savedHandler);
 }
 
 }  // namespace orvella::test

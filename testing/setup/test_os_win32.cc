@@ -21,4 +21,8 @@ COpenFileLimit::COpenFileLimit(int) {}
 
 COpenFileLimit::~COpenFileLimit() = default;
 
+CFileSizeLimit::CFileSizeLimit(uint64_t) {}
+
+CFileSizeLimit::~CFileSizeLimit() = default;
+
 }  // namespace orvella::test

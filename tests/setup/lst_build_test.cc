@@ -239,6 +239,54 @@ TEST_F(LstBuildTest, CancelLeavesNoHalfWrittenLstFile) {
     }
 }
 
+// A build writes over the files of the one before, which were longer or
+// shorter; a file whose key does not come back stays as it was.
+TEST_F(LstBuildTest, ARebuildReplacesTheFilesOfItsKeys) {
+    std::string longer = kHeader, shorter = kHeader;
+    std::string longerOut, shorterOut;
+    for (int i = 0; i < 3000; ++i) {
+        longer += Line("S" + std::to_string(i), "long description", "NYSE", "", "EQUITY");
+        longerOut += Out("S" + std::to_string(i), "long description");
+    }
+    for (int i = 0; i < 20; ++i) {
+        shorter += Line("T" + std::to_string(i), "d", "NYSE", "", "EQUITY");
+        shorterOut += Out("T" + std::to_string(i), "d");
+    }
+    ASSERT_TRUE(Build(longer + Line("O", "old", "OLD", "", "EQUITY")));
+    ASSERT_TRUE(Build(shorter));
+    EXPECT_EQ(LstFiles(),
+              (Files{{"NYSE_STOCK.LST", shorterOut}, {"OLD_STOCK.LST", Out("O", "old")}}));
+    ASSERT_TRUE(Build(longer));
+    EXPECT_EQ(LstFiles(),
+              (Files{{"NYSE_STOCK.LST", longerOut}, {"OLD_STOCK.LST", Out("O", "old")}}));
+}
+
+// A build stopped by a failed write leaves no list cut short: the files it
+// had begun are removed, the others stay as they were.
+TEST_F(LstBuildTest, AFailedWriteRemovesTheFilesTheBuildHadBegun) {
+    view.checks[Check::kContinuous] = true;
+    ASSERT_TRUE(Build(std::string(kHeader) + Line("O", "old", "OLD", "", "EQUITY") +
+                      Line("A", "1", "NYSE", "", "EQUITY")));
+    const std::string kept = LstFiles().at("OLD_STOCK.LST");
+    constexpr uint64_t kLimit = 65536;
+    std::string input = std::string(kHeader) + Line("N", "n", "NASDAQ", "", "EQUITY");
+    for (int i = 0; input.size() < 2 * kLimit; ++i)
+        input += Line("S" + std::to_string(i), std::string(200, 'd'), "NYSE", "", "EQUITY");
+    test::WriteFile(root.Path() + "/mktlist_v2.txt", input);
+    test::CFileSizeLimit limit(kLimit);
+    if (!limit.Supported())
+        GTEST_SKIP() << "no limit of a file's size here";
+    CSetupController controller(&view, &store);
+    EXPECT_FALSE(controller.BuildLstFiles());
+    EXPECT_EQ(LstFiles(), (Files{{"OLD_STOCK.LST", kept}}));
+    EXPECT_TRUE(view.HasStatus("LST file could not be written " + lstFolder + "NYSE_STOCK.LST (" +
+                               std::to_string(EFBIG) + "; " + FileErrorText(EFBIG) +
+                               "); the build was stopped."));
+    EXPECT_EQ(view.status.back(),
+              "The build was stopped; the 3 LST files it had begun were removed.");
+    ExpectJobEnded();
+}
+
 // Lines holding a NUL byte or longer than the limit are skipped one by one;
 // the lines around them are filed as usual and the build says what it skipped.
 TEST_F(LstBuildTest, MalformedLinesAreSkippedAndCounted) {

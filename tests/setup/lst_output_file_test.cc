@@ -6,10 +6,13 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
+
+#include "testing/setup/fake_settings_store.h"
 
 namespace orvella {
 namespace {
@@ -62,6 +65,56 @@ TEST(LstOutputFile, AFailedWriteToMakeRoomIsTheWrittenFilesOwn) {
     EXPECT_EQ(ReadAll(path), "B,\"second\"\r\nB,\"fourth\"\r\n");
     unlink(path.c_str());
     rmdir(folder);
+}
+
+// A file that was there before is written over and cut to its new length,
+// whether it was longer, as long or shorter, also when a pool of two blocks
+// writes two files out in turns (each time but the last without their
+// unfinished block).
+TEST(LstOutputFile, ReplacesAnOlderFileOfAnyLength) {
+    const test::CTempFolder folder;
+    std::string wantA, wantB;
+    for (size_t i = 0; i < 300; ++i) {
+        wantA += "A" + std::to_string(i) + ",\"" + std::string(i % 90, 'a') + "\"\r\n";
+        wantB += "B" + std::to_string(i) + ",\"" + std::string(i % 37, 'b') + "\"\r\n";
+    }
+    const size_t newSize = wantA.size();
+    struct Case {
+        const char* name;
+        bool before;     // a file was there
+        size_t oldSize;  // its bytes
+        bool written;    // the lines are written, else the file is only opened
+    } cases[] = {
+        {"no file before", false, 0, true},
+        {"an empty file before", true, 0, true},
+        {"a much longer file", true, newSize * 10, true},
+        {"a longer file, within a block of the new end", true, newSize + 100, true},
+        {"a file as long", true, newSize, true},
+        {"a shorter file", true, newSize / 3, true},
+        {"nothing written over a file", true, 9000, false},
+    };
+    const std::string a = folder.Path() + "/A_STOCK.LST", b = folder.Path() + "/B_STOCK.LST";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(a);
+        std::filesystem::remove(b);
+        if (c.before) {
+            test::WriteFile(a, std::string(c.oldSize, 'x'));
+            test::WriteFile(b, std::string(c.oldSize, 'y'));
+        }
+        CLstWritePool pool(2 * CLstWritePool::kBlockSize);
+        CLstOutputFile fileA(&pool), fileB(&pool);
+        ASSERT_TRUE(fileA.Create(a));
+        ASSERT_TRUE(fileB.Create(b));
+        for (size_t i = 0; c.written && i < 300; ++i) {
+            ASSERT_TRUE(fileA.WriteLine("A" + std::to_string(i), std::string(i % 90, 'a')));
+            ASSERT_TRUE(fileB.WriteLine("B" + std::to_string(i), std::string(i % 37, 'b')));
+        }
+        EXPECT_TRUE(fileA.Close());
+        EXPECT_TRUE(fileB.Close());
+        EXPECT_EQ(test::ReadFile(a), c.written ? wantA : "");
+        EXPECT_EQ(test::ReadFile(b), c.written ? wantB : "");
+    }
 }
 
 }  // namespace
