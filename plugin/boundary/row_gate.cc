@@ -1,5 +1,7 @@
 #include "plugin/boundary/row_gate.h"
 
+#include <cstring>
+
 namespace orvella {
 
 namespace {
@@ -11,6 +13,15 @@ constexpr int kTickTypeColumn = 4;
 constexpr double kTickTypeTrade = 0.0;
 // Rows of one second a series keeps room for without growing.
 constexpr std::size_t kReservedRows = 64;
+
+// The index's tag of a series: its bits, a tick series' zero without its
+// sign (the map holds both zeros as one series).
+uint32_t SeriesTag(float series) {
+    const float unsignedZero = series + 0.0f;
+    uint32_t bits;
+    std::memcpy(&bits, &unsignedZero, sizeof bits);
+    return bits;
+}
 
 }  // namespace
 
@@ -151,21 +162,19 @@ void CRowGate::AbandonSeriesFill() {
 }
 
 CRowGate::CSeries* CRowGate::SeriesOf(const char* symbol, float series) {
-    // Rows come series by series: the previous row's entry usually serves,
-    // without building a key.
-    if (m_pCached != nullptr && series == m_fCachedSeries && m_strCachedSymbol == symbol) {
-        return m_pCached;
+    const std::string_view name(symbol);
+    const uint32_t tag = SeriesTag(series);
+    if (CSeries* found = m_seriesIndex.Find(name, tag)) {
+        return found;
     }
-    m_strCachedSymbol = symbol;
-    m_fCachedSeries = series;
-    const auto [entry, added] = m_series.try_emplace(CSeriesKey(m_strCachedSymbol, series));
-    m_pCached = &entry->second;
+    const auto [entry, added] = m_series.try_emplace(CSeriesKey(name, series));
+    CSeries& listed = entry->second;
     if (added) {
-        m_pCached->key = &entry->first;
-        m_pCached->lastTrades.reserve(kReservedRows);
-        m_pCached->held.reserve(kReservedRows);
+        listed.key = &entry->first;
+        listed.lastTrades.reserve(kReservedRows);
     }
-    return m_pCached;
+    m_seriesIndex.Insert(entry->first.first, tag, &listed);
+    return &listed;
 }
 
 CRowGate::CVerdict CRowGate::Judge(CSeries& series, bool trade) {
@@ -321,6 +330,9 @@ void CRowGate::NSTCOMMITROW(const char* symbol, float interval) {
             }
             return;
         case CVerdict::kHold:
+            if (series.held.empty()) {
+                series.held.reserve(kReservedRows);
+            }
             series.held.push_back({m_row, columns, interval, trade});
             ++m_nHeld;
             return;
