@@ -1,5 +1,6 @@
 #include "plugin/boundary/row_gate.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace orvella {
@@ -24,6 +25,11 @@ uint32_t SeriesTag(float series) {
 }
 
 }  // namespace
+
+CRowGate::CRowGate() {
+    static std::atomic<uint64_t> gates{0};
+    m_nNoteOwner = gates.fetch_add(1) + 1;
+}
 
 bool CRowGate::LastRowDate(const std::string& symbol, float series, double* date) const {
     const auto found = m_series.find(CSeriesKey(symbol, series));
@@ -309,13 +315,30 @@ void CRowGate::NSTSETVALUE(const char* symbol, float interval, int column, doubl
 }
 
 void CRowGate::NSTCOMMITROW(const char* symbol, float interval) {
+    Commit(symbol, interval, nullptr);
+}
+
+void CRowGate::CommitRow(const char* symbol, float interval, CSeriesNote* note) {
+    Commit(symbol, interval, note);
+}
+
+void CRowGate::Commit(const char* symbol, float interval, CSeriesNote* note) {
     if (m_nColumns == 0) {
         m_pInner->NSTCOMMITROW(symbol, interval);
         return;
     }
     const int columns = m_nColumns;
     m_nColumns = 0;
-    CSeries& series = *SeriesOf(symbol, interval);
+    CSeries* known = note != nullptr && note->owner == m_nNoteOwner
+                         ? static_cast<CSeries*>(note->series)
+                         : nullptr;
+    if (known == nullptr) {
+        known = SeriesOf(symbol, interval);
+        if (note != nullptr) {
+            *note = CSeriesNote{m_nNoteOwner, known};
+        }
+    }
+    CSeries& series = *known;
     // Every row of a bar series is a trade; a tick series also has quotes.
     const bool trade =
         interval != 0.0f || columns < kTickTypeColumn || m_row[kTickTypeColumn] == kTickTypeTrade;

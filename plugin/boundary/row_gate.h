@@ -21,6 +21,10 @@ namespace orvella {
 
 class CRowGate : public CHostFeed {
   public:
+    CRowGate();
+    CRowGate(const CRowGate&) = delete;
+    CRowGate& operator=(const CRowGate&) = delete;
+
     void SetInner(CHostFeed* inner) { m_pInner = inner; }
 
     // Remembers the last row of every series from now on.
@@ -106,6 +110,9 @@ class CRowGate : public CHostFeed {
     }
     void NSTSETVALUE(const char* symbol, float interval, int column, double value) override;
     void NSTCOMMITROW(const char* symbol, float interval) override;
+    // The note refers to the gate's entry of the series (entries stay for
+    // the gate's life), so a row with a note needs no lookup.
+    void CommitRow(const char* symbol, float interval, CSeriesNote* note) override;
     void UpdatePercent(int percent) override;
 
   private:
@@ -156,6 +163,7 @@ class CRowGate : public CHostFeed {
     };
 
     CSeries* SeriesOf(const char* symbol, float series);
+    void Commit(const char* symbol, float interval, CSeriesNote* note);
     // What becomes of the row being set, judged at its commit.
     CVerdict Judge(CSeries& series, bool trade);
     void Remember(CSeries& series, const CValues& row, bool trade);
@@ -166,6 +174,8 @@ class CRowGate : public CHostFeed {
     void JudgeHeld(CSeries& series);
 
     CHostFeed* m_pInner = nullptr;
+    // Tells this gate's series notes from another's.
+    uint64_t m_nNoteOwner;
     bool m_bTrack = false;
     bool m_bFillingGap = false;
     unsigned m_nPass = 0;
