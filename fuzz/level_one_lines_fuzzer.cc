@@ -92,14 +92,14 @@ class CRowCheck : public CHostFeed {
         m_inner->NSTSETVALUE(symbol, interval, column, value);
     }
     void NSTCOMMITROW(const char* symbol, float interval) override {
-        ++m_rows;
-        const std::pair<std::string, uint32_t> key(symbol, FloatBits(interval));
-        if (m_checking) {
-            const auto floor = m_floor.find(key);
-            FUZZ_CHECK(floor == m_floor.end() || m_date >= floor->second);
-        }
-        m_last[key] = m_date;
+        CountRow(symbol, interval);
         m_inner->NSTCOMMITROW(symbol, interval);
+    }
+    // The series' note goes on, so that the gate takes the rows as from the
+    // level-one data.
+    void CommitRow(const char* symbol, float interval, CSeriesNote* note) override {
+        CountRow(symbol, interval);
+        m_inner->CommitRow(symbol, interval, note);
     }
     void UpdatePercent(int percent) override { m_inner->UpdatePercent(percent); }
 
@@ -111,6 +111,16 @@ class CRowCheck : public CHostFeed {
     size_t Rows() const { return m_rows; }
 
   private:
+    void CountRow(const char* symbol, float interval) {
+        ++m_rows;
+        const std::pair<std::string, uint32_t> key(symbol, FloatBits(interval));
+        if (m_checking) {
+            const auto floor = m_floor.find(key);
+            FUZZ_CHECK(floor == m_floor.end() || m_date >= floor->second);
+        }
+        m_last[key] = m_date;
+    }
+
     CHostFeed* m_inner;
     double m_date = 0.0;
     size_t m_rows = 0;

@@ -34,7 +34,7 @@ bool SeriesKey::operator<(const SeriesKey& other) const {
 }
 
 CSeries::CSeries(SeriesKey key, bool keepRows)
-    : m_key(std::move(key)), m_keepRows(keepRows), m_firstDate(kUnset), m_lastDate(kUnset) {}
+    : m_firstDate(kUnset), m_lastDate(kUnset), m_keepRows(keepRows), m_key(std::move(key)) {}
 
 void CSeries::Announce(const char* description, int columns, const char* category, double start) {
     ++m_announcements;

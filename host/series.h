@@ -100,24 +100,26 @@ class NSTHOST_API CSeries {
         bool history;
     };
 
-    SeriesKey m_key;
+    // What every streamed row touches comes first, together (a series is
+    // visited once per row among thousands, its lines out of the cache).
+    std::vector<double> m_pending;
+    std::vector<double> m_lastValues;
+    uint64_t m_rowCount = 0;
+    uint64_t m_historyRows = 0;
+    double m_firstDate;
+    double m_lastDate;
     bool m_keepRows;
+
+    SeriesKey m_key;
     int m_announcements = 0;
     std::string m_description;
     std::string m_category;
     double m_startDate = 0.0;
     int m_columns = 0;
     std::vector<std::string> m_labels;
-
-    std::vector<double> m_pending;
-    std::vector<double> m_lastValues;
     std::vector<double> m_cells;
     std::vector<RowRef> m_rows;
-    uint64_t m_rowCount = 0;
-    uint64_t m_historyRows = 0;
     uint64_t m_rejectedCalls = 0;
-    double m_firstDate;
-    double m_lastDate;
 };
 
 }  // namespace nsthost

@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
+#include "plugin/boundary/row_gate.h"
 #include "plugin/levelone/level_one_data.h"
 #include "tests/plugin/levelone/level_one_test_helper.h"
 
@@ -63,9 +64,10 @@ template <typename THandle>
 }
 
 // How the chunks are handed on: wide text (OnLevelOneData), the bytes of a
-// socket read (OnLevelOneBytes, widening included), or those bytes with the
-// stand-in host library taking the rows.
-enum class Path { kWide, kBytes, kBytesToHostLibrary };
+// socket read (OnLevelOneBytes, widening included), those bytes with the
+// stand-in host library taking the rows, or with the row gate in front of it
+// remembering every row, as in the shipped plug-in while it streams.
+enum class Path { kWide, kBytes, kBytesToHostLibrary, kBytesThroughGate };
 
 template <Path kPath>
 void BM_LevelOne(benchmark::State& state) {
@@ -73,8 +75,17 @@ void BM_LevelOne(benchmark::State& state) {
     const int symbols = static_cast<int>(state.range(1));
     CCountingHostFeed counting;
     CStoreHostFeed store;
-    CCountingHostFeed& feed = kPath == Path::kBytesToHostLibrary ? store : counting;
-    SetHostFeed(&feed);
+    constexpr bool kToStore =
+        kPath == Path::kBytesToHostLibrary || kPath == Path::kBytesThroughGate;
+    CCountingHostFeed& feed = kToStore ? store : counting;
+    CRowGate gate;
+    gate.SetInner(&feed);
+    gate.TrackRows(true);
+    if constexpr (kPath == Path::kBytesThroughGate) {
+        SetHostFeed(&gate);
+    } else {
+        SetHostFeed(&feed);
+    }
     Globals().historyInProgress = 0;
     CLevelOneData data;
     CLevelOneTestHelper::ShortenWaits(data, 0, 0);
@@ -119,6 +130,10 @@ BENCHMARK(BM_LevelOne<Path::kBytes>)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LevelOne<Path::kBytesToHostLibrary>)
     ->Name("BM_OnLevelOneBytesToHostLibrary")
+    ->ArgsProduct({{5, 0}, {kBenchSymbols, kBenchSymbolsLarge}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LevelOne<Path::kBytesThroughGate>)
+    ->Name("BM_OnLevelOneBytesThroughGate")
     ->ArgsProduct({{5, 0}, {kBenchSymbols, kBenchSymbolsLarge}})
     ->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,8 @@
 #include "plugin/boundary/row_gate.h"
 
+#include <atomic>
+#include <cstring>
+
 namespace orvella {
 
 namespace {
@@ -12,7 +15,21 @@ constexpr double kTickTypeTrade = 0.0;
 // Rows of one second a series keeps room for without growing.
 constexpr std::size_t kReservedRows = 64;
 
+// The index's tag of a series: its bits, a tick series' zero without its
+// sign (the map holds both zeros as one series).
+uint32_t SeriesTag(float series) {
+    const float unsignedZero = series + 0.0f;
+    uint32_t bits;
+    std::memcpy(&bits, &unsignedZero, sizeof bits);
+    return bits;
+}
+
 }  // namespace
+
+CRowGate::CRowGate() {
+    static std::atomic<uint64_t> gates{0};
+    m_nNoteOwner = gates.fetch_add(1) + 1;
+}
 
 bool CRowGate::LastRowDate(const std::string& symbol, float series, double* date) const {
     const auto found = m_series.find(CSeriesKey(symbol, series));
@@ -151,21 +168,19 @@ void CRowGate::AbandonSeriesFill() {
 }
 
 CRowGate::CSeries* CRowGate::SeriesOf(const char* symbol, float series) {
-    // Rows come series by series: the previous row's entry usually serves,
-    // without building a key.
-    if (m_pCached != nullptr && series == m_fCachedSeries && m_strCachedSymbol == symbol) {
-        return m_pCached;
+    const std::string_view name(symbol);
+    const uint32_t tag = SeriesTag(series);
+    if (CSeries* found = m_seriesIndex.Find(name, tag)) {
+        return found;
     }
-    m_strCachedSymbol = symbol;
-    m_fCachedSeries = series;
-    const auto [entry, added] = m_series.try_emplace(CSeriesKey(m_strCachedSymbol, series));
-    m_pCached = &entry->second;
+    const auto [entry, added] = m_series.try_emplace(CSeriesKey(name, series));
+    CSeries& listed = entry->second;
     if (added) {
-        m_pCached->key = &entry->first;
-        m_pCached->lastTrades.reserve(kReservedRows);
-        m_pCached->held.reserve(kReservedRows);
+        listed.key = &entry->first;
+        listed.lastTrades.reserve(kReservedRows);
     }
-    return m_pCached;
+    m_seriesIndex.Insert(entry->first.first, tag, &listed);
+    return &listed;
 }
 
 CRowGate::CVerdict CRowGate::Judge(CSeries& series, bool trade) {
@@ -301,13 +316,30 @@ void CRowGate::NSTSETVALUE(const char* symbol, float interval, int column, doubl
 }
 
 void CRowGate::NSTCOMMITROW(const char* symbol, float interval) {
+    Commit(symbol, interval, nullptr);
+}
+
+void CRowGate::CommitRow(const char* symbol, float interval, CSeriesNote* note) {
+    Commit(symbol, interval, note);
+}
+
+void CRowGate::Commit(const char* symbol, float interval, CSeriesNote* note) {
     if (m_nColumns == 0) {
         m_pInner->NSTCOMMITROW(symbol, interval);
         return;
     }
     const int columns = m_nColumns;
     m_nColumns = 0;
-    CSeries& series = *SeriesOf(symbol, interval);
+    CSeries* known = note != nullptr && note->owner == m_nNoteOwner
+                         ? static_cast<CSeries*>(note->series)
+                         : nullptr;
+    if (known == nullptr) {
+        known = SeriesOf(symbol, interval);
+        if (note != nullptr) {
+            *note = CSeriesNote{m_nNoteOwner, known};
+        }
+    }
+    CSeries& series = *known;
     // Every row of a bar series is a trade; a tick series also has quotes.
     const bool trade =
         interval != 0.0f || columns < kTickTypeColumn || m_row[kTickTypeColumn] == kTickTypeTrade;
@@ -322,6 +354,9 @@ void CRowGate::NSTCOMMITROW(const char* symbol, float interval) {
             }
             return;
         case CVerdict::kHold:
+            if (series.held.empty()) {
+                series.held.reserve(kReservedRows);
+            }
             series.held.push_back({m_row, columns, interval, trade, m_dayVolume});
             ++m_nHeld;
             return;

@@ -16,12 +16,17 @@
 #include <utility>
 #include <vector>
 
+#include "platform/key_index.h"
 #include "plugin/boundary/host_feed.h"
 
 namespace orvella {
 
 class CRowGate : public CHostFeed {
   public:
+    CRowGate();
+    CRowGate(const CRowGate&) = delete;
+    CRowGate& operator=(const CRowGate&) = delete;
+
     void SetInner(CHostFeed* inner) { m_pInner = inner; }
 
     // Remembers the last row of every series from now on.
@@ -112,6 +117,9 @@ class CRowGate : public CHostFeed {
     }
     void NSTSETVALUE(const char* symbol, float interval, int column, double value) override;
     void NSTCOMMITROW(const char* symbol, float interval) override;
+    // The note refers to the gate's entry of the series (entries stay for
+    // the gate's life), so a row with a note needs no lookup.
+    void CommitRow(const char* symbol, float interval, CSeriesNote* note) override;
     void UpdatePercent(int percent) override;
 
   private:
@@ -140,6 +148,8 @@ class CRowGate : public CHostFeed {
     };
     enum class CVerdict { kDrop, kPass, kHold };
     struct CSeries {
+        // What every row handed on updates comes first, in one cache line
+        // with the tests every row makes.
         double last = -1.0;
         // Trades handed on with the date last.
         long tradesAtLast = 0;
@@ -147,7 +157,12 @@ class CRowGate : public CHostFeed {
         // as already charted in the last history bar.
         double lastSize = 0.0;
         double barVolume = 0.0;
+        // The price and size of those trades.
+        std::vector<CTrade> lastTrades;
         bool waiting = false;
+        bool loadPass = false;
+        bool byContent = false;
+        bool cutJudged = false;
         // What the series had when the pass began, and the trades of that
         // second met in the pass so far.
         unsigned pass = 0;
@@ -155,17 +170,14 @@ class CRowGate : public CHostFeed {
         long cutTrades = 0;
         long seenAtCut = 0;
         double volumeToSkip = 0.0;
-        // The price and size of those trades, and in a held pass the rows
-        // of the cut second waiting to be judged (judged once).
-        std::vector<CTrade> lastTrades;
+        // In a held pass the rows of the cut second waiting to be judged
+        // (judged once).
         std::vector<CHeldRow> held;
-        bool byContent = false;
-        bool cutJudged = false;
-        bool loadPass = false;
         const CSeriesKey* key = nullptr;
     };
 
     CSeries* SeriesOf(const char* symbol, float series);
+    void Commit(const char* symbol, float interval, CSeriesNote* note);
     // What becomes of the row being set, judged at its commit.
     CVerdict Judge(CSeries& series, bool trade);
     void Remember(CSeries& series, const CValues& row, bool trade, double volume);
@@ -176,6 +188,8 @@ class CRowGate : public CHostFeed {
     void JudgeHeld(CSeries& series);
 
     CHostFeed* m_pInner = nullptr;
+    // Tells this gate's series notes from another's.
+    uint64_t m_nNoteOwner;
     bool m_bTrack = false;
     bool m_bFillingGap = false;
     unsigned m_nPass = 0;
@@ -186,10 +200,11 @@ class CRowGate : public CHostFeed {
     std::vector<CTrade> m_heldTrades;
     std::vector<std::size_t> m_border;
     std::map<CSeriesKey, CSeries> m_series;
-    // The series looked up last (map entries do not move).
-    std::string m_strCachedSymbol;
-    float m_fCachedSeries = 0.0f;
-    CSeries* m_pCached = nullptr;
+    // The same entries by symbol and series, for every row: a lookup in the
+    // ordered map costs a string compare per level, one here touches a slot
+    // however many series there are. Long keys refer to the map's own (map
+    // entries do not move).
+    platform::CKeyIndex<char, CSeries> m_seriesIndex;
     // The row being set: its columns wait for the commit.
     CValues m_row{};
     int m_nColumns = 0;

@@ -49,22 +49,23 @@ std::wstring_view WithoutLineEnd(std::wstring_view line) {
 }
 
 // One row: the columns in ascending order, then the commit.
-void SendRow(const char* symbol, float series, const HostDate& when, double price, double size) {
+void SendRow(const char* symbol, float series, CHostFeed::CSeriesNote* note, const HostDate& when,
+             double price, double size) {
     CHostFeed& feed = HostFeed();
     feed.NSTSETVALUE(symbol, series, 1, when.value);
     feed.NSTSETVALUE(symbol, series, 2, price);
     feed.NSTSETVALUE(symbol, series, 3, size);
-    feed.NSTCOMMITROW(symbol, series);
+    feed.CommitRow(symbol, series, note);
 }
 
-void SendTickRow(const char* symbol, float series, const HostDate& when, double price, double size,
-                 double type) {
+void SendTickRow(const char* symbol, float series, CHostFeed::CSeriesNote* note,
+                 const HostDate& when, double price, double size, double type) {
     CHostFeed& feed = HostFeed();
     feed.NSTSETVALUE(symbol, series, 1, when.value);
     feed.NSTSETVALUE(symbol, series, 2, price);
     feed.NSTSETVALUE(symbol, series, 3, size);
     feed.NSTSETVALUE(symbol, series, 4, type);
-    feed.NSTCOMMITROW(symbol, series);
+    feed.CommitRow(symbol, series, note);
 }
 
 }  // namespace
@@ -166,24 +167,26 @@ void CLevelOneMessages::SendUpdateRows(CSymbolInfo& info, const HostDate& when,
                                        const CUpdateValues& v) {
     const char* symbol = info.m_strHostSymbol.c_str();
 
-    for (const CSymbolInfo::IntervalData& entry : info.m_aIntervals) {
+    for (CSymbolInfo::IntervalData& entry : info.m_aIntervals) {
         const float series = -entry.m_fInterval;
         if (series != 0.0f) {
-            SendRow(symbol, series, when, v.price, v.volume);
+            SendRow(symbol, series, &entry.m_note, when, v.price, v.volume);
             continue;
         }
         // Quote pairs are sent only when they changed since the last row.
         if (v.type4Price != info.m_dType4Price || v.type4Size != info.m_dType4Size) {
-            SendTickRow(symbol, series, when, v.type4Price, v.type4Size, kTickTypeAsk);
+            SendTickRow(symbol, series, &entry.m_note, when, v.type4Price, v.type4Size,
+                        kTickTypeAsk);
             info.m_dType4Price = v.type4Price;
             info.m_dType4Size = v.type4Size;
         }
         if (v.type2Price != info.m_dType2Price || v.type2Size != info.m_dType2Size) {
-            SendTickRow(symbol, series, when, v.type2Price, v.type2Size, kTickTypeBid);
+            SendTickRow(symbol, series, &entry.m_note, when, v.type2Price, v.type2Size,
+                        kTickTypeBid);
             info.m_dType2Price = v.type2Price;
             info.m_dType2Size = v.type2Size;
         }
-        SendTickRow(symbol, series, when, v.price, v.volume, kTickTypeTrade);
+        SendTickRow(symbol, series, &entry.m_note, when, v.price, v.volume, kTickTypeTrade);
     }
 }
 
@@ -208,10 +211,10 @@ bool CLevelOneMessages::SendSummaryRows(CSymbolInfo& info, const CReadFields& fi
         entry.m_bSummaryDone = 1;
         const char* symbol = info.m_strHostSymbol.c_str();
         const float series = -entry.m_fInterval;
-        SendRow(symbol, series, when, firstPrice, 0.0);
-        SendRow(symbol, series, when, secondPrice, 0.0);
-        SendRow(symbol, series, when, thirdPrice, 0.0);
-        SendRow(symbol, series, when, lastPrice, volume);
+        SendRow(symbol, series, &entry.m_note, when, firstPrice, 0.0);
+        SendRow(symbol, series, &entry.m_note, when, secondPrice, 0.0);
+        SendRow(symbol, series, &entry.m_note, when, thirdPrice, 0.0);
+        SendRow(symbol, series, &entry.m_note, when, lastPrice, volume);
         return true;
     }
     return true;

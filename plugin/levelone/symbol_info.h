@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "plugin/boundary/host_feed.h"
+
 namespace orvella {
 
 class CSymbolInfo {
@@ -12,6 +14,8 @@ class CSymbolInfo {
     struct IntervalData {
         float m_fInterval = 0.0f;
         int32_t m_bSummaryDone = 0;
+        // The host library's note of the series' rows.
+        CHostFeed::CSeriesNote m_note;
     };
 
     std::vector<IntervalData> m_aIntervals;

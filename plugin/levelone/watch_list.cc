@@ -15,7 +15,7 @@ CWatchList::~CWatchList() {
 }
 
 void CWatchList::AddInterval(CSymbolInfo& info, float interval) {
-    info.m_aIntervals.push_back(CSymbolInfo::IntervalData{interval, 0});
+    info.m_aIntervals.push_back(CSymbolInfo::IntervalData{interval, 0, {}});
 }
 
 void CWatchList::Add(const std::wstring& symbol, float interval) {

@@ -272,6 +272,74 @@ TEST(RowGate, HandsOnOnlyNewerRowsWhileAGapIsFilled) {
     EXPECT_FALSE(gate.LastRowDate("XYZ", -5.0f, &last));
 }
 
+// Each of many series, some with names longer than a lookup slot holds, is
+// judged against its own last row, whether its rows come by name or with a
+// note of the series (a note another gate made is not taken); a tick series is
+// one series under either sign of its zero.
+TEST(RowGate, JudgesEachOfManySeriesByItsOwnLastRow) {
+    testing::CRecordingHostFeed host;
+    CRowGate gate;
+    gate.SetInner(&host);
+    gate.TrackRows(true);
+    CRowGate other;
+    other.SetInner(&host);
+    other.TrackRows(true);
+    constexpr int kSymbols = 300;
+    struct CSeriesRows {
+        std::string symbol;
+        CHostFeed::CSeriesNote bars, ticks;
+    };
+    std::vector<CSeriesRows> series(kSymbols);
+    for (int i = 0; i < kSymbols; ++i) {
+        series[i].symbol =
+            (i % 3 == 0 ? std::string(50, 'L') : std::string("S")) + std::to_string(i);
+    }
+    // Odd series come with notes, which the other gate makes first.
+    const auto send = [](CRowGate& to, const CSeriesRows& rows, float key, double date,
+                         CHostFeed::CSeriesNote* note) {
+        to.NSTSETVALUE(rows.symbol.c_str(), key, 1, date);
+        to.NSTSETVALUE(rows.symbol.c_str(), key, 2, 1.5);
+        if (note != nullptr) {
+            to.CommitRow(rows.symbol.c_str(), key, note);
+        } else {
+            to.NSTCOMMITROW(rows.symbol.c_str(), key);
+        }
+    };
+    const auto notes = [&](int i, CHostFeed::CSeriesNote* note) {
+        return i % 2 == 1 ? note : nullptr;
+    };
+    for (int i = 0; i < kSymbols; ++i) {
+        CSeriesRows& rows = series[i];
+        if (i % 2 == 1) {
+            send(other, rows, -5.0f, 1.0, &rows.bars);
+            send(other, rows, -0.0f, 1.0, &rows.ticks);
+        }
+        send(gate, rows, -5.0f, 100.0 + i, notes(i, &rows.bars));
+        send(gate, rows, -0.0f, 1000.0 + i, notes(i, &rows.ticks));
+    }
+    const int offered = host.Count("NSTCOMMITROW");
+    gate.SetFillingGap(true);
+    for (int i = 0; i < kSymbols; ++i) {
+        CSeriesRows& rows = series[i];
+        send(gate, rows, -5.0f, 99.5 + i, notes(i, &rows.bars));
+        send(gate, rows, 0.0f, 999.5 + i, notes(i, &rows.ticks));
+        send(gate, rows, -5.0f, 100.5 + i, notes(i, &rows.bars));
+        send(gate, rows, 0.0f, 1000.5 + i, notes(i, &rows.ticks));
+    }
+    gate.SetFillingGap(false);
+    EXPECT_EQ(gate.DroppedRows(), 2 * kSymbols);
+    EXPECT_EQ(host.Count("NSTCOMMITROW") - offered, 2 * kSymbols);
+    for (const CSeriesRows& rows : series) {
+        const int i = static_cast<int>(&rows - series.data());
+        double last = 0.0;
+        ASSERT_TRUE(gate.LastRowDate(rows.symbol, -5.0f, &last)) << rows.symbol;
+        EXPECT_EQ(last, 100.5 + i);
+        ASSERT_TRUE(gate.LastRowDate(rows.symbol, -0.0f, &last)) << rows.symbol;
+        EXPECT_EQ(last, 1000.5 + i);
+        ASSERT_TRUE(other.LastRowDate(rows.symbol, -5.0f, &last) == (i % 2 == 1)) << rows.symbol;
+    }
+}
+
 // A gap fill against what a series had charted: the history brings whole
 // seconds again, the held live lines the end of the fill's last second on;
 // each trade (told by its size here) reaches the host once and in order, and
