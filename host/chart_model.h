@@ -63,7 +63,9 @@ struct ChartBar {
     double volume;  // sum over the rows; NaN when no row had one
     uint32_t historyRows = 0;
     uint32_t streamedRows = 0;
-    uint32_t filledRows = 0;  // history rows committed after streaming began (a gap fill)
+    // Rows of a gap fill: history rows committed after streaming began, and
+    // streamed rows of a fill's burst (CSeries::RowView::filled).
+    uint32_t filledRows = 0;
     bool quote = false;       // a tick row whose TickType is not 0
 };
 
@@ -71,6 +73,7 @@ struct ChartData {
     BarPeriod period;
     std::vector<ChartBar> bars;  // in time order
     uint64_t undatedRows = 0;    // rows without a usable date: not drawn
+    uint64_t filledRows = 0;     // the bars' filledRows, summed
 };
 
 // Builds the bars from the stored rows, in time order (rows of equal time in

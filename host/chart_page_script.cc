@@ -67,7 +67,9 @@ const char kChartPageScript[] = R"js(
       function y(v) { return PB - (v - lo) / (hi - lo) * (PB - PT); }
       function vy(v) { return VB - v / (vmax || 1) * (VB - VT); }
       function clip() { g.save(); g.beginPath(); g.rect(L, 0, R - L, H); g.clip(); }
-      // Streamed and gap-filled bars lie on coloured columns.
+      // Streamed and gap-filled bars lie on coloured columns; each stretch
+      // of gap-filled bars is named where it starts (or enters the view),
+      // unless a name stands close before it.
       clip();
       for (i = first; i < last; ++i) {
         if (d.k[i] & 3) {
@@ -75,8 +77,16 @@ const char kChartPageScript[] = R"js(
           g.fillRect(Math.floor(x(i)), PT, Math.max(1, Math.ceil(slot)), VB - PT);
         }
       }
-      g.restore();
       g.font = '11px DejaVu Sans, sans-serif';
+      g.fillStyle = '#1f5fa8';
+      var named = -Infinity;
+      for (i = first; i < last; ++i) {
+        if ((d.k[i] & 2) && (i === first || !(d.k[i - 1] & 2)) && Math.max(x(i), L) - named >= 80) {
+          named = Math.max(x(i), L);
+          g.fillText('gap filled', named + 3, PT + 24);
+        }
+      }
+      g.restore();
       var ticks = niceTicks(lo, hi, 7);
       g.strokeStyle = '#e8e8e8'; g.fillStyle = '#333'; g.lineWidth = 1;
       ticks.ticks.forEach(function (v) {
@@ -160,7 +170,7 @@ const char kChartPageScript[] = R"js(
         var when = dateText(t[hover]) + (d.p < 86400 ? ' ' + timeText(t[hover]) : '');
         g.fillStyle = '#1f5fa8'; g.fillRect(Math.min(hx - 60, R - 120), VB + 4, 120, 16);
         g.fillStyle = '#fff'; g.fillText(when, Math.min(hx - 56, R - 116), VB + 16);
-        var kind = (d.k[hover] & 2) ? '  gap-filled' : ((d.k[hover] & 1) ? '  streamed' : '');
+        var kind = (d.k[hover] & 2) ? '  gap filled' : ((d.k[hover] & 1) ? '  streamed' : '');
         info.textContent = d.p === 0
           ? when + '  ' + (d.k[hover] & 4 ? 'quote ' : 'trade ') + num(d.c[hover]) + '  V ' + num(d.v[hover]) + kind
           : when + '  O ' + num(d.o[hover]) + '  H ' + num(d.h[hover]) + '  L ' + num(d.l[hover]) +
