@@ -66,7 +66,7 @@ struct ChartBar {
     // Rows of a gap fill: history rows committed after streaming began, and
     // streamed rows of a fill's burst (CSeries::RowView::filled).
     uint32_t filledRows = 0;
-    bool quote = false;       // a tick row whose TickType is not 0
+    bool quote = false;  // a tick row whose TickType is not 0
 };
 
 struct ChartData {

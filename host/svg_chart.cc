@@ -42,7 +42,7 @@ std::string Num(double value) {
 // "history", "streamed" or both, and "filled" for a gap fill's rows: which
 // kinds of rows a bar was built from.
 std::string RowKinds(const ChartBar& bar) {
-    std::string kinds = bar.streamedRows == 0   ? "history"
+    std::string kinds = bar.streamedRows == 0  ? "history"
                         : bar.historyRows == 0 ? "streamed"
                                                : "history streamed";
     return bar.filledRows > 0 ? kinds + " filled" : kinds;
@@ -199,14 +199,13 @@ class CChartWriter {
             AppendMarkupText(m_series.Description(), &m_svg);
         }
         m_svg += "</text>\n";
-        std::string counts = std::to_string(rows) + " rows: " + std::to_string(history) +
-                             " history, " + std::to_string(rows - history) + " streamed" +
-                             (m_data.filledRows > 0
-                                  ? " (" + std::to_string(m_data.filledRows) + " gap filled)"
-                                  : std::string()) +
-                             "; " +
-                             std::to_string(m_data.bars.size()) +
-                             (m_data.period.kind == PeriodKind::kTicks ? " ticks" : " bars");
+        std::string counts =
+            std::to_string(rows) + " rows: " + std::to_string(history) + " history, " +
+            std::to_string(rows - history) + " streamed" +
+            (m_data.filledRows > 0 ? " (" + std::to_string(m_data.filledRows) + " gap filled)"
+                                   : std::string()) +
+            "; " + std::to_string(m_data.bars.size()) +
+            (m_data.period.kind == PeriodKind::kTicks ? " ticks" : " bars");
         if (!m_data.bars.empty()) {
             counts += "; " + FormatSeconds(m_data.bars.front().time) + " to " +
                       FormatSeconds(m_data.bars.back().time);
