@@ -380,11 +380,17 @@ ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& a
             out.column.push_back(column);
             out.last.push_back(bar.time);
             out.merged.push_back(1);
+            out.firstFilled.push_back(bar.filledRows > 0 ? bar.time : 0);
+            out.lastFilled.push_back(out.firstFilled.back());
             continue;
         }
         ChartBar& into = out.bars.back();
         out.last.back() = bar.time;
         ++out.merged.back();
+        if (bar.filledRows > 0) {
+            out.firstFilled.back() = into.filledRows > 0 ? out.firstFilled.back() : bar.time;
+            out.lastFilled.back() = bar.time;
+        }
         into.historyRows += bar.historyRows;
         into.streamedRows += bar.streamedRows;
         into.filledRows += bar.filledRows;

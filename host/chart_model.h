@@ -116,6 +116,10 @@ struct ColumnBars {
     std::vector<double> column;    // each merged bar's pixel column, from 0
     std::vector<int64_t> last;     // time of the last bar merged into each
     std::vector<uint32_t> merged;  // how many bars each holds
+    // Times of the first and the last bar with gap-filled rows merged into
+    // each (0 when none has any).
+    std::vector<int64_t> firstFilled;
+    std::vector<int64_t> lastFilled;
 };
 ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& axis,
                             double pixelsPerSlot, int columns);

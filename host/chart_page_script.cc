@@ -83,7 +83,9 @@ const char kChartPageScript[] = R"js(
       for (i = first; i < last; ++i) {
         if ((d.k[i] & 2) && (i === first || !(d.k[i - 1] & 2)) && Math.max(x(i), L) - named >= 80) {
           named = Math.max(x(i), L);
-          g.fillText('gap filled', named + 3, PT + 24);
+          // Near the right end the name goes left of the band, pointing at it.
+          if (named > R - 70) { g.textAlign = 'right'; g.fillText('gap filled \u2192', named - 3, PT + 24); g.textAlign = 'left'; }
+          else { g.fillText('gap filled', named + 3, PT + 24); }
         }
       }
       g.restore();

@@ -264,10 +264,16 @@ class CChartWriter {
                 rows += bars[end++].filledRows;
             }
             const double x = Left(i);
-            const int64_t last = Merged() ? m_columns.last[end - 1] : bars[end - 1].time;
-            m_svg += "<g class=\"fill-band\"><title>gap filled: " + std::to_string(rows) +
-                     " rows from " + FormatSeconds(bars[i].time) + " to " + FormatSeconds(last) +
-                     "</title><rect class=\"fill-band\" x=\"" + Num(x) + "\" y=\"" +
+            const std::string first =
+                FormatSeconds(Merged() ? m_columns.firstFilled[i] : bars[i].time);
+            const std::string last =
+                FormatSeconds(Merged() ? m_columns.lastFilled[end - 1] : bars[end - 1].time);
+            const std::string span = m_data.period.kind == PeriodKind::kTicks
+                                         ? " from " + first + " to " + last
+                                     : first == last ? " in the bar of " + first
+                                                     : " in the bars from " + first + " to " + last;
+            m_svg += "<g class=\"fill-band\"><title>gap filled: " + std::to_string(rows) + " rows" +
+                     span + "</title><rect class=\"fill-band\" x=\"" + Num(x) + "\" y=\"" +
                      Num(kPriceTop) + "\" width=\"" + Num(Left(end - 1) + m_width - x) +
                      "\" height=\"" + Num(kVolumeBottom - kPriceTop) + "\"/>";
             // Labels of stretches close together would overlap: the first

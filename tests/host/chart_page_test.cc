@@ -265,12 +265,14 @@ TEST_F(ChartPageTest, GapFilledStretchesLieOnTheirOwnBand) {
         double spacing;  // seconds between live rows
         std::vector<FeedStep> steps;
         const char* runs;
+        const char* title;  // of the first band
     } cases[] = {
         {"a live run, a pause, the fill's burst, live rows again: the burst until it has caught up",
          -0.0f,
          0.1,
          {{'H', 10, 0}, {'L', 20, 0.05}, {'P', 0, 8}, {'F', 16, 0}, {'L', 20, 0.05}},
-         "10H 20L 15F 21L"},
+         "10H 20L 15F 21L",
+         "gap filled: 15 rows from 2026-12-09 11:00:02 to 2026-12-09 11:00:09"},
         {"two outages, two bands",
          -0.0f,
          0.1,
@@ -281,17 +283,20 @@ TEST_F(ChartPageTest, GapFilledStretchesLieOnTheirOwnBand) {
           {'P', 0, 6},
           {'F', 12, 0},
           {'L', 20, 0.05}},
-         "20L 9F 21L 11F 21L"},
+         "20L 9F 21L 11F 21L",
+         "gap filled: 9 rows from 2026-12-09 11:00:02 to 2026-12-09 11:00:06"},
         {"live rows lagging by less than two seconds more than usual are live",
          -0.0f,
          0.1,
          {{'L', 10, 0.05}, {'L', 2, 1.9}, {'L', 10, 0.3}, {'L', 3, 2.0}, {'L', 5, 0.05}},
-         "30L"},
+         "30L",
+         nullptr},
         {"the lines held during the history load lag, but come before the live rows",
          -0.0f,
          0.1,
          {{'H', 5, 0}, {'P', 0, 5}, {'F', 10, 0}, {'L', 20, 0.05}},
-         "5H 30L"},
+         "5H 30L",
+         nullptr},
         {"the feed's clock a step behind for good (a restart, summer time) is no fill, a later "
          "gap is",
          -0.0f,
@@ -302,12 +307,14 @@ TEST_F(ChartPageTest, GapFilledStretchesLieOnTheirOwnBand) {
           {'P', 0, 8},
           {'F', 16, 0},
           {'L', 20, 3600.05}},
-         "720L 15F 21L"},
+         "720L 15F 21L",
+         "gap filled: 15 rows from 2026-12-09 11:01:12 to 2026-12-09 11:01:19"},
         {"one-minute bars: the bars of the fill",
          -1.0f,
          10.0,
          {{'L', 30, 0.2}, {'P', 0, 120}, {'F', 12, 0}, {'L', 30, 0.2}},
-         "5L 2F 5L"},
+         "5L 2F 5L",
+         "gap filled: 12 rows in the bars from 2026-12-09 11:05:00 to 2026-12-09 11:06:00"},
     };
     const double start = static_cast<double>(Seconds("2026-12-09T11:00:00"));
     for (const Case& c : cases) {
@@ -378,12 +385,15 @@ TEST_F(ChartPageTest, GapFilledStretchesLieOnTheirOwnBand) {
         // The whole-series chart: one labelled band per stretch, named with
         // its rows and times, spanning exactly the filled marks.
         std::vector<std::pair<double, double>> bands;
+        std::vector<std::string> titles;
         const std::regex band(
-            "<title>gap filled: (\\d+) rows from [^<]*</title><rect class=\"fill-band\" "
+            "<title>(gap filled: [^<]*)</title><rect class=\"fill-band\" "
             "x=\"([0-9.]+)\" y=\"[0-9.]+\" width=\"([0-9.]+)\"");
         for (std::sregex_iterator it(page.begin(), page.end(), band), end; it != end; ++it) {
+            titles.push_back((*it)[1]);
             bands.emplace_back(std::stod((*it)[2]), std::stod((*it)[2]) + std::stod((*it)[3]));
         }
+        EXPECT_EQ(titles.empty() ? "" : titles[0], c.title != nullptr ? c.title : "");
         const size_t stretches = static_cast<size_t>(std::count(runs.begin(), runs.end(), 'F'));
         EXPECT_EQ(bands.size(), stretches);
         EXPECT_EQ(page.find("class=\"filled-label\"") != std::string::npos, stretches > 0);
