@@ -67,9 +67,7 @@ const char kChartPageScript[] = R"js(
       function y(v) { return PB - (v - lo) / (hi - lo) * (PB - PT); }
       function vy(v) { return VB - v / (vmax || 1) * (VB - VT); }
       function clip() { g.save(); g.beginPath(); g.rect(L, 0, R - L, H); g.clip(); }
-      // Streamed and gap-filled bars lie on coloured columns; each stretch
-      // of gap-filled bars is named where it starts (or enters the view),
-      // unless a name stands close before it.
+      // Streamed and gap-filled bars lie on coloured columns.
       clip();
       for (i = first; i < last; ++i) {
         if (d.k[i] & 3) {
@@ -77,18 +75,8 @@ const char kChartPageScript[] = R"js(
           g.fillRect(Math.floor(x(i)), PT, Math.max(1, Math.ceil(slot)), VB - PT);
         }
       }
-      g.font = '11px DejaVu Sans, sans-serif';
-      g.fillStyle = '#1f5fa8';
-      var named = -Infinity;
-      for (i = first; i < last; ++i) {
-        if ((d.k[i] & 2) && (i === first || !(d.k[i - 1] & 2)) && Math.max(x(i), L) - named >= 80) {
-          named = Math.max(x(i), L);
-          // Near the right end the name goes left of the band, pointing at it.
-          if (named > R - 70) { g.textAlign = 'right'; g.fillText('gap filled \u2192', named - 3, PT + 24); g.textAlign = 'left'; }
-          else { g.fillText('gap filled', named + 3, PT + 24); }
-        }
-      }
       g.restore();
+      g.font = '11px DejaVu Sans, sans-serif';
       var ticks = niceTicks(lo, hi, 7);
       g.strokeStyle = '#e8e8e8'; g.fillStyle = '#333'; g.lineWidth = 1;
       ticks.ticks.forEach(function (v) {
@@ -106,6 +94,20 @@ const char kChartPageScript[] = R"js(
         g.beginPath(); g.moveTo(Math.round(px) + 0.5, PT); g.lineTo(Math.round(px) + 0.5, VB); g.stroke();
         g.fillStyle = '#333'; g.fillText(label, Math.min(px - 20, R - 70), VB + 16);
       }
+      // Each stretch of gap-filled bars is named where it starts (or enters
+      // the view), over the grid, unless a name stands close before it.
+      clip();
+      g.fillStyle = '#1f5fa8';
+      var named = -Infinity;
+      for (i = first; i < last; ++i) {
+        if ((d.k[i] & 2) && (i === first || !(d.k[i - 1] & 2)) && Math.max(x(i), L) - named >= 80) {
+          named = Math.max(x(i), L);
+          // Near the right end the name goes left of the band, pointing at it.
+          if (named > R - 70) { g.textAlign = 'right'; g.fillText('gap filled \u2192', named - 3, PT + 24); g.textAlign = 'left'; }
+          else { g.fillText('gap filled', named + 3, PT + 24); }
+        }
+      }
+      g.restore();
       // Bars: candles from 3 pixels on, else one line per pixel column
       // from the column's lowest low to its highest high.
       clip();
