@@ -45,8 +45,8 @@ double Lower(double a, double b) {
     return std::isnan(a) ? b : (std::isnan(b) ? a : std::min(a, b));
 }
 
-// Adds one row's values to a bar; filled: a history row that came after
-// streamed ones.
+// Adds one row's values to a bar; filled: a row of a gap fill (a history
+// row that came after streamed ones, or a streamed row of a fill's burst).
 void AddRow(const ChartColumns& columns, const CSeries::RowView& row, bool filled, ChartBar* bar) {
     double price = Cell(row, columns.price);
     price = std::isfinite(price) ? price : kNaN;
@@ -299,7 +299,9 @@ ChartData BuildBars(const CSeries& series) {
             data.bars.push_back(EmptyBar(start));
         }
         ChartBar& bar = data.bars.back();
-        AddRow(columns, row, row.history && d.row > firstStreamed, &bar);
+        const bool filled = row.filled || (row.history && d.row > firstStreamed);
+        AddRow(columns, row, filled, &bar);
+        data.filledRows += filled ? 1 : 0;
         if (ticks) {
             const double type = Cell(row, columns.tickType);
             bar.quote = std::isfinite(type) && type != 0.0;
@@ -378,11 +380,17 @@ ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& a
             out.column.push_back(column);
             out.last.push_back(bar.time);
             out.merged.push_back(1);
+            out.firstFilled.push_back(bar.filledRows > 0 ? bar.time : 0);
+            out.lastFilled.push_back(out.firstFilled.back());
             continue;
         }
         ChartBar& into = out.bars.back();
         out.last.back() = bar.time;
         ++out.merged.back();
+        if (bar.filledRows > 0) {
+            out.firstFilled.back() = into.filledRows > 0 ? out.firstFilled.back() : bar.time;
+            out.lastFilled.back() = bar.time;
+        }
         into.historyRows += bar.historyRows;
         into.streamedRows += bar.streamedRows;
         into.filledRows += bar.filledRows;

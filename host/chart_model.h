@@ -63,14 +63,17 @@ struct ChartBar {
     double volume;  // sum over the rows; NaN when no row had one
     uint32_t historyRows = 0;
     uint32_t streamedRows = 0;
-    uint32_t filledRows = 0;  // history rows committed after streaming began (a gap fill)
-    bool quote = false;       // a tick row whose TickType is not 0
+    // Rows of a gap fill: history rows committed after streaming began, and
+    // streamed rows of a fill's burst (CSeries::RowView::filled).
+    uint32_t filledRows = 0;
+    bool quote = false;  // a tick row whose TickType is not 0
 };
 
 struct ChartData {
     BarPeriod period;
     std::vector<ChartBar> bars;  // in time order
     uint64_t undatedRows = 0;    // rows without a usable date: not drawn
+    uint64_t filledRows = 0;     // the bars' filledRows, summed
 };
 
 // Builds the bars from the stored rows, in time order (rows of equal time in
@@ -113,6 +116,10 @@ struct ColumnBars {
     std::vector<double> column;    // each merged bar's pixel column, from 0
     std::vector<int64_t> last;     // time of the last bar merged into each
     std::vector<uint32_t> merged;  // how many bars each holds
+    // Times of the first and the last bar with gap-filled rows merged into
+    // each (0 when none has any).
+    std::vector<int64_t> firstFilled;
+    std::vector<int64_t> lastFilled;
 };
 ColumnBars MergeIntoColumns(const std::vector<ChartBar>& bars, const TimeAxis& axis,
                             double pixelsPerSlot, int columns);

@@ -153,10 +153,12 @@ PageEntry EntryOf(const CSeries& series, const ChartData& data, const std::strin
         "<section id=\"" + id + "\">\n<h2>" + symbol + " &#x2013; " + name + "</h2>\n<p>" +
         LastPriceText(change, data.period) + "</p>\n<p class=\"key\">" + std::to_string(rows) +
         " rows (" + std::to_string(history) + " history, " + std::to_string(rows - history) +
-        " streamed); " + marks + (data.period.kind == PeriodKind::kTicks ? " ticks" : " bars") +
+        " streamed" +
+        (data.filledRows > 0 ? ", " + std::to_string(data.filledRows) + " gap filled" : "") +
+        "); " + marks + (data.period.kind == PeriodKind::kTicks ? " ticks" : " bars") +
         (shown ? "" : ", the latest " + std::to_string(kMaxPageBars) + " below") +
         "<span style=\"background:#fff1cc\"></span>streamed"
-        "<span style=\"background:#dcebff\"></span>gap-filled after streaming began</p>\n"
+        "<span style=\"background:#dcebff\"></span>gap filled after a reconnect</p>\n"
         "<div class=\"live-chart\" id=\"live-" +
         std::to_string(number) +
         "\"><div class=\"readout\"></div><canvas tabindex=\"0\" width=\"960\" "

@@ -94,6 +94,20 @@ const char kChartPageScript[] = R"js(
         g.beginPath(); g.moveTo(Math.round(px) + 0.5, PT); g.lineTo(Math.round(px) + 0.5, VB); g.stroke();
         g.fillStyle = '#333'; g.fillText(label, Math.min(px - 20, R - 70), VB + 16);
       }
+      // Each stretch of gap-filled bars is named where it starts (or enters
+      // the view), over the grid, unless a name stands close before it.
+      clip();
+      g.fillStyle = '#1f5fa8';
+      var named = -Infinity;
+      for (i = first; i < last; ++i) {
+        if ((d.k[i] & 2) && (i === first || !(d.k[i - 1] & 2)) && Math.max(x(i), L) - named >= 80) {
+          named = Math.max(x(i), L);
+          // Near the right end the name goes left of the band, pointing at it.
+          if (named > R - 70) { g.textAlign = 'right'; g.fillText('gap filled \u2192', named - 3, PT + 24); g.textAlign = 'left'; }
+          else { g.fillText('gap filled', named + 3, PT + 24); }
+        }
+      }
+      g.restore();
       // Bars: candles from 3 pixels on, else one line per pixel column
       // from the column's lowest low to its highest high.
       clip();
@@ -160,7 +174,7 @@ const char kChartPageScript[] = R"js(
         var when = dateText(t[hover]) + (d.p < 86400 ? ' ' + timeText(t[hover]) : '');
         g.fillStyle = '#1f5fa8'; g.fillRect(Math.min(hx - 60, R - 120), VB + 4, 120, 16);
         g.fillStyle = '#fff'; g.fillText(when, Math.min(hx - 56, R - 116), VB + 16);
-        var kind = (d.k[hover] & 2) ? '  gap-filled' : ((d.k[hover] & 1) ? '  streamed' : '');
+        var kind = (d.k[hover] & 2) ? '  gap filled' : ((d.k[hover] & 1) ? '  streamed' : '');
         info.textContent = d.p === 0
           ? when + '  ' + (d.k[hover] & 4 ? 'quote ' : 'trade ') + num(d.c[hover]) + '  V ' + num(d.v[hover]) + kind
           : when + '  O ' + num(d.o[hover]) + '  H ' + num(d.h[hover]) + '  L ' + num(d.l[hover]) +

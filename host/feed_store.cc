@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+
+#include "platform/clock.h"
 
 namespace nsthost {
 namespace {
@@ -29,6 +32,16 @@ bool SameText(std::string_view known, const char* text) {
     return text[i] == '\0';
 }
 
+double CounterSeconds() {
+    int64_t count = 0;
+    int64_t frequency = 0;
+    if (!platform::QueryPerformanceCounter(&count) ||
+        !platform::QueryPerformanceFrequency(&frequency) || frequency <= 0) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return static_cast<double>(count) / static_cast<double>(frequency);
+}
+
 }  // namespace
 
 CFeedObserver::~CFeedObserver() = default;
@@ -50,6 +63,19 @@ void CFeedStore::SetObserver(CFeedObserver* observer) {
     std::lock_guard<std::mutex> hold(m_lock);
     FlushThreadRow();
     m_observer.store(observer);
+}
+
+void CFeedStore::SetClock(SteadyClock clock) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    FlushThreadRow();
+    m_clock = clock;
+}
+
+double CFeedStore::Arrival(const CSeries& series) const {
+    if (m_openRequests > 0 || !series.KeepsRows()) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return m_clock != nullptr ? m_clock() : CounterSeconds();
 }
 
 void CFeedStore::BeginRequest() {
@@ -223,7 +249,7 @@ bool CFeedStore::CommitThreadRow(const char* symbol, float interval) {
         series.SetValue(row.columns[i], row.values[i]);
     }
     m_rowOwner.store(std::thread::id(), std::memory_order_release);
-    series.CommitRow(m_openRequests > 0);
+    series.CommitRow(m_openRequests > 0, Arrival(series));
     return true;
 }
 
@@ -236,7 +262,8 @@ void CFeedStore::CommitRow(const char* symbol, float interval) {
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnCommitRow(symbol, interval);
     }
-    Find(symbol, interval).CommitRow(m_openRequests > 0);
+    CSeries& series = Find(symbol, interval);
+    series.CommitRow(m_openRequests > 0, Arrival(series));
 }
 
 void CFeedStore::UpdatePercent(int percent) {

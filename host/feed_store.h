@@ -37,6 +37,9 @@ class NSTHOST_API CFeedObserver {
     virtual void OnUpdatePercent(int percent) {}
 };
 
+// Seconds of a steady clock.
+using SteadyClock = double (*)();
+
 // Size of each of GetUserIDPassword's buffers, the terminating NUL included.
 inline constexpr size_t kCredentialBufferSize = 24;
 
@@ -50,6 +53,10 @@ class NSTHOST_API CFeedStore {
     void SetKeepRows(bool keepRows);
     // Null stops observing. The observer must outlive its installation.
     void SetObserver(CFeedObserver* observer);
+    // The clock that times the arrival of each streamed row while rows are
+    // kept, so that a gap fill's rows can be told from live ones; null: the
+    // platform's high-resolution counter.
+    void SetClock(SteadyClock clock);
     // Rows committed while at least one request is open count as history.
     void BeginRequest();
     void EndRequest();
@@ -86,6 +93,9 @@ class NSTHOST_API CFeedStore {
     // Hands the pending row's values to their series when the calling thread
     // owns it, and gives the row up; under the lock.
     void FlushThreadRow() const;
+    // When a row committed now arrives, for a series: NaN for history rows
+    // and series without rows. Under the lock.
+    double Arrival(const CSeries& series) const;
     // Commits the calling thread's pending row when it is for this series
     // and nobody observes; false (nothing done) otherwise. Under the lock.
     bool CommitThreadRow(const char* symbol, float interval);
@@ -128,6 +138,7 @@ class NSTHOST_API CFeedStore {
     std::string m_user;
     std::string m_password;
     bool m_keepRows = true;
+    SteadyClock m_clock = nullptr;
     int m_openRequests = 0;
     int m_requireCount = 0;
     int m_getCount = 0;

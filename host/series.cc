@@ -1,6 +1,7 @@
 #include "host/series.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -61,7 +62,27 @@ void CSeries::WidenRow(int columns) {
     m_pending.resize(static_cast<size_t>(columns), kUnset);
 }
 
-void CSeries::CommitRow(bool history) {
+bool CSeries::JudgeArrival(double date, double arrival) {
+    if (!std::isfinite(date) || !std::isfinite(arrival)) {
+        return false;
+    }
+    const CFillDetector::Verdict verdict = m_fills.Judge(date * 86400.0, arrival);
+    if (verdict == CFillDetector::Verdict::kStretchWasLive) {
+        for (size_t i = m_stretchStart; i < m_rows.size(); ++i) {
+            m_filledRows -= m_rows[i].filled ? 1 : 0;
+            m_rows[i].filled = false;
+        }
+    }
+    const bool filled = verdict == CFillDetector::Verdict::kFilled;
+    if (filled && !m_inStretch) {
+        m_stretchStart = m_rows.size();
+    }
+    m_inStretch = filled;
+    m_filledRows += filled ? 1 : 0;
+    return filled;
+}
+
+void CSeries::CommitRow(bool history, double arrival) {
     const double date = m_pending.empty() ? kUnset : m_pending[0];
     if (m_rowCount == 0) {
         m_firstDate = date;
@@ -72,7 +93,9 @@ void CSeries::CommitRow(bool history) {
         ++m_historyRows;
     }
     if (m_keepRows) {
-        m_rows.push_back({m_cells.size(), static_cast<uint32_t>(m_pending.size()), history});
+        const bool filled = !history && JudgeArrival(date, arrival);
+        m_rows.push_back(
+            {m_cells.size(), static_cast<uint32_t>(m_pending.size()), history, filled});
         m_cells.insert(m_cells.end(), m_pending.begin(), m_pending.end());
     }
     // The row becomes the last one by a swap, not a copy; the buffers keep
@@ -100,7 +123,8 @@ int CSeries::FindColumn(const std::string& label) const {
 
 CSeries::RowView CSeries::Row(size_t index) const {
     const RowRef& ref = m_rows[index];
-    return {std::span<const double>(m_cells.data() + ref.begin, ref.count), ref.history};
+    return {std::span<const double>(m_cells.data() + ref.begin, ref.count), ref.history,
+            ref.filled};
 }
 
 }  // namespace nsthost

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "host/fill_detector.h"
 #include "platform/platform_export.h"
 
 // The host's C++ side of the feed library, shared with nst-host.
@@ -39,6 +41,7 @@ class NSTHOST_API CSeries {
     struct RowView {
         std::span<const double> cells;  // column 1 first; a cell never set is NaN
         bool history = false;           // committed while RequestTicker ran
+        bool filled = false;            // streamed in a gap fill's burst (host/fill_detector.h)
     };
 
     CSeries(SeriesKey key, bool keepRows);
@@ -61,7 +64,10 @@ class NSTHOST_API CSeries {
         return true;
     }
     // NSTCOMMITROW: appends the row under construction (also an empty one).
-    void CommitRow(bool history);
+    // arrival: when a streamed row came, in seconds of a steady clock; a row
+    // that has one and a date is judged as live or gap-filled when rows are
+    // kept. NaN: not judged.
+    void CommitRow(bool history, double arrival = std::numeric_limits<double>::quiet_NaN());
 
     const SeriesKey& Key() const { return m_key; }
     bool Announced() const { return m_announcements > 0; }
@@ -78,6 +84,8 @@ class NSTHOST_API CSeries {
 
     uint64_t RowCount() const { return m_rowCount; }
     uint64_t HistoryRowCount() const { return m_historyRows; }
+    // Stored rows judged part of a gap fill.
+    uint64_t FilledRowCount() const { return m_filledRows; }
     uint64_t RejectedCalls() const { return m_rejectedCalls; }
     // Date (column 1) of the first and the last committed row; NaN if none.
     double FirstDate() const { return m_firstDate; }
@@ -93,11 +101,14 @@ class NSTHOST_API CSeries {
   private:
     // Makes the row under construction columns wide, the new cells unset.
     void WidenRow(int columns);
+    // Marks the row about to be stored as filled or not, from its lag.
+    bool JudgeArrival(double date, double arrival);
 
     struct RowRef {
         uint64_t begin;
         uint32_t count;
         bool history;
+        bool filled;
     };
 
     // What every streamed row touches comes first, together (a series is
@@ -120,6 +131,10 @@ class NSTHOST_API CSeries {
     std::vector<double> m_cells;
     std::vector<RowRef> m_rows;
     uint64_t m_rejectedCalls = 0;
+    uint64_t m_filledRows = 0;
+    CFillDetector m_fills;
+    size_t m_stretchStart = 0;  // first stored row of the filled stretch under way
+    bool m_inStretch = false;
 };
 
 }  // namespace nsthost

@@ -39,12 +39,13 @@ std::string Num(double value) {
     return text;
 }
 
-// "history", "streamed" or both: which kinds of rows a bar was built from.
+// "history", "streamed" or both, and "filled" for a gap fill's rows: which
+// kinds of rows a bar was built from.
 std::string RowKinds(const ChartBar& bar) {
-    if (bar.streamedRows == 0) {
-        return "history";
-    }
-    return bar.historyRows == 0 ? "streamed" : "history streamed";
+    std::string kinds = bar.streamedRows == 0  ? "history"
+                        : bar.historyRows == 0 ? "streamed"
+                                               : "history streamed";
+    return bar.filledRows > 0 ? kinds + " filled" : kinds;
 }
 
 // The last price beside the axis: up to four decimals, no trailing zeros.
@@ -128,6 +129,7 @@ class CChartWriter {
         }
         Header();
         StreamedBand();
+        FilledBands();
         PriceGrid();
         VolumeGrid();
         TimeGrid();
@@ -183,7 +185,8 @@ class CChartWriter {
             ".trade{fill:#1f5fa8;stroke:none}.quote{fill:#b0b0b0;stroke:none}"
             ".trades{fill:none;stroke:#1f5fa8;stroke-width:1;opacity:0.5}"
             ".range-trade{stroke:#1f5fa8}.range-quote{stroke:#b0b0b0}"
-            ".volume{opacity:0.55}.band{fill:#fff1cc}.band-edge{stroke:#e0a000;"
+            ".volume{opacity:0.55}.band{fill:#fff1cc}.fill-band{fill:#dcebff}"
+            ".band-edge{stroke:#e0a000;"
             "stroke-dasharray:4 3}.break line{stroke:#999;stroke-dasharray:2 2}"
             ".break-mark{fill:none;stroke:#555;stroke-width:1.5}"
             ".last-price{stroke:#444;stroke-dasharray:3 3}.last-box{fill:#333}"
@@ -196,10 +199,13 @@ class CChartWriter {
             AppendMarkupText(m_series.Description(), &m_svg);
         }
         m_svg += "</text>\n";
-        std::string counts = std::to_string(rows) + " rows: " + std::to_string(history) +
-                             " history, " + std::to_string(rows - history) + " streamed; " +
-                             std::to_string(m_data.bars.size()) +
-                             (m_data.period.kind == PeriodKind::kTicks ? " ticks" : " bars");
+        std::string counts =
+            std::to_string(rows) + " rows: " + std::to_string(history) + " history, " +
+            std::to_string(rows - history) + " streamed" +
+            (m_data.filledRows > 0 ? " (" + std::to_string(m_data.filledRows) + " gap filled)"
+                                   : std::string()) +
+            "; " + std::to_string(m_data.bars.size()) +
+            (m_data.period.kind == PeriodKind::kTicks ? " ticks" : " bars");
         if (!m_data.bars.empty()) {
             counts += "; " + FormatSeconds(m_data.bars.front().time) + " to " +
                       FormatSeconds(m_data.bars.back().time);
@@ -212,8 +218,8 @@ class CChartWriter {
         }
         m_svg += "<text x=\"" + Num(kLeft) + "\" y=\"44\">" + counts + "</text>\n";
         m_svg += "<text x=\"" + Num(kLeft) + "\" y=\"" + Num(kLegendY) +
-                 "\">Shaded: rows streamed after the history load. Dashed line: a gap without "
-                 "rows (night, weekend), collapsed.</text>\n";
+                 "\">Shaded: rows streamed after the history load; blue: gap filled after a "
+                 "reconnect. Dashed line: a gap without rows (night, weekend), collapsed.</text>\n";
         if (!m_series.KeepsRows()) {
             m_svg += "<text x=\"" + Num(kLeft + 10) + "\" y=\"" + Num(kPriceTop + 24) +
                      "\">rows not kept (counts only)</text>\n";
@@ -239,6 +245,50 @@ class CChartWriter {
         m_svg += "<text class=\"streamed-label\" x=\"" + Num(roomRight ? x + 3 : x - 3) +
                  "\" y=\"" + Num(kPriceTop + 12) + "\"" +
                  (roomRight ? ">streamed" : " text-anchor=\"end\">streamed &#x2192;") + "</text>\n";
+    }
+
+    // One blue band per stretch of marks with gap-filled rows, over the
+    // streamed band: at most one per pixel column however many rows there
+    // are, since merged marks are drawn.
+    void FilledBands() {
+        const std::vector<ChartBar>& bars = *m_bars;
+        double labelled = -INFINITY;
+        for (size_t i = 0; i < bars.size();) {
+            if (bars[i].filledRows == 0) {
+                ++i;
+                continue;
+            }
+            size_t end = i + 1;
+            uint64_t rows = bars[i].filledRows;
+            while (end < bars.size() && bars[end].filledRows > 0) {
+                rows += bars[end++].filledRows;
+            }
+            const double x = Left(i);
+            const std::string first =
+                FormatSeconds(Merged() ? m_columns.firstFilled[i] : bars[i].time);
+            const std::string last =
+                FormatSeconds(Merged() ? m_columns.lastFilled[end - 1] : bars[end - 1].time);
+            const std::string span = m_data.period.kind == PeriodKind::kTicks
+                                         ? " from " + first + " to " + last
+                                     : first == last ? " in the bar of " + first
+                                                     : " in the bars from " + first + " to " + last;
+            m_svg += "<g class=\"fill-band\"><title>gap filled: " + std::to_string(rows) + " rows" +
+                     span + "</title><rect class=\"fill-band\" x=\"" + Num(x) + "\" y=\"" +
+                     Num(kPriceTop) + "\" width=\"" + Num(Left(end - 1) + m_width - x) +
+                     "\" height=\"" + Num(kVolumeBottom - kPriceTop) + "\"/>";
+            // Labels of stretches close together would overlap: the first
+            // one speaks for them.
+            if (x - labelled >= 70) {
+                labelled = x;
+                const bool roomRight = kPlotRight - x > 70;
+                m_svg += "<text class=\"filled-label\" x=\"" + Num(roomRight ? x + 3 : x - 3) +
+                         "\" y=\"" + Num(kPriceTop + 24) + "\"" +
+                         (roomRight ? ">gap filled" : " text-anchor=\"end\">gap filled &#x2192;") +
+                         "</text>";
+            }
+            m_svg += "</g>\n";
+            i = end;
+        }
     }
 
     // A horizontal grid line at row y with its label right of the plot.

@@ -3,7 +3,8 @@
 # tree with a short streaming time, and checks that every requested series
 # got history rows and live rows, that every series' gap after the feed's
 # outage was filled and the tick chart checked against the feed's history,
-# and that every chart and the chart page were drawn.
+# and that every chart and the chart page were drawn, the filled stretch
+# marked.
 set -euo pipefail
 source_dir=$1
 build_dir=$2
@@ -49,6 +50,11 @@ if [ "$charts" -ne 4 ]; then
 fi
 if [ ! -s "$work/out/charts/index.html" ] || [ "$(grep -c '<canvas ' "$work/out/charts/index.html")" -ne 4 ]; then
     echo "FAIL: index.html does not show the 4 charts"
+    fail=1
+fi
+# The outage's fill lies on its own band on the page.
+if ! grep -q '<g class="fill-band"><title>gap filled: ' "$work/out/charts/index.html"; then
+    echo "FAIL: the chart page does not mark the gap filled after the outage"
     fail=1
 fi
 if ! grep -q "file://$work/out/charts/index.html" "$work/demo.log"; then

@@ -8,17 +8,25 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/svg_chart.h"
+#include "tests/host/chart_rows.h"
 
 namespace nsthost {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The steady clock of the store while a test sets it, in seconds.
+double g_clock = 0.0;
+double TestClock() {
+    return g_clock;
+}
 
 class ChartPageTest : public ::testing::Test {
   protected:
@@ -35,6 +43,7 @@ class ChartPageTest : public ::testing::Test {
         m_dir = m_root / "charts";
     }
     void TearDown() override {
+        FeedStore().SetClock(nullptr);
         FeedStore().Clear();
         fs::remove_all(m_root);
     }
@@ -235,6 +244,177 @@ TEST_F(ChartPageTest, SectionsCarryTheirLatestBarsAndTraderNames) {
     EXPECT_NE(page.find("from the previous"), std::string::npos);
     EXPECT_EQ(page.find("src="), std::string::npos);
     EXPECT_EQ(page.find("href=\"http"), std::string::npos);
+}
+
+// What reaches a series, step by step, on the store's clock: history rows,
+// live rows, a pause without rows (the connection lost) and the burst of a
+// gap fill with the trades of the pause.
+struct FeedStep {
+    char what;  // 'H' history, 'L' live, 'P' pause, 'F' fill of the last pause
+    int rows;
+    double seconds;  // 'L': how long after its own time each row arrives; 'P': the pause
+};
+
+// The page marks the stretches of a gap fill from the rows' lag alone: a
+// burst lagging far behind the live rows, until the rows catch up. Expected:
+// runs of bars, "H" history, "L" live, "F" gap-filled.
+TEST_F(ChartPageTest, GapFilledStretchesLieOnTheirOwnBand) {
+    struct Case {
+        const char* what;
+        float interval;
+        double spacing;  // seconds between live rows
+        std::vector<FeedStep> steps;
+        const char* runs;
+        const char* title;  // of the first band
+    } cases[] = {
+        {"a live run, a pause, the fill's burst, live rows again: the burst until it has caught up",
+         -0.0f,
+         0.1,
+         {{'H', 10, 0}, {'L', 20, 0.05}, {'P', 0, 8}, {'F', 16, 0}, {'L', 20, 0.05}},
+         "10H 20L 15F 21L",
+         "gap filled: 15 rows from 2026-12-09 11:00:02 to 2026-12-09 11:00:09"},
+        {"two outages, two bands",
+         -0.0f,
+         0.1,
+         {{'L', 20, 0.05},
+          {'P', 0, 5},
+          {'F', 10, 0},
+          {'L', 20, 0.05},
+          {'P', 0, 6},
+          {'F', 12, 0},
+          {'L', 20, 0.05}},
+         "20L 9F 21L 11F 21L",
+         "gap filled: 9 rows from 2026-12-09 11:00:02 to 2026-12-09 11:00:06"},
+        {"live rows lagging by less than two seconds more than usual are live",
+         -0.0f,
+         0.1,
+         {{'L', 10, 0.05}, {'L', 2, 1.9}, {'L', 10, 0.3}, {'L', 3, 2.0}, {'L', 5, 0.05}},
+         "30L",
+         nullptr},
+        {"the lines held during the history load lag, but come before the live rows",
+         -0.0f,
+         0.1,
+         {{'H', 5, 0}, {'P', 0, 5}, {'F', 10, 0}, {'L', 20, 0.05}},
+         "5H 30L",
+         nullptr},
+        {"the feed's clock a step behind for good (a restart, summer time) is no fill, a later "
+         "gap is",
+         -0.0f,
+         0.1,
+         {{'L', 20, 0.05},
+          {'P', 0, 3600},
+          {'L', 700, 3600.05},
+          {'P', 0, 8},
+          {'F', 16, 0},
+          {'L', 20, 3600.05}},
+         "720L 15F 21L",
+         "gap filled: 15 rows from 2026-12-09 11:01:12 to 2026-12-09 11:01:19"},
+        {"one-minute bars: the bars of the fill",
+         -1.0f,
+         10.0,
+         {{'L', 30, 0.2}, {'P', 0, 120}, {'F', 12, 0}, {'L', 30, 0.2}},
+         "5L 2F 5L",
+         "gap filled: 12 rows in the bars from 2026-12-09 11:05:00 to 2026-12-09 11:06:00"},
+    };
+    const double start = static_cast<double>(Seconds("2026-12-09T11:00:00"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FeedStore().Clear();
+        FeedStore().SetClock(&TestClock);
+        const char* symbol = "GAP";
+        FeedStore().SetupData(symbol, "", c.interval, 3, "", 0.0);
+        FeedStore().SetLabel(symbol, c.interval, 1, "Date/Time");
+        FeedStore().SetLabel(symbol, c.interval, 2, "Close");
+        FeedStore().SetLabel(symbol, c.interval, 3, "Volume");
+        // The wall clock in seconds from start; the store's clock runs 1000 s
+        // ahead of it, as a steady clock has an epoch of its own.
+        double now = 0.0;
+        double behind = 0.0;  // how far the feed's times lag the wall clock
+        double pauseStart = 0.0;
+        double pause = 0.0;
+        auto commit = [&](double rowSeconds, double arrival, int i) {
+            g_clock = 1000.0 + arrival;
+            FeedStore().SetValue(symbol, c.interval, 1, (start + rowSeconds) / 86400.0);
+            FeedStore().SetValue(symbol, c.interval, 2, 10.0 + (i % 5) * 0.1);
+            FeedStore().SetValue(symbol, c.interval, 3, 100.0);
+            FeedStore().CommitRow(symbol, c.interval);
+        };
+        for (const FeedStep& step : c.steps) {
+            for (int i = 0; i < step.rows; ++i) {
+                if (step.what == 'H') {
+                    FeedStore().BeginRequest();
+                    commit(now - 3600.0 + i * c.spacing, now, i);
+                    FeedStore().EndRequest();
+                } else if (step.what == 'L') {
+                    behind = step.seconds;
+                    commit(now - behind, now, i);
+                    now += c.spacing;
+                } else {
+                    commit(pauseStart - behind + pause * (i + 0.5) / step.rows, now + i * 0.001, i);
+                }
+            }
+            if (step.what == 'P') {
+                pauseStart = now;
+                pause = step.seconds;
+                now += step.seconds;
+            }
+        }
+        std::string error;
+        ASSERT_TRUE(Write(&error)) << error;
+        const std::string page = Read(m_dir / "index.html");
+
+        const size_t kinds = page.find("\"k\":[");
+        ASSERT_NE(kinds, std::string::npos);
+        std::string runs;
+        std::vector<char> bars;
+        std::stringstream list(page.substr(kinds + 5, page.find(']', kinds) - kinds - 5));
+        for (std::string kind; std::getline(list, kind, ',');) {
+            const int k = std::stoi(kind);
+            bars.push_back((k & 2) != 0 ? 'F' : (k & 1) != 0 ? 'L' : 'H');
+        }
+        for (size_t i = 0; i < bars.size();) {
+            size_t end = i;
+            while (end < bars.size() && bars[end] == bars[i]) {
+                ++end;
+            }
+            runs += (runs.empty() ? "" : " ") + std::to_string(end - i) + bars[i];
+            i = end;
+        }
+        EXPECT_EQ(runs, c.runs);
+
+        // The whole-series chart: one labelled band per stretch, named with
+        // its rows and times, spanning exactly the filled marks.
+        std::vector<std::pair<double, double>> bands;
+        std::vector<std::string> titles;
+        const std::regex band(
+            "<title>(gap filled: [^<]*)</title><rect class=\"fill-band\" "
+            "x=\"([0-9.]+)\" y=\"[0-9.]+\" width=\"([0-9.]+)\"");
+        for (std::sregex_iterator it(page.begin(), page.end(), band), end; it != end; ++it) {
+            titles.push_back((*it)[1]);
+            bands.emplace_back(std::stod((*it)[2]), std::stod((*it)[2]) + std::stod((*it)[3]));
+        }
+        EXPECT_EQ(titles.empty() ? "" : titles[0], c.title != nullptr ? c.title : "");
+        const size_t stretches = static_cast<size_t>(std::count(runs.begin(), runs.end(), 'F'));
+        EXPECT_EQ(bands.size(), stretches);
+        EXPECT_EQ(page.find("class=\"filled-label\"") != std::string::npos, stretches > 0);
+        if (c.interval != 0.0f) {
+            continue;  // bars merge several rows' kinds; a tick is one row
+        }
+        const std::regex tick(
+            "<g class=\"bar tick trade ([a-z ]+)\"><title>[^<]*</title><circle "
+            "class=\"trade\" cx=\"([0-9.]+)\"");
+        size_t ticks = 0;
+        for (std::sregex_iterator it(page.begin(), page.end(), tick), end; it != end; ++it) {
+            const double x = std::stod((*it)[2]);
+            const bool inBand = std::any_of(bands.begin(), bands.end(), [x](const auto& b) {
+                return x > b.first && x < b.second;
+            });
+            EXPECT_EQ(inBand, (*it)[1].str().find("filled") != std::string::npos)
+                << "tick " << ticks << " at " << x;
+            ++ticks;
+        }
+        EXPECT_EQ(ticks, bars.size());
+    }
 }
 
 }  // namespace

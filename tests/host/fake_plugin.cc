@@ -4,6 +4,9 @@
 //   rows=N       commit N rows while the request runs (default 2)
 //   post=N       post N messages; each commits one row when dispatched (with
 //                the values of the request's rows)
+//   lag=S        the posted rows are dated at the local clock's time of
+//                their dispatch less S seconds, as live rows (lag=0) or the
+//                rows of a gap fill would be
 //   negzero      every value cell is -0.0
 //   wave         column 2 swings up and down (a price), column 3 grows (a
 //                volume), so bars built from the rows rise and fall
@@ -20,6 +23,8 @@
 #include <vector>
 
 #include "host/NSTFeed.h"
+#include "platform/civil_days.h"
+#include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
@@ -61,9 +66,24 @@ void CommitRow(const std::string& symbol, float interval, int columns, double da
     NSTCOMMITROW(symbol.c_str(), interval);
 }
 
+// The local clock as a host day count.
+double Now() {
+    const platform::LocalTime t = platform::CurrentLocalTime();
+    // Host day counts start at 1899-12-30, 25569 days before 1970-01-01.
+    return static_cast<double>(platform::DaysFromCivil(t.year, t.month, t.day) + 25569) +
+           (t.hour * 3600 + t.minute * 60 + t.second + t.milliseconds / 1000.0) / 86400.0;
+}
+
+// wparam: 0 for a row of the old dates, else 1 + the lag in milliseconds.
 void OnStreamMessage(const platform::Message& msg, void*) {
-    CommitRow(g_streamSymbol, g_streamInterval, g_streamColumns, 40756.5 + g_streamed, 100,
-              g_streamValues);
+    if (msg.wparam == 0) {
+        CommitRow(g_streamSymbol, g_streamInterval, g_streamColumns, 40756.5 + g_streamed, 100,
+                  g_streamValues);
+    } else {
+        const double lag = static_cast<double>(msg.wparam - 1) / 1000.0;
+        CommitRow(g_streamSymbol, g_streamInterval, g_streamColumns, Now() - lag / 86400.0,
+                  g_streamed, g_streamValues);
+    }
     ++g_streamed;
 }
 
@@ -76,7 +96,7 @@ struct Lifetime {
 };
 Lifetime g_lifetime;
 
-int Word(const std::string& description, const std::string& name, int fallback) {
+double Word(const std::string& description, const std::string& name, double fallback) {
     std::istringstream words(description);
     std::string word;
     while (words >> word) {
@@ -84,7 +104,7 @@ int Word(const std::string& description, const std::string& name, int fallback) 
             return 1;
         }
         if (word.rfind(name + "=", 0) == 0) {
-            return std::stoi(word.substr(name.size() + 1));
+            return std::stod(word.substr(name.size() + 1));
         }
     }
     return fallback;
@@ -133,7 +153,7 @@ FAKE_EXPORT int RequestTicker(const char* symbol, const char* description, const
     for (int c = 1; c <= columns; ++c) {
         NSTSETLABEL(symbol, series, c, labels[c - 1]);
     }
-    const int rows = Word(desc, "rows", 2);
+    const int rows = static_cast<int>(Word(desc, "rows", 2));
     const Values values = Word(desc, "negzero", 0) ? Values::kNegZero
                           : Word(desc, "wave", 0)  ? Values::kWave
                                                    : Values::kCount;
@@ -153,8 +173,10 @@ FAKE_EXPORT int RequestTicker(const char* symbol, const char* description, const
     g_streamInterval = series;
     g_streamColumns = columns;
     g_streamValues = values;
-    for (int i = Word(desc, "post", 0); i > 0; --i) {
-        platform::PostMessage(kStreamMessage, 0, 0);
+    const double lag = Word(desc, "lag", -1);
+    const auto dated = static_cast<uintptr_t>(lag < 0 ? 0 : 1 + std::llround(lag * 1000));
+    for (int i = static_cast<int>(Word(desc, "post", 0)); i > 0; --i) {
+        platform::PostMessage(kStreamMessage, dated, 0);
     }
     return Word(desc, "fail", 0) ? 0 : 1;
 }

@@ -122,6 +122,50 @@ TEST_F(FeedStoreTest, CountOnlyKeepsCountsAndLastRow) {
     });
 }
 
+// The arrival of a row is timed only where it can be judged: streamed rows
+// of a series that keeps its rows, whichever way the row was set (kept by
+// its thread or observed call by call).
+int g_clockReads = 0;
+double CountingClock() {
+    ++g_clockReads;
+    return 1000.0;
+}
+
+TEST_F(FeedStoreTest, OnlyStreamedRowsOfKeptSeriesAreTimed) {
+    struct Case {
+        const char* what;
+        bool keepRows;
+        bool history;
+        bool observed;
+        int reads;
+    } cases[] = {
+        {"streamed, kept", true, false, false, 1},
+        {"streamed, kept, observed", true, false, true, 1},
+        {"history", true, true, false, 0},
+        {"streamed, counts only", false, false, false, 0},
+    };
+    CFeedObserver observer;
+    for (const Case& c : cases) {
+        FeedStore().Clear();
+        FeedStore().SetKeepRows(c.keepRows);
+        FeedStore().SetClock(&CountingClock);
+        FeedStore().SetObserver(c.observed ? &observer : nullptr);
+        g_clockReads = 0;
+        if (c.history) {
+            FeedStore().BeginRequest();
+        }
+        NSTSETVALUE("ABC", -5.0f, 1, 40756.5);
+        NSTCOMMITROW("ABC", -5.0f);
+        if (c.history) {
+            FeedStore().EndRequest();
+        }
+        FeedStore().SetObserver(nullptr);
+        FeedStore().SetClock(nullptr);
+        EXPECT_EQ(g_clockReads, c.reads) << c.what;
+        EXPECT_EQ(Rows("ABC", -5.0f), 1u) << c.what;
+    }
+}
+
 TEST_F(FeedStoreTest, CredentialsAreCutToTheBuffers) {
     struct Case {
         std::string user;

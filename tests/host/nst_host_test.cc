@@ -453,6 +453,7 @@ TEST_F(NstHostTest, ChartFolderHoldsChartsAndPage) {
 // The chart page as a person sees it: rendered by a headless browser into a
 // PNG that stays in the build folder for a look.
 TEST_F(NstHostTest, ChartPageRendersInABrowser) {
+    const std::string kTicks = "Date/Time,TickPrice,TickVol";
     std::string browser;
     for (const char* name : {"chromium", "chromium-headless-shell"}) {
         std::stringstream path(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
@@ -471,11 +472,24 @@ TEST_F(NstHostTest, ChartPageRendersInABrowser) {
         {"--chart-dir", charts.string(), "-c", "credentials u p", "-c",
          "request W 5 2011-08-01T09:30:00 \"rows=120 wave post=3\" \"\" Date/Time,Close,Volume",
          "-c", "request T 0 2011-08-01T09:30:00 \"rows=60 wave\" \"\" Date/Time,TickPrice,TickVol",
+         // Live ticks, a pause, a burst lagging as a gap fill's does, live
+         // ticks again.
+         "-c", "request G 0 2011-08-01T09:30:00 \"rows=20 wave post=30 lag=0\" \"\" " + kTicks,
+         "-c", "pump 3", "-c",
+         "request G 0 2011-08-01 \"rows=0 wave post=12 lag=2.6\" \"\" " + kTicks, "-c",
+         "request G 0 2011-08-01 \"rows=0 wave post=30 lag=0\" \"\" " + kTicks, "-c", "pump 0.2",
          FAKE_PLUGIN_PATH});
     ASSERT_EQ(run.status, 0) << run.err;
+    // The third chart names its stretch; the whole series draws it too.
+    const std::string page = ReadFile(charts / "index.html");
+    for (const char* part :
+         {"G &#x2013; ticks", "72 streamed, 12 gap filled)",
+          "<g class=\"fill-band\"><title>gap filled: 12 rows from ", ">gap filled</text>"}) {
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+    }
 
     constexpr int kWidth = 1280;
-    constexpr int kHeight = 1800;
+    constexpr int kHeight = 2400;
     // The default view, zoomed out, and zoomed in with the crosshair on a bar.
     struct View {
         const char* suffix;
@@ -484,7 +498,7 @@ TEST_F(NstHostTest, ChartPageRendersInABrowser) {
     const std::map<std::string, QRgb> colours = {
         {"table heading", qRgb(0xdd, 0xe6, 0xf0)},  {"rising candle", qRgb(0x1a, 0x98, 0x50)},
         {"falling candle", qRgb(0xd7, 0x30, 0x27)}, {"trade dot", qRgb(0x1f, 0x5f, 0xa8)},
-        {"streamed band", qRgb(0xff, 0xf1, 0xcc)},
+        {"streamed band", qRgb(0xff, 0xf1, 0xcc)},  {"gap-filled band", qRgb(0xdc, 0xeb, 0xff)},
     };
     std::vector<QImage> images;
     std::vector<std::map<std::string, int>> counts;
