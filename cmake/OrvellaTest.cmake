@@ -41,9 +41,10 @@ endif()
 
 # GoogleTest and the standard headers most tests take, parsed once for all
 # programs. A precompiled header is valid only for compiles with the same
-# flags, so it is built by a program of its own with the flags every test
-# program starts from, and taken by those whose libraries add no compile
-# options (Qt's -fPIC would make it invalid). A compiler cache must be told
+# flags, so it is built by a program of its own with the flags of a test of
+# the platform library (whose Windows definitions change the system headers),
+# and taken by the programs whose libraries bring the same options and
+# definitions (Qt's -fPIC would make it invalid). A compiler cache must be told
 # that a precompiled header may be cached; the sloppiness is harmless here,
 # as no source reads the build's date or time.
 set(ORVELLA_GTEST_PCH_HEADERS
@@ -52,7 +53,7 @@ set(ORVELLA_GTEST_PCH_HEADERS
     <string_view> <thread> <vector>)
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/orvella_gtest_pch.cc CONTENT "int main() { return 0; }\n")
 add_executable(orvella_gtest_pch EXCLUDE_FROM_ALL ${CMAKE_BINARY_DIR}/orvella_gtest_pch.cc)
-target_link_libraries(orvella_gtest_pch PRIVATE GTest::gtest)
+target_link_libraries(orvella_gtest_pch PRIVATE GTest::gtest orvella_platform)
 target_precompile_headers(orvella_gtest_pch PRIVATE ${ORVELLA_GTEST_PCH_HEADERS})
 set(ORVELLA_GTEST_PCH_LAUNCHER)
 list(GET CMAKE_CXX_COMPILER_LAUNCHER 0 launcher)
@@ -235,14 +236,14 @@ function(_orvella_register_windows_gtests)
     endforeach()
 endfunction()
 
-# Once every library is known: the programs whose libraries bring no compile
-# options of their own take the shared precompiled header.
+# Once every library is known: the programs whose libraries bring the
+# precompiled header's options and definitions take it.
 function(_orvella_share_gtest_pch)
-    _orvella_compile_options(orvella_gtest_pch common)
+    _orvella_compile_usage(orvella_gtest_pch common)
     get_property(programs GLOBAL PROPERTY ORVELLA_GTEST_PROGRAMS)
     list(REMOVE_DUPLICATES programs)
     foreach(program IN LISTS programs)
-        _orvella_compile_options(${program} options)
+        _orvella_compile_usage(${program} options)
         if(NOT options STREQUAL common)
             continue()
         endif()
@@ -254,10 +255,10 @@ function(_orvella_share_gtest_pch)
     endforeach()
 endfunction()
 
-# The compile options a target takes from the libraries it links, directly
-# or through their public links (the private links of a static library,
-# $<LINK_ONLY:...>, bring none).
-function(_orvella_compile_options target result)
+# The compile options and definitions a target takes from the libraries it
+# links, directly or through their public links (the private links of a
+# static library, $<LINK_ONLY:...>, bring none).
+function(_orvella_compile_usage target result)
     set(options)
     set(seen)
     get_target_property(pending ${target} LINK_LIBRARIES)
@@ -275,15 +276,19 @@ function(_orvella_compile_options target result)
             continue()
         endif()
         list(APPEND seen ${library})
-        get_target_property(own ${library} INTERFACE_COMPILE_OPTIONS)
-        if(own)
-            list(APPEND options ${own})
-        endif()
+        foreach(property INTERFACE_COMPILE_OPTIONS INTERFACE_COMPILE_DEFINITIONS)
+            get_target_property(own ${library} ${property})
+            if(own)
+                list(APPEND options ${own})
+            endif()
+        endforeach()
         get_target_property(links ${library} INTERFACE_LINK_LIBRARIES)
         if(links)
             list(APPEND pending ${links})
         endif()
     endwhile()
+    # The project's own macros are not read by the precompiled headers.
+    list(FILTER options EXCLUDE REGEX "^ORVELLA_")
     list(REMOVE_DUPLICATES options)
     list(SORT options)
     set(${result} "${options}" PARENT_SCOPE)
