@@ -268,8 +268,7 @@ function(_orvella_compile_usage target result)
             continue()
         endif()
         if(NOT TARGET ${library})
-            # An imported library found in another folder is not seen here:
-            # its options are unknown.
+            # An imported library no folder found: its options are unknown.
             if(library MATCHES "^[A-Za-z0-9_]+::[A-Za-z0-9_]+$")
                 list(APPEND options "unknown:${library}")
             endif()
