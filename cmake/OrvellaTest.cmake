@@ -39,6 +39,35 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     unset(cannot_run)
 endif()
 
+# GoogleTest and the standard headers most tests take, parsed once for all
+# programs. A precompiled header is valid only for compiles with the same
+# flags, so it is built by a program of its own with the flags of a test of
+# the platform library (whose Windows definitions change the system headers),
+# and taken by the programs whose libraries bring the same options and
+# definitions (Qt's -fPIC would make it invalid). A compiler cache must be told
+# that a precompiled header may be cached; the sloppiness is harmless here,
+# as no source reads the build's date or time.
+set(ORVELLA_GTEST_PCH_HEADERS
+    <gtest/gtest.h> <algorithm> <atomic> <chrono> <cstdint> <cstdlib> <cstring>
+    <filesystem> <fstream> <functional> <map> <memory> <sstream> <string>
+    <string_view> <thread> <vector>)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/orvella_gtest_pch.cc CONTENT "int main() { return 0; }\n")
+add_executable(orvella_gtest_pch EXCLUDE_FROM_ALL ${CMAKE_BINARY_DIR}/orvella_gtest_pch.cc)
+target_link_libraries(orvella_gtest_pch PRIVATE GTest::gtest orvella_platform)
+target_precompile_headers(orvella_gtest_pch PRIVATE ${ORVELLA_GTEST_PCH_HEADERS})
+set(ORVELLA_GTEST_PCH_LAUNCHER)
+list(GET CMAKE_CXX_COMPILER_LAUNCHER 0 launcher)
+if(launcher MATCHES "(^|/)ccache$")
+    set(ORVELLA_GTEST_PCH_LAUNCHER
+        ${CMAKE_COMMAND} -E env
+        CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+        ${CMAKE_CXX_COMPILER_LAUNCHER})
+    set_target_properties(orvella_gtest_pch PROPERTIES
+                          CXX_COMPILER_LAUNCHER "${ORVELLA_GTEST_PCH_LAUNCHER}")
+endif()
+unset(launcher)
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _orvella_share_gtest_pch)
+
 function(orvella_add_gtest name)
     set(one PREFIX TIMEOUT RESOURCE_LOCK EMULATOR WINDOWS WINDOWS_TIMEOUT)
     set(many SOURCES LIBRARIES DEFINITIONS DEPENDS LABELS ENVIRONMENT
@@ -149,6 +178,7 @@ endfunction()
 
 # The target settings every test program shares; reads the caller's ARG_*.
 macro(_orvella_gtest_program target)
+    set_property(GLOBAL APPEND PROPERTY ORVELLA_GTEST_PROGRAMS ${target})
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
     if(ARG_NO_MAIN)
         target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gtest)
@@ -204,4 +234,61 @@ function(_orvella_register_windows_gtests)
                  WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
         set_tests_properties(windows.${program} PROPERTIES TIMEOUT ${timeout})
     endforeach()
+endfunction()
+
+# Once every library is known: the programs whose libraries bring the
+# precompiled header's options and definitions take it.
+function(_orvella_share_gtest_pch)
+    _orvella_compile_usage(orvella_gtest_pch common)
+    get_property(programs GLOBAL PROPERTY ORVELLA_GTEST_PROGRAMS)
+    list(REMOVE_DUPLICATES programs)
+    foreach(program IN LISTS programs)
+        _orvella_compile_usage(${program} options)
+        if(NOT options STREQUAL common)
+            continue()
+        endif()
+        target_precompile_headers(${program} REUSE_FROM orvella_gtest_pch)
+        if(ORVELLA_GTEST_PCH_LAUNCHER)
+            set_target_properties(${program} PROPERTIES
+                                  CXX_COMPILER_LAUNCHER "${ORVELLA_GTEST_PCH_LAUNCHER}")
+        endif()
+    endforeach()
+endfunction()
+
+# The compile options and definitions a target takes from the libraries it
+# links, directly or through their public links (the private links of a
+# static library, $<LINK_ONLY:...>, bring none).
+function(_orvella_compile_usage target result)
+    set(options)
+    set(seen)
+    get_target_property(pending ${target} LINK_LIBRARIES)
+    while(pending)
+        list(POP_FRONT pending library)
+        if(library IN_LIST seen)
+            continue()
+        endif()
+        if(NOT TARGET ${library})
+            # An imported library no folder found: its options are unknown.
+            if(library MATCHES "^[A-Za-z0-9_]+::[A-Za-z0-9_]+$")
+                list(APPEND options "unknown:${library}")
+            endif()
+            continue()
+        endif()
+        list(APPEND seen ${library})
+        foreach(property INTERFACE_COMPILE_OPTIONS INTERFACE_COMPILE_DEFINITIONS)
+            get_target_property(own ${library} ${property})
+            if(own)
+                list(APPEND options ${own})
+            endif()
+        endforeach()
+        get_target_property(links ${library} INTERFACE_LINK_LIBRARIES)
+        if(links)
+            list(APPEND pending ${links})
+        endif()
+    endwhile()
+    # The project's own macros are not read by the precompiled headers.
+    list(FILTER options EXCLUDE REGEX "^ORVELLA_")
+    list(REMOVE_DUPLICATES options)
+    list(SORT options)
+    set(${result} "${options}" PARENT_SCOPE)
 endfunction()

@@ -6,20 +6,9 @@
 #include <unistd.h>
 
 #include "testing/loopback.h"
+#include "testing/loopback_address.h"
 
 namespace orvella::testing {
-
-namespace {
-
-sockaddr_in LoopbackAddress(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-}  // namespace
 
 int OpenLoopbackSocket(uint16_t port, bool listen, uint16_t* boundPort) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

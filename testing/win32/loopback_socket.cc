@@ -2,6 +2,7 @@
 #include <winsock2.h>
 
 #include "testing/loopback.h"
+#include "testing/loopback_address.h"
 
 namespace orvella::testing {
 
@@ -22,14 +23,6 @@ SOCKET Native(int fd) {
 
 int Handle(SOCKET socket) {
     return socket == INVALID_SOCKET ? -1 : static_cast<int>(socket);
-}
-
-sockaddr_in LoopbackAddress(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
 }
 
 }  // namespace
