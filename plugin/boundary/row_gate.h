@@ -157,7 +157,7 @@ class CRowGate : public CHostFeed {
         // as already charted in the last history bar.
         double lastSize = 0.0;
         double barVolume = 0.0;
-        // The price and size of those trades.
+        // The price, size and day's volume of those trades.
         std::vector<CTrade> lastTrades;
         bool waiting = false;
         bool loadPass = false;
