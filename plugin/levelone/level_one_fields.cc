@@ -2,9 +2,12 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include "platform/comma_mask.h"
+#include "platform/text.h"
 #include "plugin/boundary/feed_text.h"
 
 namespace orvella {
@@ -49,6 +52,105 @@ std::array<std::wstring_view, kCount> CutAtCommas(std::wstring_view line) {
     return fields;
 }
 
+// The bytes of a line are read eight at a time as one 64-bit word, first
+// byte lowest.
+static_assert(std::endian::native == std::endian::little);
+constexpr std::size_t kWordBytes = 8;
+constexpr uint64_t kLowBits = 0x7F7F7F7F7F7F7F7FULL;
+
+// The top bit of every byte of word that is a comma, no other bit: a byte
+// that equals the comma becomes zero, and only a zero byte keeps its top bit
+// clear through the addition (no carry crosses a byte).
+uint64_t CommaBytes(uint64_t word) {
+    const uint64_t t = word ^ 0x2C2C2C2C2C2C2C2CULL;
+    return ~(((t & kLowBits) + kLowBits) | t | kLowBits);
+}
+
+template <typename TChar>
+bool IsDigitChar(TChar c) {
+    return c >= TChar('0') && c <= TChar('9');
+}
+
+// ReadExactDigits (feed_text.h) for either kind of text.
+template <typename TChar>
+bool ReadDigits(std::basic_string_view<TChar> text, std::size_t pos, std::size_t count,
+                int* value) {
+    if (pos + count > text.size()) {
+        return false;
+    }
+    int read = 0;
+    for (std::size_t i = pos; i < pos + count; ++i) {
+        if (!IsDigitChar(text[i])) {
+            return false;
+        }
+        read = read * 10 + (text[i] - TChar('0'));
+    }
+    if (pos + count < text.size() && IsDigitChar(text[pos + count])) {
+        return false;
+    }
+    *value = read;
+    return true;
+}
+
+template <typename TChar>
+bool ReadDateTime(std::basic_string_view<TChar> timeField, std::basic_string_view<TChar> dateField,
+                  CLineDateTime* parts) {
+    constexpr std::size_t kDateLength = 10;
+    return ReadDigits(timeField, 0, 2, &parts->hour) &&
+           ReadDigits(timeField, 3, 2, &parts->minute) &&
+           ReadDigits(timeField, 6, 2, &parts->second) &&
+           ReadDigits(dateField, 0, 2, &parts->month) &&
+           ReadDigits(dateField, 3, 2, &parts->day) && ReadDigits(dateField, 6, 4, &parts->year) &&
+           dateField.size() == kDateLength;
+}
+
+template <typename TChar>
+wchar_t FindMarker(std::basic_string_view<TChar> field) {
+    for (const TChar c : field) {
+        if (c == TChar('t') || c == TChar('T')) {
+            return static_cast<wchar_t>(c);
+        }
+    }
+    return 0;
+}
+
+// The plain decimal that ReadFiniteNumber reads first (an optional minus, at
+// most 15 digits with an optional point, nothing else), by the same steps,
+// so with the same result. False for anything else.
+bool ReadPlainDecimalBytes(std::string_view text, double* value) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) {
+        ++i;
+    }
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = -1;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsDigitChar(c)) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+            ++digits;
+            if (fraction >= 0) {
+                ++fraction;
+            }
+        } else if (c == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || digits > 15) {
+        return false;
+    }
+    const double magnitude =
+        static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
+    *value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 }  // namespace
 
 CLineFields SplitFields(std::wstring_view line) {
@@ -59,24 +161,66 @@ CReadFields SplitReadFields(std::wstring_view line) {
     return CutAtCommas<kReadFieldCount>(line);
 }
 
+CReadFieldsOf<char> SplitReadFields(std::string_view line) {
+    CReadFieldsOf<char> fields;
+    std::size_t found = 0;
+    std::size_t start = 0;
+    const char* const text = line.data();
+    for (std::size_t block = 0; block < line.size(); block += kWordBytes) {
+        uint64_t word = 0;
+        if (line.size() - block >= kWordBytes) {
+            std::memcpy(&word, text + block, kWordBytes);
+        } else {
+            // The bytes past the line's end stay zero, which is no comma.
+            for (std::size_t i = 0; i < line.size() - block; ++i) {
+                word |= static_cast<uint64_t>(static_cast<unsigned char>(text[block + i]))
+                        << (8 * i);
+            }
+        }
+        for (uint64_t commas = CommaBytes(word); commas != 0; commas &= commas - 1) {
+            const std::size_t comma = block + static_cast<std::size_t>(std::countr_zero(commas)) / 8;
+            fields[found++] = std::string_view(text + start, comma - start);
+            start = comma + 1;
+            if (found == kReadFieldCount) {
+                return fields;
+            }
+        }
+    }
+    fields[found] = line.substr(start);
+    return fields;
+}
+
 bool ReadLineDateTime(std::wstring_view timeField, std::wstring_view dateField,
                       CLineDateTime* parts) {
-    constexpr std::size_t kDateLength = 10;
-    return ReadExactDigits(timeField, 0, 2, &parts->hour) &&
-           ReadExactDigits(timeField, 3, 2, &parts->minute) &&
-           ReadExactDigits(timeField, 6, 2, &parts->second) &&
-           ReadExactDigits(dateField, 0, 2, &parts->month) &&
-           ReadExactDigits(dateField, 3, 2, &parts->day) &&
-           ReadExactDigits(dateField, 6, 4, &parts->year) && dateField.size() == kDateLength;
+    return ReadDateTime(timeField, dateField, parts);
+}
+
+bool ReadLineDateTime(std::string_view timeField, std::string_view dateField,
+                      CLineDateTime* parts) {
+    return ReadDateTime(timeField, dateField, parts);
 }
 
 wchar_t FindTradeMarker(std::wstring_view field) {
-    for (const wchar_t c : field) {
-        if (c == L't' || c == L'T') {
-            return c;
-        }
+    return FindMarker(field);
+}
+
+wchar_t FindTradeMarker(std::string_view field) {
+    return FindMarker(field);
+}
+
+bool ReadFieldNumber(std::string_view field, double* value) {
+    if (ReadPlainDecimalBytes(field, value)) {
+        return true;
     }
-    return 0;
+    // Anything else (blanks, a plus, an exponent, many digits) is rare: it
+    // is read as its wide text.
+    constexpr std::size_t kShortField = 64;
+    if (field.size() <= kShortField) {
+        wchar_t wide[kShortField];
+        const std::size_t length = platform::WidenInto(field, wide);
+        return ReadFiniteNumber(std::wstring_view(wide, length), value);
+    }
+    return ReadFiniteNumber(platform::WidenText(field), value);
 }
 
 std::wstring_view SystemLineField(std::wstring_view line) {

@@ -1,7 +1,9 @@
 // Field access for level-one lines: splitting at commas and reading the
-// times and dates that summary and update lines carry (numbers are read with
-// ReadFiniteNumber, feed_text.h). Pure
-// functions over views of the line; nothing here allocates.
+// times, dates and numbers that summary and update lines carry. Each reader
+// comes for the wide text and for the bytes as the socket received them (a
+// byte is the character of the same code, as the widening makes it), with the
+// same results. Pure functions over views of the line; nothing here
+// allocates on the common path.
 #pragma once
 
 #include <array>
@@ -24,11 +26,14 @@ CLineFields SplitFields(std::wstring_view line);
 // Summary and update lines are read from their fields 0 to 32 only; the rest
 // of a line (about a third of its text, and most of its commas) is never cut.
 inline constexpr std::size_t kReadFieldCount = 33;
-using CReadFields = std::array<std::wstring_view, kReadFieldCount>;
+template <typename TChar>
+using CReadFieldsOf = std::array<std::basic_string_view<TChar>, kReadFieldCount>;
+using CReadFields = CReadFieldsOf<wchar_t>;
 
 // The first kReadFieldCount fields of line, each exactly as SplitFields cuts
 // it.
 CReadFields SplitReadFields(std::wstring_view line);
+CReadFieldsOf<char> SplitReadFields(std::string_view line);
 
 // Calendar parts of a line's time field (HH?MM?SS) and date field
 // (MM?DD?YYYY), each part exactly its digits. The separators are not
@@ -42,9 +47,16 @@ struct CLineDateTime {
 };
 bool ReadLineDateTime(std::wstring_view timeField, std::wstring_view dateField,
                       CLineDateTime* parts);
+bool ReadLineDateTime(std::string_view timeField, std::string_view dateField,
+                      CLineDateTime* parts);
 
 // The first character of field that is t or T, or 0 when there is none.
 wchar_t FindTradeMarker(std::wstring_view field);
+wchar_t FindTradeMarker(std::string_view field);
+
+// ReadFiniteNumber (feed_text.h) for a field of received bytes, with the
+// same result as for its widened text.
+bool ReadFieldNumber(std::string_view field, double* value);
 
 // The second field of a system line: from character 2, empty fields skipped,
 // up to the next comma.
