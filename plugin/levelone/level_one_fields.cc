@@ -55,7 +55,6 @@ std::array<std::wstring_view, kCount> CutAtCommas(std::wstring_view line) {
 // The bytes of a line are read eight at a time as one 64-bit word, first
 // byte lowest.
 static_assert(std::endian::native == std::endian::little);
-constexpr std::size_t kWordBytes = 8;
 constexpr uint64_t kLowBits = 0x7F7F7F7F7F7F7F7FULL;
 
 // The top bit of every byte of word that is a comma, no other bit: a byte
@@ -161,33 +160,29 @@ CReadFields SplitReadFields(std::wstring_view line) {
     return CutAtCommas<kReadFieldCount>(line);
 }
 
-CReadFieldsOf<char> SplitReadFields(std::string_view line) {
-    CReadFieldsOf<char> fields;
+CByteReadFields::CByteReadFields(std::string_view line)
+    : m_pText(line.data()), m_nSize(line.size()) {
+    static_assert(kWordBytes == sizeof(uint64_t));
+    // Every comma of a word is noted, with no test per comma; the words stop
+    // once the wanted ones are found.
     std::size_t found = 0;
-    std::size_t start = 0;
-    const char* const text = line.data();
-    for (std::size_t block = 0; block < line.size(); block += kWordBytes) {
+    for (std::size_t block = 0; block < m_nSize && found < kReadFieldCount; block += kWordBytes) {
         uint64_t word = 0;
-        if (line.size() - block >= kWordBytes) {
-            std::memcpy(&word, text + block, kWordBytes);
+        if (m_nSize - block >= kWordBytes) {
+            std::memcpy(&word, m_pText + block, kWordBytes);
         } else {
             // The bytes past the line's end stay zero, which is no comma.
-            for (std::size_t i = 0; i < line.size() - block; ++i) {
-                word |= static_cast<uint64_t>(static_cast<unsigned char>(text[block + i]))
+            for (std::size_t i = 0; i < m_nSize - block; ++i) {
+                word |= static_cast<uint64_t>(static_cast<unsigned char>(m_pText[block + i]))
                         << (8 * i);
             }
         }
         for (uint64_t commas = CommaBytes(word); commas != 0; commas &= commas - 1) {
-            const std::size_t comma = block + static_cast<std::size_t>(std::countr_zero(commas)) / 8;
-            fields[found++] = std::string_view(text + start, comma - start);
-            start = comma + 1;
-            if (found == kReadFieldCount) {
-                return fields;
-            }
+            m_aCommas[found++] =
+                static_cast<uint32_t>(block + static_cast<std::size_t>(std::countr_zero(commas)) / 8);
         }
     }
-    fields[found] = line.substr(start);
-    return fields;
+    m_nFound = found < kReadFieldCount ? found : kReadFieldCount;
 }
 
 bool ReadLineDateTime(std::wstring_view timeField, std::wstring_view dateField,

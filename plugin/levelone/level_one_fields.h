@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace orvella {
@@ -26,14 +27,40 @@ CLineFields SplitFields(std::wstring_view line);
 // Summary and update lines are read from their fields 0 to 32 only; the rest
 // of a line (about a third of its text, and most of its commas) is never cut.
 inline constexpr std::size_t kReadFieldCount = 33;
-template <typename TChar>
-using CReadFieldsOf = std::array<std::basic_string_view<TChar>, kReadFieldCount>;
-using CReadFields = CReadFieldsOf<wchar_t>;
+using CReadFields = std::array<std::wstring_view, kReadFieldCount>;
 
 // The first kReadFieldCount fields of line, each exactly as SplitFields cuts
 // it.
 CReadFields SplitReadFields(std::wstring_view line);
-CReadFieldsOf<char> SplitReadFields(std::string_view line);
+
+// The same fields of a line of received bytes, each the bytes of the field
+// SplitReadFields cuts from its widened text. Only the commas' places are
+// kept (a field's view costs two stores, most fields are never read).
+class CByteReadFields {
+  public:
+    explicit CByteReadFields(std::string_view line);
+
+    std::string_view operator[](std::size_t index) const {
+        if (index > m_nFound) {
+            return {};
+        }
+        const std::size_t begin = index == 0 ? 0 : m_aCommas[index - 1] + 1;
+        const std::size_t end = index == m_nFound ? m_nSize : m_aCommas[index];
+        return std::string_view(m_pText + begin, end - begin);
+    }
+
+  private:
+    // The line is read a 64-bit word at a time.
+    static constexpr std::size_t kWordBytes = 8;
+
+    const char* m_pText;
+    std::size_t m_nSize;
+    // Commas found, at most kReadFieldCount.
+    std::size_t m_nFound = 0;
+    // Their places; the last word read may add up to a word's commas past
+    // the wanted ones.
+    uint32_t m_aCommas[kReadFieldCount + kWordBytes];
+};
 
 // Calendar parts of a line's time field (HH?MM?SS) and date field
 // (MM?DD?YYYY), each part exactly its digits. The separators are not

@@ -67,6 +67,13 @@ std::wstring WideText(std::string_view text) {
     return platform::WidenText(text);
 }
 
+CReadFields ReadFieldsOf(std::wstring_view line) {
+    return SplitReadFields(line);
+}
+CByteReadFields ReadFieldsOf(std::string_view line) {
+    return CByteReadFields(line);
+}
+
 bool ReadNumber(std::wstring_view field, double* value) {
     return ReadFiniteNumber(field, value);
 }
@@ -106,7 +113,7 @@ void CLevelOneMessages::HandleUpdateBytes(std::string_view line) {
 
 template <typename TChar>
 void CLevelOneMessages::HandleUpdate(std::basic_string_view<TChar> line) {
-    const CReadFieldsOf<TChar> fields = SplitReadFields(WithoutLineEnd(line));
+    const auto fields = ReadFieldsOf(WithoutLineEnd(line));
     if (SaysText(fields[kFieldNotFound], L"Not Found")) {
         LogFormat(L"Symbol %ls was %ls", WideText(fields[kFieldSymbol]).c_str(),
                   WideText(fields[kFieldNotFound]).c_str());
@@ -181,9 +188,8 @@ bool CLevelOneMessages::PassesTradeFilter(const CLineDateTime& parts, const Host
     return !DateIsAfter(when, m_dtFilterEnd);
 }
 
-template <typename TChar>
-bool CLevelOneMessages::ReadUpdateValues(const CSymbolInfo& info,
-                                         const CReadFieldsOf<TChar>& fields,
+template <typename TFields>
+bool CLevelOneMessages::ReadUpdateValues(const CSymbolInfo& info, const TFields& fields,
                                          CUpdateValues* values) {
     if (!ReadNumber(fields[kFieldTradeVolume], &values->volume) ||
         !ReadNumber(fields[kFieldTradePrice], &values->price)) {
@@ -257,8 +263,8 @@ bool CLevelOneMessages::SendSummaryRows(CSymbolInfo& info, const CReadFields& fi
     return true;
 }
 
-template <typename TChar>
-HostDate CLevelOneMessages::LineDate(const CReadFieldsOf<TChar>& fields, CLineDateTime* parts) {
+template <typename TFields>
+HostDate CLevelOneMessages::LineDate(const TFields& fields, CLineDateTime* parts) {
     if (!ReadLineDateTime(fields[kFieldTime], fields[kFieldDate], parts)) {
         return HostDate{0.0, kDateInvalid};
     }

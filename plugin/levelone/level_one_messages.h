@@ -53,11 +53,11 @@ class CLevelOneMessages {
     void HandleUpdate(std::basic_string_view<TChar> line);
     bool PassesTradeFilter(const CLineDateTime& parts, const HostDate& when);
     // The line's moment; invalid when its fields cannot be read.
-    template <typename TChar>
-    static HostDate LineDate(const CReadFieldsOf<TChar>& fields, CLineDateTime* parts);
+    template <typename TFields>
+    static HostDate LineDate(const TFields& fields, CLineDateTime* parts);
     // False when a value the symbol's series need is no finite number.
-    template <typename TChar>
-    static bool ReadUpdateValues(const CSymbolInfo& info, const CReadFieldsOf<TChar>& fields,
+    template <typename TFields>
+    static bool ReadUpdateValues(const CSymbolInfo& info, const TFields& fields,
                                  CUpdateValues* values);
     static void SendUpdateRows(CSymbolInfo& info, const HostDate& when,
                                const CUpdateValues& values);
