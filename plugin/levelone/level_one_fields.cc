@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/byte_mask.h"
 #include "platform/comma_mask.h"
 #include "platform/text.h"
 #include "plugin/boundary/feed_text.h"
@@ -52,39 +53,26 @@ std::array<std::wstring_view, kCount> CutAtCommas(std::wstring_view line) {
     return fields;
 }
 
-// The bytes of a line are read eight at a time as one 64-bit word, first
-// byte lowest.
-static_assert(std::endian::native == std::endian::little);
-constexpr uint64_t kLowBits = 0x7F7F7F7F7F7F7F7FULL;
-
-// The top bit of every byte of word that is a comma, no other bit: a byte
-// that equals the comma becomes zero, and only a zero byte keeps its top bit
-// clear through the addition (no carry crosses a byte).
-uint64_t CommaBytes(uint64_t word) {
-    const uint64_t t = word ^ 0x2C2C2C2C2C2C2C2CULL;
-    return ~(((t & kLowBits) + kLowBits) | t | kLowBits);
-}
-
 template <typename TChar>
 bool IsDigitChar(TChar c) {
-    return c >= TChar('0') && c <= TChar('9');
+    return static_cast<uint32_t>(c) - uint32_t{'0'} <= 9;
 }
 
-// ReadExactDigits (feed_text.h) for either kind of text.
-template <typename TChar>
-bool ReadDigits(std::basic_string_view<TChar> text, std::size_t pos, std::size_t count,
-                int* value) {
-    if (pos + count > text.size()) {
+// ReadExactDigits (feed_text.h) for either kind of text, the count fixed so
+// that the digits are read with no loop.
+template <std::size_t kCount, typename TChar>
+[[gnu::always_inline]] inline bool ReadDigits(std::basic_string_view<TChar> text, std::size_t pos, int* value) {
+    if (pos + kCount > text.size()) {
         return false;
     }
     int read = 0;
-    for (std::size_t i = pos; i < pos + count; ++i) {
+    for (std::size_t i = pos; i < pos + kCount; ++i) {
         if (!IsDigitChar(text[i])) {
             return false;
         }
         read = read * 10 + (text[i] - TChar('0'));
     }
-    if (pos + count < text.size() && IsDigitChar(text[pos + count])) {
+    if (pos + kCount < text.size() && IsDigitChar(text[pos + kCount])) {
         return false;
     }
     *value = read;
@@ -95,12 +83,11 @@ template <typename TChar>
 bool ReadDateTime(std::basic_string_view<TChar> timeField, std::basic_string_view<TChar> dateField,
                   CLineDateTime* parts) {
     constexpr std::size_t kDateLength = 10;
-    return ReadDigits(timeField, 0, 2, &parts->hour) &&
-           ReadDigits(timeField, 3, 2, &parts->minute) &&
-           ReadDigits(timeField, 6, 2, &parts->second) &&
-           ReadDigits(dateField, 0, 2, &parts->month) &&
-           ReadDigits(dateField, 3, 2, &parts->day) && ReadDigits(dateField, 6, 4, &parts->year) &&
-           dateField.size() == kDateLength;
+    return ReadDigits<2>(timeField, 0, &parts->hour) &&
+           ReadDigits<2>(timeField, 3, &parts->minute) &&
+           ReadDigits<2>(timeField, 6, &parts->second) &&
+           ReadDigits<2>(dateField, 0, &parts->month) && ReadDigits<2>(dateField, 3, &parts->day) &&
+           ReadDigits<4>(dateField, 6, &parts->year) && dateField.size() == kDateLength;
 }
 
 template <typename TChar>
@@ -114,38 +101,34 @@ wchar_t FindMarker(std::basic_string_view<TChar> field) {
 }
 
 // The plain decimal that ReadFiniteNumber reads first (an optional minus, at
-// most 15 digits with an optional point, nothing else), by the same steps,
-// so with the same result. False for anything else.
+// most 15 digits with an optional point, nothing else), to the same value:
+// the same integer divided by the same power of ten. The digits before and
+// after the point are read in a loop each. False for anything else.
 bool ReadPlainDecimalBytes(std::string_view text, double* value) {
     static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    std::size_t i = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (negative) {
-        ++i;
-    }
+    const std::size_t size = text.size();
+    const bool negative = size != 0 && text[0] == '-';
+    std::size_t at = negative ? 1 : 0;
+    const std::size_t whole = at;
     uint64_t mantissa = 0;
-    int digits = 0;
-    int fraction = -1;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (IsDigitChar(c)) {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
-            ++digits;
-            if (fraction >= 0) {
-                ++fraction;
-            }
-        } else if (c == '.' && fraction < 0) {
-            fraction = 0;
-        } else {
-            return false;
-        }
+    for (; at < size && IsDigitChar(text[at]); ++at) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(text[at] - '0');
     }
-    if (digits == 0 || digits > 15) {
+    std::size_t digits = at - whole;
+    std::size_t fraction = 0;
+    if (at < size && text[at] == '.') {
+        const std::size_t point = ++at;
+        for (; at < size && IsDigitChar(text[at]); ++at) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(text[at] - '0');
+        }
+        fraction = at - point;
+        digits += fraction;
+    }
+    if (at != size || digits == 0 || digits > 15) {
         return false;
     }
-    const double magnitude =
-        static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
+    const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction];
     *value = negative ? -magnitude : magnitude;
     return true;
 }
@@ -162,24 +145,21 @@ CReadFields SplitReadFields(std::wstring_view line) {
 
 CByteReadFields::CByteReadFields(std::string_view line)
     : m_pText(line.data()), m_nSize(line.size()) {
-    static_assert(kWordBytes == sizeof(uint64_t));
-    // Every comma of a word is noted, with no test per comma; the words stop
-    // once the wanted ones are found.
+    // Every comma of a block is noted, with no test per comma; the blocks
+    // stop once the wanted ones are found.
     std::size_t found = 0;
-    for (std::size_t block = 0; block < m_nSize && found < kReadFieldCount; block += kWordBytes) {
-        uint64_t word = 0;
-        if (m_nSize - block >= kWordBytes) {
-            std::memcpy(&word, m_pText + block, kWordBytes);
+    for (std::size_t block = 0; block < m_nSize && found < kReadFieldCount; block += kBlockBytes) {
+        uint64_t commas;
+        if (m_nSize - block >= kBlockBytes) {
+            commas = platform::ByteMask64(m_pText + block, ',', ',', ',');
         } else {
             // The bytes past the line's end stay zero, which is no comma.
-            for (std::size_t i = 0; i < m_nSize - block; ++i) {
-                word |= static_cast<uint64_t>(static_cast<unsigned char>(m_pText[block + i]))
-                        << (8 * i);
-            }
+            char last[kBlockBytes] = {};
+            std::memcpy(last, m_pText + block, m_nSize - block);
+            commas = platform::ByteMask64(last, ',', ',', ',');
         }
-        for (uint64_t commas = CommaBytes(word); commas != 0; commas &= commas - 1) {
-            m_aCommas[found++] =
-                static_cast<uint32_t>(block + static_cast<std::size_t>(std::countr_zero(commas)) / 8);
+        for (; commas != 0; commas &= commas - 1) {
+            m_aCommas[found++] = static_cast<uint32_t>(block + std::countr_zero(commas));
         }
     }
     m_nFound = found < kReadFieldCount ? found : kReadFieldCount;

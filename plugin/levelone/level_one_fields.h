@@ -50,16 +50,16 @@ class CByteReadFields {
     }
 
   private:
-    // The line is read a 64-bit word at a time.
-    static constexpr std::size_t kWordBytes = 8;
+    // The line is searched 64 bytes at a time.
+    static constexpr std::size_t kBlockBytes = 64;
 
     const char* m_pText;
     std::size_t m_nSize;
     // Commas found, at most kReadFieldCount.
     std::size_t m_nFound = 0;
-    // Their places; the last word read may add up to a word's commas past
-    // the wanted ones.
-    uint32_t m_aCommas[kReadFieldCount + kWordBytes];
+    // Their places; the last block read may add up to a block's commas
+    // past the wanted ones.
+    uint32_t m_aCommas[kReadFieldCount + kBlockBytes];
 };
 
 // Calendar parts of a line's time field (HH?MM?SS) and date field
