@@ -237,8 +237,7 @@ void CLevelOneData::HandleByteLines(std::string_view received, bool mayHoldZero)
             m_messages.NoteOverLongLine();
         }
     }
-    m_bPendingHoldsZero =
-        mayHoldZero && m_strPendingBytes.find('\0') != std::string::npos;
+    m_bPendingHoldsZero = mayHoldZero && m_strPendingBytes.find('\0') != std::string::npos;
 }
 
 void CLevelOneData::HandleByteLine(std::string_view line, bool mayHoldZero) {

@@ -61,7 +61,8 @@ bool IsDigitChar(TChar c) {
 // ReadExactDigits (feed_text.h) for either kind of text, the count fixed so
 // that the digits are read with no loop.
 template <std::size_t kCount, typename TChar>
-[[gnu::always_inline]] inline bool ReadDigits(std::basic_string_view<TChar> text, std::size_t pos, int* value) {
+[[gnu::always_inline]] inline bool ReadDigits(std::basic_string_view<TChar> text, std::size_t pos,
+                                              int* value) {
     if (pos + kCount > text.size()) {
         return false;
     }

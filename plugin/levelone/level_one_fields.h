@@ -74,8 +74,7 @@ struct CLineDateTime {
 };
 bool ReadLineDateTime(std::wstring_view timeField, std::wstring_view dateField,
                       CLineDateTime* parts);
-bool ReadLineDateTime(std::string_view timeField, std::string_view dateField,
-                      CLineDateTime* parts);
+bool ReadLineDateTime(std::string_view timeField, std::string_view dateField, CLineDateTime* parts);
 
 // The first character of field that is t or T, or 0 when there is none.
 wchar_t FindTradeMarker(std::wstring_view field);
