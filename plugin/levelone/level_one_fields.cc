@@ -91,6 +91,14 @@ bool ReadDateTime(std::basic_string_view<TChar> timeField, std::basic_string_vie
            ReadDigits<4>(dateField, 6, &parts->year) && dateField.size() == kDateLength;
 }
 
+// The top bit of every byte of word that is zero, no other bit: only a zero
+// byte keeps its top bit clear through the addition (no carry crosses a
+// byte).
+uint64_t ZeroBytes(uint64_t word) {
+    constexpr uint64_t kLowBits = 0x7F7F7F7F7F7F7F7FULL;
+    return ~(((word & kLowBits) + kLowBits) | word | kLowBits);
+}
+
 template <typename TChar>
 wchar_t FindMarker(std::basic_string_view<TChar> field) {
     for (const TChar c : field) {
@@ -146,8 +154,7 @@ CReadFields SplitReadFields(std::wstring_view line) {
 
 CByteReadFields::CByteReadFields(std::string_view line)
     : m_pText(line.data()), m_nSize(line.size()) {
-    // Every comma of a block is noted, with no test per comma; the blocks
-    // stop once the wanted ones are found.
+    // A block's commas are found at once, then noted up to the wanted ones.
     std::size_t found = 0;
     for (std::size_t block = 0; block < m_nSize && found < kReadFieldCount; block += kBlockBytes) {
         uint64_t commas;
@@ -159,7 +166,7 @@ CByteReadFields::CByteReadFields(std::string_view line)
             std::memcpy(last, m_pText + block, m_nSize - block);
             commas = platform::ByteMask64(last, ',', ',', ',');
         }
-        for (; commas != 0; commas &= commas - 1) {
+        for (; commas != 0 && found < kReadFieldCount; commas &= commas - 1) {
             m_aCommas[found++] = static_cast<uint32_t>(block + std::countr_zero(commas));
         }
     }
@@ -181,6 +188,19 @@ wchar_t FindTradeMarker(std::wstring_view field) {
 }
 
 wchar_t FindTradeMarker(std::string_view field) {
+    // The time field's first eight bytes at once, read as one word (first
+    // byte lowest): a byte is t or T when with its case bit set it is t.
+    static_assert(std::endian::native == std::endian::little);
+    constexpr std::size_t kWord = sizeof(uint64_t);
+    if (field.size() >= kWord) {
+        uint64_t word;
+        std::memcpy(&word, field.data(), kWord);
+        const uint64_t marks = ZeroBytes((word | 0x2020202020202020ULL) ^ 0x7474747474747474ULL);
+        if (marks != 0) {
+            return static_cast<wchar_t>(field[static_cast<std::size_t>(std::countr_zero(marks)) / 8]);
+        }
+        field.remove_prefix(kWord);
+    }
     return FindMarker(field);
 }
 

@@ -57,9 +57,8 @@ class CByteReadFields {
     std::size_t m_nSize;
     // Commas found, at most kReadFieldCount.
     std::size_t m_nFound = 0;
-    // Their places; the last block read may add up to a block's commas
-    // past the wanted ones.
-    uint32_t m_aCommas[kReadFieldCount + kBlockBytes];
+    // Their places.
+    uint32_t m_aCommas[kReadFieldCount];
 };
 
 // Calendar parts of a line's time field (HH?MM?SS) and date field
