@@ -197,7 +197,8 @@ wchar_t FindTradeMarker(std::string_view field) {
         std::memcpy(&word, field.data(), kWord);
         const uint64_t marks = ZeroBytes((word | 0x2020202020202020ULL) ^ 0x7474747474747474ULL);
         if (marks != 0) {
-            return static_cast<wchar_t>(field[static_cast<std::size_t>(std::countr_zero(marks)) / 8]);
+            return static_cast<wchar_t>(
+                field[static_cast<std::size_t>(std::countr_zero(marks)) / 8]);
         }
         field.remove_prefix(kWord);
     }
