@@ -10,6 +10,9 @@
 // row gate in front and replays chunks already charted as a gap fill, then
 // the rest as held live lines: every row is handed on or counted as left
 // out, and none handed on during the fill is older than its series had.
+// The received bytes go through the bytes path twice: at once, and in the
+// same chunks (some of them as wide text), each time with the calls of the
+// wide text.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <map>
@@ -245,6 +248,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     data.OnLevelOneData(kRelease);
     FUZZ_CHECK(host.Record() == heldRecord);
     FUZZ_CHECK(data.MalformedLineCount() == heldMalformed);
+
+    // The chunks as received bytes (update lines read where they lie, the
+    // unfinished rest kept as bytes), some as wide text between them, as the
+    // bits say: the same calls again.
+    {
+        CCheckingHostFeed chunked(&ColumnsOfWatch, &list);
+        CHostFeedInstall installChunked(&chunked);
+        CLevelOneData bytesData;
+        Populate(bytesData, list);
+        for (size_t i = 0; i < chunks.size(); ++i) {
+            if ((toggles >> ((i + 16) % 32)) & 1u) {
+                bytesData.OnLevelOneData(platform::WidenText(chunks[i]));
+            } else {
+                bytesData.OnLevelOneBytes(chunks[i]);
+            }
+            FUZZ_CHECK(!chunked.RowOpen());
+            const std::wstring pending = CLevelOneTestHelper::Pending(bytesData);
+            FUZZ_CHECK(pending.find(L'\n') == std::wstring::npos);
+            FUZZ_CHECK(pending.size() <= kMaxFeedLineChars);
+        }
+        bytesData.OnLevelOneBytes("\nQ\n");
+        FUZZ_CHECK(chunked.Record() == heldRecord);
+        FUZZ_CHECK(bytesData.MalformedLineCount() == heldMalformed);
+    }
 
     const size_t cut = chunks.empty() ? 0 : fillAt % (chunks.size() + 1);
     const size_t from = cut == 0 ? 0 : fillFrom % (cut + 1);

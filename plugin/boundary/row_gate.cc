@@ -96,10 +96,7 @@ void CRowGate::StartLoadPass(const std::string& symbol, float series) {
     entry.cutJudged = false;
 }
 
-void CRowGate::EndLoadPasses() {
-    if (m_nLoadPasses == 0) {
-        return;
-    }
+void CRowGate::EndLoadPassesNow() {
     for (auto& entry : m_series) {
         CSeries& series = entry.second;
         if (series.loadPass) {

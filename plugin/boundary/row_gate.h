@@ -69,7 +69,12 @@ class CRowGate : public CHostFeed {
     void StartLoadPass(const std::string& symbol, float series);
     // Ends the passes StartLoadPass began, handing on what they hold: after
     // the first live line once the load is over, and before a gap fill.
-    void EndLoadPasses();
+    void EndLoadPasses() {
+        // After every live line: nearly always there are none.
+        if (m_nLoadPasses != 0) {
+            EndLoadPassesNow();
+        }
+    }
     // Ends the series' pass alone: before a load of that series. The passes
     // of charts loaded before it go on, as their held lines are not handed
     // on before the last load's end.
@@ -176,6 +181,7 @@ class CRowGate : public CHostFeed {
         const CSeriesKey* key = nullptr;
     };
 
+    void EndLoadPassesNow();
     CSeries* SeriesOf(const char* symbol, float series);
     void Commit(const char* symbol, float interval, CSeriesNote* note);
     // What becomes of the row being set, judged at its commit.
@@ -221,10 +227,15 @@ CRowGate& RowGate();
 // lives.
 class CTradeVolumeNote {
   public:
-    explicit CTradeVolumeNote(double dayVolume) { RowGate().NoteTradeVolume(dayVolume); }
-    ~CTradeVolumeNote() { RowGate().NoteTradeVolume(0.0); }
+    explicit CTradeVolumeNote(double dayVolume) : m_gate(RowGate()) {
+        m_gate.NoteTradeVolume(dayVolume);
+    }
+    ~CTradeVolumeNote() { m_gate.NoteTradeVolume(0.0); }
     CTradeVolumeNote(const CTradeVolumeNote&) = delete;
     CTradeVolumeNote& operator=(const CTradeVolumeNote&) = delete;
+
+  private:
+    CRowGate& m_gate;
 };
 
 }  // namespace orvella

@@ -174,6 +174,11 @@ bool CLevelOneData::ProbeLevelOne() {
 void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
     const CBusy busy(m_nBusy);
     Globals().levelOneChunkCount.fetch_add(1);
+    // The unfinished line the bytes path kept goes on as wide text.
+    if (!m_strPendingBytes.empty()) {
+        platform::AppendWidened(m_strPendingBytes, &m_strPending);
+        m_strPendingBytes.clear();
+    }
     // A zero byte is rare: the chunk is searched for one once, and its lines
     // only when it or the pending text holds one.
     const bool mayHoldZero = m_bPendingHoldsZero || chunk.find(L'\0') != std::wstring_view::npos;
@@ -187,18 +192,76 @@ void CLevelOneData::OnLevelOneData(std::wstring_view chunk) {
 void CLevelOneData::OnLevelOneBytes(std::string_view received) {
     const CBusy busy(m_nBusy);
     Globals().levelOneChunkCount.fetch_add(1);
-    // Widened and handled a slice at a time: the wide text is four times the
-    // bytes, and a slice's text is still in the processor's cache when its
-    // lines are read, where a whole read's would have been pushed out.
-    for (std::size_t at = 0; at < received.size(); at += kWidenSliceBytes) {
-        const std::string_view slice = received.substr(at, kWidenSliceBytes);
-        // Searched as bytes, the zero test costs a quarter of the wide one.
-        const bool mayHoldZero = m_bPendingHoldsZero || slice.find('\0') != std::string_view::npos;
+    // Searched as bytes, the zero test costs a quarter of the wide one.
+    const bool mayHoldZero = m_bPendingHoldsZero || received.find('\0') != std::string_view::npos;
+    if (!m_strPending.empty()) {
+        // A wide chunk left an unfinished line: this one goes on as its text.
         const std::size_t search = m_strPending.size();
-        platform::AppendWidened(slice, &m_strPending);
+        platform::AppendWidened(received, &m_strPending);
         HandlePendingLines(search, mayHoldZero);
+    } else {
+        HandleByteLines(received, mayHoldZero);
     }
     PumpAfterData();
+}
+
+void CLevelOneData::HandleByteLines(std::string_view received, bool mayHoldZero) {
+    std::string_view rest = received;
+    if (!m_strPendingBytes.empty()) {
+        const std::size_t feed = rest.find('\n');
+        m_strPendingBytes.append(rest.substr(0, feed));
+        if (feed == std::string_view::npos) {
+            rest = {};
+        } else {
+            HandleByteLine(m_strPendingBytes, mayHoldZero);
+            m_strPendingBytes.clear();
+            rest.remove_prefix(feed + 1);
+        }
+    }
+    for (;;) {
+        const std::size_t feed = rest.find('\n');
+        if (feed == std::string_view::npos) {
+            break;
+        }
+        HandleByteLine(rest.substr(0, feed), mayHoldZero);
+        rest.remove_prefix(feed + 1);
+    }
+    // As KeepUnfinishedLine: an unfinished line that has grown too long is
+    // dropped and skipped up to its line feed.
+    if (!m_bSkippingLongLine && m_strPendingBytes.size() + rest.size() <= kMaxFeedLineChars) {
+        m_strPendingBytes.append(rest);
+    } else {
+        m_strPendingBytes.clear();
+        if (!m_bSkippingLongLine) {
+            m_bSkippingLongLine = true;
+            m_messages.NoteOverLongLine();
+        }
+    }
+    m_bPendingHoldsZero = mayHoldZero && m_strPendingBytes.find('\0') != std::string::npos;
+}
+
+void CLevelOneData::HandleByteLine(std::string_view line, bool mayHoldZero) {
+    if (m_bSkippingLongLine) {
+        // The end of a line already counted as too long.
+        m_bSkippingLongLine = false;
+    } else if (line.size() > kMaxFeedLineChars) {
+        m_messages.NoteOverLongLine();
+    } else if (mayHoldZero && line.find('\0') != std::string_view::npos) {
+        m_messages.NoteMalformedLine(line);
+    } else if (!line.empty() && line[0] == 'Q' && !HoldingLines() && DataCache().Count() == 0) {
+        // The common line, read where it lies; as DispatchLevelOneLine
+        // handles it when nothing is held.
+        m_messages.HandleUpdateBytes(line);
+        RowGate().EndLoadPasses();
+    } else {
+        m_strLine.clear();
+        platform::AppendWidened(line, &m_strLine);
+        DispatchLevelOneLine(m_strLine);
+    }
+}
+
+std::wstring CLevelOneData::PendingText() const {
+    return m_strPending + platform::WidenText(m_strPendingBytes);
 }
 
 void CLevelOneData::PumpAfterData() {

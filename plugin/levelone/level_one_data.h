@@ -66,12 +66,11 @@ class CLevelOneData final : private CReconnectLink {
     // zero byte is dropped as malformed, and the lines around it are handled.
     void OnLevelOneData(std::wstring_view chunk);
 
-    // The same for a chunk as the socket received it: the bytes are widened
-    // straight onto the end of the pending text (one copy of the chunk less
-    // than widening it on its own first), kWidenSliceBytes at a time, and
-    // handled as OnLevelOneData handles their wide text.
+    // The same for a chunk as the socket received it, with the same outcome
+    // as for its widened text: its lines are cut where they lie and only the
+    // unfinished rest is kept. Update lines are read as bytes; the others are
+    // widened one at a time and dispatched.
     void OnLevelOneBytes(std::string_view received);
-    static constexpr std::size_t kWidenSliceBytes = 8192;
 
     // Handles one line by its first character: E logged, S checked for the
     // customer-information and connection texts, P and Q handled (or held in
@@ -114,6 +113,12 @@ class CLevelOneData final : private CReconnectLink {
     // on (the text before it holds no line feed) and dispatches them.
     // mayHoldZero: the text may hold a zero byte.
     void HandlePendingLines(std::size_t search, bool mayHoldZero);
+    // The bytes path: the complete lines of received (the first one begun
+    // in the pending bytes), then keeps the unfinished rest.
+    void HandleByteLines(std::string_view received, bool mayHoldZero);
+    void HandleByteLine(std::string_view line, bool mayHoldZero);
+    // The pending text as wide characters, whichever path left it.
+    std::wstring PendingText() const;
     // Runs the pump after received data unless a call further up does.
     void PumpAfterData();
     void HandleHeldOrNewLine(std::wstring_view line);
@@ -140,6 +145,11 @@ class CLevelOneData final : private CReconnectLink {
     CCorvanSocket<CLevelOneData*> m_socket;
     bool m_bLevelOneUp = false;
     std::wstring m_strPending;
+    // The unfinished line of the bytes path (only one of the two pending
+    // texts holds anything), and the wide text of its last line that is no
+    // update line (kept for its capacity).
+    std::string m_strPendingBytes;
+    std::wstring m_strLine;
     CWatchList m_watchList;
     CLevelOneMessages m_messages{m_watchList};
     CLevelOneReconnect m_reconnect{*this};

@@ -2,9 +2,13 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <utility>
 
+#include "platform/byte_mask.h"
 #include "platform/comma_mask.h"
+#include "platform/text.h"
 #include "plugin/boundary/feed_text.h"
 
 namespace orvella {
@@ -49,6 +53,95 @@ std::array<std::wstring_view, kCount> CutAtCommas(std::wstring_view line) {
     return fields;
 }
 
+template <typename TChar>
+bool IsDigitChar(TChar c) {
+    return static_cast<uint32_t>(c) - uint32_t{'0'} <= 9;
+}
+
+// ReadExactDigits (feed_text.h) for either kind of text, the count fixed so
+// that the digits are read with no loop.
+template <std::size_t kCount, typename TChar>
+[[gnu::always_inline]] inline bool ReadDigits(std::basic_string_view<TChar> text, std::size_t pos,
+                                              int* value) {
+    if (pos + kCount > text.size()) {
+        return false;
+    }
+    int read = 0;
+    for (std::size_t i = pos; i < pos + kCount; ++i) {
+        if (!IsDigitChar(text[i])) {
+            return false;
+        }
+        read = read * 10 + (text[i] - TChar('0'));
+    }
+    if (pos + kCount < text.size() && IsDigitChar(text[pos + kCount])) {
+        return false;
+    }
+    *value = read;
+    return true;
+}
+
+template <typename TChar>
+bool ReadDateTime(std::basic_string_view<TChar> timeField, std::basic_string_view<TChar> dateField,
+                  CLineDateTime* parts) {
+    constexpr std::size_t kDateLength = 10;
+    return ReadDigits<2>(timeField, 0, &parts->hour) &&
+           ReadDigits<2>(timeField, 3, &parts->minute) &&
+           ReadDigits<2>(timeField, 6, &parts->second) &&
+           ReadDigits<2>(dateField, 0, &parts->month) && ReadDigits<2>(dateField, 3, &parts->day) &&
+           ReadDigits<4>(dateField, 6, &parts->year) && dateField.size() == kDateLength;
+}
+
+// The top bit of every byte of word that is zero, no other bit: only a zero
+// byte keeps its top bit clear through the addition (no carry crosses a
+// byte).
+uint64_t ZeroBytes(uint64_t word) {
+    constexpr uint64_t kLowBits = 0x7F7F7F7F7F7F7F7FULL;
+    return ~(((word & kLowBits) + kLowBits) | word | kLowBits);
+}
+
+template <typename TChar>
+wchar_t FindMarker(std::basic_string_view<TChar> field) {
+    for (const TChar c : field) {
+        if (c == TChar('t') || c == TChar('T')) {
+            return static_cast<wchar_t>(c);
+        }
+    }
+    return 0;
+}
+
+// The plain decimal that ReadFiniteNumber reads first (an optional minus, at
+// most 15 digits with an optional point, nothing else), to the same value:
+// the same integer divided by the same power of ten. The digits before and
+// after the point are read in a loop each. False for anything else.
+bool ReadPlainDecimalBytes(std::string_view text, double* value) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const std::size_t size = text.size();
+    const bool negative = size != 0 && text[0] == '-';
+    std::size_t at = negative ? 1 : 0;
+    const std::size_t whole = at;
+    uint64_t mantissa = 0;
+    for (; at < size && IsDigitChar(text[at]); ++at) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(text[at] - '0');
+    }
+    std::size_t digits = at - whole;
+    std::size_t fraction = 0;
+    if (at < size && text[at] == '.') {
+        const std::size_t point = ++at;
+        for (; at < size && IsDigitChar(text[at]); ++at) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(text[at] - '0');
+        }
+        fraction = at - point;
+        digits += fraction;
+    }
+    if (at != size || digits == 0 || digits > 15) {
+        return false;
+    }
+    const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    *value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 }  // namespace
 
 CLineFields SplitFields(std::wstring_view line) {
@@ -59,24 +152,72 @@ CReadFields SplitReadFields(std::wstring_view line) {
     return CutAtCommas<kReadFieldCount>(line);
 }
 
+CByteReadFields::CByteReadFields(std::string_view line)
+    : m_pText(line.data()), m_nSize(line.size()) {
+    // A block's commas are found at once, then noted up to the wanted ones.
+    std::size_t found = 0;
+    for (std::size_t block = 0; block < m_nSize && found < kReadFieldCount; block += kBlockBytes) {
+        uint64_t commas;
+        if (m_nSize - block >= kBlockBytes) {
+            commas = platform::ByteMask64(m_pText + block, ',', ',', ',');
+        } else {
+            // The bytes past the line's end stay zero, which is no comma.
+            char last[kBlockBytes] = {};
+            std::memcpy(last, m_pText + block, m_nSize - block);
+            commas = platform::ByteMask64(last, ',', ',', ',');
+        }
+        for (; commas != 0 && found < kReadFieldCount; commas &= commas - 1) {
+            m_aCommas[found++] = static_cast<uint32_t>(block + std::countr_zero(commas));
+        }
+    }
+    m_nFound = found < kReadFieldCount ? found : kReadFieldCount;
+}
+
 bool ReadLineDateTime(std::wstring_view timeField, std::wstring_view dateField,
                       CLineDateTime* parts) {
-    constexpr std::size_t kDateLength = 10;
-    return ReadExactDigits(timeField, 0, 2, &parts->hour) &&
-           ReadExactDigits(timeField, 3, 2, &parts->minute) &&
-           ReadExactDigits(timeField, 6, 2, &parts->second) &&
-           ReadExactDigits(dateField, 0, 2, &parts->month) &&
-           ReadExactDigits(dateField, 3, 2, &parts->day) &&
-           ReadExactDigits(dateField, 6, 4, &parts->year) && dateField.size() == kDateLength;
+    return ReadDateTime(timeField, dateField, parts);
+}
+
+bool ReadLineDateTime(std::string_view timeField, std::string_view dateField,
+                      CLineDateTime* parts) {
+    return ReadDateTime(timeField, dateField, parts);
 }
 
 wchar_t FindTradeMarker(std::wstring_view field) {
-    for (const wchar_t c : field) {
-        if (c == L't' || c == L'T') {
-            return c;
+    return FindMarker(field);
+}
+
+wchar_t FindTradeMarker(std::string_view field) {
+    // The time field's first eight bytes at once, read as one word (first
+    // byte lowest): a byte is t or T when with its case bit set it is t.
+    static_assert(std::endian::native == std::endian::little);
+    constexpr std::size_t kWord = sizeof(uint64_t);
+    if (field.size() >= kWord) {
+        uint64_t word;
+        std::memcpy(&word, field.data(), kWord);
+        const uint64_t marks = ZeroBytes((word | 0x2020202020202020ULL) ^ 0x7474747474747474ULL);
+        if (marks != 0) {
+            return static_cast<wchar_t>(
+                field[static_cast<std::size_t>(std::countr_zero(marks)) / 8]);
         }
+        field.remove_prefix(kWord);
     }
-    return 0;
+    return FindMarker(field);
+}
+
+bool ReadFieldNumber(std::string_view field, double* value) {
+    if (ReadPlainDecimalBytes(field, value)) {
+        return true;
+    }
+    // Anything else (blanks, a plus, an exponent, many digits) is rare: it
+    // is read as its wide text.
+    constexpr std::size_t kShortField = 64;
+    if (field.size() <= kShortField) {
+        wchar_t wide[kShortField];
+        const std::size_t length = platform::WidenInto(field, wide);
+        return ReadFiniteNumber(std::wstring_view(wide, length), value);
+    }
+    return ReadFiniteNumber(platform::WidenText(field), value);
 }
 
 std::wstring_view SystemLineField(std::wstring_view line) {

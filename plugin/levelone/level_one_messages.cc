@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/text.h"
 #include "plugin/boundary/feed_text.h"
 #include "plugin/boundary/global_state.h"
 #include "plugin/boundary/host_feed.h"
@@ -41,11 +42,43 @@ bool IsDayOrLonger(float interval) {
 
 // The carriage return that ends a line is no part of its last field, so
 // "Q,SYM,,Not Found" compares equal whether the feed ends it with CR LF or LF.
-std::wstring_view WithoutLineEnd(std::wstring_view line) {
-    if (!line.empty() && line.back() == L'\r') {
+template <typename TChar>
+std::basic_string_view<TChar> WithoutLineEnd(std::basic_string_view<TChar> line) {
+    if (!line.empty() && line.back() == TChar('\r')) {
         line.remove_suffix(1);
     }
     return line;
+}
+
+// A field of either kind compared with a text of the feed's.
+bool SaysText(std::wstring_view field, std::wstring_view text) {
+    return field == text;
+}
+bool SaysText(std::string_view field, std::wstring_view text) {
+    return field.size() == text.size() &&
+           std::equal(field.begin(), field.end(), text.begin(),
+                      [](char a, wchar_t b) { return static_cast<unsigned char>(a) == b; });
+}
+
+std::wstring WideText(std::wstring_view text) {
+    return std::wstring(text);
+}
+std::wstring WideText(std::string_view text) {
+    return platform::WidenText(text);
+}
+
+CReadFields ReadFieldsOf(std::wstring_view line) {
+    return SplitReadFields(line);
+}
+CByteReadFields ReadFieldsOf(std::string_view line) {
+    return CByteReadFields(line);
+}
+
+bool ReadNumber(std::wstring_view field, double* value) {
+    return ReadFiniteNumber(field, value);
+}
+bool ReadNumber(std::string_view field, double* value) {
+    return ReadFieldNumber(field, value);
 }
 
 // One row: the columns in ascending order, then the commit.
@@ -71,10 +104,19 @@ void SendTickRow(const char* symbol, float series, CHostFeed::CSeriesNote* note,
 }  // namespace
 
 void CLevelOneMessages::HandleUpdateMessage(std::wstring_view line) {
-    const CReadFields fields = SplitReadFields(WithoutLineEnd(line));
-    if (fields[kFieldNotFound] == L"Not Found") {
-        LogFormat(L"Symbol %ls was %ls", std::wstring(fields[kFieldSymbol]).c_str(),
-                  std::wstring(fields[kFieldNotFound]).c_str());
+    HandleUpdate(line);
+}
+
+void CLevelOneMessages::HandleUpdateBytes(std::string_view line) {
+    HandleUpdate(line);
+}
+
+template <typename TChar>
+void CLevelOneMessages::HandleUpdate(std::basic_string_view<TChar> line) {
+    const auto fields = ReadFieldsOf(WithoutLineEnd(line));
+    if (SaysText(fields[kFieldNotFound], L"Not Found")) {
+        LogFormat(L"Symbol %ls was %ls", WideText(fields[kFieldSymbol]).c_str(),
+                  WideText(fields[kFieldNotFound]).c_str());
         return;
     }
     const wchar_t marker = FindTradeMarker(fields[kFieldTime]);
@@ -106,7 +148,7 @@ void CLevelOneMessages::HandleUpdateMessage(std::wstring_view line) {
     // Only tells the trade from others of its second: a line without it is
     // still charted.
     double dayVolume = 0.0;
-    if (!ReadFiniteNumber(fields[kFieldDayVolume], &dayVolume)) {
+    if (!ReadNumber(fields[kFieldDayVolume], &dayVolume)) {
         dayVolume = 0.0;
     }
     const CTradeVolumeNote note(dayVolume);
@@ -146,10 +188,11 @@ bool CLevelOneMessages::PassesTradeFilter(const CLineDateTime& parts, const Host
     return !DateIsAfter(when, m_dtFilterEnd);
 }
 
-bool CLevelOneMessages::ReadUpdateValues(const CSymbolInfo& info, const CReadFields& fields,
+template <typename TFields>
+bool CLevelOneMessages::ReadUpdateValues(const CSymbolInfo& info, const TFields& fields,
                                          CUpdateValues* values) {
-    if (!ReadFiniteNumber(fields[kFieldTradeVolume], &values->volume) ||
-        !ReadFiniteNumber(fields[kFieldTradePrice], &values->price)) {
+    if (!ReadNumber(fields[kFieldTradeVolume], &values->volume) ||
+        !ReadNumber(fields[kFieldTradePrice], &values->price)) {
         return false;
     }
     // The quotes only reach the host in tick series; other lines need not
@@ -157,10 +200,10 @@ bool CLevelOneMessages::ReadUpdateValues(const CSymbolInfo& info, const CReadFie
     const bool ticks = std::any_of(
         info.m_aIntervals.begin(), info.m_aIntervals.end(),
         [](const CSymbolInfo::IntervalData& entry) { return entry.m_fInterval == 0.0f; });
-    return !ticks || (ReadFiniteNumber(fields[kFieldType2Price], &values->type2Price) &&
-                      ReadFiniteNumber(fields[kFieldType4Price], &values->type4Price) &&
-                      ReadFiniteNumber(fields[kFieldType2Size], &values->type2Size) &&
-                      ReadFiniteNumber(fields[kFieldType4Size], &values->type4Size));
+    return !ticks || (ReadNumber(fields[kFieldType2Price], &values->type2Price) &&
+                      ReadNumber(fields[kFieldType4Price], &values->type4Price) &&
+                      ReadNumber(fields[kFieldType2Size], &values->type2Size) &&
+                      ReadNumber(fields[kFieldType4Size], &values->type4Size));
 }
 
 void CLevelOneMessages::SendUpdateRows(CSymbolInfo& info, const HostDate& when,
@@ -220,7 +263,8 @@ bool CLevelOneMessages::SendSummaryRows(CSymbolInfo& info, const CReadFields& fi
     return true;
 }
 
-HostDate CLevelOneMessages::LineDate(const CReadFields& fields, CLineDateTime* parts) {
+template <typename TFields>
+HostDate CLevelOneMessages::LineDate(const TFields& fields, CLineDateTime* parts) {
     if (!ReadLineDateTime(fields[kFieldTime], fields[kFieldDate], parts)) {
         return HostDate{0.0, kDateInvalid};
     }
@@ -234,6 +278,14 @@ void CLevelOneMessages::NoteMalformedLine(std::wstring_view line) {
     if (m_nMalformedLines++ == 0) {
         LogFormat(L"Level1 line that could not be read dropped: %ls", std::wstring(line).c_str());
     }
+}
+
+void CLevelOneMessages::NoteMalformedLine(std::string_view line) {
+    if (m_nMalformedLines == 0) {
+        NoteMalformedLine(platform::WidenText(line));
+        return;
+    }
+    ++m_nMalformedLines;
 }
 
 void CLevelOneMessages::NoteOverLongLine() {

@@ -22,6 +22,9 @@ class CLevelOneMessages {
     // An update line: a trade that passes the extended-trade rule and the
     // trade-time filter becomes rows in every watched series of its symbol.
     void HandleUpdateMessage(std::wstring_view line);
+    // The same for the line as received bytes, read without widening: the
+    // rows are those of its widened text.
+    void HandleUpdateBytes(std::string_view line);
 
     // A summary line: four day-summary rows for the symbol's first daily or
     // longer entry that has not had them.
@@ -30,6 +33,7 @@ class CLevelOneMessages {
     // A line that cannot be read, or one longer than kMaxFeedLineChars: it
     // sends no rows and only the first is logged.
     void NoteMalformedLine(std::wstring_view line);
+    void NoteMalformedLine(std::string_view line);
     void NoteOverLongLine();
 
     // Lines dropped because they cannot be read: longer than
@@ -45,11 +49,15 @@ class CLevelOneMessages {
         double type2Price = 0.0, type4Price = 0.0, type2Size = 0.0, type4Size = 0.0;
     };
 
+    template <typename TChar>
+    void HandleUpdate(std::basic_string_view<TChar> line);
     bool PassesTradeFilter(const CLineDateTime& parts, const HostDate& when);
     // The line's moment; invalid when its fields cannot be read.
-    static HostDate LineDate(const CReadFields& fields, CLineDateTime* parts);
+    template <typename TFields>
+    static HostDate LineDate(const TFields& fields, CLineDateTime* parts);
     // False when a value the symbol's series need is no finite number.
-    static bool ReadUpdateValues(const CSymbolInfo& info, const CReadFields& fields,
+    template <typename TFields>
+    static bool ReadUpdateValues(const CSymbolInfo& info, const TFields& fields,
                                  CUpdateValues* values);
     static void SendUpdateRows(CSymbolInfo& info, const HostDate& when,
                                const CUpdateValues& values);

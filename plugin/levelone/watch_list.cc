@@ -1,16 +1,29 @@
 #include "plugin/levelone/watch_list.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/text.h"
 
 namespace orvella {
+
+namespace {
+
+// True when every character of symbol is one byte's, so that its host
+// symbol is those bytes.
+bool SpelledInBytes(std::wstring_view symbol) {
+    return std::all_of(symbol.begin(), symbol.end(),
+                       [](wchar_t c) { return static_cast<uint32_t>(c) <= 0xFF; });
+}
+
+}  // namespace
 
 CWatchList::~CWatchList() {
     for (auto& entry : m_mapSymbols) {
         entry.second->m_aIntervals.clear();
     }
     m_symbolIndex.Clear();
+    m_byteIndex.Clear();
     m_mapSymbols.clear();
 }
 
@@ -26,6 +39,9 @@ void CWatchList::Add(const std::wstring& symbol, float interval) {
         created->m_strHostSymbol = platform::NarrowText(symbol);
         const auto entry = m_mapSymbols.emplace(symbol, std::move(created)).first;
         m_symbolIndex.Insert(entry->first, 0, entry->second.get());
+        if (SpelledInBytes(symbol)) {
+            m_byteIndex.Insert(entry->second->m_strHostSymbol, 0, entry->second.get());
+        }
         return;
     }
     const bool listed = std::any_of(info->m_aIntervals.begin(), info->m_aIntervals.end(),
@@ -53,6 +69,9 @@ CWatchList::CRemoved CWatchList::Remove(const std::wstring& symbol, float interv
         return CRemoved::kStillWatched;
     }
     m_symbolIndex.Erase(found->first);
+    if (SpelledInBytes(symbol)) {
+        m_byteIndex.Erase(found->second->m_strHostSymbol);
+    }
     m_mapSymbols.erase(found);
     return CRemoved::kSymbolGone;
 }

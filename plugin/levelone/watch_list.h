@@ -38,6 +38,9 @@ class CWatchList {
 
     // The entry of symbol (exact, case-sensitive), or null.
     CSymbolInfo* Find(std::wstring_view symbol) const;
+    // The same for a symbol as received bytes (each byte the character of
+    // its code).
+    CSymbolInfo* Find(std::string_view symbol) const { return m_byteIndex.Find(symbol); }
 
     // Every watched series as symbol and interval, in list order.
     std::vector<std::pair<std::wstring, float>> Series() const;
@@ -57,6 +60,10 @@ class CWatchList {
     // long the list. Long keys refer to the list's own, which stay in place
     // while their entry lives.
     platform::CKeyIndex<wchar_t, CSymbolInfo> m_symbolIndex;
+    // The entries whose symbols a byte can spell, by those bytes (the
+    // entry's host symbol), for the lines read as received bytes: a quarter
+    // of the wide key's memory, and no widening of the line.
+    platform::CKeyIndex<char, CSymbolInfo> m_byteIndex;
 };
 
 }  // namespace orvella

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/text.h"
+#include "plugin/boundary/feed_text.h"
 
 namespace orvella {
 namespace {
@@ -53,8 +57,9 @@ std::wstring_view PlainField(std::wstring_view line, std::size_t index) {
 TEST(SplitFields, BothSplitsCutAsOneCommaAtATime) {
     // The characters are searched a block at a time: fields of every length
     // around a block's end, and lines ending inside and at a block's end.
+    // The bytes are searched 64 at a time: widths up to past that.
     std::vector<std::wstring> lines = {L"", L",", L"Q", CommaList(33), CommaList(40)};
-    for (std::size_t width = 0; width < 20; ++width) {
+    for (std::size_t width = 0; width < 70; ++width) {
         const std::wstring field(width, L'x');
         std::wstring line = L"Q";
         for (int i = 0; i < 40; ++i) {
@@ -65,10 +70,13 @@ TEST(SplitFields, BothSplitsCutAsOneCommaAtATime) {
     for (const std::wstring& line : lines) {
         const CLineFields all = SplitFields(line);
         const CReadFields read = SplitReadFields(line);
+        const std::string bytes = platform::NarrowText(line);
+        const CByteReadFields byteRead(bytes);
         for (std::size_t i = 0; i < kLevelOneFieldCount; ++i) {
             ASSERT_EQ(all[i], PlainField(line, i)) << line << " [" << i << "]";
             if (i < kReadFieldCount) {
                 ASSERT_EQ(read[i], all[i]) << line << " [" << i << "]";
+                ASSERT_EQ(platform::WidenText(byteRead[i]), all[i]) << line << " [" << i << "]";
             }
         }
     }
@@ -112,18 +120,25 @@ TEST(ReadLineDateTime, TakesFixedPositionsEachPartExactlyItsDigits) {
         {L"1x:2y:3z", L"0a/1b/2c", false, {}},
         {L"09:30:001", L"08/01/2011", false, {}},
     };
+    // As wide text and as received bytes.
     for (const Case& c : cases) {
-        CLineDateTime got;
-        EXPECT_EQ(ReadLineDateTime(c.time, c.date, &got), c.read) << c.time << " " << c.date;
+        const std::string time = platform::NarrowText(c.time);
+        const std::string date = platform::NarrowText(c.date);
+        CLineDateTime wide;
+        CLineDateTime bytes;
+        EXPECT_EQ(ReadLineDateTime(c.time, c.date, &wide), c.read) << c.time << " " << c.date;
+        EXPECT_EQ(ReadLineDateTime(time, date, &bytes), c.read) << time << " " << date;
         if (!c.read) {
             continue;
         }
-        EXPECT_EQ(got.year, c.parts.year) << c.time << " " << c.date;
-        EXPECT_EQ(got.month, c.parts.month) << c.date;
-        EXPECT_EQ(got.day, c.parts.day) << c.date;
-        EXPECT_EQ(got.hour, c.parts.hour) << c.time;
-        EXPECT_EQ(got.minute, c.parts.minute) << c.time;
-        EXPECT_EQ(got.second, c.parts.second) << c.time;
+        for (const CLineDateTime& got : {wide, bytes}) {
+            EXPECT_EQ(got.year, c.parts.year) << c.time << " " << c.date;
+            EXPECT_EQ(got.month, c.parts.month) << c.date;
+            EXPECT_EQ(got.day, c.parts.day) << c.date;
+            EXPECT_EQ(got.hour, c.parts.hour) << c.time;
+            EXPECT_EQ(got.minute, c.parts.minute) << c.time;
+            EXPECT_EQ(got.second, c.parts.second) << c.time;
+        }
     }
 }
 
@@ -133,6 +148,57 @@ TEST(FindTradeMarker, FirstTOfEitherCase) {
     EXPECT_EQ(FindTradeMarker(L"09:30:00Tt"), L'T');
     EXPECT_EQ(FindTradeMarker(L"09:30:00b"), 0);
     EXPECT_EQ(FindTradeMarker(L""), 0);
+    EXPECT_EQ(FindTradeMarker(std::string_view("09:30:00\xF4T")), L'T');
+    EXPECT_EQ(FindTradeMarker(std::string_view("09:30:00t")), L't');
+    EXPECT_EQ(FindTradeMarker(std::string_view("")), 0);
+}
+
+// A field of bytes reads as its widened text does: the same bits, or false
+// for both (and the value untouched).
+TEST(ReadFieldNumber, AsTheWidenedText) {
+    const char* const fields[] = {"0",
+                                  "10.5",
+                                  "-10.5",
+                                  "20.43",
+                                  "250123",
+                                  ".5",
+                                  "5.",
+                                  "-",
+                                  ".",
+                                  "",
+                                  "1.2.3",
+                                  "123456789012345",
+                                  "1234567890123456",
+                                  "0.000000000000001",
+                                  "1e5",
+                                  "+7",
+                                  " 7 ",
+                                  "\t8",
+                                  "9 ",
+                                  "1e400",
+                                  "nan",
+                                  "inf",
+                                  "10.5x",
+                                  "--1",
+                                  "0x10",
+                                  "\xB5",
+                                  "1,5",
+                                  "99999999999999.9",
+                                  "3.14159265358979",
+                                  "-0",
+                                  "00012.3400"};
+    for (const char* field : fields) {
+        double wide = -7.0;
+        double bytes = -7.0;
+        const bool wideRead = ReadFiniteNumber(platform::WidenText(field), &wide);
+        EXPECT_EQ(ReadFieldNumber(field, &bytes), wideRead) << field;
+        EXPECT_EQ(std::memcmp(&wide, &bytes, sizeof wide), 0) << field;
+    }
+    // Past the short field's room it is read all the same.
+    const std::string spaced = std::string(100, ' ') + "42.5";
+    double value = 0.0;
+    EXPECT_TRUE(ReadFieldNumber(spaced, &value));
+    EXPECT_EQ(value, 42.5);
 }
 
 TEST(SystemLineField, SecondFieldWithEmptyFieldsSkipped) {

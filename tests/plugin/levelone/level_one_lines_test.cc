@@ -77,7 +77,9 @@ CRecordedRow Row(const char* symbol, float series, std::vector<double> values) {
     return CRecordedRow{symbol, series, std::move(values)};
 }
 
-class LevelOneLines : public ::testing::Test {
+// Each case runs with the lines handed on as wide text and as the bytes the
+// socket receives (update lines then read without widening).
+class LevelOneLines : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
         SetHostFeed(&m_feed);
@@ -100,7 +102,13 @@ class LevelOneLines : public ::testing::Test {
         m_data.WatchSymbol(symbol, interval);
         StartLogCapture();
     }
-    void Feed(const std::wstring& line) { m_data.OnLevelOneData(line + L"\r\n"); }
+    void Feed(const std::wstring& line) {
+        if (GetParam()) {
+            m_data.OnLevelOneBytes(platform::NarrowText(line + L"\r\n"));
+        } else {
+            m_data.OnLevelOneData(line + L"\r\n");
+        }
+    }
     void Filter(int beginH, int beginM, int beginS, int endH, int endM, int endS) {
         CGlobalState& globals = Globals();
         globals.tradeFilterOn = 1;
@@ -121,7 +129,7 @@ const std::wstring kZero(1, L'\0');
 const std::wstring kLong(kMaxFeedLineChars + 1, L'X');
 const std::wstring kTooLong = L"Level1 line longer than 65536 characters dropped";
 
-TEST_F(LevelOneLines, LinesAreCutAtLineFeedsAcrossReads) {
+TEST_P(LevelOneLines, LinesAreCutAtLineFeedsAcrossReads) {
     struct Case {
         std::vector<std::wstring> chunks;
         std::vector<std::wstring> logged;
@@ -176,14 +184,14 @@ TEST_F(LevelOneLines, LinesAreCutAtLineFeedsAcrossReads) {
     }
 }
 
-TEST_F(LevelOneLines, EveryChunkIsCounted) {
+TEST_P(LevelOneLines, EveryChunkIsCounted) {
     const int32_t before = Globals().levelOneChunkCount.load();
     m_data.OnLevelOneData(L"E,a");
     m_data.OnLevelOneData(L"\n");
     EXPECT_EQ(Globals().levelOneChunkCount.load(), before + 2);
 }
 
-TEST_F(LevelOneLines, SystemLines) {
+TEST_P(LevelOneLines, SystemLines) {
     struct Case {
         const wchar_t* line;
         bool customerInfo;
@@ -211,7 +219,7 @@ TEST_F(LevelOneLines, SystemLines) {
     }
 }
 
-TEST_F(LevelOneLines, FirstTickTradeSendsAskQuoteBidQuoteThenTrade) {
+TEST_P(LevelOneLines, FirstTickTradeSendsAskQuoteBidQuoteThenTrade) {
     Watch(L"ABC", 0.0f);
     Feed(Trade(L"ABC"));
     const double t = At(9, 30, 0);
@@ -225,7 +233,7 @@ TEST_F(LevelOneLines, FirstTickTradeSendsAskQuoteBidQuoteThenTrade) {
     EXPECT_TRUE(std::signbit(m_feed.rows[0].series)) << "tick series is negative zero";
 }
 
-TEST_F(LevelOneLines, QuoteRowsOnlyWhenTheirPairChanged) {
+TEST_P(LevelOneLines, QuoteRowsOnlyWhenTheirPairChanged) {
     Watch(L"ABC", 0.0f);
     Feed(Trade(L"ABC"));
     m_feed.rows.clear();
@@ -244,7 +252,25 @@ TEST_F(LevelOneLines, QuoteRowsOnlyWhenTheirPairChanged) {
     EXPECT_EQ(m_feed.rows, want);
 }
 
-TEST_F(LevelOneLines, BarSeriesGetOneRowPerTradeInWatchOrder) {
+TEST_P(LevelOneLines, SymbolsOfOneByteCharactersMatchTheirBytes) {
+    Watch(L"\u00e9X", 5.0f);
+    Watch(L"\u0100Y", 5.0f);
+    Watch(L"Z", 5.0f);
+    Feed(Trade(L"\u00e9X"));
+    const std::vector<CRecordedRow> want = {Row("\xe9X", -5.0f, {At(9, 30, 0), 10.5, 100})};
+    EXPECT_EQ(m_feed.rows, want);
+    // No byte is U+0100: the bytes of its host symbol name no watched symbol.
+    m_data.OnLevelOneBytes(platform::NarrowText(Trade(L"?Y") + L"\r\n"));
+    EXPECT_EQ(m_feed.rows, want);
+    // Unwatched, a symbol's bytes no longer find it.
+    m_data.UnwatchSymbol(L"\u00e9X", 5.0f);
+    Feed(Trade(L"\u00e9X"));
+    Feed(Trade(L"Z"));
+    ASSERT_EQ(m_feed.rows.size(), 2u);
+    EXPECT_EQ(m_feed.rows.back().symbol, "Z");
+}
+
+TEST_P(LevelOneLines, BarSeriesGetOneRowPerTradeInWatchOrder) {
     Watch(L"ABC", 5.0f);
     Watch(L"ABC", 0.0f);
     Watch(L"ABC", 1440.0f);
@@ -258,7 +284,7 @@ TEST_F(LevelOneLines, BarSeriesGetOneRowPerTradeInWatchOrder) {
     EXPECT_EQ(m_feed.rows, want);
 }
 
-TEST_F(LevelOneLines, UpdateLinesThatSendNothing) {
+TEST_P(LevelOneLines, UpdateLinesThatSendNothing) {
     Watch(L"ABC", 5.0f);
     struct Case {
         std::wstring line;
@@ -284,7 +310,7 @@ TEST_F(LevelOneLines, UpdateLinesThatSendNothing) {
     }
 }
 
-TEST_F(LevelOneLines, ExtendedTradesOnlyWhenEnabled) {
+TEST_P(LevelOneLines, ExtendedTradesOnlyWhenEnabled) {
     Watch(L"ABC", 5.0f);
     struct Case {
         int enabled;
@@ -303,7 +329,7 @@ TEST_F(LevelOneLines, ExtendedTradesOnlyWhenEnabled) {
     }
 }
 
-TEST_F(LevelOneLines, TradeTimeFilterIncludesItsBounds) {
+TEST_P(LevelOneLines, TradeTimeFilterIncludesItsBounds) {
     Watch(L"ABC", 5.0f);
     struct Case {
         int begin[3];
@@ -335,7 +361,7 @@ TEST_F(LevelOneLines, TradeTimeFilterIncludesItsBounds) {
     }
 }
 
-TEST_F(LevelOneLines, FilterOutOfForceLetsEverythingThrough) {
+TEST_P(LevelOneLines, FilterOutOfForceLetsEverythingThrough) {
     Watch(L"ABC", 5.0f);
     Filter(9, 30, 0, 16, 0, 0);
     Globals().tradeFilterOn = 0;
@@ -343,7 +369,7 @@ TEST_F(LevelOneLines, FilterOutOfForceLetsEverythingThrough) {
     EXPECT_EQ(m_feed.rows.size(), 1u);
 }
 
-TEST_F(LevelOneLines, LinesThatCannotBeReadSendNoRowsAndAreCounted) {
+TEST_P(LevelOneLines, LinesThatCannotBeReadSendNoRowsAndAreCounted) {
     Watch(L"ABC", 0.0f);
     Watch(L"ABC", 1440.0f);
     std::wstring zero = Trade(L"ABC");
@@ -388,7 +414,7 @@ TEST_F(LevelOneLines, LinesThatCannotBeReadSendNoRowsAndAreCounted) {
     EXPECT_EQ(m_feed.rows.size(), 4u);
 }
 
-TEST_F(LevelOneLines, QuotesAreNeededOnlyWhereTheyReachTheHost) {
+TEST_P(LevelOneLines, QuotesAreNeededOnlyWhereTheyReachTheHost) {
     Watch(L"ABC", 5.0f);
     // No quotes: a bar series takes the trade, a tick series could not.
     const std::wstring noQuotes = Line(
@@ -402,7 +428,7 @@ TEST_F(LevelOneLines, QuotesAreNeededOnlyWhereTheyReachTheHost) {
     EXPECT_EQ(m_data.MalformedLineCount(), 1);
 }
 
-TEST_F(LevelOneLines, SummaryServesTheFirstDailyOrLongerEntryOnce) {
+TEST_P(LevelOneLines, SummaryServesTheFirstDailyOrLongerEntryOnce) {
     Watch(L"ABC", 0.0f);
     Watch(L"ABC", 5.0f);
     Watch(L"ABC", 1440.0f);
@@ -429,7 +455,7 @@ TEST_F(LevelOneLines, SummaryServesTheFirstDailyOrLongerEntryOnce) {
     EXPECT_TRUE(m_feed.rows.empty());
 }
 
-TEST_F(LevelOneLines, SummaryForMonthlyIntervalsAndNotForIntraday) {
+TEST_P(LevelOneLines, SummaryForMonthlyIntervalsAndNotForIntraday) {
     struct Case {
         float interval;
         bool served;
@@ -446,7 +472,7 @@ TEST_F(LevelOneLines, SummaryForMonthlyIntervalsAndNotForIntraday) {
     }
 }
 
-TEST_F(LevelOneLines, TodayInHistorySuppressesSummaryRows) {
+TEST_P(LevelOneLines, TodayInHistorySuppressesSummaryRows) {
     Watch(L"ABC", 1440.0f);
     CSymbolInfo* info = m_data.FindSymbol(L"ABC");
     ASSERT_NE(info, nullptr);
@@ -459,7 +485,7 @@ TEST_F(LevelOneLines, TodayInHistorySuppressesSummaryRows) {
     EXPECT_EQ(m_feed.rows.size(), 4u);
 }
 
-TEST_F(LevelOneLines, LinesDuringHistoryAreHeldThenHandledInArrivalOrder) {
+TEST_P(LevelOneLines, LinesDuringHistoryAreHeldThenHandledInArrivalOrder) {
     Watch(L"ABC", 5.0f);
     Watch(L"ABC", 1440.0f);
     Globals().historyInProgress = 1;
@@ -490,7 +516,7 @@ TEST_F(LevelOneLines, LinesDuringHistoryAreHeldThenHandledInArrivalOrder) {
     EXPECT_EQ(m_feed.rows, want);
 }
 
-TEST_F(LevelOneLines, WatchListKeepsOneEntryPerIntervalInRequestOrder) {
+TEST_P(LevelOneLines, WatchListKeepsOneEntryPerIntervalInRequestOrder) {
     Watch(L"ABC", 5.0f);
     Watch(L"ABC", 5.0f);
     Watch(L"ABC", 1440.0f);
@@ -509,7 +535,7 @@ TEST_F(LevelOneLines, WatchListKeepsOneEntryPerIntervalInRequestOrder) {
     EXPECT_EQ(upper->m_dType2Size, -1.0);
 }
 
-TEST_F(LevelOneLines, WatchWithoutCustomerInformationSendsNothing) {
+TEST_P(LevelOneLines, WatchWithoutCustomerInformationSendsNothing) {
     StartLogCapture();
     EXPECT_FALSE(m_data.WatchSymbol(L"ABC", 5.0f));
     const std::vector<std::wstring> want = {
@@ -520,7 +546,7 @@ TEST_F(LevelOneLines, WatchWithoutCustomerInformationSendsNothing) {
     EXPECT_NE(m_data.FindSymbol(L"ABC"), nullptr);
 }
 
-TEST_F(LevelOneLines, RowsFollowTheWatchListAsItChanges) {
+TEST_P(LevelOneLines, RowsFollowTheWatchListAsItChanges) {
     Watch(L"ABC", 5.0f);
     Watch(L"XYZ", 5.0f);
     EXPECT_TRUE(m_data.UnwatchSymbol(L"ABC", 5.0f));
@@ -536,7 +562,7 @@ TEST_F(LevelOneLines, RowsFollowTheWatchListAsItChanges) {
     EXPECT_EQ(m_feed.rows, want);
 }
 
-TEST_F(LevelOneLines, UnwatchOfUnknownSymbolOrIntervalChangesNothing) {
+TEST_P(LevelOneLines, UnwatchOfUnknownSymbolOrIntervalChangesNothing) {
     Watch(L"ABC", 5.0f);
     Watch(L"ABC", 1440.0f);
     EXPECT_FALSE(m_data.UnwatchSymbol(L"XYZ", 5.0f));
@@ -555,6 +581,8 @@ TEST_F(LevelOneLines, UnwatchOfUnknownSymbolOrIntervalChangesNothing) {
 
 namespace orvella {
 namespace {
+
+INSTANTIATE_TEST_SUITE_P(WideAndBytes, LevelOneLines, ::testing::Bool());
 
 TEST(LivenessTick, ProbesOnlyWhenNothingArrivedForAWholePeriod) {
     struct Case {

@@ -17,7 +17,7 @@ class CLevelOneTestHelper {
     }
     static void UsePort(CLevelOneData& data, uint16_t port) { data.m_nPortOverride = port; }
     static bool CustomerInfo(const CLevelOneData& data) { return data.m_bCustomerInfo != 0; }
-    static const std::wstring& Pending(const CLevelOneData& data) { return data.m_strPending; }
+    static std::wstring Pending(const CLevelOneData& data) { return data.PendingText(); }
     static bool Closed(const CLevelOneData& data) { return data.m_socket.Closed(); }
     static bool Connected(const CLevelOneData& data) { return data.m_socket.Connected(); }
     static bool LevelOneUp(const CLevelOneData& data) { return data.m_bLevelOneUp; }
