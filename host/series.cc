@@ -111,11 +111,16 @@ void CSeries::StoreRow(double date, bool history, double arrival) {
 
 void CSeries::CommitCells(const int* columns, const double* values, int count, bool history,
                           double arrival) {
+    double* cells = m_pending.data();
+    size_t width = m_pending.size();
     for (int i = 0; i < count; ++i) {
-        if (m_pending.size() < static_cast<size_t>(columns[i])) {
+        const size_t column = static_cast<size_t>(columns[i]);
+        if (width < column) {
             WidenRow(columns[i]);
+            cells = m_pending.data();
+            width = m_pending.size();
         }
-        m_pending[columns[i] - 1] = values[i];
+        cells[column - 1] = values[i];
     }
     CommitRow(history, arrival);
 }

@@ -300,8 +300,65 @@ TEST_F(FeedStoreTest, KeptValuesTakeEffectInCallOrder) {
                            [](const CSeries& s) { EXPECT_TRUE(s.LastValues().empty()); });
 }
 
+// Rows queued at their commit reach their series as they were when
+// committed: more rows than the queue holds, history while a request was
+// open, and an observer installed later sees only the rows after it.
+TEST_F(FeedStoreTest, QueuedRowsArriveAsCommitted) {
+    class CCounter : public CFeedObserver {
+      public:
+        void OnSetValue(const char*, float, int, double) override { ++values; }
+        void OnCommitRow(const char*, float) override { ++commits; }
+        int values = 0;
+        int commits = 0;
+    };
+    struct Case {
+        const char* what;
+        int rows;
+        bool inRequest;
+        int observedRows;  // committed after the observer is installed
+    } cases[] = {
+        {"a few rows", 3, false, 0},
+        {"more rows than the queue holds", 1000, false, 0},
+        {"history rows handed on after the request", 100, true, 0},
+        {"observed after queued rows", 100, false, 5},
+    };
+    for (const Case& c : cases) {
+        FeedStore().Clear();
+        CCounter counter;
+        if (c.inRequest) {
+            FeedStore().BeginRequest();
+        }
+        for (int i = 0; i < c.rows + c.observedRows; ++i) {
+            if (i == c.rows) {
+                FeedStore().SetObserver(&counter);
+            }
+            NSTSETVALUE("QQQ", 1.0f, 1, 40000.0 + i);
+            NSTSETVALUE("QQQ", 1.0f, 2, i);
+            NSTCOMMITROW("QQQ", 1.0f);
+        }
+        if (c.inRequest) {
+            FeedStore().EndRequest();
+        }
+        FeedStore().SetObserver(nullptr);
+        const int rows = c.rows + c.observedRows;
+        EXPECT_EQ(counter.commits, c.observedRows) << c.what;
+        EXPECT_EQ(counter.values, 2 * c.observedRows) << c.what;
+        EXPECT_TRUE(FeedStore().WithSeries("QQQ", 1.0f, [&](const CSeries& s) {
+            EXPECT_EQ(s.RowCount(), static_cast<uint64_t>(rows)) << c.what;
+            EXPECT_EQ(s.HistoryRowCount(), c.inRequest ? static_cast<uint64_t>(rows) : 0u)
+                << c.what;
+            EXPECT_EQ(s.FirstDate(), 40000.0) << c.what;
+            EXPECT_EQ(s.LastValues(), (std::vector<double>{40000.0 + rows - 1, rows - 1.0}))
+                << c.what;
+            ASSERT_EQ(s.StoredRows(), static_cast<size_t>(rows)) << c.what;
+            EXPECT_EQ(s.Row(rows / 2).cells[1], rows / 2) << c.what;
+        })) << c.what;
+    }
+}
+
 // Rows built on several threads at once without an observer: every row
-// complete, in its own series.
+// complete, in its own series, and a reader meanwhile never sees part of a
+// row or a count that goes back.
 TEST_F(FeedStoreTest, RowsFromManyThreadsWithoutAnObserver) {
     FeedStore().SetKeepRows(false);
     std::vector<std::thread> threads;
@@ -315,8 +372,20 @@ TEST_F(FeedStoreTest, RowsFromManyThreadsWithoutAnObserver) {
             }
         });
     }
-    for (int i = 0; i < 50; ++i) {
+    uint64_t seen[4] = {};
+    for (int i = 0; i < 200; ++i) {
         SummaryText(FeedStore());
+        for (int t = 0; t < 4; ++t) {
+            const std::string symbol = "T" + std::to_string(t);
+            FeedStore().WithSeries(symbol.c_str(), 1.0f, [&](const CSeries& s) {
+                EXPECT_GE(s.RowCount(), seen[t]);
+                seen[t] = s.RowCount();
+                if (s.RowCount() > 0) {
+                    EXPECT_EQ(s.LastValues(),
+                              (std::vector<double>{s.RowCount() - 1.0, static_cast<double>(t)}));
+                }
+            });
+        }
     }
     for (auto& thread : threads) {
         thread.join();
