@@ -236,34 +236,60 @@ void CFeedStore::SetValueLocked(const char* symbol, float interval, int column, 
     Find(symbol, interval).SetValue(column, value);
 }
 
-void CFeedStore::DrainKeptRows() {
-    if (m_head == m_tail) {
-        return;
+void CFeedStore::CommitKept(CSeries& series, const CKeptRow& row) {
+    double arrival = std::numeric_limits<double>::quiet_NaN();
+    if (!row.history && series.KeepsRows()) {
+        arrival = std::isnan(row.arrival) ? Now() : row.arrival;
     }
+    series.CommitCells(row.columns, row.values, row.count, row.history, arrival);
+}
+
+void CFeedStore::DrainKeptRows() {
     // The rows arrive as their commits would have had them arrive: nothing
     // that takes the lock came between, as it would have drained them first.
     CFeedObserver* const observer = m_observer.load();
-    const CKeptRow* previous = nullptr;
-    CSeries* series = nullptr;
-    for (; m_head != m_tail; ++m_head) {
-        const CKeptRow& row = m_kept[m_head % kKeptRows];
+    while (m_head != m_tail) {
+        const CKeptRow& first = m_kept[m_head % kKeptRows];
+        CSeries& series = Find(first.symbol, first.interval);
         // Consecutive rows are mostly of one series.
-        if (previous == nullptr || previous->intervalBits != row.intervalBits ||
-            !SameText(previous->symbol, row.symbol)) {
-            series = &Find(row.symbol, row.interval);
-        }
-        previous = &row;
-        if (observer != nullptr) {
-            for (int i = 0; i < row.count; ++i) {
-                observer->OnSetValue(row.symbol, row.interval, row.columns[i], row.values[i]);
+        uint64_t end = m_head + 1;
+        for (; end != m_tail; ++end) {
+            const CKeptRow& row = m_kept[end % kKeptRows];
+            if (row.intervalBits != first.intervalBits || !SameText(first.symbol, row.symbol)) {
+                break;
             }
-            observer->OnCommitRow(row.symbol, row.interval);
         }
-        double arrival = std::numeric_limits<double>::quiet_NaN();
-        if (!row.history && series->KeepsRows()) {
-            arrival = std::isnan(row.arrival) ? Now() : row.arrival;
+        if (observer != nullptr) {
+            for (uint64_t k = m_head; k != end; ++k) {
+                const CKeptRow& row = m_kept[k % kKeptRows];
+                for (int i = 0; i < row.count; ++i) {
+                    observer->OnSetValue(row.symbol, row.interval, row.columns[i], row.values[i]);
+                }
+                observer->OnCommitRow(row.symbol, row.interval);
+            }
         }
-        series->CommitCells(row.columns, row.values, row.count, row.history, arrival);
+        if (series.KeepsRows() || end - m_head < 3) {
+            for (uint64_t k = m_head; k != end; ++k) {
+                CommitKept(series, m_kept[k % kKeptRows]);
+            }
+        } else {
+            // A series that keeps no rows keeps the last row's cells alone,
+            // so of the rows between the first and the last only the count
+            // and the width remain.
+            CommitKept(series, first);
+            uint64_t history = 0;
+            int width = 0;
+            for (uint64_t k = m_head + 1; k != end - 1; ++k) {
+                const CKeptRow& row = m_kept[k % kKeptRows];
+                history += row.history ? 1 : 0;
+                for (int i = 0; i < row.count; ++i) {
+                    width = std::max(width, row.columns[i]);
+                }
+            }
+            series.CountRows(end - m_head - 2, history, width);
+            CommitKept(series, m_kept[(end - 1) % kKeptRows]);
+        }
+        m_head = end;
     }
 }
 

@@ -121,6 +121,8 @@ class NSTHOST_API CFeedStore {
     // Rows queued before a call hands them on: the lock is taken once for
     // so many rows while nobody reads.
     static constexpr uint64_t kKeptRows = 64;
+    // Commits a queued row to its series; under the lock.
+    void CommitKept(CSeries& series, const CKeptRow& row);
 
     mutable std::mutex m_lock;
     std::map<SeriesKey, CSeries> m_series;

@@ -125,6 +125,14 @@ void CSeries::CommitCells(const int* columns, const double* values, int count, b
     CommitRow(history, arrival);
 }
 
+void CSeries::CountRows(uint64_t rows, uint64_t historyRows, int width) {
+    m_rowCount += rows;
+    m_historyRows += historyRows;
+    if (m_pending.size() < static_cast<size_t>(width)) {
+        WidenRow(width);
+    }
+}
+
 const std::string& CSeries::Label(int column) const {
     if (column < 1 || static_cast<size_t>(column) > m_labels.size()) {
         return kNoLabel;

@@ -73,6 +73,11 @@ class NSTHOST_API CSeries {
     // arrives so.
     void CommitCells(const int* columns, const double* values, int count, bool history,
                      double arrival);
+    // For a series that keeps no rows: counts rows committed between the
+    // last row and the next, whose cells would be kept by nobody (rows of
+    // them, historyRows of them history, the widest with a cell in column
+    // width). The next row must be committed after.
+    void CountRows(uint64_t rows, uint64_t historyRows, int width);
 
     const SeriesKey& Key() const { return m_key; }
     bool Announced() const { return m_announcements > 0; }
