@@ -202,21 +202,22 @@ void CFeedStore::SetValue(const char* symbol, float interval, int column, double
             column <= kMaxColumn) {
             const char* const name = symbol != nullptr ? symbol : "";
             const uint32_t bits = IntervalBits(interval);
-            CKeptRow& row = m_kept[m_tail % kKeptRows];
-            if (m_keptValues == 0) {
+            CKeptRow& row = *m_free;
+            const int values = m_keptValues;
+            if (values == 0) {
                 // A new row; a full queue is handed on the general way first.
                 kept = m_tail - m_head < kKeptRows &&
                        CopyShortText(name, row.symbol, CKeptRow::kMaxSymbol);
                 row.intervalBits = bits;
                 row.interval = interval;
             } else {
-                kept = m_keptValues < CKeptRow::kMaxValues && row.intervalBits == bits &&
+                kept = values < CKeptRow::kMaxValues && row.intervalBits == bits &&
                        SameText(row.symbol, name);
             }
             if (kept) {
-                row.columns[m_keptValues] = column;
-                row.values[m_keptValues] = value;
-                ++m_keptValues;
+                row.columns[values] = column;
+                row.values[values] = value;
+                m_keptValues = values + 1;
             }
         }
         m_keptBusy.store(false, std::memory_order_release);
@@ -304,7 +305,7 @@ void CFeedStore::FlushKeptRows() const {
     // A reader that finds values pending hands them on as the calls would
     // have: logically the store held them all along.
     if (m_keptValues > 0) {
-        const CKeptRow& row = m_kept[m_tail % kKeptRows];
+        const CKeptRow& row = *m_free;
         CFeedObserver* observer = m_observer.load();
         CSeries& series = self.Find(row.symbol, row.interval);
         for (int i = 0; i < m_keptValues; ++i) {
@@ -325,7 +326,7 @@ void CFeedStore::CommitRow(const char* symbol, float interval) {
     if (!m_keptBusy.exchange(true, std::memory_order_acquire)) {
         bool queued = false;
         if (m_keptValues > 0 && m_observer.load(std::memory_order_relaxed) == nullptr) {
-            CKeptRow& row = m_kept[m_tail % kKeptRows];
+            CKeptRow& row = *m_free;
             if (row.intervalBits == IntervalBits(interval) &&
                 SameText(row.symbol, symbol != nullptr ? symbol : "")) {
                 // Whether the row is history, and when a streamed one
@@ -337,6 +338,7 @@ void CFeedStore::CommitRow(const char* symbol, float interval) {
                                   ? Now()
                                   : std::numeric_limits<double>::quiet_NaN();
                 ++m_tail;
+                m_free = &m_kept[m_tail % kKeptRows];
                 m_keptValues = 0;
                 queued = true;
             }

@@ -140,12 +140,13 @@ class NSTHOST_API CFeedStore {
     // The queue of kept rows and the free slot after it, held by whoever
     // sets m_keptBusy: the fast paths try once and go the general way when
     // it is held; the lock's holders wait for it. Rows [m_head, m_tail) are
-    // queued; m_keptValues values are pending in slot m_tail.
+    // queued; m_keptValues values are pending in slot m_tail, m_free.
     std::atomic<bool> m_keptBusy{false};
     uint64_t m_head = 0;
     uint64_t m_tail = 0;
     int m_keptValues = 0;
     CKeptRow m_kept[kKeptRows];
+    CKeptRow* m_free = m_kept;
     // Written under the lock, read by the commits without it.
     std::atomic<bool> m_keepRows{true};
     std::atomic<SteadyClock> m_clock{nullptr};
