@@ -120,7 +120,7 @@ class NSTHOST_API CFeedStore {
     };
     // Rows queued before a call hands them on: the lock is taken once for
     // so many rows while nobody reads.
-    static constexpr uint64_t kKeptRows = 64;
+    static constexpr uint64_t kKeptRows = 256;
     // Commits a queued row to its series; under the lock.
     void CommitKept(CSeries& series, const CKeptRow& row);
 
