@@ -57,7 +57,7 @@ class NSTHOST_API CFeedStore {
     void SetObserver(CFeedObserver* observer);
     // The clock that times the arrival of each streamed row while rows are
     // kept, so that a gap fill's rows can be told from live ones; null: the
-    // platform's high-resolution counter.
+    // platform's high-resolution counter. It must not call into the store.
     void SetClock(SteadyClock clock);
     // Rows committed while at least one request is open count as history.
     void BeginRequest();
