@@ -1,6 +1,7 @@
 #include "host/feed_store.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -32,6 +33,35 @@ bool SameText(std::string_view known, const char* text) {
     return text[i] == '\0';
 }
 
+// The same for a known text that ends with its NUL.
+bool SameText(const char* known, const char* text) {
+    size_t i = 0;
+    for (; known[i] != '\0'; ++i) {
+        if (text[i] != known[i]) {
+            return false;
+        }
+    }
+    return text[i] == '\0';
+}
+
+uint32_t IntervalBits(float interval) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &interval, sizeof bits);
+    return bits;
+}
+
+// Copies a NUL-terminated text of at most max characters, the NUL included;
+// false (target unspecified) for a longer one.
+bool CopyShortText(const char* text, char* target, size_t max) {
+    for (size_t i = 0; i <= max; ++i) {
+        target[i] = text[i];
+        if (text[i] == '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
 double CounterSeconds() {
     int64_t count = 0;
     int64_t frequency = 0;
@@ -48,58 +78,55 @@ CFeedObserver::~CFeedObserver() = default;
 
 void CFeedStore::SetCredentials(const std::string& user, const std::string& password) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     m_user = user;
     m_password = password;
 }
 
 void CFeedStore::SetKeepRows(bool keepRows) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
-    m_keepRows = keepRows;
+    FlushKeptRows();
+    m_keepRows.store(keepRows);
 }
 
 void CFeedStore::SetObserver(CFeedObserver* observer) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     m_observer.store(observer);
 }
 
 void CFeedStore::SetClock(SteadyClock clock) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
-    m_clock = clock;
+    FlushKeptRows();
+    m_clock.store(clock);
 }
 
-double CFeedStore::Arrival(const CSeries& series) const {
-    if (m_openRequests > 0 || !series.KeepsRows()) {
-        return std::numeric_limits<double>::quiet_NaN();
-    }
-    return m_clock != nullptr ? m_clock() : CounterSeconds();
+double CFeedStore::Now() const {
+    const SteadyClock clock = m_clock.load(std::memory_order_relaxed);
+    return clock != nullptr ? clock() : CounterSeconds();
 }
 
 void CFeedStore::BeginRequest() {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
-    ++m_openRequests;
+    FlushKeptRows();
+    m_openRequests.store(m_openRequests.load() + 1);
 }
 
 void CFeedStore::EndRequest() {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
-    if (m_openRequests > 0) {
-        --m_openRequests;
+    FlushKeptRows();
+    if (const int open = m_openRequests.load(); open > 0) {
+        m_openRequests.store(open - 1);
     }
 }
 
 void CFeedStore::Clear() {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
-    m_generation.fetch_add(1);
+    FlushKeptRows();
     m_index.Clear();
     m_series.clear();
     m_last = nullptr;
-    m_openRequests = 0;
+    m_openRequests.store(0);
     m_requireCount = 0;
     m_getCount = 0;
     m_percentUpdates = 0;
@@ -107,8 +134,7 @@ void CFeedStore::Clear() {
 }
 
 CSeries& CFeedStore::Find(const char* symbol, float interval) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &interval, sizeof bits);
+    const uint32_t bits = IntervalBits(interval);
     symbol = symbol != nullptr ? symbol : "";
     if (m_last != nullptr && m_last->Key().intervalBits == bits &&
         SameText(m_last->Key().symbol, symbol)) {
@@ -120,7 +146,7 @@ CSeries& CFeedStore::Find(const char* symbol, float interval) {
         return *m_last;
     }
     SeriesKey key = SeriesKey::Of(symbol, interval);
-    const auto it = m_series.emplace(key, CSeries(key, m_keepRows)).first;
+    const auto it = m_series.emplace(key, CSeries(key, m_keepRows.load())).first;
     m_index.Insert(it->first.symbol, bits, &it->second);
     m_last = &it->second;
     return *m_last;
@@ -128,7 +154,7 @@ CSeries& CFeedStore::Find(const char* symbol, float interval) {
 
 void CFeedStore::RequireUserIDPassword() {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     ++m_requireCount;
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnRequireUserIDPassword();
@@ -137,7 +163,7 @@ void CFeedStore::RequireUserIDPassword() {
 
 void CFeedStore::GetUserIDPassword(char** user, char** password) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     ++m_getCount;
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnGetUserIDPassword();
@@ -149,7 +175,7 @@ void CFeedStore::GetUserIDPassword(char** user, char** password) {
 void CFeedStore::SetupData(const char* symbol, const char* description, float interval, int columns,
                            const char* category, double start) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnSetupData(symbol, description, interval, columns, category, start);
     }
@@ -158,7 +184,7 @@ void CFeedStore::SetupData(const char* symbol, const char* description, float in
 
 void CFeedStore::SetLabel(const char* symbol, float interval, int column, const char* label) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnSetLabel(symbol, interval, column, label);
     }
@@ -167,108 +193,179 @@ void CFeedStore::SetLabel(const char* symbol, float interval, int column, const 
 
 void CFeedStore::SetValue(const char* symbol, float interval, int column, double value) {
     // The streamed rows' calls: while nobody observes the calls one by one,
-    // the thread that owns the pending row keeps its values without the
-    // lock, so that a row takes the lock once, at its commit.
-    const std::thread::id me = std::this_thread::get_id();
-    const char* const name = symbol != nullptr ? symbol : "";
-    uint32_t bits = 0;
-    std::memcpy(&bits, &interval, sizeof bits);
-    if (m_observer.load(std::memory_order_acquire) == nullptr && column >= 1 &&
-        column <= kMaxColumn) {
-        CPendingRow& row = m_row;
-        if (m_rowOwner.load(std::memory_order_relaxed) == me) {
-            if (row.intervalBits == bits &&
-                SameText(std::string_view(row.symbol, row.symbolLength), name) &&
-                row.count < CPendingRow::kMaxValues) {
-                row.columns[row.count] = column;
-                row.values[row.count] = value;
-                ++row.count;
-                return;
-            }
-        } else if (const size_t length = std::strlen(name); length <= CPendingRow::kMaxSymbol) {
-            std::thread::id nobody;
-            if (m_rowOwner.compare_exchange_strong(nobody, me, std::memory_order_acquire)) {
-                row.generation = m_generation.load(std::memory_order_acquire);
+    // the values of a row wait in the queue's free slot, set without the
+    // lock; a call that finds the slot busy, or another series' values
+    // there, goes the general way.
+    if (!m_keptBusy.exchange(true, std::memory_order_acquire)) {
+        bool kept = false;
+        if (m_observer.load(std::memory_order_relaxed) == nullptr && column >= 1 &&
+            column <= kMaxColumn) {
+            const char* const name = symbol != nullptr ? symbol : "";
+            const uint32_t bits = IntervalBits(interval);
+            CKeptRow& row = *m_free;
+            const int values = m_keptValues;
+            if (values == 0) {
+                // A new row; a full queue is handed on the general way first.
+                kept = m_tail - m_head < kKeptRows &&
+                       CopyShortText(name, row.symbol, CKeptRow::kMaxSymbol);
                 row.intervalBits = bits;
                 row.interval = interval;
-                row.symbolLength = static_cast<uint32_t>(length);
-                std::memcpy(row.symbol, name, length + 1);
-                row.columns[0] = column;
-                row.values[0] = value;
-                row.count = 1;
-                return;
+            } else {
+                kept = values < CKeptRow::kMaxValues && row.intervalBits == bits &&
+                       SameText(row.symbol, name);
+            }
+            if (kept) {
+                row.columns[values] = column;
+                row.values[values] = value;
+                m_keptValues = values + 1;
             }
         }
+        m_keptBusy.store(false, std::memory_order_release);
+        if (kept) {
+            return;
+        }
     }
+    SetValueLocked(symbol, interval, column, value);
+}
+
+void CFeedStore::SetValueLocked(const char* symbol, float interval, int column, double value) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnSetValue(symbol, interval, column, value);
     }
     Find(symbol, interval).SetValue(column, value);
 }
 
-void CFeedStore::FlushThreadRow() const {
-    if (m_rowOwner.load(std::memory_order_relaxed) != std::this_thread::get_id()) {
-        return;
+void CFeedStore::CommitKept(CSeries& series, const CKeptRow& row) {
+    double arrival = std::numeric_limits<double>::quiet_NaN();
+    if (!row.history && series.KeepsRows()) {
+        arrival = std::isnan(row.arrival) ? Now() : row.arrival;
     }
-    // A reader that finds its own thread's values pending hands them on as
-    // the calls would have: logically the store held them all along.
+    series.CommitCells(row.columns, row.values, row.count, row.history, arrival);
+}
+
+void CFeedStore::DrainKeptRows() {
+    // The rows arrive as their commits would have had them arrive: nothing
+    // that takes the lock came between, as it would have drained them first.
+    CFeedObserver* const observer = m_observer.load();
+    while (m_head != m_tail) {
+        const CKeptRow& first = m_kept[m_head % kKeptRows];
+        CSeries& series = Find(first.symbol, first.interval);
+        // Consecutive rows are mostly of one series.
+        uint64_t end = m_head + 1;
+        for (; end != m_tail; ++end) {
+            const CKeptRow& row = m_kept[end % kKeptRows];
+            if (row.intervalBits != first.intervalBits || !SameText(first.symbol, row.symbol)) {
+                break;
+            }
+        }
+        if (observer != nullptr) {
+            for (uint64_t k = m_head; k != end; ++k) {
+                const CKeptRow& row = m_kept[k % kKeptRows];
+                for (int i = 0; i < row.count; ++i) {
+                    observer->OnSetValue(row.symbol, row.interval, row.columns[i], row.values[i]);
+                }
+                observer->OnCommitRow(row.symbol, row.interval);
+            }
+        }
+        if (series.KeepsRows() || end - m_head < 3) {
+            for (uint64_t k = m_head; k != end; ++k) {
+                CommitKept(series, m_kept[k % kKeptRows]);
+            }
+        } else {
+            // A series that keeps no rows keeps the last row's cells alone,
+            // so of the rows between the first and the last only the count
+            // and the width remain.
+            CommitKept(series, first);
+            uint64_t history = 0;
+            int width = 0;
+            for (uint64_t k = m_head + 1; k != end - 1; ++k) {
+                const CKeptRow& row = m_kept[k % kKeptRows];
+                history += row.history ? 1 : 0;
+                for (int i = 0; i < row.count; ++i) {
+                    width = std::max(width, row.columns[i]);
+                }
+            }
+            series.CountRows(end - m_head - 2, history, width);
+            CommitKept(series, m_kept[(end - 1) % kKeptRows]);
+        }
+        m_head = end;
+    }
+}
+
+void CFeedStore::FlushKeptRows() const {
     CFeedStore& self = const_cast<CFeedStore&>(*this);
-    const CPendingRow& row = m_row;
-    // A store cleared since has forgotten the series the values were for.
-    if (row.generation == m_generation.load()) {
+    // Whoever holds the slot holds it for a few instructions and never
+    // waits for the lock.
+    while (self.m_keptBusy.exchange(true, std::memory_order_acquire)) {
+        std::this_thread::yield();
+    }
+    self.DrainKeptRows();
+    // A reader that finds values pending hands them on as the calls would
+    // have: logically the store held them all along.
+    if (m_keptValues > 0) {
+        const CKeptRow& row = *m_free;
         CFeedObserver* observer = m_observer.load();
         CSeries& series = self.Find(row.symbol, row.interval);
-        for (int i = 0; i < row.count; ++i) {
+        for (int i = 0; i < m_keptValues; ++i) {
             if (observer != nullptr) {
                 observer->OnSetValue(row.symbol, row.interval, row.columns[i], row.values[i]);
             }
             series.SetValue(row.columns[i], row.values[i]);
         }
+        self.m_keptValues = 0;
     }
-    self.m_rowOwner.store(std::thread::id(), std::memory_order_release);
-}
-
-bool CFeedStore::CommitThreadRow(const char* symbol, float interval) {
-    // The usual commit: of the row the calling thread kept, for its series,
-    // with nobody observing. The series is looked up once for the values and
-    // the commit; anything else goes the general way.
-    const CPendingRow& row = m_row;
-    uint32_t bits = 0;
-    std::memcpy(&bits, &interval, sizeof bits);
-    if (m_rowOwner.load(std::memory_order_relaxed) != std::this_thread::get_id() ||
-        m_observer.load(std::memory_order_relaxed) != nullptr || row.intervalBits != bits ||
-        row.generation != m_generation.load(std::memory_order_relaxed) ||
-        !SameText(std::string_view(row.symbol, row.symbolLength),
-                  symbol != nullptr ? symbol : "")) {
-        return false;
-    }
-    CSeries& series = Find(row.symbol, row.interval);
-    for (int i = 0; i < row.count; ++i) {
-        series.SetValue(row.columns[i], row.values[i]);
-    }
-    m_rowOwner.store(std::thread::id(), std::memory_order_release);
-    series.CommitRow(m_openRequests > 0, Arrival(series));
-    return true;
+    self.m_keptBusy.store(false, std::memory_order_release);
 }
 
 void CFeedStore::CommitRow(const char* symbol, float interval) {
-    std::lock_guard<std::mutex> hold(m_lock);
-    if (CommitThreadRow(symbol, interval)) {
-        return;
+    // The usual commit: of the row kept in the free slot, for its series,
+    // with nobody observing. The row joins the queue without the lock;
+    // anything else goes the general way.
+    if (!m_keptBusy.exchange(true, std::memory_order_acquire)) {
+        bool queued = false;
+        if (m_keptValues > 0 && m_observer.load(std::memory_order_relaxed) == nullptr) {
+            CKeptRow& row = *m_free;
+            if (row.intervalBits == IntervalBits(interval) &&
+                SameText(row.symbol, symbol != nullptr ? symbol : "")) {
+                // Whether the row is history, and when a streamed one
+                // arrived, is what holds at its commit, not when it is
+                // handed on.
+                row.count = m_keptValues;
+                row.history = m_openRequests.load(std::memory_order_relaxed) > 0;
+                row.arrival = !row.history && m_keepRows.load(std::memory_order_relaxed)
+                                  ? Now()
+                                  : std::numeric_limits<double>::quiet_NaN();
+                ++m_tail;
+                m_free = &m_kept[m_tail % kKeptRows];
+                m_keptValues = 0;
+                queued = true;
+            }
+        }
+        m_keptBusy.store(false, std::memory_order_release);
+        if (queued) {
+            return;
+        }
     }
-    FlushThreadRow();
+    CommitRowLocked(symbol, interval);
+}
+
+void CFeedStore::CommitRowLocked(const char* symbol, float interval) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    FlushKeptRows();
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnCommitRow(symbol, interval);
     }
     CSeries& series = Find(symbol, interval);
-    series.CommitRow(m_openRequests > 0, Arrival(series));
+    const bool history = m_openRequests.load() > 0;
+    series.CommitRow(
+        history, !history && series.KeepsRows() ? Now() : std::numeric_limits<double>::quiet_NaN());
 }
 
 void CFeedStore::UpdatePercent(int percent) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     if (CFeedObserver* observer = m_observer.load()) {
         observer->OnUpdatePercent(percent);
     }
@@ -278,37 +375,37 @@ void CFeedStore::UpdatePercent(int percent) {
 
 int CFeedStore::RequireCount() const {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     return m_requireCount;
 }
 
 int CFeedStore::GetCredentialsCount() const {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     return m_getCount;
 }
 
 int CFeedStore::PercentUpdates() const {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     return m_percentUpdates;
 }
 
 int CFeedStore::LastPercent() const {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     return m_lastPercent;
 }
 
 size_t CFeedStore::SeriesCount() const {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     return m_series.size();
 }
 
 void CFeedStore::ForEachSeries(const std::function<void(const CSeries&)>& visit) const {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     for (const auto& [key, series] : m_series) {
         visit(series);
     }
@@ -317,7 +414,7 @@ void CFeedStore::ForEachSeries(const std::function<void(const CSeries&)>& visit)
 bool CFeedStore::WithSeries(const char* symbol, float interval,
                             const std::function<void(const CSeries&)>& visit) const {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushThreadRow();
+    FlushKeptRows();
     auto it = m_series.find(SeriesKey::Of(symbol, interval));
     if (it == m_series.end()) {
         return false;

@@ -1,10 +1,12 @@
 // What libNSTFeed records, and how the program that hosts a plug-in
 // configures it. The seven NSTFeed.h operations all land in the one store
 // returned by FeedStore(). Every member is safe from any thread (one lock).
-// Without an observer, the values of a row are kept by the thread that set
-// them (no lock, one such row at a time) and reach their series with that
-// thread's next call, which takes the lock: for that thread every call has
-// its effect in call order; other threads never see values not committed.
+// Without an observer, the values of a row wait in a slot of their own,
+// set without the lock, and its commit puts the row on a queue of committed
+// rows, also without the lock; every call that takes the lock first hands
+// the queued rows and then the pending values to their series. So every
+// call has its effect in call order, every reader sees every row committed
+// before its call, and other threads never see values not committed.
 #pragma once
 
 #include <atomic>
@@ -55,7 +57,7 @@ class NSTHOST_API CFeedStore {
     void SetObserver(CFeedObserver* observer);
     // The clock that times the arrival of each streamed row while rows are
     // kept, so that a gap fill's rows can be told from live ones; null: the
-    // platform's high-resolution counter.
+    // platform's high-resolution counter. It must not call into the store.
     void SetClock(SteadyClock clock);
     // Rows committed while at least one request is open count as history.
     void BeginRequest();
@@ -90,30 +92,37 @@ class NSTHOST_API CFeedStore {
   private:
     // A series seen for the first time is created (as not announced).
     CSeries& Find(const char* symbol, float interval);
-    // Hands the pending row's values to their series when the calling thread
-    // owns it, and gives the row up; under the lock.
-    void FlushThreadRow() const;
-    // When a row committed now arrives, for a series: NaN for history rows
-    // and series without rows. Under the lock.
-    double Arrival(const CSeries& series) const;
-    // Commits the calling thread's pending row when it is for this series
-    // and nobody observes; false (nothing done) otherwise. Under the lock.
-    bool CommitThreadRow(const char* symbol, float interval);
+    // Hands the queued rows to their series, then the values pending in
+    // the free slot; under the lock.
+    void FlushKeptRows() const;
+    // Hands the queued rows to their series; under the lock, the slot held.
+    void DrainKeptRows();
+    // The clock of arrivals.
+    double Now() const;
+    void SetValueLocked(const char* symbol, float interval, int column, double value);
+    void CommitRowLocked(const char* symbol, float interval);
 
-    // The values of a row that one thread is setting, kept without the lock
-    // until that thread's next call that takes it.
-    struct CPendingRow {
+    // A row set without the lock: pending in the queue's free slot, queued
+    // from its commit until the next call that takes the lock.
+    struct CKeptRow {
         static constexpr size_t kMaxSymbol = 47;
         static constexpr int kMaxValues = 16;
-        uint64_t generation = 0;
         uint32_t intervalBits = 0;
         float interval = 0.0f;
-        uint32_t symbolLength = 0;
         int count = 0;
+        bool history = false;
+        // When the row was committed; NaN: not taken (a history row, or the
+        // store kept no rows then).
+        double arrival = 0.0;
         char symbol[kMaxSymbol + 1] = {};
         int columns[kMaxValues] = {};
         double values[kMaxValues] = {};
     };
+    // Rows queued before a call hands them on: the lock is taken once for
+    // so many rows while nobody reads.
+    static constexpr uint64_t kKeptRows = 256;
+    // Commits a queued row to its series; under the lock.
+    void CommitKept(CSeries& series, const CKeptRow& row);
 
     mutable std::mutex m_lock;
     std::map<SeriesKey, CSeries> m_series;
@@ -126,20 +135,24 @@ class NSTHOST_API CFeedStore {
     // The series of the previous call: consecutive calls nearly always name
     // the same series, and map nodes stay where they are.
     CSeries* m_last = nullptr;
-    // Read without the lock by SetValue's fast path.
+    // Read without the lock by the fast paths.
     std::atomic<CFeedObserver*> m_observer{nullptr};
-    // Written only by the thread that owns it (m_rowOwner; none: the
-    // default id), which claims it without the lock and gives it up under it.
-    CPendingRow m_row;
-    std::atomic<std::thread::id> m_rowOwner{};
-    // Counts the Clear calls: values a thread kept from before one are
-    // dropped with the series they were for.
-    std::atomic<uint64_t> m_generation{0};
+    // The queue of kept rows and the free slot after it, held by whoever
+    // sets m_keptBusy: the fast paths try once and go the general way when
+    // it is held; the lock's holders wait for it. Rows [m_head, m_tail) are
+    // queued; m_keptValues values are pending in slot m_tail, m_free.
+    std::atomic<bool> m_keptBusy{false};
+    uint64_t m_head = 0;
+    uint64_t m_tail = 0;
+    int m_keptValues = 0;
+    CKeptRow m_kept[kKeptRows];
+    CKeptRow* m_free = m_kept;
+    // Written under the lock, read by the commits without it.
+    std::atomic<bool> m_keepRows{true};
+    std::atomic<SteadyClock> m_clock{nullptr};
+    std::atomic<int> m_openRequests{0};
     std::string m_user;
     std::string m_password;
-    bool m_keepRows = true;
-    SteadyClock m_clock = nullptr;
-    int m_openRequests = 0;
     int m_requireCount = 0;
     int m_getCount = 0;
     int m_percentUpdates = 0;

@@ -2,35 +2,40 @@
 #include "host/NSTFeed.h"
 #include "host/feed_store.h"
 
+namespace {
+// Looked up once: each streamed value is a call of its own.
+nsthost::CFeedStore& g_store = nsthost::FeedStore();
+}  // namespace
+
 extern "C" {
 
 void RequireUserIDPassword(void) {
-    nsthost::FeedStore().RequireUserIDPassword();
+    g_store.RequireUserIDPassword();
 }
 
 void GetUserIDPassword(char** userId, char** password) {
-    nsthost::FeedStore().GetUserIDPassword(userId, password);
+    g_store.GetUserIDPassword(userId, password);
 }
 
 void NSTSETUPDATA(const char* symbol, const char* description, float interval, int columns,
                   const char* category, double startDate) {
-    nsthost::FeedStore().SetupData(symbol, description, interval, columns, category, startDate);
+    g_store.SetupData(symbol, description, interval, columns, category, startDate);
 }
 
 void NSTSETLABEL(const char* symbol, float interval, int column, const char* label) {
-    nsthost::FeedStore().SetLabel(symbol, interval, column, label);
+    g_store.SetLabel(symbol, interval, column, label);
 }
 
 void NSTSETVALUE(const char* symbol, float interval, int column, double value) {
-    nsthost::FeedStore().SetValue(symbol, interval, column, value);
+    g_store.SetValue(symbol, interval, column, value);
 }
 
 void NSTCOMMITROW(const char* symbol, float interval) {
-    nsthost::FeedStore().CommitRow(symbol, interval);
+    g_store.CommitRow(symbol, interval);
 }
 
 void UpdatePercent(int percent) {
-    nsthost::FeedStore().UpdatePercent(percent);
+    g_store.UpdatePercent(percent);
 }
 
 }  // extern "C"

@@ -93,16 +93,44 @@ void CSeries::CommitRow(bool history, double arrival) {
         ++m_historyRows;
     }
     if (m_keepRows) {
-        const bool filled = !history && JudgeArrival(date, arrival);
-        m_rows.push_back(
-            {m_cells.size(), static_cast<uint32_t>(m_pending.size()), history, filled});
-        m_cells.insert(m_cells.end(), m_pending.begin(), m_pending.end());
+        StoreRow(date, history, arrival);
     }
     // The row becomes the last one by a swap, not a copy; the buffers keep
     // their capacity, so a steady stream of rows allocates nothing here once
     // the widest row has been seen.
     m_lastValues.swap(m_pending);
-    m_pending.assign(m_lastValues.size(), kUnset);
+    m_pending.resize(m_lastValues.size());
+    std::fill(m_pending.begin(), m_pending.end(), kUnset);
+}
+
+void CSeries::StoreRow(double date, bool history, double arrival) {
+    const bool filled = !history && JudgeArrival(date, arrival);
+    m_rows.push_back({m_cells.size(), static_cast<uint32_t>(m_pending.size()), history, filled});
+    m_cells.insert(m_cells.end(), m_pending.begin(), m_pending.end());
+}
+
+void CSeries::CommitCells(const int* columns, const double* values, int count, bool history,
+                          double arrival) {
+    double* cells = m_pending.data();
+    size_t width = m_pending.size();
+    for (int i = 0; i < count; ++i) {
+        const size_t column = static_cast<size_t>(columns[i]);
+        if (width < column) {
+            WidenRow(columns[i]);
+            cells = m_pending.data();
+            width = m_pending.size();
+        }
+        cells[column - 1] = values[i];
+    }
+    CommitRow(history, arrival);
+}
+
+void CSeries::CountRows(uint64_t rows, uint64_t historyRows, int width) {
+    m_rowCount += rows;
+    m_historyRows += historyRows;
+    if (m_pending.size() < static_cast<size_t>(width)) {
+        WidenRow(width);
+    }
 }
 
 const std::string& CSeries::Label(int column) const {

@@ -68,6 +68,16 @@ class NSTHOST_API CSeries {
     // that has one and a date is judged as live or gap-filled when rows are
     // kept. NaN: not judged.
     void CommitRow(bool history, double arrival = std::numeric_limits<double>::quiet_NaN());
+    // Sets count cells (columns from 1 up to kMaxColumn) and commits the
+    // row as CommitRow does, in one call: a row kept while it was set
+    // arrives so.
+    void CommitCells(const int* columns, const double* values, int count, bool history,
+                     double arrival);
+    // For a series that keeps no rows: counts rows committed between the
+    // last row and the next, whose cells would be kept by nobody (rows of
+    // them, historyRows of them history, the widest with a cell in column
+    // width). The next row must be committed after.
+    void CountRows(uint64_t rows, uint64_t historyRows, int width);
 
     const SeriesKey& Key() const { return m_key; }
     bool Announced() const { return m_announcements > 0; }
@@ -101,6 +111,8 @@ class NSTHOST_API CSeries {
   private:
     // Makes the row under construction columns wide, the new cells unset.
     void WidenRow(int columns);
+    // Stores the row under construction (rows are kept).
+    void StoreRow(double date, bool history, double arrival);
     // Marks the row about to be stored as filled or not, from its lag.
     bool JudgeArrival(double date, double arrival);
 

@@ -262,6 +262,10 @@ TEST_F(FeedStoreTest, KeptValuesTakeEffectInCallOrder) {
         NSTSETVALUE(longName.c_str(), 5.0f, column, column);
     }
     NSTCOMMITROW(longName.c_str(), 5.0f);
+    for (int column = 1; column <= 20; ++column) {
+        NSTSETVALUE("WWW", 5.0f, column, column);
+    }
+    NSTCOMMITROW("WWW", 5.0f);
     NSTCOMMITROW("BBB", 5.0f);
     FeedStore().WithSeries("AAA", 5.0f, [](const CSeries& s) {
         EXPECT_EQ(s.LastValues(), (std::vector<double>{1.0, 3.0}));
@@ -270,10 +274,14 @@ TEST_F(FeedStoreTest, KeptValuesTakeEffectInCallOrder) {
     FeedStore().WithSeries("BBB", 5.0f, [](const CSeries& s) {
         EXPECT_EQ(s.LastValues(), (std::vector<double>{9.0}));
     });
-    FeedStore().WithSeries(longName.c_str(), 5.0f, [](const CSeries& s) {
-        ASSERT_EQ(s.LastValues().size(), 20u);
-        EXPECT_EQ(s.LastValues()[19], 20.0);
-    });
+    for (const char* wide : {longName.c_str(), "WWW"}) {
+        FeedStore().WithSeries(wide, 5.0f, [](const CSeries& s) {
+            EXPECT_EQ(s.RowCount(), 1u);
+            ASSERT_EQ(s.LastValues().size(), 20u);
+            EXPECT_EQ(s.LastValues()[0], 1.0);
+            EXPECT_EQ(s.LastValues()[19], 20.0);
+        });
+    }
 
     // A commit of another series than the kept values' leaves them to
     // their own row.
@@ -300,8 +308,78 @@ TEST_F(FeedStoreTest, KeptValuesTakeEffectInCallOrder) {
                            [](const CSeries& s) { EXPECT_TRUE(s.LastValues().empty()); });
 }
 
+// Rows queued at their commit reach their series as they were when
+// committed: more rows than the queue holds, history while a request was
+// open, a row wider than the others among them, rows kept or only counted,
+// and an observer installed later sees only the rows after it.
+TEST_F(FeedStoreTest, QueuedRowsArriveAsCommitted) {
+    class CCounter : public CFeedObserver {
+      public:
+        void OnSetValue(const char*, float, int, double) override { ++values; }
+        void OnCommitRow(const char*, float) override { ++commits; }
+        int values = 0;
+        int commits = 0;
+    };
+    struct Case {
+        const char* what;
+        int rows;
+        bool keepRows;
+        bool inRequest;
+        int observedRows;  // committed after the observer is installed
+    } cases[] = {
+        {"a few rows", 3, true, false, 0},
+        {"more rows than the queue holds", 1000, true, false, 0},
+        {"counted only", 1000, false, false, 0},
+        {"history rows handed on after the request", 100, true, true, 0},
+        {"history rows counted only", 1000, false, true, 0},
+        {"observed after queued rows", 100, true, false, 5},
+    };
+    for (const Case& c : cases) {
+        FeedStore().Clear();
+        FeedStore().SetKeepRows(c.keepRows);
+        CCounter counter;
+        if (c.inRequest) {
+            FeedStore().BeginRequest();
+        }
+        const int rows = c.rows + c.observedRows;
+        for (int i = 0; i < rows; ++i) {
+            if (i == c.rows) {
+                FeedStore().SetObserver(&counter);
+            }
+            NSTSETVALUE("QQQ", 1.0f, 1, 40000.0 + i);
+            NSTSETVALUE("QQQ", 1.0f, 2, i);
+            if (i == rows / 2) {
+                NSTSETVALUE("QQQ", 1.0f, 3, 7.0);  // widens the rows after it
+            }
+            NSTCOMMITROW("QQQ", 1.0f);
+        }
+        if (c.inRequest) {
+            FeedStore().EndRequest();
+        }
+        FeedStore().SetObserver(nullptr);
+        EXPECT_EQ(counter.commits, c.observedRows) << c.what;
+        EXPECT_EQ(counter.values, 2 * c.observedRows) << c.what;
+        EXPECT_TRUE(FeedStore().WithSeries("QQQ", 1.0f, [&](const CSeries& s) {
+            EXPECT_EQ(s.RowCount(), static_cast<uint64_t>(rows)) << c.what;
+            EXPECT_EQ(s.HistoryRowCount(), c.inRequest ? static_cast<uint64_t>(rows) : 0u)
+                << c.what;
+            EXPECT_EQ(s.FirstDate(), 40000.0) << c.what;
+            EXPECT_EQ(s.LastDate(), 40000.0 + rows - 1) << c.what;
+            ASSERT_EQ(s.LastValues().size(), 3u) << c.what;
+            EXPECT_EQ(s.LastValues()[1], rows - 1.0) << c.what;
+            EXPECT_TRUE(std::isnan(s.LastValues()[2])) << c.what;
+            ASSERT_EQ(s.StoredRows(), c.keepRows ? static_cast<size_t>(rows) : 0u) << c.what;
+            if (c.keepRows) {
+                EXPECT_EQ(s.Row(rows / 2).cells[1], rows / 2) << c.what;
+                EXPECT_EQ(s.Row(rows / 2).cells[2], 7.0) << c.what;
+            }
+        })) << c.what;
+    }
+}
+
 // Rows built on several threads at once without an observer: every row
-// complete, in its own series.
+// complete, in its own series, and a reader meanwhile never sees part of a
+// row or a count that goes back.
 TEST_F(FeedStoreTest, RowsFromManyThreadsWithoutAnObserver) {
     FeedStore().SetKeepRows(false);
     std::vector<std::thread> threads;
@@ -315,8 +393,20 @@ TEST_F(FeedStoreTest, RowsFromManyThreadsWithoutAnObserver) {
             }
         });
     }
-    for (int i = 0; i < 50; ++i) {
+    uint64_t seen[4] = {};
+    for (int i = 0; i < 200; ++i) {
         SummaryText(FeedStore());
+        for (int t = 0; t < 4; ++t) {
+            const std::string symbol = "T" + std::to_string(t);
+            FeedStore().WithSeries(symbol.c_str(), 1.0f, [&](const CSeries& s) {
+                EXPECT_GE(s.RowCount(), seen[t]);
+                seen[t] = s.RowCount();
+                if (s.RowCount() > 0) {
+                    EXPECT_EQ(s.LastValues(),
+                              (std::vector<double>{s.RowCount() - 1.0, static_cast<double>(t)}));
+                }
+            });
+        }
     }
     for (auto& thread : threads) {
         thread.join();
