@@ -23,8 +23,9 @@
 # without the timings of an earlier run (a clean clone) CTest starts the
 # costliest tests first, so that a long test does not start last and leave the
 # other processors idle at the end. A Windows program runs all its tests at
-# once: WINDOWS_COST is its whole run's seconds (the largest of its calls). The Windows build runs a program under wine only where WINDOWS names
-# it: wine takes seconds to start a program, so each runs once as the test
+# once: WINDOWS_COST is its whole run's seconds (the largest of its calls).
+# The Windows build runs a program under wine only where WINDOWS names it:
+# wine takes seconds to start a program, so each runs once as the test
 # windows.<program>; calls that name the same program add their sources
 # (WINDOWS_SOURCES, else SOURCES) to it, and WINDOWS_EXCLUDE leaves single
 # tests out. Where the 32-bit side of wine cannot run here, the x86 build's
