@@ -9,17 +9,23 @@
 #     [DEFINITIONS <name=value>...]
 #     [DEPENDS <target>...]         programs the tests start: built first
 #     [PREFIX <text>]               put before every test name
-#     [TIMEOUT <seconds>] [LABELS <label>...] [RESOURCE_LOCK <name>]
+#     [TIMEOUT <seconds>] [COST <seconds>] [LABELS <label>...] [RESOURCE_LOCK <name>]
 #     [ENVIRONMENT <name=value>...]
 #     [EMULATOR <program>]          runs the program and its listing through it
-#     [GROUP FILTER <filter> [TIMEOUT <s>] [LABELS <label>...] [RESOURCE_LOCK <name>]]...
+#     [GROUP FILTER <filter> [TIMEOUT <s>] [COST <s>] [LABELS <label>...]
+#            [RESOURCE_LOCK <name>]]...
 #     [WINDOWS <program> [WINDOWS_SOURCES <file>...] [WINDOWS_EXCLUDE <test>...]
-#                        [WINDOWS_TIMEOUT <seconds>]])
+#                        [WINDOWS_TIMEOUT <seconds>] [WINDOWS_COST <seconds>]])
 #
 # The POSIX build lists every test of the program with CTest, once per GROUP
-# (each a gtest filter with its own time limit, labels and lock) or once for
-# all. The Windows build runs a program under wine only where WINDOWS names
-# it: wine takes seconds to start a program, so each runs once as the test
+# (each a gtest filter with its own time limit, cost, labels and lock) or once
+# for all. COST is about the longest test's seconds in the slowest preset:
+# without the timings of an earlier run (a clean clone) CTest starts the
+# costliest tests first, so that a long test does not start last and leave the
+# other processors idle at the end. A Windows program runs all its tests at
+# once: WINDOWS_COST is its whole run's seconds (the largest of its calls).
+# The Windows build runs a program under wine only where WINDOWS names it:
+# wine takes seconds to start a program, so each runs once as the test
 # windows.<program>; calls that name the same program add their sources
 # (WINDOWS_SOURCES, else SOURCES) to it, and WINDOWS_EXCLUDE leaves single
 # tests out. Where the 32-bit side of wine cannot run here, the x86 build's
@@ -69,7 +75,7 @@ unset(launcher)
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _orvella_share_gtest_pch)
 
 function(orvella_add_gtest name)
-    set(one PREFIX TIMEOUT RESOURCE_LOCK EMULATOR WINDOWS WINDOWS_TIMEOUT)
+    set(one PREFIX TIMEOUT COST RESOURCE_LOCK EMULATOR WINDOWS WINDOWS_TIMEOUT WINDOWS_COST)
     set(many SOURCES LIBRARIES DEFINITIONS DEPENDS LABELS ENVIRONMENT
              WINDOWS_SOURCES WINDOWS_EXCLUDE)
     # Everything from the first GROUP on describes the groups.
@@ -134,17 +140,17 @@ function(orvella_add_gtest name)
             list(APPEND group ${word})
             continue()
         endif()
-        cmake_parse_arguments(G "" "FILTER;TIMEOUT;RESOURCE_LOCK" "LABELS" ${group})
+        cmake_parse_arguments(G "" "FILTER;TIMEOUT;COST;RESOURCE_LOCK" "LABELS" ${group})
         if(G_UNPARSED_ARGUMENTS)
             message(FATAL_ERROR "orvella_add_gtest(${name}): unknown group arguments ${G_UNPARSED_ARGUMENTS}")
         endif()
-        foreach(setting TIMEOUT RESOURCE_LOCK LABELS)
+        foreach(setting TIMEOUT COST RESOURCE_LOCK LABELS)
             if(NOT DEFINED G_${setting})
                 set(G_${setting} ${ARG_${setting}})
             endif()
         endforeach()
         set(properties)
-        foreach(setting TIMEOUT RESOURCE_LOCK LABELS)
+        foreach(setting TIMEOUT COST RESOURCE_LOCK LABELS)
             if(G_${setting})
                 list(APPEND properties ${setting} "${G_${setting}}")
             endif()
@@ -213,6 +219,10 @@ macro(_orvella_windows_gtest program)
     if(NOT longest OR timeout GREATER longest)
         set_property(TARGET ${program} PROPERTY ORVELLA_GTEST_TIMEOUT ${timeout})
     endif()
+    get_property(cost TARGET ${program} PROPERTY ORVELLA_GTEST_COST)
+    if(ARG_WINDOWS_COST AND (NOT cost OR ARG_WINDOWS_COST GREATER cost))
+        set_property(TARGET ${program} PROPERTY ORVELLA_GTEST_COST ${ARG_WINDOWS_COST})
+    endif()
     get_property(pending GLOBAL PROPERTY ORVELLA_WINDOWS_GTESTS_DEFERRED)
     if(NOT pending)
         set_property(GLOBAL PROPERTY ORVELLA_WINDOWS_GTESTS_DEFERRED ON)
@@ -225,6 +235,7 @@ function(_orvella_register_windows_gtests)
     foreach(program IN LISTS programs)
         get_property(exclude TARGET ${program} PROPERTY ORVELLA_GTEST_EXCLUDE)
         get_property(timeout TARGET ${program} PROPERTY ORVELLA_GTEST_TIMEOUT)
+        get_property(cost TARGET ${program} PROPERTY ORVELLA_GTEST_COST)
         set(filter)
         if(exclude)
             list(JOIN exclude ":" filter)
@@ -233,6 +244,9 @@ function(_orvella_register_windows_gtests)
         add_test(NAME windows.${program} COMMAND ${program} --gtest_brief=1 ${filter}
                  WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
         set_tests_properties(windows.${program} PROPERTIES TIMEOUT ${timeout})
+        if(cost)
+            set_tests_properties(windows.${program} PROPERTIES COST ${cost})
+        endif()
     endforeach()
 endfunction()
 
