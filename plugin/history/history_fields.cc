@@ -126,7 +126,11 @@ bool CutTickLine(std::wstring_view line, CTickFields* fields) {
     if (!complete || fields->date.size() < kShortestDateField) {
         return false;
     }
-    reader.Next(&fields->conditions);
+    // The field is a letter or two: looked at in place, without a library
+    // search.
+    std::wstring_view conditions;
+    reader.Next(&conditions);
+    fields->extended = std::find(conditions.begin(), conditions.end(), L'E') != conditions.end();
     fields->numbersRead = read[0] && read[1] && read[2] && read[3] && read[4] && read[5];
     return true;
 }
@@ -157,9 +161,10 @@ const wchar_t* ReadUsualTickLine(const wchar_t* at, const wchar_t* textEnd, CLin
         }
         ++at;
     }
-    // F6 is not used: any text up to its comma.
+    // F6 is not used: any text up to its comma. The rare characters ('\0'
+    // and '!', and also blanks and line ends) all lie at or below '!'.
     const wchar_t* const skipped = at;
-    while (*at != L',' && *at != L'\n') {
+    while (*at != L',' && static_cast<unsigned>(*at) > L'!') {
         ++at;
     }
     if (at == skipped || *at != L',') {
@@ -169,20 +174,24 @@ const wchar_t* ReadUsualTickLine(const wchar_t* at, const wchar_t* textEnd, CLin
         (at = ReadPlainNumber(at + 1, &fields->type4Size)) == nullptr) {
         return nullptr;
     }
-    // F9 runs to the next comma or through the line feed, as the field
-    // reader cuts it; a run of commas before it would make the reader skip.
-    const wchar_t* const conditions = ++at;
+    // F9 runs to the next comma or the line feed, as the field reader cuts
+    // it; a run of commas before it would make the reader skip. Then the
+    // rest of the line.
+    ++at;
     if (*at == L',') {
         return nullptr;
     }
-    while (*at != L',' && *at != L'\n') {
-        ++at;
+    bool extended = false;
+    for (; *at != L',' && *at != L'\n'; ++at) {
+        if (*at == L'\0' || *at == L'!') {
+            return nullptr;
+        }
+        extended |= *at == L'E';
     }
-    const wchar_t* const conditionsEnd = *at == L'\n' ? at + 1 : at;
-    fields->conditions =
-        std::wstring_view(conditions, static_cast<size_t>(conditionsEnd - conditions));
-    while (*at != L'\n') {
-        ++at;
+    for (; *at != L'\n'; ++at) {
+        if (*at == L'\0' || *at == L'!') {
+            return nullptr;
+        }
     }
     ++at;
     if (static_cast<size_t>(at - start) > kMaxFeedLineChars + 1) {
@@ -190,6 +199,7 @@ const wchar_t* ReadUsualTickLine(const wchar_t* at, const wchar_t* textEnd, CLin
     }
     fields->numbersRead = true;
     fields->dayVolumeRead = true;
+    fields->extended = extended;
     return at;
 }
 

@@ -178,16 +178,17 @@ bool NextDateField(CFieldReader& fields, std::wstring_view* date);
 // The fields of a tick line that the parser uses: F1 trade price, F2 trade
 // size, F3 the day's volume after the trade, F4 and F7 tick-type-2 price and
 // size, F5 and F8 tick-type-4 price and size, F9 the trade's conditions (the
-// last field, which may be missing; it then is empty).
+// last field, which may be missing).
 struct CTickFields {
     std::wstring_view date;
-    std::wstring_view conditions;
     double price = 0, size = 0, dayVolume = 0;
     double type2Price = 0, type4Price = 0, type2Size = 0, type4Size = 0;
     // Each of the six values that can reach the host is a finite number.
     bool numbersRead = false;
     // The day's volume, which only tells trades apart, is one.
     bool dayVolumeRead = false;
+    // F9 holds an 'E': an extended trade.
+    bool extended = false;
 };
 
 // Cuts a tick line (ending with its line feed) into *fields with a
@@ -199,8 +200,9 @@ bool CutTickLine(std::wstring_view line, CTickFields* fields);
 // "YYYY-MM-DD HH:MM:SS,F1,...,F8,F9" in one pass, the fields' ends found
 // while their digits are read. The text must hold a line feed before
 // textEnd. Only a line that CutTickLine cuts alike, whose seven numbers are
-// plain (ReadPlainNumber), whose date day reads to a valid moment and which
-// is at most kMaxFeedLineChars long is taken: it returns the line's end
+// plain (ReadPlainNumber), whose date reads to a valid moment, which holds
+// no zero byte and no '!' (the end message's mark) and which is at most
+// kMaxFeedLineChars long is taken: it returns the line's end
 // (past its line feed) with *fields, *parts and *when as CutTickLine and
 // day->Read give them. Any other line gives nullptr, and the caller reads it
 // the general way; day may then have taken the line's day.

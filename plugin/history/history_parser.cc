@@ -167,12 +167,10 @@ bool ReadLineDate(CHistoryData& data, std::wstring_view line, std::wstring_view 
     return false;
 }
 
-// True when the line's conditions mark an extended trade and the setting
-// leaves such trades out. The field is a letter or two: looked at in place,
-// without a library search.
-bool LeftOut(std::wstring_view conditions) {
-    return Globals().extendedTradesEnabled == 0 &&
-           std::find(conditions.begin(), conditions.end(), L'E') != conditions.end();
+// True when the line is an extended trade and the setting leaves such
+// trades out.
+bool LeftOut(const CTickFields& tick) {
+    return tick.extended && Globals().extendedTradesEnabled == 0;
 }
 
 // Hands a tick line that was read over to the host series.
@@ -214,7 +212,7 @@ void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line
         LogMalformedLine(data, line);
         return;
     }
-    if (LeftOut(tick.conditions)) {
+    if (LeftOut(tick)) {
         return;
     }
     CDateFieldParts parts;
@@ -362,11 +360,7 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     // Lines are read where they lie in the chunk; only a line that began in
     // an earlier chunk is completed in the pending text first. So each chunk
     // is scanned once and the pending text only ever holds the incomplete
-    // last line, which has no line feed. A zero byte and the end message are
-    // rare: the chunk is searched for each once (a fast search over all of
-    // it), and its lines only when it holds one of them.
-    const bool chunkHoldsRare =
-        chunk.find(L'\0') != std::wstring_view::npos || chunk.find(L'!') != std::wstring_view::npos;
+    // last line, which has no line feed.
     size_t position = 0;
     if (data.m_bSkippingLongLine || !data.m_strPending.empty()) {
         const size_t newline = chunk.find(L'\n');
@@ -391,9 +385,11 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     }
     // The lines up to the chunk's last line feed are complete: their text
     // ends with a line feed, which bounds every scan of a line. A tick line
-    // in the usual layout is read in one pass that also finds its end; any
-    // other line, or any line of a chunk with a rare character, is cut off
-    // at its line feed first.
+    // in the usual layout is read in one pass that also finds its end (and
+    // holds no zero byte and no '!'); any other line is cut off at its line
+    // feed first. A zero byte and the end message are rare: the rest of the
+    // chunk is searched for each once (a fast search over all of it) when the
+    // first such line comes, and its lines only when it holds one of them.
     const size_t lastNewline = chunk.rfind(L'\n');
     if (lastNewline == std::wstring_view::npos || lastNewline < position) {
         KeepPending(data, chunk.substr(position));
@@ -401,25 +397,31 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     }
     const wchar_t* at = chunk.data() + position;
     const wchar_t* const linesEnd = chunk.data() + lastNewline + 1;
-    const bool usualTicks = family == Family::kTick && !chunkHoldsRare;
+    const bool ticks = family == Family::kTick;
+    std::optional<bool> restHoldsRare;
     while (at != linesEnd) {
-        if (usualTicks) {
+        if (ticks) {
             CTickFields tick;
             CDateFieldParts parts;
             HostDate when;
             if (const wchar_t* const end =
                     ReadUsualTickLine(at, linesEnd, &data.m_lineDay, &tick, &parts, &when)) {
-                if (!LeftOut(tick.conditions)) {
+                if (!LeftOut(tick)) {
                     WriteTick(data, rows, tick, parts, when);
                 }
                 at = end;
                 continue;
             }
         }
+        if (!restHoldsRare) {
+            const std::wstring_view rest = chunk.substr(static_cast<size_t>(at - chunk.data()));
+            restHoldsRare = rest.find(L'\0') != std::wstring_view::npos ||
+                            rest.find(L'!') != std::wstring_view::npos;
+        }
         const wchar_t* const newline =
             std::wmemchr(at, L'\n', static_cast<size_t>(linesEnd - at)) + 1;
         if (!HandleLine(data, family, rows,
-                        std::wstring_view(at, static_cast<size_t>(newline - at)), chunkHoldsRare)) {
+                        std::wstring_view(at, static_cast<size_t>(newline - at)), *restHoldsRare)) {
             return;
         }
         at = newline;
