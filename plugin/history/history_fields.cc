@@ -150,20 +150,24 @@ const wchar_t* ReadUsualTickLine(const wchar_t* at, const wchar_t* textEnd, CLin
     if (!day->Read(fields->date, parts, when) || when->status != kDateValid) {
         return nullptr;
     }
-    // Each number ends at its comma, which it steps over; the digit loops
-    // stop at the line feed at the latest.
+    // Each number ends at its comma; the digit loops stop at the line feed
+    // at the latest.
     at += kDateChars + 1;
-    double* const numbers[] = {&fields->price, &fields->size, &fields->dayVolume,
-                               &fields->type2Price, &fields->type4Price};
-    for (double* const number : numbers) {
-        if ((at = ReadPlainNumber(at, number)) == nullptr) {
-            return nullptr;
-        }
+    if ((at = ReadPlainNumber(at, &fields->price)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->size)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->dayVolume)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->type2Price)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->type4Price)) == nullptr) {
+        return nullptr;
+    }
+    ++at;
+    // F6 is not used: any text up to its comma, most often digits. The rare
+    // characters ('\0' and '!', and also blanks and line ends) all lie at or
+    // below '!'.
+    const wchar_t* const skipped = at;
+    while (static_cast<unsigned>(*at) - L'0' <= 9) {
         ++at;
     }
-    // F6 is not used: any text up to its comma. The rare characters ('\0'
-    // and '!', and also blanks and line ends) all lie at or below '!'.
-    const wchar_t* const skipped = at;
     while (*at != L',' && static_cast<unsigned>(*at) > L'!') {
         ++at;
     }
