@@ -47,10 +47,13 @@ inline const wchar_t* ReadPlainNumber(const wchar_t* at, double* value) {
         fraction = static_cast<int>(at - point);
         digits += fraction;
     }
-    if (*at != L',' || digits == 0 || digits > 15) {
+    // One test for 1 to 15 digits; so many fit a signed integer, whose
+    // conversion needs no test of the top bit.
+    if (*at != L',' || static_cast<unsigned>(digits - 1) > 14) {
         return nullptr;
     }
-    const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    const double magnitude =
+        static_cast<double>(static_cast<int64_t>(mantissa)) / kPowersOfTen[fraction];
     *value = negative ? -magnitude : magnitude;
     return at;
 }

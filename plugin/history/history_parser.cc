@@ -399,11 +399,12 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     const wchar_t* const linesEnd = chunk.data() + lastNewline + 1;
     const bool ticks = family == Family::kTick;
     std::optional<bool> restHoldsRare;
+    // Written over by each line that is read.
+    CTickFields tick;
+    CDateFieldParts parts;
+    HostDate when;
     while (at != linesEnd) {
         if (ticks) {
-            CTickFields tick;
-            CDateFieldParts parts;
-            HostDate when;
             if (const wchar_t* const end =
                     ReadUsualTickLine(at, linesEnd, &data.m_lineDay, &tick, &parts, &when)) {
                 if (!LeftOut(tick)) {
