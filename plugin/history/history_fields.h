@@ -218,10 +218,10 @@ bool CutTickLine(std::wstring_view line, CTickFields* fields);
 // while their digits are read. The text must hold a line feed before
 // textEnd. Only a line that CutTickLine cuts alike, whose seven numbers are
 // plain (ReadPlainNumber), whose date reads to a valid moment, which holds
-// no zero byte and no '!' (the end message's mark) and which is at most
-// kMaxFeedLineChars long is taken: it returns the line's end
-// (past its line feed) with *fields, *parts and *when as CutTickLine and
-// day->Read give them. Any other line gives nullptr, and the caller reads it
+// no zero byte and no '!' (the end message's mark) and which has at most
+// kMaxFeedLineChars characters before its line feed is taken: it returns
+// the line's end (past its line feed) with *fields, *parts and *when as
+// CutTickLine and day->Read give them. Any other line gives nullptr, and the caller reads it
 // the general way; day may then have taken the line's day.
 const wchar_t* ReadUsualTickLine(const wchar_t* at, const wchar_t* textEnd, CLineDay* day,
                                  CTickFields* fields, CDateFieldParts* parts, HostDate* when);

@@ -1,6 +1,5 @@
 #include "plugin/history/history_parser.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cwchar>
 #include <initializer_list>
