@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <cwchar>
 
 #include "platform/comma_mask.h"
@@ -79,34 +78,10 @@ bool ReadDateFieldParts(std::wstring_view text, bool withTime, CDateFieldParts* 
 }
 
 bool CLineDay::Read(std::wstring_view text, CDateFieldParts* parts, HostDate* when) {
-    if (text.size() < 19 || !TakeDayOf(text)) {
+    if (text.size() < 19) {
         return false;
     }
-    parts->hour = ExactDigitsAt(text, 11, 2);
-    parts->minute = ExactDigitsAt(text, 14, 2);
-    parts->second = ExactDigitsAt(text, 17, 2);
-    return AtTime(parts, when);
-}
-
-bool CLineDay::ReadUsual(const wchar_t* text, CDateFieldParts* parts, HostDate* when) {
-    if (!TakeDayOf(std::wstring_view(text, 19))) {
-        return false;
-    }
-    // The separators are in place, so each part is its two digits.
-    const auto twoDigits = [text](size_t at) {
-        const unsigned tens = static_cast<unsigned>(text[at]) - L'0';
-        const unsigned ones = static_cast<unsigned>(text[at + 1]) - L'0';
-        return tens <= 9 && ones <= 9 ? static_cast<int>(tens * 10 + ones) : -1;
-    };
-    parts->hour = twoDigits(11);
-    parts->minute = twoDigits(14);
-    parts->second = twoDigits(17);
-    return AtTime(parts, when);
-}
-
-bool CLineDay::TakeDayOf(std::wstring_view text) {
-    // A comparison of a known size, which the compiler does in place.
-    if (!m_bKnown || std::memcmp(m_text, text.data(), sizeof m_text) != 0) {
+    if (!m_bKnown || !std::equal(m_text, m_text + kDayChars, text.data())) {
         m_bKnown = ReadDateFieldParts(text, false, &m_day);
         if (!m_bKnown) {
             return false;
@@ -114,13 +89,12 @@ bool CLineDay::TakeDayOf(std::wstring_view text) {
         std::copy_n(text.data(), kDayChars, m_text);
         m_midnight = DateFromParts(m_day.year, m_day.month, m_day.day, 0, 0, 0);
     }
-    return true;
-}
-
-bool CLineDay::AtTime(CDateFieldParts* parts, HostDate* when) const {
     parts->year = m_day.year;
     parts->month = m_day.month;
     parts->day = m_day.day;
+    parts->hour = ExactDigitsAt(text, 11, 2);
+    parts->minute = ExactDigitsAt(text, 14, 2);
+    parts->second = ExactDigitsAt(text, 17, 2);
     if (parts->hour < 0 || parts->minute < 0 || parts->second < 0) {
         return false;
     }
@@ -173,7 +147,7 @@ const wchar_t* ReadUsualTickLine(const wchar_t* at, const wchar_t* textEnd, CLin
         return nullptr;
     }
     fields->date = std::wstring_view(at, kDateChars);
-    if (!day->ReadUsual(at, parts, when) || when->status != kDateValid) {
+    if (!day->Read(fields->date, parts, when) || when->status != kDateValid) {
         return nullptr;
     }
     // Each number ends at its comma; the digit loops stop at the line feed

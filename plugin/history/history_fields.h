@@ -161,21 +161,7 @@ class CLineDay {
     // and *when their moment (invalid when it names none).
     bool Read(std::wstring_view text, CDateFieldParts* parts, HostDate* when);
 
-    // As Read on the 19 characters at text, whose separators ('-', '-', ' ',
-    // ':', ':') are known to be in place and which are followed by one that
-    // is no digit.
-    bool ReadUsual(const wchar_t* text, CDateFieldParts* parts, HostDate* when);
-
   private:
-    // Makes the day of text (at least 19 characters) the known one, read
-    // only when its first characters differ from the known day's; false
-    // when they are no day.
-    bool TakeDayOf(std::wstring_view text);
-
-    // The known day into *parts, whose time parts were read (-1 for one
-    // that is not its digits), and the moment they name.
-    bool AtTime(CDateFieldParts* parts, HostDate* when) const;
-
     // "YYYY-MM-DD" and the character after it, which must be no digit.
     static constexpr size_t kDayChars = 11;
     wchar_t m_text[kDayChars] = {};
