@@ -5,9 +5,10 @@
 // boundary), and that lines with NUL bytes, over-long lines and values that
 // are no finite numbers are skipped alike however the text is cut. Each line's
 // fields, as the parser reads them (as text or converted while they are cut),
-// are checked against a plain cut at every comma and ReadFiniteNumber, and
-// each line's date as read with the day of the line before against reading
-// it alone.
+// are checked against a plain cut at every comma and ReadFiniteNumber, each
+// line's date as read with the day of the line before against reading it
+// alone, and each tick line the one-pass reader takes against the field
+// reader's cut.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <bit>
@@ -111,22 +112,68 @@ CRunResult Run(const CRequest& request, const std::vector<std::string>& chunks) 
     return result;
 }
 
+bool SameBits(double a, double b) {
+    return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
+
+// A tick line taken by the one-pass reader (it ends at end) reads as the
+// field reader cuts it and as its date field reads on its own, bit for bit;
+// and it is a line the parser would hand to the tick reader.
+void CheckUsualTickLine(std::wstring_view line, const wchar_t* end, const CTickFields& usual,
+                        const CDateFieldParts& parts, const HostDate& when) {
+    FUZZ_CHECK(end == line.data() + line.size());
+    FUZZ_CHECK(line.size() <= kMaxFeedLineChars + 1);
+    FUZZ_CHECK(line.find(L'\0') == std::wstring_view::npos &&
+               line.find(L'!') == std::wstring_view::npos);
+    FUZZ_CHECK(line[0] != L'E' && line[1] != L',');
+    CTickFields cut;
+    FUZZ_CHECK(CutTickLine(line, &cut));
+    FUZZ_CHECK(cut.date == usual.date && cut.numbersRead && cut.dayVolumeRead &&
+               usual.numbersRead && usual.dayVolumeRead && cut.extended == usual.extended);
+    FUZZ_CHECK(
+        SameBits(cut.price, usual.price) && SameBits(cut.size, usual.size) &&
+        SameBits(cut.dayVolume, usual.dayVolume) && SameBits(cut.type2Price, usual.type2Price) &&
+        SameBits(cut.type4Price, usual.type4Price) && SameBits(cut.type2Size, usual.type2Size) &&
+        SameBits(cut.type4Size, usual.type4Size));
+    CDateFieldParts alone;
+    FUZZ_CHECK(ReadDateFieldParts(usual.date, true, &alone));
+    FUZZ_CHECK(parts.year == alone.year && parts.month == alone.month && parts.day == alone.day &&
+               parts.hour == alone.hour && parts.minute == alone.minute &&
+               parts.second == alone.second);
+    const HostDate reference =
+        DateFromParts(alone.year, alone.month, alone.day, alone.hour, alone.minute, alone.second);
+    FUZZ_CHECK(when.status == kDateValid && reference.status == kDateValid &&
+               SameBits(when.value, reference.value));
+}
+
 // Every line of text (up to and including its line feed) is read field by
 // field, as text and as numbers, and compared with cutting it at every comma
 // (a run of commas is one separator) and converting each piece whole. Only
 // the fields a reply line can use are compared, and only in lines short
-// enough to be read, so that the check does not slow the fuzzing down.
+// enough to be read, so that the check does not slow the fuzzing down. Text
+// after the last line feed is no line yet and is left alone.
 void CheckLineFields(std::wstring_view text) {
     constexpr int kFieldsUsed = 12;
     // Each line's first field is also read as a date with its time, the day
     // kept from line to line as the parser keeps it, and compared with
-    // reading it on its own.
+    // reading it on its own; and each line is offered to the one-pass tick
+    // reader, with a day of its own kept likewise and the text that follows
+    // the line in reach.
     CLineDay lineDay;
-    while (!text.empty()) {
-        const size_t newline = text.find(L'\n');
-        const size_t length = newline == std::wstring_view::npos ? text.size() : newline + 1;
-        const std::wstring_view line = text.substr(0, length);
-        text.remove_prefix(length);
+    CLineDay usualDay;
+    // No line feed: npos + 1 is 0.
+    const wchar_t* const linesEnd = text.data() + (text.rfind(L'\n') + 1);
+    for (size_t newline = text.find(L'\n'); newline != std::wstring_view::npos;
+         newline = text.find(L'\n')) {
+        const std::wstring_view line = text.substr(0, newline + 1);
+        text.remove_prefix(newline + 1);
+        CTickFields usual;
+        CDateFieldParts usualParts;
+        HostDate usualWhen;
+        if (const wchar_t* const end = ReadUsualTickLine(line.data(), linesEnd, &usualDay, &usual,
+                                                         &usualParts, &usualWhen)) {
+            CheckUsualTickLine(line, end, usual, usualParts, usualWhen);
+        }
         if (line.size() > kMaxFeedLineChars + 1) {
             continue;
         }
@@ -158,8 +205,7 @@ void CheckLineFields(std::wstring_view text) {
                     const HostDate reference = DateFromParts(
                         alone.year, alone.month, alone.day, alone.hour, alone.minute, alone.second);
                     FUZZ_CHECK(when.status == reference.status &&
-                               std::bit_cast<uint64_t>(when.value) ==
-                                   std::bit_cast<uint64_t>(reference.value));
+                               SameBits(when.value, reference.value));
                 }
             }
             ++compared;
@@ -167,8 +213,7 @@ void CheckLineFields(std::wstring_view text) {
             FUZZ_CHECK(asNumbers.NextNumber(&value, &read));
             double reference = 0;
             FUZZ_CHECK(read == ReadFiniteNumber(piece, &reference));
-            FUZZ_CHECK(!read ||
-                       std::bit_cast<uint64_t>(value) == std::bit_cast<uint64_t>(reference));
+            FUZZ_CHECK(!read || SameBits(value, reference));
         }
         if (compared < kFieldsUsed) {
             FUZZ_CHECK(!asText.Next(&field) && field.empty());

@@ -102,6 +102,111 @@ bool CLineDay::Read(std::wstring_view text, CDateFieldParts* parts, HostDate* wh
     return true;
 }
 
+bool NextDateField(CFieldReader& fields, std::wstring_view* date) {
+    if (!fields.Next(date)) {
+        return false;
+    }
+    // A date has its '-' after the year: looked at before searching for one.
+    const bool isDate =
+        (date->size() > 4 && (*date)[4] == L'-') || date->find(L'-') != std::wstring_view::npos;
+    return isDate || fields.Next(date);
+}
+
+bool CutTickLine(std::wstring_view line, CTickFields* fields) {
+    CFieldReader reader(line);
+    bool read[6] = {};
+    const bool complete = NextDateField(reader, &fields->date) &&
+                          reader.NextNumber(&fields->price, &read[0]) &&
+                          reader.NextNumber(&fields->size, &read[1]) &&
+                          reader.NextNumber(&fields->dayVolume, &fields->dayVolumeRead) &&
+                          reader.NextNumber(&fields->type2Price, &read[2]) &&
+                          reader.NextNumber(&fields->type4Price, &read[3]) && reader.Skip() &&
+                          reader.NextNumber(&fields->type2Size, &read[4]) &&
+                          reader.NextNumber(&fields->type4Size, &read[5]);
+    if (!complete || fields->date.size() < kShortestDateField) {
+        return false;
+    }
+    // The field is a letter or two: looked at in place, without a library
+    // search.
+    std::wstring_view conditions;
+    reader.Next(&conditions);
+    fields->extended = std::find(conditions.begin(), conditions.end(), L'E') != conditions.end();
+    fields->numbersRead = read[0] && read[1] && read[2] && read[3] && read[4] && read[5];
+    return true;
+}
+
+const wchar_t* ReadUsualTickLine(const wchar_t* at, const wchar_t* textEnd, CLineDay* day,
+                                 CTickFields* fields, CDateFieldParts* parts, HostDate* when) {
+    // The date field's separators in place and a comma after it; its digits
+    // are the day's and the time's, which Read checks. So it holds no comma
+    // and no line feed, and the line feed before textEnd comes after it.
+    constexpr size_t kDateChars = 19;
+    const wchar_t* const start = at;
+    if (textEnd - at <= static_cast<std::ptrdiff_t>(kDateChars) || at[4] != L'-' || at[7] != L'-' ||
+        at[10] != L' ' || at[13] != L':' || at[16] != L':' || at[kDateChars] != L',') {
+        return nullptr;
+    }
+    fields->date = std::wstring_view(at, kDateChars);
+    if (!day->Read(fields->date, parts, when) || when->status != kDateValid) {
+        return nullptr;
+    }
+    // Each number ends at its comma; the digit loops stop at the line feed
+    // at the latest.
+    at += kDateChars + 1;
+    if ((at = ReadPlainNumber(at, &fields->price)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->size)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->dayVolume)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->type2Price)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->type4Price)) == nullptr) {
+        return nullptr;
+    }
+    ++at;
+    // F6 is not used: any text up to its comma, most often digits. The rare
+    // characters ('\0' and '!', and also blanks and line ends) all lie at or
+    // below '!'.
+    const wchar_t* const skipped = at;
+    while (static_cast<unsigned>(*at) - L'0' <= 9) {
+        ++at;
+    }
+    while (*at != L',' && static_cast<unsigned>(*at) > L'!') {
+        ++at;
+    }
+    if (at == skipped || *at != L',') {
+        return nullptr;
+    }
+    if ((at = ReadPlainNumber(at + 1, &fields->type2Size)) == nullptr ||
+        (at = ReadPlainNumber(at + 1, &fields->type4Size)) == nullptr) {
+        return nullptr;
+    }
+    // F9 runs to the next comma or the line feed, as the field reader cuts
+    // it; a run of commas before it would make the reader skip. Then the
+    // rest of the line.
+    ++at;
+    if (*at == L',') {
+        return nullptr;
+    }
+    bool extended = false;
+    for (; *at != L',' && *at != L'\n'; ++at) {
+        if (*at == L'\0' || *at == L'!') {
+            return nullptr;
+        }
+        extended |= *at == L'E';
+    }
+    for (; *at != L'\n'; ++at) {
+        if (*at == L'\0' || *at == L'!') {
+            return nullptr;
+        }
+    }
+    ++at;
+    if (static_cast<size_t>(at - start) > kMaxFeedLineChars + 1) {
+        return nullptr;
+    }
+    fields->numbersRead = true;
+    fields->dayVolumeRead = true;
+    fields->extended = extended;
+    return at;
+}
+
 HostDate ParseDateTimeField(std::wstring_view text) {
     CDateFieldParts p;
     if (!ReadDateFieldParts(text, true, &p)) {

@@ -12,10 +12,58 @@
 
 namespace orvella {
 
+// Reads the plain number that begins at at: an optional minus, at most 15
+// digits with at most one point, ended by a comma. Its digits are looked at
+// without a bounds check, so the text must go on past them with a character
+// that is neither a digit nor a point (every reply line ends with its line
+// feed). Where its comma is, with *value set; nullptr for any other field.
+// An exact integer divided by an exact power of ten rounds like the full
+// conversion (ReadFiniteNumber).
+inline const wchar_t* ReadPlainNumber(const wchar_t* at, double* value) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    // Adds the digits from at on to *mantissa (wrapping past 19 digits,
+    // which the caller rejects); where the first other character is.
+    const auto addDigits = [](const wchar_t* from, uint64_t* mantissa) {
+        uint64_t sum = *mantissa;
+        for (unsigned digit; (digit = static_cast<unsigned>(*from) - L'0') <= 9; ++from) {
+            sum = sum * 10 + digit;
+        }
+        *mantissa = sum;
+        return from;
+    };
+    const bool negative = *at == L'-';
+    at += negative ? 1 : 0;
+    // The whole digits, then after a point the fraction's: one test per
+    // digit, no flag carried through the loop.
+    uint64_t mantissa = 0;
+    const wchar_t* const whole = at;
+    at = addDigits(at, &mantissa);
+    int digits = static_cast<int>(at - whole);
+    int fraction = 0;
+    if (*at == L'.') {
+        const wchar_t* const point = ++at;
+        at = addDigits(at, &mantissa);
+        fraction = static_cast<int>(at - point);
+        digits += fraction;
+    }
+    // One test for 1 to 15 digits; so many fit a signed integer, whose
+    // conversion needs no test of the top bit.
+    if (*at != L',' || static_cast<unsigned>(digits - 1) > 14) {
+        return nullptr;
+    }
+    const double magnitude =
+        static_cast<double>(static_cast<int64_t>(mantissa)) / kPowersOfTen[fraction];
+    *value = negative ? -magnitude : magnitude;
+    return at;
+}
+
 // Reads the comma-separated fields of one line in order, from its start on.
 // A field is a run of characters other than the comma, so a run of commas is
 // one separator and no field is empty. Each character is looked at once: a
-// field read as a number is converted while its end is searched for.
+// field read as a number is converted while its end is searched for. The
+// line's last character must be neither a digit nor a point (a reply line
+// ends with its line feed): the digits are read without bounds checks.
 class CFieldReader {
   public:
     explicit CFieldReader(std::wstring_view line)
@@ -51,62 +99,30 @@ class CFieldReader {
             *read = false;
             return false;
         }
-        // The plain price or size ("-12.25", "300": a minus, at most 15
-        // digits, one point) is converted here; an exact integer divided by
-        // an exact power of ten rounds like the full conversion. Anything
-        // else, or a field that does not end at a comma or the line's end,
-        // goes to ReadFiniteNumber whole.
-        static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        const wchar_t* const start = m_at;
-        const bool negative = *m_at == L'-';
-        m_at += negative ? 1 : 0;
-        // The whole digits, then after a point the fraction's: one test per
-        // digit, no flag carried through the loop.
-        uint64_t mantissa = 0;
-        const wchar_t* const whole = m_at;
-        m_at = AddDigits(m_at, &mantissa);
-        int digits = static_cast<int>(m_at - whole);
-        int fraction = 0;
-        if (m_at != m_end && *m_at == L'.') {
-            const wchar_t* const point = ++m_at;
-            m_at = AddDigits(m_at, &mantissa);
-            fraction = static_cast<int>(m_at - point);
-            digits += fraction;
-        }
-        if ((m_at != m_end && *m_at != L',') || digits == 0 || digits > 15) {
-            *read = ReadWholeField(start, value);
+        // The plain price or size is converted here; anything else, or a
+        // field that does not end at a comma, goes to ReadFiniteNumber whole.
+        if (const wchar_t* const comma = ReadPlainNumber(m_at, value)) {
+            m_at = comma;
+            *read = true;
             return true;
         }
-        const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction];
-        *value = negative ? -magnitude : magnitude;
-        *read = true;
+        *read = ReadWholeField(m_at, value);
         return true;
     }
 
   private:
-    // Adds the digits from at on to *mantissa (wrapping past 19 digits, which
-    // the caller rejects); where the first other character, or the line's
-    // end, is.
-    const wchar_t* AddDigits(const wchar_t* at, uint64_t* mantissa) const {
-        uint64_t value = *mantissa;
-        for (; at != m_end; ++at) {
-            const unsigned digit = static_cast<unsigned>(*at) - L'0';
-            if (digit > 9) {
-                break;
-            }
-            value = value * 10 + digit;
-        }
-        *mantissa = value;
-        return at;
-    }
-
-    // Moves past commas; false when the line ends there.
+    // Moves past commas; false when the line ends there. Fields are nearly
+    // always apart by one comma: the loop is rarely entered.
     bool SkipSeparators() {
-        while (m_at != m_end && *m_at == L',') {
-            ++m_at;
+        if (m_at == m_end) {
+            return false;
         }
-        return m_at != m_end;
+        while (*m_at == L',') {
+            if (++m_at == m_end) {
+                return false;
+            }
+        }
+        return true;
     }
 
     // The field from start on read by ReadFiniteNumber; the reader moves to
@@ -153,6 +169,48 @@ class CLineDay {
     CDateFieldParts m_day;
     HostDate m_midnight;
 };
+
+// A reply line's date field is at least "YYYY-MM-DD".
+inline constexpr size_t kShortestDateField = 10;
+
+// The date field: the first field, or the second after a leading field
+// without a '-' (such as a request identifier). False when the line ends
+// before it.
+bool NextDateField(CFieldReader& fields, std::wstring_view* date);
+
+// The fields of a tick line that the parser uses: F1 trade price, F2 trade
+// size, F3 the day's volume after the trade, F4 and F7 tick-type-2 price and
+// size, F5 and F8 tick-type-4 price and size, F9 the trade's conditions (the
+// last field, which may be missing).
+struct CTickFields {
+    std::wstring_view date;
+    double price = 0, size = 0, dayVolume = 0;
+    double type2Price = 0, type4Price = 0, type2Size = 0, type4Size = 0;
+    // Each of the six values that can reach the host is a finite number.
+    bool numbersRead = false;
+    // The day's volume, which only tells trades apart, is one.
+    bool dayVolumeRead = false;
+    // F9 holds an 'E': an extended trade.
+    bool extended = false;
+};
+
+// Cuts a tick line (ending with its line feed) into *fields with a
+// CFieldReader. False when the line has too few fields or a date field
+// shorter than kShortestDateField.
+bool CutTickLine(std::wstring_view line, CTickFields* fields);
+
+// Reads the tick line that begins at at in its usual layout
+// "YYYY-MM-DD HH:MM:SS,F1,...,F8,F9" in one pass, the fields' ends found
+// while their digits are read. The text must hold a line feed before
+// textEnd. Only a line that CutTickLine cuts alike, whose seven numbers are
+// plain (ReadPlainNumber), whose date reads to a valid moment, which holds
+// no zero byte and no '!' (the end message's mark) and which has at most
+// kMaxFeedLineChars characters before its line feed is taken: it returns
+// the line's end (past its line feed) with *fields, *parts and *when as
+// CutTickLine and day->Read give them. Any other line gives nullptr, and the caller reads it
+// the general way; day may then have taken the line's day.
+const wchar_t* ReadUsualTickLine(const wchar_t* at, const wchar_t* textEnd, CLineDay* day,
+                                 CTickFields* fields, CDateFieldParts* parts, HostDate* when);
 
 // The date and time of a field "YYYY-MM-DD HH:MM:SS" as a host date. The
 // status is invalid when the field cannot be read or names no real moment.

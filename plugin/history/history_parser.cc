@@ -1,7 +1,7 @@
 #include "plugin/history/history_parser.h"
 
-#include <algorithm>
 #include <cmath>
+#include <cwchar>
 #include <initializer_list>
 #include <string>
 
@@ -21,8 +21,6 @@ namespace orvella {
 namespace {
 
 enum class Family { kNone, kTick, kIntervalBar, kDayBar };
-
-constexpr size_t kShortestDateField = 10;
 
 Family FamilyOf(std::wstring_view type) {
     if (type == L"HTX" || type == L"HTD" || type == L"HTT") {
@@ -62,19 +60,6 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-// The date field: the first field, or the second after a leading field
-// without a '-' (such as a request identifier). False when the line ends
-// before it.
-bool NextDateField(CFieldReader& fields, std::wstring_view* date) {
-    if (!fields.Next(date)) {
-        return false;
-    }
-    // A date has its '-' after the year: looked at before searching for one.
-    const bool isDate =
-        (date->size() > 4 && (*date)[4] == L'-') || date->find(L'-') != std::wstring_view::npos;
-    return isDate || fields.Next(date);
 }
 
 class CRowWriter {
@@ -181,67 +166,59 @@ bool ReadLineDate(CHistoryData& data, std::wstring_view line, std::wstring_view 
     return false;
 }
 
-// Each line is read once, field by field; all its fields are read before
-// the checks, which then go in this order: enough fields and a date field
-// long enough, the extended-trade filter, a real date and numbers.
-void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line) {
-    // F1 trade price, F2 trade size, F3 the day's volume after the trade,
-    // F4 and F7 tick-type-2 price and size, F5 and F8 tick-type-4 price and
-    // size, F9 the trade's conditions; the last field may be missing (it is
-    // then empty). Every value that can reach the host must be a finite
-    // number; the day's volume only tells trades apart and may be missing.
-    CFieldReader fields(line);
-    std::wstring_view date;
-    std::wstring_view conditions;
-    double price = 0, size = 0, type2Price = 0, type2Size = 0, type4Price = 0, type4Size = 0;
-    double dayVolume = 0;
-    bool read[6] = {};
-    bool readDayVolume = false;
-    const bool complete =
-        NextDateField(fields, &date) && fields.NextNumber(&price, &read[0]) &&
-        fields.NextNumber(&size, &read[1]) && fields.NextNumber(&dayVolume, &readDayVolume) &&
-        fields.NextNumber(&type2Price, &read[2]) && fields.NextNumber(&type4Price, &read[3]) &&
-        fields.Skip() && fields.NextNumber(&type2Size, &read[4]) &&
-        fields.NextNumber(&type4Size, &read[5]);
-    if (!complete || date.size() < kShortestDateField) {
-        LogMalformedLine(data, line);
-        return;
-    }
-    fields.Next(&conditions);
-    // Extended trades are left out unless the setting admits them. The field
-    // is a letter or two: looked at in place, without a library search.
-    if (Globals().extendedTradesEnabled == 0 &&
-        std::find(conditions.begin(), conditions.end(), L'E') != conditions.end()) {
-        return;
-    }
-    CDateFieldParts parts;
-    HostDate when;
-    if (!ReadLineDate(data, line, date, true, AllTrue(read), &parts, &when)) {
-        return;
-    }
+// True when the line is an extended trade and the setting leaves such
+// trades out.
+bool LeftOut(const CTickFields& tick) {
+    return tick.extended && Globals().extendedTradesEnabled == 0;
+}
+
+// Hands a tick line that was read over to the host series.
+void WriteTick(CHistoryData& data, CRowWriter& rows, const CTickFields& tick,
+               const CDateFieldParts& parts, const HostDate& when) {
     if (data.m_bLastBarPart && when.value < data.m_dStartDate) {
         return;
     }
     ++data.m_nDataLines;
-    const CTradeVolumeNote note(readDayVolume ? dayVolume : 0.0);
+    const CTradeVolumeNote note(tick.dayVolumeRead ? tick.dayVolume : 0.0);
     // A bar series' gap gets the trades as its live rows: time, price, size.
     if (data.m_bGapTrades && data.m_fInterval != 0.0f) {
-        rows.Row({when.value, price, size});
+        rows.Row({when.value, tick.price, tick.size});
         ProgressStep(data, parts);
         return;
     }
-    if (type4Price != data.m_dType4Price || type4Size != data.m_dType4Size) {
-        rows.Row({when.value, type4Price, type4Size, 4.0});
-        data.m_dType4Price = type4Price;
-        data.m_dType4Size = type4Size;
+    if (tick.type4Price != data.m_dType4Price || tick.type4Size != data.m_dType4Size) {
+        rows.Row({when.value, tick.type4Price, tick.type4Size, 4.0});
+        data.m_dType4Price = tick.type4Price;
+        data.m_dType4Size = tick.type4Size;
     }
-    if (type2Price != data.m_dType2Price || type2Size != data.m_dType2Size) {
-        rows.Row({when.value, type2Price, type2Size, 2.0});
-        data.m_dType2Price = type2Price;
-        data.m_dType2Size = type2Size;
+    if (tick.type2Price != data.m_dType2Price || tick.type2Size != data.m_dType2Size) {
+        rows.Row({when.value, tick.type2Price, tick.type2Size, 2.0});
+        data.m_dType2Price = tick.type2Price;
+        data.m_dType2Size = tick.type2Size;
     }
-    rows.Row({when.value, price, size, 0.0});
+    rows.Row({when.value, tick.price, tick.size, 0.0});
     ProgressStep(data, parts);
+}
+
+// Each line is read once, field by field; all its fields are read before
+// the checks, which then go in this order: enough fields and a date field
+// long enough, the extended-trade filter, a real date and numbers. Every
+// value that can reach the host must be a finite number; the day's volume
+// only tells trades apart and may be missing.
+void HandleTickLine(CHistoryData& data, CRowWriter& rows, std::wstring_view line) {
+    CTickFields tick;
+    if (!CutTickLine(line, &tick)) {
+        LogMalformedLine(data, line);
+        return;
+    }
+    if (LeftOut(tick)) {
+        return;
+    }
+    CDateFieldParts parts;
+    HostDate when;
+    if (ReadLineDate(data, line, tick.date, true, tick.numbersRead, &parts, &when)) {
+        WriteTick(data, rows, tick, parts, when);
+    }
 }
 
 // Read as tick lines are (HandleTickLine).
@@ -382,11 +359,7 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
     // Lines are read where they lie in the chunk; only a line that began in
     // an earlier chunk is completed in the pending text first. So each chunk
     // is scanned once and the pending text only ever holds the incomplete
-    // last line, which has no line feed. A zero byte and the end message are
-    // rare: the chunk is searched for each once (a fast search over all of
-    // it), and its lines only when it holds one of them.
-    const bool chunkHoldsRare =
-        chunk.find(L'\0') != std::wstring_view::npos || chunk.find(L'!') != std::wstring_view::npos;
+    // last line, which has no line feed.
     size_t position = 0;
     if (data.m_bSkippingLongLine || !data.m_strPending.empty()) {
         const size_t newline = chunk.find(L'\n');
@@ -409,15 +382,51 @@ void ProcessHistoryText(CHistoryData& data, std::wstring_view chunk) {
             data.m_strPending.clear();
         }
     }
-    for (size_t newline = chunk.find(L'\n', position); newline != std::wstring_view::npos;
-         newline = chunk.find(L'\n', position)) {
-        if (!HandleLine(data, family, rows, chunk.substr(position, newline - position + 1),
-                        chunkHoldsRare)) {
+    // The lines up to the chunk's last line feed are complete: their text
+    // ends with a line feed, which bounds every scan of a line. A tick line
+    // in the usual layout is read in one pass that also finds its end (and
+    // holds no zero byte and no '!'); any other line is cut off at its line
+    // feed first. A zero byte and the end message are rare: the rest of the
+    // chunk is searched for each once (a fast search over all of it) when the
+    // first such line comes, and its lines only when it holds one of them.
+    const size_t lastNewline = chunk.rfind(L'\n');
+    if (lastNewline == std::wstring_view::npos || lastNewline < position) {
+        KeepPending(data, chunk.substr(position));
+        return;
+    }
+    const wchar_t* at = chunk.data() + position;
+    const wchar_t* const linesEnd = chunk.data() + lastNewline + 1;
+    const bool ticks = family == Family::kTick;
+    std::optional<bool> restHoldsRare;
+    // Written over by each line that is read.
+    CTickFields tick;
+    CDateFieldParts parts;
+    HostDate when;
+    while (at != linesEnd) {
+        if (ticks) {
+            if (const wchar_t* const end =
+                    ReadUsualTickLine(at, linesEnd, &data.m_lineDay, &tick, &parts, &when)) {
+                if (!LeftOut(tick)) {
+                    WriteTick(data, rows, tick, parts, when);
+                }
+                at = end;
+                continue;
+            }
+        }
+        if (!restHoldsRare) {
+            const std::wstring_view rest = chunk.substr(static_cast<size_t>(at - chunk.data()));
+            restHoldsRare = rest.find(L'\0') != std::wstring_view::npos ||
+                            rest.find(L'!') != std::wstring_view::npos;
+        }
+        const wchar_t* const newline =
+            std::wmemchr(at, L'\n', static_cast<size_t>(linesEnd - at)) + 1;
+        if (!HandleLine(data, family, rows,
+                        std::wstring_view(at, static_cast<size_t>(newline - at)), *restHoldsRare)) {
             return;
         }
-        position = newline + 1;
+        at = newline;
     }
-    KeepPending(data, chunk.substr(position));
+    KeepPending(data, chunk.substr(lastNewline + 1));
 }
 
 }  // namespace orvella

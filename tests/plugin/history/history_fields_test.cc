@@ -161,5 +161,78 @@ TEST(CLineDay, ReadsEachFieldAsOnItsOwn) {
     }
 }
 
+// The one-pass reader takes only the usual tick line, and reads it as the
+// field reader cuts it and as its date reads on its own; every other line is
+// left to the field reader. The text goes on after the line, as a chunk does.
+TEST(ReadUsualTickLine, TakesTheUsualLayoutAndReadsItAsTheFieldReader) {
+    constexpr std::wstring_view kUsual =
+        L"2011-08-01 09:30:00,12.50,100,1000,12.49,12.51,1,200,300,";
+    struct Case {
+        std::wstring line;
+        bool taken;
+        bool extended;
+    } cases[] = {
+        {std::wstring(kUsual) + L"C\r\n", true, false},
+        {std::wstring(kUsual) + L"CE\r\n", true, true},
+        {std::wstring(kUsual) + L"C,E,more\r\n", true, false},  // F9 ends at its comma
+        {std::wstring(kUsual) + L"\r\n", true, false},          // no F9
+        {L"2011-08-01 09:30:00,-0.5,.5,5.,1,2,x-y,3,4,C\n", true, false},
+        {std::wstring(kUsual) + L",C\r\n", false, false},  // a run of commas before F9
+        {std::wstring(kUsual) + L"C!\r\n", false, false},  // the end message's mark
+        {L"2011-08-01 09:30:00,12.50,100,1000,12.49,12.51,1,200,300\r\n", false, false},
+        {L"2011-08-01T09:30:00,12.50,100,1000,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00.5,12.50,100,1000,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"42,2011-08-01 09:30:00,12.50,100,1000,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00,,12.50,100,1000,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00,12.50, 100,1000,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00,1e3,100,1000,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00,12.50,100,x,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00,12.50,100,1000,12.49,12.51,,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00,12.50,100,1000,12.49,12.51,1 2,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00,1234567890123456,1,1,1,1,1,1,1,C\r\n", false, false},
+        {L"2011-02-30 09:30:00,12.50,100,1000,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"2011-08-01 24:00:00,12.50,100,1000,12.49,12.51,1,200,300,C\r\n", false, false},
+        {L"2011-08-01 09:30:00\r\n", false, false},
+    };
+    CLineDay usualDay;
+    CLineDay cutDay;
+    for (const Case& c : cases) {
+        const std::wstring text = c.line + L"2011-08-02 09:30:00,1,1,1,1,1,1,1,1,C\r\n";
+        CTickFields usual;
+        CDateFieldParts parts;
+        HostDate when{0.0, kDateInvalid};
+        const wchar_t* const end = ReadUsualTickLine(text.data(), text.data() + text.size(),
+                                                     &usualDay, &usual, &parts, &when);
+        ASSERT_EQ(end != nullptr, c.taken) << c.line;
+        if (!c.taken) {
+            continue;
+        }
+        EXPECT_EQ(end, text.data() + c.line.size()) << c.line;
+        CTickFields cut;
+        ASSERT_TRUE(CutTickLine(c.line, &cut)) << c.line;
+        EXPECT_TRUE(usual.numbersRead && usual.dayVolumeRead && cut.numbersRead) << c.line;
+        EXPECT_EQ(usual.extended, c.extended) << c.line;
+        EXPECT_EQ(cut.extended, c.extended) << c.line;
+        EXPECT_EQ(usual.date, cut.date) << c.line;
+        const double usualValues[] = {usual.price,      usual.size,       usual.dayVolume,
+                                      usual.type2Price, usual.type4Price, usual.type2Size,
+                                      usual.type4Size};
+        const double cutValues[] = {cut.price,      cut.size,      cut.dayVolume, cut.type2Price,
+                                    cut.type4Price, cut.type2Size, cut.type4Size};
+        for (size_t i = 0; i < std::size(usualValues); ++i) {
+            EXPECT_EQ(usualValues[i], cutValues[i]) << c.line << " value " << i;
+            EXPECT_EQ(std::signbit(usualValues[i]), std::signbit(cutValues[i])) << c.line;
+        }
+        CDateFieldParts cutParts;
+        HostDate cutWhen{0.0, kDateInvalid};
+        ASSERT_TRUE(cutDay.Read(cut.date, &cutParts, &cutWhen)) << c.line;
+        EXPECT_EQ(when.status, kDateValid) << c.line;
+        EXPECT_EQ(when.value, cutWhen.value) << c.line;
+        EXPECT_EQ(parts.hour * 10000 + parts.minute * 100 + parts.second,
+                  cutParts.hour * 10000 + cutParts.minute * 100 + cutParts.second)
+            << c.line;
+    }
+}
+
 }  // namespace
 }  // namespace orvella
