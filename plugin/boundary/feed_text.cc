@@ -16,44 +16,6 @@ bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
-// The common price or size: an optional minus, at most 15 digits with an
-// optional point and nothing else. Such a value is exact as an integer, and
-// one division by an exact power of ten rounds it correctly, so the result
-// equals the full conversion's. False for anything else.
-bool ReadPlainDecimal(std::wstring_view text, double* value) {
-    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    size_t i = 0;
-    const bool negative = !text.empty() && text[0] == L'-';
-    if (negative) {
-        ++i;
-    }
-    uint64_t mantissa = 0;
-    int digits = 0;
-    int fraction = -1;
-    for (; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (IsDigit(c)) {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(c - L'0');
-            ++digits;
-            if (fraction >= 0) {
-                ++fraction;
-            }
-        } else if (c == L'.' && fraction < 0) {
-            fraction = 0;
-        } else {
-            return false;
-        }
-    }
-    if (digits == 0 || digits > 15) {
-        return false;
-    }
-    const double magnitude =
-        static_cast<double>(mantissa) / kPowersOfTen[fraction > 0 ? fraction : 0];
-    *value = negative ? -magnitude : magnitude;
-    return true;
-}
-
 // Length of the run of digits at text[i...].
 size_t DigitRun(std::wstring_view text, size_t i) {
     size_t n = 0;

@@ -109,39 +109,6 @@ wchar_t FindMarker(std::basic_string_view<TChar> field) {
     return 0;
 }
 
-// The plain decimal that ReadFiniteNumber reads first (an optional minus, at
-// most 15 digits with an optional point, nothing else), to the same value:
-// the same integer divided by the same power of ten. The digits before and
-// after the point are read in a loop each. False for anything else.
-bool ReadPlainDecimalBytes(std::string_view text, double* value) {
-    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    const std::size_t size = text.size();
-    const bool negative = size != 0 && text[0] == '-';
-    std::size_t at = negative ? 1 : 0;
-    const std::size_t whole = at;
-    uint64_t mantissa = 0;
-    for (; at < size && IsDigitChar(text[at]); ++at) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(text[at] - '0');
-    }
-    std::size_t digits = at - whole;
-    std::size_t fraction = 0;
-    if (at < size && text[at] == '.') {
-        const std::size_t point = ++at;
-        for (; at < size && IsDigitChar(text[at]); ++at) {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(text[at] - '0');
-        }
-        fraction = at - point;
-        digits += fraction;
-    }
-    if (at != size || digits == 0 || digits > 15) {
-        return false;
-    }
-    const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction];
-    *value = negative ? -magnitude : magnitude;
-    return true;
-}
-
 }  // namespace
 
 CLineFields SplitFields(std::wstring_view line) {
@@ -206,7 +173,7 @@ wchar_t FindTradeMarker(std::string_view field) {
 }
 
 bool ReadFieldNumber(std::string_view field, double* value) {
-    if (ReadPlainDecimalBytes(field, value)) {
+    if (ReadPlainDecimal(field, value)) {
         return true;
     }
     // Anything else (blanks, a plus, an exponent, many digits) is rare: it
