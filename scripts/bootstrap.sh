@@ -10,7 +10,8 @@
 #            cmark-gfm (the installed guide's HTML) and Xvfb for the Windows
 #            build, its installer and its tests; for the
 #            32-bit programs also wine's 32-bit side (wine32 of the i386
-#            architecture, which it adds to dpkg)
+#            architecture, which it adds to dpkg); on a kernel that cannot
+#            start 32-bit programs, a user-mode emulator for them (below)
 set -euo pipefail
 
 packages=(qtbase5-dev libcurl4-openssl-dev libsqlite3-dev libgtest-dev libbenchmark-dev
@@ -30,18 +31,57 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "bootstrap: installing ${missing[*]}" >&2
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
-if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+apt_get() { $sudo apt-get -o DPkg::Lock::Timeout=300 "$@"; }
+
+if [ ${#missing[@]} -ne 0 ]; then
+    echo "bootstrap: installing ${missing[*]}" >&2
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    apt_get update -qq
+    apt_get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-$sudo apt-get -o DPkg::Lock::Timeout=300 update -qq
-$sudo apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends "${missing[@]}"
+
+# Some kernels are built without 32-bit support, so wine's 32-bit loader
+# cannot start. There the kernel hands 32-bit programs to qemu's user-mode
+# emulator (binfmt_misc). qemu before 8 spends about a minute in wine's
+# address-space reservation at every start, so an older release takes the
+# distribution's backports.
+wine32=/usr/lib/wine/wine
+handler=/proc/sys/fs/binfmt_misc/qemu-i386
+qemu_major() { apt-cache policy qemu-user-static | sed -n "s/^ *${1}: [0-9]*:\{0,1\}\([0-9]*\)\..*/\1/p"; }
+emulate_x86() {
+    if [ "$(qemu_major Installed)" = "" ] || [ "$(qemu_major Installed)" -lt 8 ]; then
+        local release=()
+        if [ "$(qemu_major Candidate)" = "" ] || [ "$(qemu_major Candidate)" -lt 8 ]; then
+            local codename
+            codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+            echo "deb http://deb.debian.org/debian ${codename}-backports main" |
+                $sudo tee "/etc/apt/sources.list.d/${codename}-backports.list" >/dev/null
+            apt_get update -qq
+            release=(-t "${codename}-backports")
+        fi
+        apt_get install -y -qq --no-install-recommends "${release[@]}" qemu-user-static
+    fi
+    if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
+        $sudo mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+    fi
+    # F: the kernel opens the emulator now, so it serves in every mount
+    # namespace; registered again, so that an upgrade takes effect.
+    if [ -e "$handler" ]; then
+        echo -1 | $sudo tee "$handler" >/dev/null
+    fi
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
+        $sudo tee /proc/sys/fs/binfmt_misc/register >/dev/null
+    "$wine32" --version >/dev/null 2>&1
+}
+if [[ " ${packages[*]} " == *" wine32:i386 "* ]] && ! "$wine32" --version >/dev/null 2>&1; then
+    echo "bootstrap: this kernel cannot start 32-bit programs; setting up qemu's emulator for them" >&2
+    # Not fatal: without it the 32-bit tests are skipped, saying why.
+    emulate_x86 || echo "bootstrap: 32-bit programs still cannot start here" >&2
+fi
