@@ -18,7 +18,7 @@ check_x86() {
         return 1
     fi
     if ! "$loader32" --version >/dev/null 2>&1; then
-        echo "this machine cannot start 32-bit Linux programs, so the 32-bit wine loader $loader32 cannot run"
+        echo "this machine cannot start 32-bit Linux programs, so the 32-bit wine loader $loader32 cannot run (scripts/bootstrap.sh --windows, as root, sets up an emulator for them)"
         return 1
     fi
 }
