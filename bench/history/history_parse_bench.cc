@@ -5,6 +5,8 @@
 // times, and the target; exits non-zero when the ratio misses the target.
 //
 //   history_parse_bench [lines [rounds]]     (default 1000000 lines, 5 rounds)
+#include "bench/history/history_parse_bench.h"
+
 #include <stdlib.h>
 
 #include <algorithm>
@@ -21,7 +23,6 @@
 #include "plugin/boundary/host_feed.h"
 #include "plugin/history/history_parser.h"
 #include "plugin/history/history_thread.h"
-#include "testing/private_environment.h"
 
 namespace {
 
@@ -134,12 +135,10 @@ constexpr char kUsage[] =
     "1000000) against a bare line split, best of ROUNDS (default 5, at least 3)\n"
     "alternating rounds. Exit status 0 when the target is met.\n";
 
-int main(int argc, char** argv) {
+int RunHistoryParseBench(int argc, char** argv) {
     const orvella::cli::CProgram program{"history_parse_bench", kUsage};
     if (const int code = orvella::cli::AnswerNumberOperands(program, argc, argv); code >= 0)
         return code;
-    // Keep the settings reads of the log away from the user's own registry.
-    const orvella::testing::CPrivateEnvironment env(orvella::testing::Launcher::kNone);
     const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;
     const int rounds = std::max(3, argc > 2 ? std::atoi(argv[2]) : 5);
     const std::string reply = MakeTickReply(lines);

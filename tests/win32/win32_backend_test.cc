@@ -89,6 +89,29 @@ TEST(Win32TextTest, TheSystemCodePageWithoutLookAlikes) {
     EXPECT_EQ(WidenText(""), L"");
 }
 
+// The plain bytes are widened apart from the system's conversion: a byte
+// above 0x7F anywhere (in or after a block of sixteen, first or last) must
+// give what the system's conversion of that byte alone gives (the code page
+// is single-byte).
+TEST(Win32TextTest, WideningMatchesTheSystemsConversion) {
+    const std::wstring high = WidenText("\xE9");
+    ASSERT_EQ(high.size(), 1u);
+    for (const size_t size : {0u, 1u, 15u, 16u, 17u, 40u, 131071u}) {
+        for (const size_t at : {size_t{0}, size_t{15}, size_t{16}, size_t{33}, size - 1, size}) {
+            std::string bytes;
+            std::wstring expected;
+            for (size_t i = 0; i < size; ++i) {
+                const char byte = i == at ? '\xE9' : (i % 61 == 0 ? '\0' : 32 + i % 95);
+                bytes += byte;
+                expected += i == at ? high[0] : static_cast<wchar_t>(byte);
+            }
+            std::wstring wide(size + 1, L'x');
+            wide.resize(WidenInto(bytes, wide.data()));
+            EXPECT_EQ(wide, expected) << "size " << size << ", high byte at " << at;
+        }
+    }
+}
+
 using orvella::testing::CSeenBox;
 
 TEST(Win32MessageBoxTest, AnObserverStandsInForTheUser) {
