@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -374,6 +375,61 @@ TEST_F(FeedStoreTest, QueuedRowsArriveAsCommitted) {
                 EXPECT_EQ(s.Row(rows / 2).cells[2], 7.0) << c.what;
             }
         })) << c.what;
+    }
+}
+
+// Rows of many series in turn, in runs of one to several rows each, more
+// than the queue holds: every series gets its own rows in order, whether
+// they are kept or only counted.
+TEST_F(FeedStoreTest, QueuedRowsOfManySeriesInTurn) {
+    struct Case {
+        const char* what;
+        int series;
+        int run;  // consecutive rows of one series
+        bool keepRows;
+    } cases[] = {
+        {"one row each, kept", 700, 1, true},
+        {"one row each, counted only", 700, 1, false},
+        {"runs of five, counted only", 90, 5, false},
+        {"runs of three, kept", 40, 3, true},
+    };
+    constexpr int kTurns = 4;
+    for (const Case& c : cases) {
+        FeedStore().Clear();
+        FeedStore().SetKeepRows(c.keepRows);
+        std::vector<std::string> names;
+        for (int i = 0; i < c.series; ++i) {
+            names.push_back("S" + std::to_string(i));
+        }
+        for (int turn = 0; turn < kTurns; ++turn) {
+            for (int i = 0; i < c.series; ++i) {
+                for (int r = 0; r < c.run; ++r) {
+                    const int row = turn * c.run + r;
+                    NSTSETVALUE(names[i].c_str(), 5.0f, 1, 40000.0 + row);
+                    NSTSETVALUE(names[i].c_str(), 5.0f, 2, i * 1000.0 + row);
+                    NSTCOMMITROW(names[i].c_str(), 5.0f);
+                }
+            }
+        }
+        const int rows = kTurns * c.run;
+        EXPECT_EQ(FeedStore().SeriesCount(), static_cast<size_t>(c.series)) << c.what;
+        for (int i = 0; i < c.series; ++i) {
+            EXPECT_TRUE(FeedStore().WithSeries(
+                names[i].c_str(), 5.0f,
+                [&](const CSeries& s) {
+                    EXPECT_EQ(s.RowCount(), static_cast<uint64_t>(rows)) << c.what;
+                    EXPECT_EQ(s.FirstDate(), 40000.0) << c.what;
+                    EXPECT_EQ(s.LastDate(), 40000.0 + rows - 1) << c.what;
+                    ASSERT_EQ(s.LastValues().size(), 2u) << c.what;
+                    EXPECT_EQ(s.LastValues()[1], i * 1000.0 + rows - 1) << c.what;
+                    ASSERT_EQ(s.StoredRows(), c.keepRows ? static_cast<size_t>(rows) : 0u)
+                        << c.what;
+                    for (size_t k = 0; k < s.StoredRows(); ++k) {
+                        EXPECT_EQ(s.Row(k).cells[1], i * 1000.0 + static_cast<double>(k)) << c.what;
+                    }
+                }))
+                << c.what << " " << names[i];
+        }
     }
 }
 
