@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -103,6 +104,41 @@ int OpenDescriptors(pid_t pid) {
     }
     closedir(dir);
     return count;
+}
+
+std::vector<int> AllowedProcessors() {
+    std::vector<int> processors;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (CPU_ISSET(cpu, &set)) {
+                processors.push_back(cpu);
+            }
+        }
+    }
+    return processors;
+}
+
+bool PinToProcessor(pid_t pid, int processor) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(processor, &set);
+    if (pid == 0) {
+        return sched_setaffinity(0, sizeof set, &set) == 0;
+    }
+    DIR* dir = opendir(("/proc/" + std::to_string(pid) + "/task").c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    bool pinned = true;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') {
+            pinned = sched_setaffinity(std::atoi(entry->d_name), sizeof set, &set) == 0 && pinned;
+        }
+    }
+    closedir(dir);
+    return pinned;
 }
 
 std::string ReadWholeFile(const std::string& path) {

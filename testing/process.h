@@ -27,6 +27,13 @@ bool ProcessEnded(pid_t pid);
 long ResidentKb(pid_t pid);
 int OpenDescriptors(pid_t pid);
 
+// The processors this process may run on, in order.
+std::vector<int> AllowedProcessors();
+
+// Keeps every thread of a process on one processor; pid 0 is the calling
+// thread, whose children inherit it. False when that was refused.
+bool PinToProcessor(pid_t pid, int processor);
+
 // The whole file (empty when it cannot be read), its lines without their
 // line feeds, and its key=value lines.
 std::string ReadWholeFile(const std::string& path);
