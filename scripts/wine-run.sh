@@ -29,9 +29,23 @@ fi
 # Debian's wine command takes the 32-bit loader whenever it is installed; where
 # that cannot run, the 64-bit one starts the 64-bit programs.
 wine=wine
+x86=yes
 if [ -x "$loader64" ] && ! check_x86 >/dev/null; then
     wine="$loader64"
+    x86=no
     export WINELOADER="$loader64"
+fi
+boot="$wine"
+# A 64-bit program needs only the 64-bit loader; the 32-bit one would start
+# first (emulated where the kernel lacks 32-bit support) and needs the
+# prefix's 32-bit side.
+pe_machine() {
+    local header
+    header=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 0
+    [ -n "$header" ] && od -An -tx1 -j$((header + 4)) -N2 "$1" 2>/dev/null | tr -d ' \n'
+}
+if [ -x "$loader64" ] && [ -f "${1:-}" ] && [ "$(pe_machine "$1")" = "6486" ]; then
+    wine="$loader64"
 fi
 
 root="${ORVELLA_WINE_ROOT:-}"
@@ -58,12 +72,19 @@ if [ "${1:-}" = "--stop" ]; then
     exit 0
 fi
 
+# A prefix made where 32-bit programs could not run has no 32-bit side and
+# takes the 64-bit loader, as when it was made.
+if [ "$x86" = yes ] && [ -f "$WINEPREFIX/system.reg" ] &&
+    [ -z "$(ls -A "$WINEPREFIX/drive_c/windows/syswow64" 2>/dev/null)" ]; then
+    wine="$loader64"
+    export WINELOADER="$loader64"
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # Several tests may start at once: one creates the prefix, the others wait.
     exec 9>"$root/prefix.lock"
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        "$wine" wineboot --init >/dev/null 2>&1
+        "$boot" wineboot --init >/dev/null 2>&1
         wineserver -w
     fi
     flock -u 9

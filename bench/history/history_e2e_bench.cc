@@ -234,6 +234,12 @@ int main(int argc, char** argv) {
                 request = line.substr(line.find(": ", at) + 2) + "\r\n";
             }
         }
+        if (request.empty()) {
+            // The baseline would wait for a reply to nothing.
+            std::fprintf(stderr, "the host sent no history request; its output:\n%s",
+                         load.output.c_str());
+            return 1;
+        }
         const auto begin = std::chrono::steady_clock::now();
         baselineLines = CountReplyLines(static_cast<uint16_t>(sim.lookup), request);
         const double baseline = Seconds(begin);
