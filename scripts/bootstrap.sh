@@ -37,13 +37,18 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt_get() { $sudo apt-get -o DPkg::Lock::Timeout=300 "$@"; }
+# A mirror in the middle of a sync fails some indexes; apt keeps the ones it
+# has, and the install below still fails if what it needs is not in them.
+apt_update() {
+    apt_get update -qq || echo "bootstrap: some package indexes failed to download; going on with the rest" >&2
+}
 
 if [ ${#missing[@]} -ne 0 ]; then
     echo "bootstrap: installing ${missing[*]}" >&2
     if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         $sudo dpkg --add-architecture i386
     fi
-    apt_get update -qq
+    apt_update
     apt_get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
@@ -63,7 +68,7 @@ emulate_x86() {
             codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
             echo "deb http://deb.debian.org/debian ${codename}-backports main" |
                 $sudo tee "/etc/apt/sources.list.d/${codename}-backports.list" >/dev/null
-            apt_get update -qq
+            apt_update
             release=(-t "${codename}-backports")
         fi
         apt_get install -y -qq --no-install-recommends "${release[@]}" qemu-user-static
