@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "platform/clock.h"
 
@@ -75,6 +76,72 @@ double CounterSeconds() {
 }  // namespace
 
 CFeedObserver::~CFeedObserver() = default;
+
+// One thread's rows set without the lock: rows [head, tail) are queued, the
+// thread writes slot tail and publishes it by moving tail on; a reader under
+// the lock hands the queued rows on and publishes the slots free again by
+// moving head on. So neither side waits for the other, and the thread's own
+// calls need no exchange with another thread.
+struct CFeedStore::CQueue {
+    std::atomic<uint64_t> head{0};
+    std::atomic<uint64_t> tail{0};
+    // Values pending in slot tail: the owning thread's alone.
+    int values = 0;
+    bool inUse = true;
+    CKeptRow rows[kKeptRows];
+};
+
+// The calling thread's queue, found with one read (own); an object with a
+// destructor gives it back to the store at the thread's end (only the
+// thread's first use registers the destructor).
+struct CThreadQueue {
+    static thread_local CFeedStore::CQueue* own;
+    CFeedStore::CQueue* queue = nullptr;
+    ~CThreadQueue() {
+        if (queue != nullptr) {
+            FeedStore().ReturnQueue(queue);
+        }
+    }
+};
+
+thread_local CFeedStore::CQueue* CThreadQueue::own = nullptr;
+
+namespace {
+thread_local CThreadQueue t_return;
+}  // namespace
+
+CFeedStore::~CFeedStore() = default;
+
+CFeedStore::CQueue& CFeedStore::ThreadQueue() {
+    CQueue* const own = CThreadQueue::own;
+    return own != nullptr ? *own : TakeQueue();
+}
+
+CFeedStore::CQueue& CFeedStore::TakeQueue() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    CQueue* taken = nullptr;
+    for (const std::unique_ptr<CQueue>& queue : m_queues) {
+        if (!queue->inUse) {
+            taken = queue.get();
+            break;
+        }
+    }
+    if (taken == nullptr) {
+        m_queues.push_back(std::make_unique<CQueue>());
+        taken = m_queues.back().get();
+    }
+    taken->inUse = true;
+    CThreadQueue::own = taken;
+    t_return.queue = taken;
+    return *taken;
+}
+
+void CFeedStore::ReturnQueue(CQueue* queue) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    FlushKeptRows();
+    CThreadQueue::own = nullptr;
+    queue->inUse = false;
+}
 
 void CFeedStore::SetCredentials(const std::string& user, const std::string& password) {
     std::lock_guard<std::mutex> hold(m_lock);
@@ -193,35 +260,35 @@ void CFeedStore::SetLabel(const char* symbol, float interval, int column, const 
 
 void CFeedStore::SetValue(const char* symbol, float interval, int column, double value) {
     // The streamed rows' calls: while nobody observes the calls one by one,
-    // the values of a row wait in the queue's free slot, set without the
-    // lock; a call that finds the slot busy, or another series' values
-    // there, goes the general way.
-    if (!m_keptBusy.exchange(true, std::memory_order_acquire)) {
+    // the values of a row wait in the free slot of the thread's queue; a
+    // call with another series' values there, or a full queue, goes the
+    // general way.
+    if (m_observer.load(std::memory_order_relaxed) == nullptr && column >= 1 &&
+        column <= kMaxColumn) {
+        CQueue& queue = ThreadQueue();
+        const char* const name = symbol != nullptr ? symbol : "";
+        const uint32_t bits = IntervalBits(interval);
+        const uint64_t tail = queue.tail.load(std::memory_order_relaxed);
+        CKeptRow& row = queue.rows[tail % kKeptRows];
+        const int values = queue.values;
         bool kept = false;
-        if (m_observer.load(std::memory_order_relaxed) == nullptr && column >= 1 &&
-            column <= kMaxColumn) {
-            const char* const name = symbol != nullptr ? symbol : "";
-            const uint32_t bits = IntervalBits(interval);
-            CKeptRow& row = *m_free;
-            const int values = m_keptValues;
-            if (values == 0) {
-                // A new row; a full queue is handed on the general way first.
-                kept = m_tail - m_head < kKeptRows &&
-                       CopyShortText(name, row.symbol, CKeptRow::kMaxSymbol);
+        if (values == 0) {
+            // A new row; a full queue is handed on the general way first.
+            // (When full, the slot is still the readers'.)
+            kept = tail - queue.head.load(std::memory_order_acquire) < kKeptRows &&
+                   CopyShortText(name, row.symbol, CKeptRow::kMaxSymbol);
+            if (kept) {
                 row.intervalBits = bits;
                 row.interval = interval;
-            } else {
-                kept = values < CKeptRow::kMaxValues && row.intervalBits == bits &&
-                       SameText(row.symbol, name);
             }
-            if (kept) {
-                row.columns[values] = column;
-                row.values[values] = value;
-                m_keptValues = values + 1;
-            }
+        } else {
+            kept = values < CKeptRow::kMaxValues && row.intervalBits == bits &&
+                   SameText(row.symbol, name);
         }
-        m_keptBusy.store(false, std::memory_order_release);
         if (kept) {
+            row.columns[values] = column;
+            row.values[values] = value;
+            queue.values = values + 1;
             return;
         }
     }
@@ -245,33 +312,36 @@ void CFeedStore::CommitKept(CSeries& series, const CKeptRow& row) {
     series.CommitCells(row.columns, row.values, row.count, row.history, arrival);
 }
 
-void CFeedStore::DrainKeptRows() {
+void CFeedStore::DrainKeptRows(CQueue& queue) {
     // The rows arrive as their commits would have had them arrive: nothing
     // that takes the lock came between, as it would have drained them first.
     CFeedObserver* const observer = m_observer.load();
-    while (m_head != m_tail) {
-        const CKeptRow& first = m_kept[m_head % kKeptRows];
+    uint64_t head = queue.head.load(std::memory_order_relaxed);
+    const uint64_t tail = queue.tail.load(std::memory_order_acquire);
+    const CKeptRow* const kept = queue.rows;
+    while (head != tail) {
+        const CKeptRow& first = kept[head % kKeptRows];
         CSeries& series = Find(first.symbol, first.interval);
         // Consecutive rows are mostly of one series.
-        uint64_t end = m_head + 1;
-        for (; end != m_tail; ++end) {
-            const CKeptRow& row = m_kept[end % kKeptRows];
+        uint64_t end = head + 1;
+        for (; end != tail; ++end) {
+            const CKeptRow& row = kept[end % kKeptRows];
             if (row.intervalBits != first.intervalBits || !SameText(first.symbol, row.symbol)) {
                 break;
             }
         }
         if (observer != nullptr) {
-            for (uint64_t k = m_head; k != end; ++k) {
-                const CKeptRow& row = m_kept[k % kKeptRows];
+            for (uint64_t k = head; k != end; ++k) {
+                const CKeptRow& row = kept[k % kKeptRows];
                 for (int i = 0; i < row.count; ++i) {
                     observer->OnSetValue(row.symbol, row.interval, row.columns[i], row.values[i]);
                 }
                 observer->OnCommitRow(row.symbol, row.interval);
             }
         }
-        if (series.KeepsRows() || end - m_head < 3) {
-            for (uint64_t k = m_head; k != end; ++k) {
-                CommitKept(series, m_kept[k % kKeptRows]);
+        if (series.KeepsRows() || end - head < 3) {
+            for (uint64_t k = head; k != end; ++k) {
+                CommitKept(series, kept[k % kKeptRows]);
             }
         } else {
             // A series that keeps no rows keeps the last row's cells alone,
@@ -280,71 +350,69 @@ void CFeedStore::DrainKeptRows() {
             CommitKept(series, first);
             uint64_t history = 0;
             int width = 0;
-            for (uint64_t k = m_head + 1; k != end - 1; ++k) {
-                const CKeptRow& row = m_kept[k % kKeptRows];
+            for (uint64_t k = head + 1; k != end - 1; ++k) {
+                const CKeptRow& row = kept[k % kKeptRows];
                 history += row.history ? 1 : 0;
                 for (int i = 0; i < row.count; ++i) {
                     width = std::max(width, row.columns[i]);
                 }
             }
-            series.CountRows(end - m_head - 2, history, width);
-            CommitKept(series, m_kept[(end - 1) % kKeptRows]);
+            series.CountRows(end - head - 2, history, width);
+            CommitKept(series, kept[(end - 1) % kKeptRows]);
         }
-        m_head = end;
+        head = end;
     }
+    // The slots are the writing thread's again.
+    queue.head.store(head, std::memory_order_release);
+}
+
+void CFeedStore::FlushPendingValues(CQueue& queue) {
+    // A reader on the thread that set them hands them on as the calls would
+    // have: logically the store held them all along.
+    if (queue.values == 0) {
+        return;
+    }
+    const CKeptRow& row = queue.rows[queue.tail.load(std::memory_order_relaxed) % kKeptRows];
+    CFeedObserver* observer = m_observer.load();
+    CSeries& series = Find(row.symbol, row.interval);
+    for (int i = 0; i < queue.values; ++i) {
+        if (observer != nullptr) {
+            observer->OnSetValue(row.symbol, row.interval, row.columns[i], row.values[i]);
+        }
+        series.SetValue(row.columns[i], row.values[i]);
+    }
+    queue.values = 0;
 }
 
 void CFeedStore::FlushKeptRows() const {
     CFeedStore& self = const_cast<CFeedStore&>(*this);
-    // Whoever holds the slot holds it for a few instructions and never
-    // waits for the lock.
-    while (self.m_keptBusy.exchange(true, std::memory_order_acquire)) {
-        std::this_thread::yield();
+    for (const std::unique_ptr<CQueue>& queue : self.m_queues) {
+        self.DrainKeptRows(*queue);
     }
-    self.DrainKeptRows();
-    // A reader that finds values pending hands them on as the calls would
-    // have: logically the store held them all along.
-    if (m_keptValues > 0) {
-        const CKeptRow& row = *m_free;
-        CFeedObserver* observer = m_observer.load();
-        CSeries& series = self.Find(row.symbol, row.interval);
-        for (int i = 0; i < m_keptValues; ++i) {
-            if (observer != nullptr) {
-                observer->OnSetValue(row.symbol, row.interval, row.columns[i], row.values[i]);
-            }
-            series.SetValue(row.columns[i], row.values[i]);
-        }
-        self.m_keptValues = 0;
+    if (CThreadQueue::own != nullptr) {
+        self.FlushPendingValues(*CThreadQueue::own);
     }
-    self.m_keptBusy.store(false, std::memory_order_release);
 }
 
 void CFeedStore::CommitRow(const char* symbol, float interval) {
-    // The usual commit: of the row kept in the free slot, for its series,
-    // with nobody observing. The row joins the queue without the lock;
-    // anything else goes the general way.
-    if (!m_keptBusy.exchange(true, std::memory_order_acquire)) {
-        bool queued = false;
-        if (m_keptValues > 0 && m_observer.load(std::memory_order_relaxed) == nullptr) {
-            CKeptRow& row = *m_free;
-            if (row.intervalBits == IntervalBits(interval) &&
-                SameText(row.symbol, symbol != nullptr ? symbol : "")) {
-                // Whether the row is history, and when a streamed one
-                // arrived, is what holds at its commit, not when it is
-                // handed on.
-                row.count = m_keptValues;
-                row.history = m_openRequests.load(std::memory_order_relaxed) > 0;
-                row.arrival = !row.history && m_keepRows.load(std::memory_order_relaxed)
-                                  ? Now()
-                                  : std::numeric_limits<double>::quiet_NaN();
-                ++m_tail;
-                m_free = &m_kept[m_tail % kKeptRows];
-                m_keptValues = 0;
-                queued = true;
-            }
-        }
-        m_keptBusy.store(false, std::memory_order_release);
-        if (queued) {
+    // The usual commit: of the row kept in the thread's free slot, for its
+    // series, with nobody observing. The row joins the thread's queue
+    // without the lock; anything else goes the general way.
+    if (m_observer.load(std::memory_order_relaxed) == nullptr) {
+        CQueue& queue = ThreadQueue();
+        const uint64_t tail = queue.tail.load(std::memory_order_relaxed);
+        CKeptRow& row = queue.rows[tail % kKeptRows];
+        if (queue.values > 0 && row.intervalBits == IntervalBits(interval) &&
+            SameText(row.symbol, symbol != nullptr ? symbol : "")) {
+            // Whether the row is history, and when a streamed one arrived,
+            // is what holds at its commit, not when it is handed on.
+            row.count = queue.values;
+            row.history = m_openRequests.load(std::memory_order_relaxed) > 0;
+            row.arrival = !row.history && m_keepRows.load(std::memory_order_relaxed)
+                              ? Now()
+                              : std::numeric_limits<double>::quiet_NaN();
+            queue.values = 0;
+            queue.tail.store(tail + 1, std::memory_order_release);
             return;
         }
     }

@@ -1,22 +1,25 @@
 // What libNSTFeed records, and how the program that hosts a plug-in
 // configures it. The seven NSTFeed.h operations all land in the one store
 // returned by FeedStore(). Every member is safe from any thread (one lock).
-// Without an observer, the values of a row wait in a slot of their own,
-// set without the lock, and its commit puts the row on a queue of committed
-// rows, also without the lock; every call that takes the lock first hands
-// the queued rows and then the pending values to their series. So every
-// call has its effect in call order, every reader sees every row committed
-// before its call, and other threads never see values not committed.
+// Without an observer, the values of a row wait in a queue of the calling
+// thread's own, set without the lock and without any exchange with another
+// thread, and its commit puts the row on that queue; every call that takes
+// the lock first hands every thread's queued rows, and then the calling
+// thread's pending values, to their series. So each thread's calls have
+// their effect in its call order, every reader sees every row committed
+// before its call, and other threads never see values not committed (the
+// values a thread sets belong to the row its own commit ends).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <vector>
 
 #include "host/series.h"
 #include "platform/key_index.h"
@@ -47,6 +50,7 @@ inline constexpr size_t kCredentialBufferSize = 24;
 
 class NSTHOST_API CFeedStore {
   public:
+    ~CFeedStore();
     // Answers of GetUserIDPassword; each is cut to 23 bytes when handed out.
     void SetCredentials(const std::string& user, const std::string& password);
     // false: keep only counts, first and last dates and the last row of each
@@ -90,13 +94,30 @@ class NSTHOST_API CFeedStore {
                     const std::function<void(const CSeries&)>& visit) const;
 
   private:
+    // The one store there is: a thread's queue is found without the store
+    // named (CThreadQueue).
+    CFeedStore() = default;
+    friend CFeedStore& FeedStore();
+    friend struct CThreadQueue;
+
+    struct CQueue;
     // A series seen for the first time is created (as not announced).
     CSeries& Find(const char* symbol, float interval);
-    // Hands the queued rows to their series, then the values pending in
-    // the free slot; under the lock.
+    // Hands every thread's queued rows to their series, then the values
+    // pending in the calling thread's free slot; under the lock.
     void FlushKeptRows() const;
-    // Hands the queued rows to their series; under the lock, the slot held.
-    void DrainKeptRows();
+    // Hands a queue's rows to their series; under the lock.
+    void DrainKeptRows(CQueue& queue);
+    // Hands the values pending in the calling thread's own queue to their
+    // series; under the lock.
+    void FlushPendingValues(CQueue& queue);
+    // The calling thread's queue, taken from the store's list (a free one
+    // or a new one) at its first call.
+    CQueue& ThreadQueue();
+    CQueue& TakeQueue();
+    // At the end of a thread: its pending values go to their series, its
+    // rows to theirs, and its queue back to the list for the next thread.
+    void ReturnQueue(CQueue* queue);
     // The clock of arrivals.
     double Now() const;
     void SetValueLocked(const char* symbol, float interval, int column, double value);
@@ -118,8 +139,8 @@ class NSTHOST_API CFeedStore {
         int columns[kMaxValues] = {};
         double values[kMaxValues] = {};
     };
-    // Rows queued before a call hands them on: the lock is taken once for
-    // so many rows while nobody reads.
+    // Rows a thread queues before a call hands them on: the lock is taken
+    // once for so many rows while nobody reads.
     static constexpr uint64_t kKeptRows = 256;
     // Commits a queued row to its series; under the lock.
     void CommitKept(CSeries& series, const CKeptRow& row);
@@ -137,16 +158,8 @@ class NSTHOST_API CFeedStore {
     CSeries* m_last = nullptr;
     // Read without the lock by the fast paths.
     std::atomic<CFeedObserver*> m_observer{nullptr};
-    // The queue of kept rows and the free slot after it, held by whoever
-    // sets m_keptBusy: the fast paths try once and go the general way when
-    // it is held; the lock's holders wait for it. Rows [m_head, m_tail) are
-    // queued; m_keptValues values are pending in slot m_tail, m_free.
-    std::atomic<bool> m_keptBusy{false};
-    uint64_t m_head = 0;
-    uint64_t m_tail = 0;
-    int m_keptValues = 0;
-    CKeptRow m_kept[kKeptRows];
-    CKeptRow* m_free = m_kept;
+    // Every thread's queue of kept rows, in use or free (under the lock).
+    std::vector<std::unique_ptr<CQueue>> m_queues;
     // Written under the lock, read by the commits without it.
     std::atomic<bool> m_keepRows{true};
     std::atomic<SteadyClock> m_clock{nullptr};
