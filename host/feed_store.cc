@@ -81,66 +81,46 @@ CFeedObserver::~CFeedObserver() = default;
 // thread writes slot tail and publishes it by moving tail on; a reader under
 // the lock hands the queued rows on and publishes the slots free again by
 // moving head on. So neither side waits for the other, and the thread's own
-// calls need no exchange with another thread.
+// calls need no exchange with another thread. A queue stays in the store's
+// list after its thread ends (its rows are handed on as any others; values
+// it set and never committed are no part of any row).
 struct CFeedStore::CQueue {
     std::atomic<uint64_t> head{0};
     std::atomic<uint64_t> tail{0};
     // Values pending in slot tail: the owning thread's alone.
     int values = 0;
-    bool inUse = true;
     CKeptRow rows[kKeptRows];
 };
 
-// The calling thread's queue, found with one read (own); an object with a
-// destructor gives it back to the store at the thread's end (only the
-// thread's first use registers the destructor).
+// The calling thread's queue, found with one read.
 struct CThreadQueue {
     static thread_local CFeedStore::CQueue* own;
-    CFeedStore::CQueue* queue = nullptr;
-    ~CThreadQueue() {
-        if (queue != nullptr) {
-            FeedStore().ReturnQueue(queue);
-        }
-    }
+    // Set when the store had no queue left for the thread.
+    static thread_local bool none;
 };
 
 thread_local CFeedStore::CQueue* CThreadQueue::own = nullptr;
-
-namespace {
-thread_local CThreadQueue t_return;
-}  // namespace
+thread_local bool CThreadQueue::none = false;
 
 CFeedStore::~CFeedStore() = default;
 
-CFeedStore::CQueue& CFeedStore::ThreadQueue() {
+CFeedStore::CQueue* CFeedStore::ThreadQueue() {
     CQueue* const own = CThreadQueue::own;
-    return own != nullptr ? *own : TakeQueue();
+    return own != nullptr ? own : TakeQueue();
 }
 
-CFeedStore::CQueue& CFeedStore::TakeQueue() {
-    std::lock_guard<std::mutex> hold(m_lock);
-    CQueue* taken = nullptr;
-    for (const std::unique_ptr<CQueue>& queue : m_queues) {
-        if (!queue->inUse) {
-            taken = queue.get();
-            break;
-        }
+CFeedStore::CQueue* CFeedStore::TakeQueue() {
+    if (CThreadQueue::none) {
+        return nullptr;
     }
-    if (taken == nullptr) {
-        m_queues.push_back(std::make_unique<CQueue>());
-        taken = m_queues.back().get();
-    }
-    taken->inUse = true;
-    CThreadQueue::own = taken;
-    t_return.queue = taken;
-    return *taken;
-}
-
-void CFeedStore::ReturnQueue(CQueue* queue) {
     std::lock_guard<std::mutex> hold(m_lock);
-    FlushKeptRows();
-    CThreadQueue::own = nullptr;
-    queue->inUse = false;
+    if (m_queues.size() >= kMaxQueues) {
+        CThreadQueue::none = true;
+        return nullptr;
+    }
+    m_queues.push_back(std::make_unique<CQueue>());
+    CThreadQueue::own = m_queues.back().get();
+    return CThreadQueue::own;
 }
 
 void CFeedStore::SetCredentials(const std::string& user, const std::string& password) {
@@ -263,19 +243,21 @@ void CFeedStore::SetValue(const char* symbol, float interval, int column, double
     // the values of a row wait in the free slot of the thread's queue; a
     // call with another series' values there, or a full queue, goes the
     // general way.
-    if (m_observer.load(std::memory_order_relaxed) == nullptr && column >= 1 &&
-        column <= kMaxColumn) {
-        CQueue& queue = ThreadQueue();
+    CQueue* const queue =
+        m_observer.load(std::memory_order_relaxed) == nullptr && column >= 1 && column <= kMaxColumn
+            ? ThreadQueue()
+            : nullptr;
+    if (queue != nullptr) {
         const char* const name = symbol != nullptr ? symbol : "";
         const uint32_t bits = IntervalBits(interval);
-        const uint64_t tail = queue.tail.load(std::memory_order_relaxed);
-        CKeptRow& row = queue.rows[tail % kKeptRows];
-        const int values = queue.values;
+        const uint64_t tail = queue->tail.load(std::memory_order_relaxed);
+        CKeptRow& row = queue->rows[tail % kKeptRows];
+        const int values = queue->values;
         bool kept = false;
         if (values == 0) {
-            // A new row; a full queue is handed on the general way first.
-            // (When full, the slot is still the readers'.)
-            kept = tail - queue.head.load(std::memory_order_acquire) < kKeptRows &&
+            // A new row; a full queue is handed on the general way first
+            // (its free slot is still the readers').
+            kept = tail - queue->head.load(std::memory_order_acquire) < kKeptRows &&
                    CopyShortText(name, row.symbol, CKeptRow::kMaxSymbol);
             if (kept) {
                 row.intervalBits = bits;
@@ -288,7 +270,7 @@ void CFeedStore::SetValue(const char* symbol, float interval, int column, double
         if (kept) {
             row.columns[values] = column;
             row.values[values] = value;
-            queue.values = values + 1;
+            queue->values = values + 1;
             return;
         }
     }
@@ -398,21 +380,22 @@ void CFeedStore::CommitRow(const char* symbol, float interval) {
     // The usual commit: of the row kept in the thread's free slot, for its
     // series, with nobody observing. The row joins the thread's queue
     // without the lock; anything else goes the general way.
-    if (m_observer.load(std::memory_order_relaxed) == nullptr) {
-        CQueue& queue = ThreadQueue();
-        const uint64_t tail = queue.tail.load(std::memory_order_relaxed);
-        CKeptRow& row = queue.rows[tail % kKeptRows];
-        if (queue.values > 0 && row.intervalBits == IntervalBits(interval) &&
+    CQueue* const queue =
+        m_observer.load(std::memory_order_relaxed) == nullptr ? CThreadQueue::own : nullptr;
+    if (queue != nullptr && queue->values > 0) {
+        const uint64_t tail = queue->tail.load(std::memory_order_relaxed);
+        CKeptRow& row = queue->rows[tail % kKeptRows];
+        if (row.intervalBits == IntervalBits(interval) &&
             SameText(row.symbol, symbol != nullptr ? symbol : "")) {
             // Whether the row is history, and when a streamed one arrived,
             // is what holds at its commit, not when it is handed on.
-            row.count = queue.values;
+            row.count = queue->values;
             row.history = m_openRequests.load(std::memory_order_relaxed) > 0;
             row.arrival = !row.history && m_keepRows.load(std::memory_order_relaxed)
                               ? Now()
                               : std::numeric_limits<double>::quiet_NaN();
-            queue.values = 0;
-            queue.tail.store(tail + 1, std::memory_order_release);
+            queue->values = 0;
+            queue->tail.store(tail + 1, std::memory_order_release);
             return;
         }
     }

@@ -111,13 +111,11 @@ class NSTHOST_API CFeedStore {
     // Hands the values pending in the calling thread's own queue to their
     // series; under the lock.
     void FlushPendingValues(CQueue& queue);
-    // The calling thread's queue, taken from the store's list (a free one
-    // or a new one) at its first call.
-    CQueue& ThreadQueue();
-    CQueue& TakeQueue();
-    // At the end of a thread: its pending values go to their series, its
-    // rows to theirs, and its queue back to the list for the next thread.
-    void ReturnQueue(CQueue* queue);
+    // The calling thread's queue, added to the store's list at its first
+    // call; null when the list is full (the thread's calls then go the
+    // general way).
+    CQueue* ThreadQueue();
+    CQueue* TakeQueue();
     // The clock of arrivals.
     double Now() const;
     void SetValueLocked(const char* symbol, float interval, int column, double value);
@@ -158,7 +156,9 @@ class NSTHOST_API CFeedStore {
     CSeries* m_last = nullptr;
     // Read without the lock by the fast paths.
     std::atomic<CFeedObserver*> m_observer{nullptr};
-    // Every thread's queue of kept rows, in use or free (under the lock).
+    // The queues of the threads that set rows without the lock (under the
+    // lock): at most so many, as a queue stays when its thread ends.
+    static constexpr size_t kMaxQueues = 32;
     std::vector<std::unique_ptr<CQueue>> m_queues;
     // Written under the lock, read by the commits without it.
     std::atomic<bool> m_keepRows{true};
