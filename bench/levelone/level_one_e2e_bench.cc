@@ -54,6 +54,7 @@
 #include "testing/feed_sim.h"
 #include "testing/loopback.h"
 #include "testing/private_environment.h"
+#include "testing/process.h"
 
 namespace orvella {
 namespace {
@@ -498,8 +499,20 @@ CPhaseResult RunPhaseHere(Phase phase, const testing::CPrivateEnvironment& env, 
     // The relay notes the trade lines' stamps in both paced phases, so that
     // its work weighs on both receivers alike; only the plug-in's rows use
     // them.
+    // With two processors or more the feed and the relay run on one and the
+    // receiver on another, for both receivers alike: sharing a processor
+    // with them, the receiver found its lines out of the cache after each
+    // switch, and where the scheduler put it decided a round's figure.
+    const std::vector<int> processors = testing::AllowedProcessors();
+    const bool pinned = processors.size() >= 2 &&
+                        testing::PinToProcessor(sim.Pid(), processors[0]) &&
+                        testing::PinToProcessor(0, processors[0]);
     if (relay.Start(static_cast<uint16_t>(sim.level1), IsPaced(phase),
                     phase == Phase::kPlugInMax)) {
+        // The relay's thread stays where it started.
+        if (pinned) {
+            testing::PinToProcessor(0, processors[1]);
+        }
         result = IsPlugIn(phase) ? RunPlugIn(phase, env, sim, relay, seconds)
                                  : RunBaseline(phase, relay, seconds);
         relay.Stop();
