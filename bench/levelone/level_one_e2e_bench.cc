@@ -499,12 +499,14 @@ CPhaseResult RunPhaseHere(Phase phase, const testing::CPrivateEnvironment& env, 
     // The relay notes the trade lines' stamps in both paced phases, so that
     // its work weighs on both receivers alike; only the plug-in's rows use
     // them.
-    // With two processors or more the feed and the relay run on one and the
-    // receiver on another, for both receivers alike: sharing a processor
-    // with them, the receiver found its lines out of the cache after each
-    // switch, and where the scheduler put it decided a round's figure.
+    // At the feed's maximum rate, with two processors or more, the feed and
+    // the relay run on one and the receiver on another, for both receivers
+    // alike: sharing a processor with them, the receiver found its lines out
+    // of the cache after each switch, and where the scheduler put it decided
+    // a round's figure. The paced phases are left to the scheduler: there
+    // the feed and the relay on one processor delay each other's lines.
     const std::vector<int> processors = testing::AllowedProcessors();
-    const bool pinned = processors.size() >= 2 &&
+    const bool pinned = !IsPaced(phase) && processors.size() >= 2 &&
                         testing::PinToProcessor(sim.Pid(), processors[0]) &&
                         testing::PinToProcessor(0, processors[0]);
     if (relay.Start(static_cast<uint16_t>(sim.level1), IsPaced(phase),
