@@ -492,13 +492,6 @@ CPhaseResult RunPhaseHere(Phase phase, const testing::CPrivateEnvironment& env, 
         std::fprintf(stderr, "orvella-feed-sim did not start\n");
         return result;
     }
-    CStampRelay relay;
-    // Under a stream at the feed's maximum rate a request can take up to two
-    // seconds (see docs/performance.md), so there the plug-in's stream starts
-    // when its 500 series are in place.
-    // The relay notes the trade lines' stamps in both paced phases, so that
-    // its work weighs on both receivers alike; only the plug-in's rows use
-    // them.
     // At the feed's maximum rate, with two processors or more, the feed and
     // the relay run on one and the receiver on another, for both receivers
     // alike: sharing a processor with them, the receiver found its lines out
@@ -509,6 +502,13 @@ CPhaseResult RunPhaseHere(Phase phase, const testing::CPrivateEnvironment& env, 
     const bool pinned = !IsPaced(phase) && processors.size() >= 2 &&
                         testing::PinToProcessor(sim.Pid(), processors[0]) &&
                         testing::PinToProcessor(0, processors[0]);
+    CStampRelay relay;
+    // Under a stream at the feed's maximum rate a request can take up to two
+    // seconds (see docs/performance.md), so there the plug-in's stream starts
+    // when its 500 series are in place.
+    // The relay notes the trade lines' stamps in both paced phases, so that
+    // its work weighs on both receivers alike; only the plug-in's rows use
+    // them.
     if (relay.Start(static_cast<uint16_t>(sim.level1), IsPaced(phase),
                     phase == Phase::kPlugInMax)) {
         // The relay's thread stays where it started.
